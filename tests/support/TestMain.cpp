@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+// GoogleTest entry point with a QGuiApplication, so that fonts, images and painters work
+// the way they do in the program (offscreen platform unless the test environment says otherwise).
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
