@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // GoogleTest entry point with a QGuiApplication, so that fonts, images and painters work
 // the way they do in the program (offscreen platform unless the test environment says otherwise).
+#include <QDir>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -9,6 +11,11 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Everything a test writes into "the temporary directory" lands in a folder of its own,
+    // never in the one the program uses for real.
+    QTemporaryDir privateTemp(QDir::tempPath() + QStringLiteral("/vellmar-tests-XXXXXX"));
+    if (privateTemp.isValid())
+        qputenv("TMPDIR", QFile::encodeName(privateTemp.path()));
     QGuiApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
