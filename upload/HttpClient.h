@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <utility>
+
+// The one place that talks to libcurl. It sends a request exactly as described (request line,
+// the given header lines in order, the body as built) and lets curl add only Host and
+// Content-Length. Every transfer runs through a one-handle multi loop so that a stop request is
+// seen within a poll interval even when the peer is silent.
+
+struct HttpRequest
+{
+    QByteArray method = "GET"; ///< "GET" or "POST"
+    QString host; ///< "name" or "name:port", port 80 when none
+    QByteArray target = "/"; ///< request target, already safe for the request line
+    QByteArray userAgent;
+    QList<QByteArray> headers; ///< extra "Name: value" lines, sent in this order
+    QByteArray body; ///< sent as is for POST
+    bool followRedirects = false;
+    bool readBody = true; ///< false: stop once the answer's header is in
+};
+
+struct HttpResponse
+{
+    enum class Outcome { Completed, Failed, Stopped };
+    Outcome outcome = Outcome::Failed;
+    QString error; ///< short reason when not completed
+    long status = 0; ///< 0 when no status line arrived
+    QByteArray body; ///< at most HttpClient::kAnswerCap bytes
+    QList<std::pair<QByteArray, QByteArray>> headers; ///< of the last answer, values trimmed
+
+    /// The first header of that name (case-insensitive), or a null array.
+    QByteArray Header(QByteArrayView name) const;
+};
+
+class HttpClient
+{
+public:
+    /// Bytes of answer kept; the transfer is ended beyond that.
+    static constexpr qsizetype kAnswerCap = 262143;
+    static constexpr long kTimeoutMs = 1000000;
+
+    explicit HttpClient(const std::atomic<bool>* stop = nullptr);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    /// Requests on one client share its connections, like one session of the original.
+    HttpResponse Perform(const HttpRequest& request);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

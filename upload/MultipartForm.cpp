@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+#include "MultipartForm.h"
+
+#include "AnsiCodePage.h"
+#include "Paths.h"
+
+#include <cstdio>
+
+QByteArray MakeBoundary(std::uint32_t tickCount)
+{
+    char text[32] = {};
+    std::snprintf(text, sizeof text, "--------%.8lx", static_cast<unsigned long>(tickCount));
+    return QByteArray(text);
+}
+
+QByteArray FormFileName(const QString& path)
+{
+    constexpr qsizetype kMaxBytes = 255;
+    const QByteArray ansi = ToAnsi(FileNameOf(path));
+    QByteArray name;
+    for (const char c : ansi) {
+        QByteArray piece(1, c);
+        if (c == '"')
+            piece = "%22";
+        else if (c == '\r')
+            piece = "%0D";
+        else if (c == '\n')
+            piece = "%0A";
+        // Never cut an escape in half.
+        if (name.size() + piece.size() > kMaxBytes)
+            break;
+        name += piece;
+    }
+    return name;
+}
+
+void AppendFormField(QByteArray& body, QByteArrayView boundary, QByteArrayView name, QByteArrayView value)
+{
+    body += "--";
+    body += boundary;
+    body += "\r\nContent-Disposition: form-data; name=\"";
+    body += name;
+    body += "\"\r\n\r\n";
+    body += value;
+    body += "\r\n";
+}
+
+void AppendFileHead(QByteArray& body, QByteArrayView boundary, QByteArrayView name, QByteArrayView fileName)
+{
+    body += "--";
+    body += boundary;
+    body += "\r\nContent-Disposition: form-data; name=\"";
+    body += name;
+    body += "\"; filename=\"";
+    body += fileName;
+    body += "\"\r\nContent-Type: image/jpeg\r\n\r\n";
+}
+
+bool AppendFileAndClose(QByteArray& body, QByteArrayView boundary, QIODevice& file, qint64 size)
+{
+    const qsizetype start = body.size();
+    body.resize(start + size);
+    qint64 done = 0;
+    // QIODevice may hand out fewer bytes per call than asked; a short file is one that ends early.
+    while (done < size) {
+        const qint64 got = file.read(body.data() + start + done, size - done);
+        if (got <= 0)
+            return false;
+        done += got;
+    }
+    body += "\r\n--";
+    body += boundary;
+    body += "--\r\n";
+    return true;
+}

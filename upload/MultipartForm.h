@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QIODevice>
+#include <QString>
+#include <cstdint>
+
+// Pieces of the multipart/form-data body that every service form is made of.
+
+/// "--------" and the tick count as eight lower-case hex digits: 16 characters.
+QByteArray MakeBoundary(std::uint32_t tickCount);
+
+/// The name behind the last '/' of `path` in Windows-1251 ('?' for what it cannot hold), at most
+/// 255 bytes. '"', CR and LF become %22, %0D and %0A, as browsers write them, because raw they
+/// would end the part header early.
+QByteArray FormFileName(const QString& path);
+
+/// "--boundary", the disposition line of field `name`, an empty line, `value`, each line
+/// ended by CRLF.
+void AppendFormField(QByteArray& body, QByteArrayView boundary, QByteArrayView name, QByteArrayView value);
+
+/// The head of the file part; the file bytes follow directly. The type is always image/jpeg.
+void AppendFileHead(QByteArray& body, QByteArrayView boundary, QByteArrayView name, QByteArrayView fileName);
+
+/// Appends exactly `size` bytes of `file` and the closing delimiter "\r\n--boundary--\r\n".
+/// False, with `body` unusable, when the file yields fewer bytes.
+bool AppendFileAndClose(QByteArray& body, QByteArrayView boundary, QIODevice& file, qint64 size);
