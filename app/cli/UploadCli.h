@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <atomic>
+
+// vellmar-upload: the engines from the command line, for scripts and for trying a service
+// without the wizard.
+
+struct UploadCliOptions
+{
+    int serverId = -1; ///< -1: Main.ServerID of the settings file
+    int thumbSize = 0; ///< 0: Main.ThumbWidth of the settings file
+    QMap<int, QString> hosts; ///< service number -> "name" or "name:port"
+    QString iniPath; ///< empty: vellmar.ini beside the executable
+    QStringList files;
+};
+
+enum class CliParse { Run, Help, Error };
+
+/// Reads `arguments` (the first one is the program name). On Error, `error` says why.
+CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options, QString& error);
+QString UploadCliUsage();
+
+/// The whole program: one "picture<TAB>thumbnail" line on `out` per uploaded file, one message
+/// naming the file on `err` per failure. Returns 0 when every file went up, 1 when one failed,
+/// 2 for bad arguments. `stop`, when set, aborts the running upload and skips the rest.
+int RunUploadCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
+    const std::atomic<bool>* stop = nullptr);

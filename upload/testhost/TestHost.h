@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "HostedServices.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+/// A local HTTP server on 127.0.0.1 that answers like all five hosting services at once. It
+/// runs on threads of its own, so it serves while the caller's thread is blocked in an upload.
+/// Besides serving it can misbehave in the ways a real network does, for tests.
+class TestHost
+{
+public:
+    enum class Mode {
+        Serve, ///< accept uploads and serve the stored pictures
+        Canned, ///< answer request n with canned answer n (the last one repeats), then close
+        Silent, ///< read the request, then send nothing until the client gives up
+        Refuse, ///< hold the port without listening, so connections are refused
+    };
+
+    TestHost();
+    ~TestHost();
+    TestHost(const TestHost&) = delete;
+    TestHost& operator=(const TestHost&) = delete;
+
+    void SetMode(Mode mode) { m_mode = mode; }
+    void SetCannedAnswers(const QList<QByteArray>& answers);
+    /// Every raw request is also written to this folder, one file each.
+    void SetLogDir(const QString& dir) { m_logDir = dir; }
+
+    /// Binds 127.0.0.1:`port` (0: any free port). False with ErrorText() set on failure.
+    bool Start(quint16 port = 0);
+    void Stop();
+
+    quint16 Port() const { return m_port; }
+    /// "127.0.0.1:port", as the Servers keys take it.
+    QString HostText() const;
+    QString ErrorText() const { return m_error; }
+    /// The raw bytes of every request received so far, in arrival order.
+    QList<QByteArray> Requests() const;
+    int StoredCount() const { return m_services.StoredCount(); }
+
+private:
+    struct Connection;
+    void AcceptLoop();
+    void Serve(int fd);
+    bool ReadRequest(int fd, QByteArray& raw, HttpMessage& message);
+    void Record(const QByteArray& raw);
+    void ReapFinished();
+
+    Mode m_mode = Mode::Serve;
+    QString m_logDir;
+    QString m_error;
+    quint16 m_port = 0;
+    int m_listenFd = -1;
+    int m_wakePipe[2] = {-1, -1};
+    std::atomic<bool> m_stopping {false};
+    std::thread m_acceptThread;
+    HostedServices m_services;
+
+    mutable std::mutex m_mutex; // guards the members below
+    QList<QByteArray> m_requests;
+    QList<QByteArray> m_canned;
+    std::list<std::unique_ptr<Connection>> m_connections;
+};
