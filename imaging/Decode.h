@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <optional>
+
+/// A decoded picture together with the size the file itself describes.
+struct DecodedImage
+{
+    /// Format_RGB32, or Format_ARGB32_Premultiplied for pictures with transparency;
+    /// null when the file could not be decoded.
+    QImage image;
+    /// The picture's own size, also when `image` was decoded smaller.
+    QSize originalSize;
+
+    bool isNull() const { return image.isNull(); }
+};
+
+/// The largest picture that opens: 1 GiB of 32-bit pixels (16384 x 16384). Larger claims fail.
+inline constexpr qint64 kMaxDecodedBytes = qint64(1) << 30;
+
+/// Decodes a picture file. Missing files, folders, empty, undecodable and truncated files and
+/// pictures over kMaxDecodedBytes give a null image. With `fitInto` given, a larger picture is
+/// decoded at reduced size (JPEG decodes faster that way), but never smaller than fitting it
+/// into the box with its proportions kept needs. Safe on any thread.
+DecodedImage DecodeImage(const QString& path, QSize fitInto = {});
+
+/// Like DecodeImage, but the caller picks the decoded size from the picture's own size, width
+/// and height independently, before any pixel is decoded: an empty size means full size, no
+/// value means the caller has no use for the picture (the result is then null).
+DecodedImage DecodeImageScaled(
+    const QString& path, const std::function<std::optional<QSize>(QSize original)>& sizeFor);
+
+/// True for a size that is not empty and stays within kMaxDecodedBytes.
+bool WithinDecodeLimit(QSize size);
+
+/// The smallest size at least as large as `original` scaled to fit into `box`; an empty size
+/// when the picture already fits or no box is given.
+QSize ReducedSizeFor(QSize original, QSize box);

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+#include "Overlay.h"
+
+#include "Colors.h"
+#include "Decode.h"
+#include "OutlinedText.h"
+
+namespace {
+
+int ValidPosition(int position)
+{
+    return position >= 0 && position <= 5 ? position : 0;
+}
+
+} // namespace
+
+int HorizontalAlignOf(int position)
+{
+    return ValidPosition(position) % 3;
+}
+
+int VerticalAlignOf(int position)
+{
+    return ValidPosition(position) < 3 ? AlignNear : AlignFar;
+}
+
+QPoint LogoOrigin(int position, float W, float H, QSize logo)
+{
+    const float lw = static_cast<float>(logo.width());
+    const float lh = static_cast<float>(logo.height());
+    float x = 0;
+    switch (HorizontalAlignOf(position)) {
+    case AlignCenter:
+        x = (W - lw) * 0.5f;
+        break;
+    case AlignFar:
+        x = W - lw;
+        break;
+    default:
+        break;
+    }
+    const float y = VerticalAlignOf(position) == AlignFar ? H - lh : 0.0f;
+    return QPoint(static_cast<int>(x), static_cast<int>(y));
+}
+
+void StampText(QPainter& painter, float W, float H, const AppearancePart& appearance)
+{
+    LogFont logFont = appearance.Text.Font;
+    logFont.quality = 4; // antialiased
+    const QFont font = ToQFont(logFont);
+    const int position = appearance.Text.Position;
+    DrawOutlinedText(painter, appearance.Text.Text, QRectF(1, 1, W, H + 1), font,
+        ColorRefToArgb(appearance.Text.Color, 0xFF), ColorRefToArgb(appearance.Thumbs.StrokeColor, 0xB4),
+        HorizontalAlignOf(position), VerticalAlignOf(position), 1.0f);
+}
+
+void StampLogo(QPainter& painter, float W, float H, const AppearancePart& appearance)
+{
+    if (appearance.Logo.Filename.isEmpty())
+        return;
+    const DecodedImage logo = DecodeImage(appearance.Logo.Filename);
+    if (logo.isNull())
+        return;
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(LogoOrigin(appearance.Logo.Position, W, H, logo.image.size()), logo.image);
+    painter.restore();
+}

@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: MIT
+#include "Thumbnail.h"
+
+#include "Colors.h"
+#include "Decode.h"
+#include "OutlinedText.h"
+#include "SaveToTemp.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kThumbnailQuality = 90;
+constexpr QRgb kCaptionOutline = 0x5A000000;
+
+QImage CaptionBar(int width, int height, QRgb top, QRgb bottom)
+{
+    QImage bar(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (bar.isNull())
+        return bar;
+    QLinearGradient gradient(0, 0, 0, height);
+    gradient.setColorAt(0, QColor::fromRgba(top));
+    gradient.setColorAt(1, QColor::fromRgba(bottom));
+    gradient.setSpread(QGradient::RepeatSpread);
+    QPainter painter(&bar);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(bar.rect(), gradient);
+    return bar;
+}
+
+void DrawFrame(QImage& image, QRgb color)
+{
+    const int w = image.width();
+    const int h = image.height();
+    auto row = [&](int y) { return reinterpret_cast<QRgb*>(image.scanLine(y)); };
+    std::fill_n(row(0), w, color);
+    std::fill_n(row(h - 1), w, color);
+    for (int y = 0; y < h; ++y) {
+        row(y)[0] = color;
+        row(y)[w - 1] = color;
+    }
+}
+
+} // namespace
+
+int CaptionHeight(const QFont& font)
+{
+    return static_cast<int>(MeasureText(font, QStringLiteral("test")).height() + 1);
+}
+
+ThumbnailLayout ThumbnailLayoutFor(float targetW, float targetH, int thumbWidth, int captionHeight,
+    const MainPart& main, const AppearancePart& appearance)
+{
+    ThumbnailLayout layout;
+    layout.frame = main.Thumbs.DrawFrame ? 2 : 0;
+    layout.innerWidth = thumbWidth - layout.frame;
+    if (targetW > 0)
+        layout.pictureHeight = static_cast<int>(static_cast<float>(layout.innerWidth) / targetW * targetH);
+    layout.captionHeight = captionHeight;
+    layout.barHeight = main.Thumbs.AddImageSize && !appearance.Thumbs.TextOverThumb ? captionHeight : 0;
+    layout.width = layout.innerWidth + layout.frame;
+    layout.height = layout.frame + layout.barHeight + layout.pictureHeight;
+    layout.barTop = layout.height - (main.Thumbs.DrawFrame ? 1 : 0) - captionHeight;
+    return layout;
+}
+
+QString FormatFileSize(qint64 bytes)
+{
+    // C formatting on purpose: "%3.0f" pads and rounds exactly as the captions always showed.
+    char text[64];
+    if (bytes < 1024)
+        std::snprintf(text, sizeof text, "%lld %s", static_cast<long long>(bytes), "Bytes");
+    else if (bytes < 1048576)
+        std::snprintf(text, sizeof text, "%3.0f %s", static_cast<double>(bytes) / 1024.0, "kb");
+    else if (bytes < 1073741824)
+        std::snprintf(text, sizeof text, "%3.0f %s", static_cast<double>(bytes) / 1048576.0, "mb");
+    else
+        std::snprintf(text, sizeof text, "%3.0f %s", static_cast<double>(bytes) / 1073741824.0, "gb");
+    return QString::fromLatin1(text);
+}
+
+QString ThumbnailCaption(float targetW, float targetH, qint64 fileSize)
+{
+    return QStringLiteral("%1x%2, %3")
+        .arg(static_cast<int>(targetW))
+        .arg(static_cast<int>(targetH))
+        .arg(fileSize > 0 ? FormatFileSize(fileSize) : QString());
+}
+
+QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 fileSize, int thumbWidth,
+    const MainPart& main, const AppearancePart& appearance)
+{
+    if (source.isNull() || !(targetW > 0) || !(targetH > 0) || thumbWidth <= 0)
+        return {};
+    const QFont font = ToQFont(appearance.Thumbs.Font);
+    const ThumbnailLayout layout
+        = ThumbnailLayoutFor(targetW, targetH, thumbWidth, CaptionHeight(font), main, appearance);
+    if (layout.width <= 0 || layout.height <= 0 || layout.pictureHeight <= 0
+        || qint64(layout.width) * layout.height * 4 > kMaxDecodedBytes)
+        return {};
+    QImage thumb(layout.width, layout.height, QImage::Format_ARGB32_Premultiplied);
+    if (thumb.isNull())
+        return {};
+    thumb.fill(Qt::transparent);
+
+    QPainter painter(&thumb);
+    // The picture overhangs by half a pixel on each side so its edges are full pixels.
+    const QRectF dest(-0.5, -0.5, layout.width + 1.0, layout.pictureHeight + 1.5);
+    // Averaging the picture down first stands in for a high-quality bicubic draw; the
+    // painter's own filtering then only has to move it by the half pixel.
+    const QImage reduced = source.scaled(qMax(1, qRound(dest.width())), qMax(1, qRound(dest.height())),
+        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(dest, reduced);
+
+    if (main.Thumbs.AddImageSize) {
+        const int alpha = appearance.Thumbs.TextOverThumb ? qBound(0, appearance.Thumbs.Alpha, 255) : 255;
+        const QImage bar = CaptionBar(layout.width, layout.captionHeight,
+            ColorRefToArgb(appearance.Thumbs.Color1, alpha), ColorRefToArgb(appearance.Thumbs.Color2, alpha));
+        painter.drawImage(QPoint(0, layout.barTop), bar);
+        DrawOutlinedText(painter, ThumbnailCaption(targetW, targetH, fileSize),
+            QRectF(1, layout.height - layout.captionHeight, layout.width - 1, layout.captionHeight + 1), font,
+            ColorRefToArgb(appearance.Thumbs.TextColor, 0xFF), kCaptionOutline, AlignCenter, AlignCenter,
+            1.0f);
+    }
+    painter.end();
+
+    if (main.Thumbs.DrawFrame)
+        DrawFrame(thumb, ColorRefToArgb(appearance.Thumbs.FrameColor, 0xFF));
+    return thumb;
+}
+
+bool RenderThumbnail(const QImage& source, float targetW, float targetH, qint64 fileSize, int thumbWidth,
+    int formatIndex, QString& thumbPath, const MainPart& main, const AppearancePart& appearance)
+{
+    thumbPath.clear();
+    const QImage thumb = DrawThumbnail(source, targetW, targetH, fileSize, thumbWidth, main, appearance);
+    if (thumb.isNull())
+        return false;
+    return SaveToTemp(thumb, QStringLiteral("thumb"), thumbPath, formatIndex, kThumbnailQuality);
+}
