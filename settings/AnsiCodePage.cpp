@@ -70,7 +70,7 @@ QByteArray ToAnsi(QStringView text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            ++i;   // one replacement for the whole character, not one per half
+            ++i; // one replacement for the whole character, not one per half
             out.append('?');
         } else if (c < 0x80) {
             out.append(char(c));

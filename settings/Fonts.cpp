@@ -32,8 +32,8 @@ int MulDiv(int a, int b, int c)
     return static_cast<int>(result);
 }
 
-bool GetField(QStringView text, int index, QChar separator, QString& field, int capacity,
-              const QString* defaultValue)
+bool GetField(
+    QStringView text, int index, QChar separator, QString& field, int capacity, const QString* defaultValue)
 {
     qsizetype start = 0;
     while (start < text.size() && (text[start] == u' ' || text[start] == u'\t'))

@@ -9,14 +9,14 @@
 /// that the program uses, kept as read so that a load/save round trip changes nothing.
 struct LogFont
 {
-    QString faceName;   ///< at most 31 characters
-    int height = 0;     ///< negative: character height in pixels, as a logical font has it
-    int weight = 400;   ///< 400 regular, 700 bold
+    QString faceName; ///< at most 31 characters
+    int height = 0; ///< negative: character height in pixels, as a logical font has it
+    int weight = 400; ///< 400 regular, 700 bold
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;
-    int charSet = 0;    ///< stored only for the round trip
-    int quality = 0;    ///< 4 asks for antialiased rendering
+    int charSet = 0; ///< stored only for the round trip
+    int quality = 0; ///< 4 asks for antialiased rendering
 
     bool operator==(const LogFont&) const = default;
 };
@@ -31,7 +31,7 @@ int MulDiv(int a, int b, int c);
 /// Leading blanks of the whole text are skipped. Returns false (and copies the default
 /// when one is given, else leaves `field` alone) for an empty text, a missing or empty field.
 bool GetField(QStringView text, int index, QChar separator, QString& field, int capacity,
-              const QString* defaultValue = nullptr);
+    const QString* defaultValue = nullptr);
 
 /// "face, points, bius, charset" to a logical font; missing fields keep "Ms Sans Serif", 10, none, 0.
 LogFont StringToFont(QStringView text, int dpiY = ScreenDpiY());

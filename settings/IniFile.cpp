@@ -28,7 +28,10 @@ QString DecodeFileBytes(const QByteArray& bytes)
     return FromAnsi(bytes);
 }
 
-bool IsSectionLine(QStringView trimmed) { return trimmed.startsWith(u'[') && trimmed.contains(u']'); }
+bool IsSectionLine(QStringView trimmed)
+{
+    return trimmed.startsWith(u'[') && trimmed.contains(u']');
+}
 
 QStringView SectionName(QStringView trimmed)
 {
@@ -51,7 +54,8 @@ bool SplitKeyLine(QStringView line, QStringView& key, QStringView& value)
 
 bool IsQuoted(QStringView value)
 {
-    return value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front();
+    return value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
+        && value.back() == value.front();
 }
 
 // Values that reading would change (outer blanks, outer quotes) are written in quotes, and
@@ -121,8 +125,8 @@ bool IniDocument::Contains(QStringView section, QStringView key) const
     return s >= 0 && FindKey(s, key) >= 0;
 }
 
-QString IniDocument::GetString(QStringView section, QStringView key, const QString& defaultValue,
-                               int capacity) const
+QString IniDocument::GetString(
+    QStringView section, QStringView key, const QString& defaultValue, int capacity) const
 {
     const int limit = qMax(0, capacity - 1);
     const int s = FindSection(section);
@@ -219,9 +223,15 @@ bool IniDocument::Save(const QString& path) const
     return file.commit();
 }
 
-QString SectionOf(QStringView name) { return BaseNameOf(name); }
+QString SectionOf(QStringView name)
+{
+    return BaseNameOf(name);
+}
 
-QString KeyOf(QStringView name) { return ExtensionOf(name); }
+QString KeyOf(QStringView name)
+{
+    return ExtensionOf(name);
+}
 
 bool ReadIniValue(const QString& iniPath, QStringView name, int& value, int defaultValue)
 {

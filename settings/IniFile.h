@@ -17,8 +17,8 @@ public:
     static IniDocument FromText(const QString& text);
 
     /// The value of section/key, or `defaultValue`, cut to `capacity` - 1 characters.
-    QString GetString(QStringView section, QStringView key, const QString& defaultValue,
-                      int capacity = 256) const;
+    QString GetString(
+        QStringView section, QStringView key, const QString& defaultValue, int capacity = 256) const;
     /// The value read as a signed decimal number (leading digits count, trailing text is ignored);
     /// `defaultValue` when the key is missing or does not start with a number that fits 32 bits.
     int GetInt(QStringView section, QStringView key, int defaultValue) const;

@@ -51,7 +51,8 @@ bool IsImageFile(QStringView path)
 
 bool IsVideoFile(QStringView path)
 {
-    static const QStringList kVideos {"avi", "mpg", "mpeg", "vob", "divx", "flv", "wmv", "asf", "mkv", "mp2", "mp4"};
+    static const QStringList kVideos {
+        "avi", "mpg", "mpeg", "vob", "divx", "flv", "wmv", "asf", "mkv", "mp2", "mp4"};
     const QString ext = ExtensionOf(path);
     return !ext.isEmpty() && MatchesAny(ext, kVideos);
 }

@@ -12,58 +12,70 @@
 
 struct MainPart
 {
-    struct
+    struct ImageKeys
     {
-        int MaxWidth = 0;   ///< 0 or less: no width bound
-        int MaxHeight = 0;  ///< 0 or less: no height bound
-        int KeepAsIs = 0;   ///< upload the original file untouched
+        int MaxWidth = 0; ///< 0 or less: no width bound
+        int MaxHeight = 0; ///< 0 or less: no height bound
+        int KeepAsIs = 0; ///< upload the original file untouched
         int AddLogo = 1;
         int AddText = 1;
-        int Format = 1;     ///< 0 by source extension, 1 JPEG, 2 PNG, 3 GIF
-        int Quality = 80;   ///< JPEG quality in percent
+        int Format = 1; ///< 0 by source extension, 1 JPEG, 2 PNG, 3 GIF
+        int Quality = 80; ///< JPEG quality in percent
+
+        bool operator==(const ImageKeys&) const = default;
     } Image;
-    struct
+    struct MainKeys
     {
         int CreateThumbs = 1;
         int ThumbWidth = 160;
-        int ServerID = 0;   ///< index of the hosting service
+        int ServerID = 0; ///< index of the hosting service
+
+        bool operator==(const MainKeys&) const = default;
     } Main;
-    struct
+    struct ThumbsKeys
     {
-        int UserServerThumbs = 0;   ///< written on save, 0 at every start
+        int UserServerThumbs = 0; ///< written on save, 0 at every start
         int DrawFrame = 1;
         int AddImageSize = 1;
+
+        bool operator==(const ThumbsKeys&) const = default;
     } Thumbs;
-    int KeepProportions = 1;   ///< not stored; 1 at every start
+    int KeepProportions = 1; ///< not stored; 1 at every start
 
     bool operator==(const MainPart&) const = default;
 };
 
 struct AppearancePart
 {
-    struct
+    struct TextKeys
     {
-        LogFont Font;                       ///< "Tahoma,8,,204"
-        int Position = 5;                   ///< 0..5, see the stamp positions
+        LogFont Font; ///< "Tahoma,8,,204"
+        int Position = 5; ///< 0..5, see the stamp positions
         QString Text = QStringLiteral("Vellmar");
-        int Color = -1;                     ///< colour reference, white
+        int Color = -1; ///< colour reference, white
+
+        bool operator==(const TextKeys&) const = default;
     } Text;
-    struct
+    struct ThumbsKeys
     {
-        LogFont Font;                       ///< "Tahoma,7,b,204"
-        int StrokeColor = 0;                ///< outline of the stamped text
+        LogFont Font; ///< "Tahoma,7,b,204"
+        int StrokeColor = 0; ///< outline of the stamped text
         int FrameColor = 7293440;
-        int Color1 = 8214029;               ///< caption bar, top
-        int Color2 = 16756230;              ///< caption bar, bottom
+        int Color1 = 8214029; ///< caption bar, top
+        int Color2 = 16756230; ///< caption bar, bottom
         int TextColor = 16777215;
-        int Alpha = 120;                    ///< 0..255; read, never written
+        int Alpha = 120; ///< 0..255; read, never written
         int TextOverThumb = 0;
+
+        bool operator==(const ThumbsKeys&) const = default;
     } Thumbs;
-    struct
+    struct LogoKeys
     {
-        int Position = 0;                   ///< 0..5
-        int Transparency = 0;               ///< kept for the file; nothing draws with it
+        int Position = 0; ///< 0..5
+        int Transparency = 0; ///< kept for the file; nothing draws with it
         QString Filename;
+
+        bool operator==(const LogoKeys&) const = default;
     } Logo;
 
     AppearancePart();
@@ -72,14 +84,16 @@ struct AppearancePart
 
 struct VideoPart
 {
-    struct
+    struct VideoGrabberKeys
     {
         int Columns = 3;
         int TileWidth = 200;
         int GapWidth = 5;
         int GapHeight = 7;
-        int NumOfFrames = 8;   ///< 1..100
-        int Quality = 100;     ///< 1..100; read, never written
+        int NumOfFrames = 8; ///< 1..100
+        int Quality = 100; ///< 1..100; read, never written
+
+        bool operator==(const VideoGrabberKeys&) const = default;
     } VideoGrabber;
 
     bool operator==(const VideoPart&) const = default;
@@ -91,8 +105,11 @@ inline constexpr int kServiceCount = 5;
 struct ServersPart
 {
     std::array<QString, kServiceCount> Host {
-        QStringLiteral("imageshack.us"), QStringLiteral("keep4u.ru"), QStringLiteral("radikal.ru"),
-        QStringLiteral("smages.com"), QStringLiteral("ipicture.ru"),
+        QStringLiteral("imageshack.us"),
+        QStringLiteral("keep4u.ru"),
+        QStringLiteral("radikal.ru"),
+        QStringLiteral("smages.com"),
+        QStringLiteral("ipicture.ru"),
     };
 
     bool operator==(const ServersPart&) const = default;
@@ -119,9 +136,9 @@ bool SaveSettings(const QString& iniPath, Settings& settings);
 /// Values that live in the file but not in the record.
 struct ScreenshotSettings
 {
-    int Format = 0;         ///< 0 JPEG, 1 PNG
+    int Format = 0; ///< 0 JPEG, 1 PNG
     int Quality = 80;
-    int Delay = 4;          ///< seconds, 1..30
+    int Delay = 4; ///< seconds, 1..30
     int EntireScreen = 1;
 };
 ScreenshotSettings LoadScreenshotSettings(const QString& iniPath);

@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+#include "Fonts.h"
+#include "Colors.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FontCase
+{
+    const char* text;
+    int dpi;
+    const char* face;
+    int height;
+    int weight;
+    bool italic, underline, strikeOut;
+    int charSet;
+    const char* written;
+};
+
+TEST(Fonts, StringToFontAndBack)
+{
+    const FontCase cases[] = {
+        {"Tahoma,8,,204", 96, "Tahoma", -11, 400, false, false, false, 204, "Tahoma, 8, , 204"},
+        {"Tahoma,7,b,204", 96, "Tahoma", -9, 700, false, false, false, 204, "Tahoma, 7, b, 204"},
+        {"Tahoma, 7, b, 204", 96, "Tahoma", -9, 700, false, false, false, 204, "Tahoma, 7, b, 204"},
+        {"Arial", 96, "Arial", -13, 400, false, false, false, 0, "Arial, 10, , 0"},
+        {"", 96, "Ms Sans Serif", -13, 400, false, false, false, 0, "Ms Sans Serif, 10, , 0"},
+        {"Verdana,12,bius,1", 96, "Verdana", -16, 700, true, true, true, 1, "Verdana, 12, bius, 1"},
+        {"Verdana,12,sub,1", 96, "Verdana", -16, 700, false, true, true, 1, "Verdana, 12, bus, 1"},
+        {"Courier,x9,i", 96, "Courier", -13, 400, true, false, false, 0, "Courier, 10, i, 0"},
+        {"Courier,,,", 96, "Courier", -13, 400, false, false, false, 0, "Courier, 10, , 0"},
+        {"Tahoma,8,,204", 120, "Tahoma", -13, 400, false, false, false, 204, "Tahoma, 8, , 204"},
+        {"   Georgia,  9 ,b", 96, "Georgia", -12, 700, false, false, false, 0, "Georgia, 9, b, 0"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789,8", 96, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", -11, 400, false,
+            false, false, 0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234, 8, , 0"},
+    };
+    for (const FontCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        const LogFont font = StringToFont(QString::fromUtf8(c.text), c.dpi);
+        EXPECT_EQ(font.faceName, QString::fromUtf8(c.face));
+        EXPECT_EQ(font.height, c.height);
+        EXPECT_EQ(font.weight, c.weight);
+        EXPECT_EQ(font.italic, c.italic);
+        EXPECT_EQ(font.underline, c.underline);
+        EXPECT_EQ(font.strikeOut, c.strikeOut);
+        EXPECT_EQ(font.charSet, c.charSet);
+        EXPECT_EQ(FontToString(font, c.dpi), QString::fromUtf8(c.written));
+        EXPECT_EQ(StringToFont(FontToString(font, c.dpi), c.dpi), font);
+    }
+}
+
+TEST(Fonts, GetField)
+{
+    struct Case
+    {
+        const char* text;
+        int index;
+        int capacity;
+        bool withDefault;
+        bool result;
+        const char* field;
+    };
+    const Case cases[] = {
+        {"a,b,c", 0, 32, false, true, "a"},
+        {"a,b,c", 2, 32, false, true, "c"},
+        {"a,b,c", 3, 32, false, false, "untouched"},
+        {"a,b,c", 3, 32, true, false, "dflt"},
+        {"a,,c", 1, 32, true, false, "dflt"},
+        {"", 0, 32, true, false, "dflt"},
+        {"", 0, 32, false, false, "untouched"},
+        {"   lead,x", 0, 32, false, true, "lead"},
+        {"a, b", 1, 32, false, true, " b"},
+        {"abcdef", 0, 4, false, true, "abc"},
+        {"abcdef", 0, 1, false, true, ""},
+    };
+    const QString dflt = QStringLiteral("dflt");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << " #" << c.index);
+        QString field = QStringLiteral("untouched");
+        EXPECT_EQ(GetField(QString::fromUtf8(c.text), c.index, u',', field, c.capacity,
+                      c.withDefault ? &dflt : nullptr),
+            c.result);
+        EXPECT_EQ(field, QString::fromUtf8(c.field));
+    }
+}
+
+TEST(Fonts, MulDivRoundsHalfAwayFromZero)
+{
+    EXPECT_EQ(MulDiv(8, 96, 72), 11); // 10.67
+    EXPECT_EQ(MulDiv(-11, 72, 96), -8); // -8.25
+    EXPECT_EQ(MulDiv(3, 1, 2), 2); // 1.5
+    EXPECT_EQ(MulDiv(-3, 1, 2), -2);
+    EXPECT_EQ(MulDiv(5, 5, 0), -1);
+    EXPECT_EQ(MulDiv(0x7FFFFFFF, 4, 1), -1);
+}
+
+TEST(Fonts, QFontFollowsTheLogicalFont)
+{
+    const QFont font = ToQFont(StringToFont(u"Tahoma,7,bi,204", 96));
+    EXPECT_EQ(font.pixelSize(), 9);
+    EXPECT_TRUE(font.bold());
+    EXPECT_TRUE(font.italic());
+    EXPECT_FALSE(font.underline());
+}
+
+TEST(Colors, ColourReferencesBecomeArgb)
+{
+    EXPECT_EQ(ColorRefToArgb(-1, 255), 0xFFFFFFFFu);
+    EXPECT_EQ(ColorRefToArgb(255, 255), 0xFFFF0000u);
+    EXPECT_EQ(ColorRefToArgb(7293440, 0xB4), 0xB4004A6Fu);
+    EXPECT_EQ(ColorRefToArgb(0x12345678, 0), 0x00785634u); // the top byte is ignored
+    EXPECT_EQ(ColorToColorRef(QColor(13, 86, 125)), 8214029);
+}
+
+} // namespace

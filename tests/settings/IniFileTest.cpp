@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: MIT
+#include "IniFile.h"
+
+#include "TempDir.h"
+
+#include <QFile>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kSample = QStringLiteral("; written by hand\n"
+                                       "orphan=before any section\n"
+                                       "[Image]\n"
+                                       "  MaxWidth  =  800  \n"
+                                       "Quoted=\"  spaced  \"\n"
+                                       "Single='x'\n"
+                                       "Half=\"open\n"
+                                       "Empty=\n"
+                                       "Long=abcdefghij\n"
+                                       "# comment=not a key\n"
+                                       "\n"
+                                       "[ text ]\n"
+                                       "TEXT=Привет\n"
+                                       "[image]\n"
+                                       "MaxHeight=600\n");
+
+TEST(IniDocument, ReadsLikeTheProfileFunctions)
+{
+    const IniDocument doc = IniDocument::FromText(kSample);
+    struct Case
+    {
+        const char* section;
+        const char* key;
+        int capacity;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Image", "MaxWidth", 256, "800"},
+        {"IMAGE", "maxwidth", 256, "800"},
+        {"Image", "Quoted", 256, "  spaced  "},
+        {"Image", "Single", 256, "x"},
+        {"Image", "Half", 256, "\"open"},
+        {"Image", "Empty", 256, ""},
+        {"Image", "Long", 5, "abcd"},
+        {"Image", "Missing", 256, "dflt"},
+        {"Image", "Missing", 3, "df"},
+        {"Image", "# comment", 256, "dflt"},
+        {"Image", "orphan", 256, "dflt"},
+        {"Text", "text", 256, "Привет"},
+        {"Text", "MaxWidth", 256, "dflt"},
+        {"Image", "MaxHeight", 256, "dflt"}, // only the first of two equal sections counts
+        {"Nowhere", "MaxWidth", 256, "dflt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.section << "." << c.key);
+        EXPECT_EQ(doc.GetString(QString::fromUtf8(c.section), QString::fromUtf8(c.key),
+                      QStringLiteral("dflt"), c.capacity),
+            QString::fromUtf8(c.expected));
+    }
+}
+
+TEST(IniDocument, ReadsNumbers)
+{
+    struct Case
+    {
+        const char* value;
+        int expected;
+    };
+    const Case cases[] = {
+        {"12", 12},
+        {" -5 ", -5},
+        {"12abc", 12},
+        {"abc", 77},
+        {"", 77},
+        {"-", 77},
+        {"+7", 7},
+        {"\"42\"", 42},
+        {"4294967295", -1},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"99999999999", 77},
+        {"-2147483649", 77},
+        {"0x10", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        const IniDocument doc = IniDocument::FromText(QStringLiteral("[S]\nK=") + QString::fromUtf8(c.value));
+        EXPECT_EQ(doc.GetInt(u"S", u"K", 77), c.expected);
+    }
+    EXPECT_EQ(IniDocument::FromText(QStringLiteral("[S]\n")).GetInt(u"S", u"K", 77), 77);
+}
+
+TEST(IniDocument, WritingKeepsEverythingElse)
+{
+    IniDocument doc = IniDocument::FromText(QStringLiteral("; keep me\n"
+                                                           "[Image]\n"
+                                                           "Unknown=1\n"
+                                                           "maxwidth=5\n"
+                                                           "\n"
+                                                           "[Other]\n"
+                                                           "X=y\n"));
+    doc.SetString(u"IMAGE", u"MaxWidth", QStringLiteral("800"));
+    doc.SetString(u"Image", u"MaxHeight", QStringLiteral("600"));
+    doc.SetString(u"New", u"Key", QStringLiteral(" padded "));
+    doc.SetString(u"Other", u"Broken", QStringLiteral("line\nbreak"));
+    EXPECT_EQ(doc.ToText(),
+        QStringLiteral("; keep me\n"
+                       "[Image]\n"
+                       "Unknown=1\n"
+                       "maxwidth=800\n"
+                       "MaxHeight=600\n"
+                       "\n"
+                       "[Other]\n"
+                       "X=y\n"
+                       "Broken=line break\n"
+                       "\n"
+                       "[New]\n"
+                       "Key=\" padded \"\n"));
+    // What was written reads back as it was given.
+    const IniDocument again = IniDocument::FromText(doc.ToText());
+    EXPECT_EQ(again.GetString(u"New", u"Key", QString()), QStringLiteral(" padded "));
+}
+
+TEST(IniDocument, KeepsWindowsLineEnds)
+{
+    IniDocument doc = IniDocument::FromText(QStringLiteral("[A]\r\nB=1\r\n"));
+    doc.SetString(u"A", u"C", QStringLiteral("2"));
+    EXPECT_EQ(doc.ToText(), QStringLiteral("[A]\r\nB=1\r\nC=2\r\n"));
+}
+
+TEST(IniDocument, FileEncodings)
+{
+    TestDir dir;
+    const QString text = QStringLiteral("[Text]\r\nText=Мой текст\r\n");
+
+    QByteArray utf16("\xFF\xFE");
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QByteArray utf8Bom("\xEF\xBB\xBF");
+    utf8Bom.append(text.toUtf8());
+    const QByteArray ansi("[Text]\r\nText=\xCC\xEE\xE9 \xF2\xE5\xEA\xF1\xF2\r\n");
+
+    for (const QByteArray& bytes : {utf16, utf8Bom, text.toUtf8(), ansi}) {
+        const IniDocument doc = IniDocument::Load(dir.write(QStringLiteral("x.ini"), bytes));
+        EXPECT_EQ(doc.GetString(u"Text", u"Text", QString()), QStringLiteral("Мой текст"));
+    }
+
+    // Whatever was read, UTF-8 is written.
+    const QString path = dir.write(QStringLiteral("y.ini"), utf16);
+    WriteIniValue(path, u"Text.Position", 3);
+    EXPECT_EQ(TestDir::read(path), QStringLiteral("[Text]\r\nText=Мой текст\r\nPosition=3\r\n").toUtf8());
+}
+
+TEST(IniDocument, MissingUnreadableAndHugeFiles)
+{
+    TestDir dir;
+    int value = 0;
+    EXPECT_TRUE(ReadIniValue(dir.file(QStringLiteral("missing.ini")), u"A.B", value, 5));
+    EXPECT_EQ(value, 5);
+    EXPECT_TRUE(ReadIniValue(dir.path(), u"A.B", value, 6)); // a folder, not a file
+    EXPECT_EQ(value, 6);
+
+    QByteArray huge("[A]\nB=");
+    huge.append(QByteArray(1 << 20, 'x'));
+    huge.append("\nC=3\n");
+    const QString path = dir.write(QStringLiteral("huge.ini"), huge);
+    QString text;
+    ReadIniValue(path, u"A.B", text, QString());
+    EXPECT_EQ(text, QString(255, u'x'));
+    ReadIniValue(path, u"A.C", value, 0);
+    EXPECT_EQ(value, 3);
+}
+
+// A process killed at any moment of a save leaves the old file or the new one, never a mix.
+TEST(IniDocument, CrashDuringSaveLeavesAWholeFile)
+{
+    TestDir dir;
+    const QString path = dir.file(QStringLiteral("vellmar.ini"));
+    IniDocument old;
+    old.SetString(u"Main", u"ServerID", QStringLiteral("3"));
+    ASSERT_TRUE(old.Save(path));
+    const QByteArray oldBytes = TestDir::read(path);
+
+    QString bigText = old.ToText() + QStringLiteral("[Big]\n");
+    for (int i = 0; i < 400000; ++i)
+        bigText += QStringLiteral("K%1=value number %1\n").arg(i);
+    const IniDocument big = IniDocument::FromText(bigText);
+    const QByteArray newBytes = big.ToText().toUtf8();
+
+    for (int delayUs : {0, 2000, 10000, 30000, 60000}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            big.Save(path);
+            _exit(0);
+        }
+        usleep(delayUs);
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        const QByteArray now = TestDir::read(path);
+        EXPECT_TRUE(now == oldBytes || now == newBytes) << "delay " << delayUs << " us, size " << now.size();
+        ASSERT_TRUE(old.Save(path));
+    }
+}
+
+} // namespace
