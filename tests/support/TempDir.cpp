@@ -6,8 +6,7 @@
 
 TestDir::TestDir()
     : m_dir(QDir::tempPath() + QStringLiteral("/vellmar-test-XXXXXX"))
-{
-}
+{ }
 
 QString TestDir::write(const QString& name, const QByteArray& bytes) const
 {

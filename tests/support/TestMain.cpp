@@ -3,6 +3,9 @@
 // the way they do in the program (offscreen platform unless the test environment says otherwise).
 #include <QDir>
 #include <QGuiApplication>
+#ifdef VELLMAR_TEST_WIDGETS
+#include <QApplication>
+#endif
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -16,6 +19,10 @@ int main(int argc, char** argv)
     QTemporaryDir privateTemp(QDir::tempPath() + QStringLiteral("/vellmar-tests-XXXXXX"));
     if (privateTemp.isValid())
         qputenv("TMPDIR", QFile::encodeName(privateTemp.path()));
+#ifdef VELLMAR_TEST_WIDGETS
+    QApplication app(argc, argv);
+#else
     QGuiApplication app(argc, argv);
+#endif
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#include "CWizardPage.h"
+
+bool CWizardPage::OnShow()
+{
+    EnableNext(true);
+    ShowNext(true);
+    EnablePrev(true);
+    ShowPrev(true);
+    return true;
+}
+
+void CWizardPage::SetNextCaption(const QString& text)
+{
+    if (WizardDlg)
+        WizardDlg->SetNextCaption(text);
+}
+
+void CWizardPage::Button(WizardButton button, bool on, bool enable)
+{
+    if (!WizardDlg)
+        return;
+    if (enable)
+        WizardDlg->EnableButton(button, on);
+    else
+        WizardDlg->ShowButton(button, on);
+}
