@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+#include "Encoders.h"
+#include "ImagingSupport.h"
+#include "SaveToTemp.h"
+#include "TempFolder.h"
+#include "TickCount.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Smooth colours plus three exact patches that no fixed palette holds.
+QImage TestPicture()
+{
+    QImage image(120, 90, QImage::Format_RGB32);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 120; ++x)
+            image.setPixel(x, y, qRgb(x * 2, y * 2, 255 - x));
+    const QRgb patches[] = {qRgb(13, 86, 125), qRgb(201, 7, 99), qRgb(250, 250, 3)};
+    for (int i = 0; i < 3; ++i)
+        for (int y = 60; y < 90; ++y)
+            for (int x = i * 40; x < i * 40 + 40; ++x)
+                image.setPixel(x, y, patches[i]);
+    return image;
+}
+
+} // namespace
+
+TEST(Encoders, EachFormatWritesItsSignatureAndDecodesBack)
+{
+    const QImage picture = TestPicture();
+    const struct
+    {
+        int index;
+        QByteArray signature;
+        QByteArray readerFormat;
+        int tolerance;
+    } cases[] = {
+        {-1, "\xFF\xD8\xFF", "jpeg", 12},
+        {0, "\xFF\xD8\xFF", "jpeg", 12},
+        {1, "\x89PNG\r\n\x1a\n", "png", 0},
+        {2, "GIF89a", "gif", 40},
+    };
+    for (const auto& c : cases) {
+        const QByteArray file = EncodeImage(picture, c.index, 90);
+        ASSERT_TRUE(file.startsWith(c.signature)) << c.index;
+        QBuffer buffer;
+        buffer.setData(file);
+        QImageReader reader(&buffer);
+        EXPECT_EQ(reader.format(), c.readerFormat);
+        const QImage back = reader.read().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(back.size(), picture.size());
+        for (const QPoint p :
+            {QPoint(5, 5), QPoint(60, 30), QPoint(110, 50), QPoint(20, 75), QPoint(100, 80)})
+            EXPECT_TRUE(Near(back.pixel(p), picture.pixel(p), c.tolerance))
+                << c.index << " at " << p.x() << "," << p.y();
+    }
+}
+
+TEST(Encoders, GifPaletteIsQuantisedForThePicture)
+{
+    QBuffer buffer;
+    buffer.setData(EncodeImage(TestPicture(), 2, 0));
+    const QImage back = QImageReader(&buffer).read().convertToFormat(QImage::Format_RGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < back.height(); ++y)
+        for (int x = 0; x < back.width(); ++x)
+            colours.insert(back.pixel(x, y));
+    EXPECT_GT(colours.size(), 64);
+    EXPECT_LE(colours.size(), 256);
+    // The exact patch colours are in the palette: a fixed palette would be off by far more.
+    EXPECT_TRUE(Near(back.pixel(20, 75), qRgb(13, 86, 125), 2));
+    EXPECT_TRUE(Near(back.pixel(60, 75), qRgb(201, 7, 99), 2));
+    EXPECT_TRUE(Near(back.pixel(100, 75), qRgb(250, 250, 3), 2));
+}
+
+TEST(Encoders, GifKeepsTransparencyAsOneColour)
+{
+    QImage picture = Solid(20, 10, qRgba(0, 0, 255, 255), QImage::Format_ARGB32);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            picture.setPixel(x, y, qRgba(255, 0, 0, x < 5 ? 0 : 100));
+    QBuffer buffer;
+    buffer.setData(EncodeImage(picture, 2, 0));
+    const QImage back = QImageReader(&buffer).read().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(qAlpha(back.pixel(2, 2)), 0);
+    EXPECT_EQ(qAlpha(back.pixel(7, 2)), 0); // under half opacity
+    EXPECT_TRUE(Near(back.pixel(15, 5), qRgba(0, 0, 255, 255), 2));
+}
+
+TEST(Encoders, JpegHonoursQualityAndTheOthersIgnoreIt)
+{
+    const QImage picture = TestPicture();
+    EXPECT_LT(EncodeImage(picture, 0, 20).size() * 2, EncodeImage(picture, 0, 95).size());
+    EXPECT_EQ(EncodeImage(picture, 0, 150), EncodeImage(picture, 0, 100));
+    EXPECT_EQ(EncodeImage(picture, 1, 10), EncodeImage(picture, 1, 90));
+    EXPECT_EQ(EncodeImage(picture, 2, 10), EncodeImage(picture, 2, 90));
+    EXPECT_TRUE(EncodeImage(QImage(), 1, 0).isEmpty());
+}
+
+TEST(Encoders, FormatOfExtension)
+{
+    const struct
+    {
+        const char* path;
+        int format;
+    } cases[] = {{"a/photo.jpg", 0}, {"photo.JPEG", 0}, {"x.png", 1}, {"x.PnG", 1}, {"anim.gif", 2},
+        {"photo.BMP", 0}, {"noext", 0}, {"dir.png/file", 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatOfExtension(c.path), c.format) << c.path;
+}
+
+TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
+{
+    const QString folder = TempFolderPath();
+    ASSERT_FALSE(folder.isEmpty());
+    const QImage picture = Solid(16, 16, qRgb(1, 2, 3));
+    QString path;
+    ASSERT_TRUE(SaveToTemp(picture, "dir/image.jpg", path, -1, 80));
+    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(folder) + "/image-?\\d+\\.jpg$")
+                    .match(path)
+                    .hasMatch())
+        << path.toStdString();
+    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    EXPECT_EQ(FileSizeOf(path), QFileInfo(path).size());
+
+    // Occupy the names of the coming ticks: the save must pick a further number.
+    const qint32 tick = static_cast<qint32>(TickCount());
+    for (int t = 0; t < 3000; ++t) {
+        QFile taken(folder + "/thumb" + QString::number(tick + t) + ".png");
+        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+        taken.write("taken");
+    }
+    QString first, second;
+    ASSERT_TRUE(SaveToTemp(picture, "thumb", first, 1, 0));
+    ASSERT_TRUE(SaveToTemp(picture, "thumb", second, 1, 0));
+    EXPECT_TRUE(first.endsWith("_1.png")) << first.toStdString();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(TestDir::read(folder + "/thumb" + QString::number(tick) + ".png"), "taken");
+    EXPECT_TRUE(TestDir::read(first).startsWith("\x89PNG"));
+
+    EXPECT_FALSE(SaveToTemp(QImage(), "image.jpg", path, 0, 80));
+    EXPECT_TRUE(path.isEmpty());
+    EXPECT_EQ(FileSizeOf(folder), -1);
+    EXPECT_EQ(FileSizeOf(folder + "/missing"), -1);
+}

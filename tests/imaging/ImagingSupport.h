@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "TempDir.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QImageWriter>
+#include <cstdlib>
+
+inline QImage Solid(int w, int h, QRgb color, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(w, h, format);
+    image.fill(QColor::fromRgba(color));
+    return image;
+}
+
+inline QByteArray Encode(const QImage& image, const char* format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+/// Every channel within `tolerance`.
+inline bool Near(QRgb a, QRgb b, int tolerance)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance
+        && std::abs(qBlue(a) - qBlue(b)) <= tolerance && std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
+}
+
+/// The bounding box of the pixels that differ from `background`.
+inline QRect InkBox(const QImage& image, QRgb background, int tolerance = 24)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (!Near(image.pixel(x, y), background, tolerance))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+inline int FileCount(const QString& folder)
+{
+    return static_cast<int>(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks).size());
+}

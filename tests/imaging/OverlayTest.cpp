@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+#include "Overlay.h"
+#include "ImagingSupport.h"
+#include "OutlinedText.h"
+
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr QRgb kGreen = 0xFF00C800;
+constexpr QRgb kGrey = 0xFF808080;
+
+QImage Stamped(int position, int W = 800, int H = 600)
+{
+    AppearancePart appearance;
+    appearance.Text.Position = position;
+    QImage image = Solid(W, H, kGreen);
+    QPainter painter(&image);
+    StampText(painter, static_cast<float>(W), static_cast<float>(H), appearance);
+    return image;
+}
+
+bool Whitish(QRgb c)
+{
+    return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) > 200;
+}
+
+bool PureBackground(QRgb c)
+{
+    return Near(c, kGreen, 20);
+}
+
+} // namespace
+
+TEST(StampText, SitsAtEachOfTheSixPositions)
+{
+    const QSizeF size = OutlinedTextSize(ToQFont(AppearancePart().Text.Font), "Vellmar");
+    ASSERT_GT(size.width(), 20);
+    // The layout box is (1, 1, 800, 601) with a 2-pixel inset; the glyphs sit a little inside the drawn box.
+    const struct
+    {
+        int position;
+        int left, top, right, bottom; ///< expected ink edges, -1 where the alignment leaves it open
+    } cases[] = {
+        {0, 3, 3, -1, -1},
+        {1, -1, 3, -1, -1},
+        {2, -1, 3, 798, -1},
+        {3, 3, -1, -1, 599},
+        {4, -1, -1, -1, 599},
+        {5, -1, -1, 798, 599},
+    };
+    for (const auto& c : cases) {
+        const QRect ink = InkBox(Stamped(c.position), kGreen);
+        ASSERT_FALSE(ink.isEmpty()) << c.position;
+        EXPECT_NEAR(ink.width(), size.width(), 8) << c.position;
+        EXPECT_LE(ink.height(), size.height()) << c.position;
+        // Each set edge lies at most a few pixels inside its expected line, never outside.
+        auto edge = [&](const char* which, int expected, int actual, int inward) {
+            if (expected < 0)
+                return;
+            EXPECT_TRUE(
+                actual == expected || ((actual - expected) * inward > 0 && std::abs(actual - expected) <= 6))
+                << c.position << " " << which << ": " << actual;
+        };
+        edge("left", c.left, ink.left(), 1);
+        edge("top", c.top, ink.top(), 1);
+        edge("right", c.right, ink.right(), -1);
+        edge("bottom", c.bottom, ink.bottom(), -1);
+        if (c.position == 1 || c.position == 4) {
+            EXPECT_NEAR(ink.center().x(), 401, 3) << c.position;
+        }
+    }
+}
+
+TEST(StampText, WhiteFillIsSurroundedByTheDarkOutline)
+{
+    const QImage image = Stamped(5);
+    int white = 0;
+    int dark = 0;
+    for (int y = 1; y < image.height() - 1; ++y) {
+        for (int x = 1; x < image.width() - 1; ++x) {
+            const QRgb c = image.pixel(x, y);
+            dark += qRed(c) < 40 && qGreen(c) < 90 && qBlue(c) < 40;
+            if (!Whitish(c))
+                continue;
+            ++white;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    ASSERT_FALSE(PureBackground(image.pixel(x + dx, y + dy))) << x << "," << y;
+        }
+    }
+    EXPECT_GT(white, 20);
+    EXPECT_GT(dark, white / 2);
+}
+
+TEST(DrawOutlinedText, AnyOtherAlignmentIsFarAndEmptyTextDrawsNothing)
+{
+    const QFont font = ToQFont(AppearancePart().Text.Font);
+    auto draw = [&](const QString& text, int h, int v) {
+        QImage image = Solid(200, 60, kGrey);
+        QPainter painter(&image);
+        DrawOutlinedText(painter, text, QRectF(0, 0, 200, 60), font, 0xFFFFFFFF, 0xB4000000, h, v, 1.0f);
+        return image;
+    };
+    EXPECT_EQ(draw("Far", 3, 3), draw("Far", 2, 2));
+    EXPECT_EQ(draw("Far", -1, 7), draw("Far", 2, 2));
+    EXPECT_NE(draw("Far", 0, 0), draw("Far", 2, 2));
+    EXPECT_EQ(draw("", 1, 1), Solid(200, 60, kGrey));
+}
+
+TEST(StampLogo, OriginFollowsThePositionTruncatedTowardZero)
+{
+    const struct
+    {
+        int position;
+        QSize logo;
+        QPoint origin;
+    } cases[] = {
+        {0, {100, 50}, {0, 0}},
+        {1, {100, 50}, {350, 0}},
+        {2, {100, 50}, {701, 0}},
+        {3, {100, 50}, {0, 550}},
+        {4, {100, 50}, {350, 550}}, // 350.5
+        {5, {100, 50}, {701, 550}},
+        {4, {1000, 50}, {-99, 550}}, // -99.5: a logo wider than the picture is cut on both sides
+        {9, {100, 50}, {0, 0}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LogoOrigin(c.position, 801, 600, c.logo), c.origin) << c.position;
+}
+
+TEST(StampLogo, IsDrawnAtItsOwnSizeAndBlendedByItsOwnAlpha)
+{
+    TestDir dir;
+    QImage logo(100, 50, QImage::Format_ARGB32);
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 100; ++x)
+            logo.setPixel(x, y, x < 50 ? qRgba(255, 0, 0, 255) : qRgba(0, 0, 255, 128));
+    AppearancePart appearance;
+    appearance.Logo.Filename = dir.write("logo.png", Encode(logo, "png"));
+    const QRgb blended = qRgb(64, 64, 192); // half blue over grey
+    for (int position = 0; position < 6; ++position) {
+        appearance.Logo.Position = position;
+        QImage image = Solid(801, 600, kGrey);
+        {
+            QPainter painter(&image);
+            StampLogo(painter, 801, 600, appearance);
+        }
+        const QPoint o = LogoOrigin(position, 801, 600, logo.size());
+        EXPECT_TRUE(Near(image.pixel(o + QPoint(10, 10)), qRgb(255, 0, 0), 1)) << position;
+        EXPECT_TRUE(Near(image.pixel(o + QPoint(90, 40)), blended, 2)) << position;
+        EXPECT_EQ(InkBox(image, kGrey, 0), QRect(o, logo.size())) << position;
+    }
+
+    appearance.Logo.Filename = dir.file("missing.png");
+    QImage untouched = Solid(64, 64, kGrey);
+    QPainter painter(&untouched);
+    StampLogo(painter, 64, 64, appearance);
+    painter.end();
+    EXPECT_EQ(untouched, Solid(64, 64, kGrey));
+}

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: MIT
+#include "Thumbnail.h"
+#include "Colors.h"
+#include "ImagingSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr QRgb kSource = 0xFFC83232;
+
+QRgb Blend(QRgb over, int alpha, QRgb under)
+{
+    auto mix = [&](int a, int b) { return (a * alpha + b * (255 - alpha) + 127) / 255; };
+    return qRgb(
+        mix(qRed(over), qRed(under)), mix(qGreen(over), qGreen(under)), mix(qBlue(over), qBlue(under)));
+}
+
+} // namespace
+
+TEST(Thumbnail, LayoutRules)
+{
+    const struct
+    {
+        const char* name;
+        float w, h;
+        int frame, addSize, overThumb;
+        ThumbnailLayout expected; ///< frame, inner, picture, caption, bar, width, height, bar top
+    } cases[] = {
+        {"framed with caption", 800, 600, 1, 1, 0, {2, 158, 118, 13, 13, 160, 133, 119}},
+        {"unframed", 800, 600, 0, 1, 0, {0, 160, 120, 13, 13, 160, 133, 120}},
+        {"caption over the picture", 800, 600, 1, 1, 1, {2, 158, 118, 13, 0, 160, 120, 106}},
+        {"no caption", 800, 600, 1, 0, 1, {2, 158, 118, 13, 0, 160, 120, 106}},
+        {"wide, 7.9 truncated", 2000, 100, 1, 1, 0, {2, 158, 7, 13, 13, 160, 22, 8}},
+        {"tall", 100, 2000, 1, 1, 0, {2, 158, 3160, 13, 13, 160, 3175, 3161}},
+        {"narrow picture enlarged", 50, 40, 0, 0, 0, {0, 160, 128, 13, 0, 160, 128, 115}},
+    };
+    for (const auto& c : cases) {
+        MainPart main;
+        AppearancePart appearance;
+        main.Thumbs.DrawFrame = c.frame;
+        main.Thumbs.AddImageSize = c.addSize;
+        appearance.Thumbs.TextOverThumb = c.overThumb;
+        EXPECT_EQ(ThumbnailLayoutFor(c.w, c.h, 160, 13, main, appearance), c.expected) << c.name;
+    }
+}
+
+TEST(Thumbnail, FileSizeText)
+{
+    const struct
+    {
+        qint64 bytes;
+        const char* text;
+    } cases[] = {
+        {0, "0 Bytes"},
+        {512, "512 Bytes"},
+        {1023, "1023 Bytes"},
+        {1024, "  1 kb"},
+        {2048, "  2 kb"},
+        {153600, "150 kb"},
+        {1048575, "1024 kb"},
+        {1048576, "  1 mb"},
+        {1073741823, "1024 mb"},
+        {1073741824, "  1 gb"},
+        {5368709120, "  5 gb"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatFileSize(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(ThumbnailCaption(800, 600, 153600), "800x600, 150 kb");
+    EXPECT_EQ(ThumbnailCaption(800.9f, 600.99f, -1), "800x600, ");
+    EXPECT_EQ(ThumbnailCaption(1, 1, 0), "1x1, ");
+}
+
+TEST(Thumbnail, FrameBarAndPictureOnPixels)
+{
+    const MainPart main;
+    const AppearancePart appearance;
+    const int caption = CaptionHeight(ToQFont(appearance.Thumbs.Font));
+    ASSERT_GT(caption, 5);
+    const QImage thumb = DrawThumbnail(Solid(800, 600, kSource), 800, 600, 153600, 160, main, appearance);
+    ASSERT_EQ(thumb.size(), QSize(160, 2 + caption + 118));
+    const int h = thumb.height();
+    const QRgb frame = ColorRefToArgb(appearance.Thumbs.FrameColor, 255);
+    for (int x = 0; x < 160; ++x)
+        ASSERT_TRUE(thumb.pixel(x, 0) == frame && thumb.pixel(x, h - 1) == frame) << x;
+    for (int y = 0; y < h; ++y)
+        ASSERT_TRUE(thumb.pixel(0, y) == frame && thumb.pixel(159, y) == frame) << y;
+    for (int y = 1; y <= 118; ++y)
+        ASSERT_TRUE(Near(thumb.pixel(3, y), kSource, 2)) << y;
+    // Bar on rows 119 .. h - 2, top colour above, bottom colour below; the caption is white.
+    const int step = 255 / caption; // one row of the gradient
+    EXPECT_TRUE(Near(thumb.pixel(3, 119), ColorRefToArgb(appearance.Thumbs.Color1, 255), step));
+    EXPECT_TRUE(Near(thumb.pixel(3, h - 2), ColorRefToArgb(appearance.Thumbs.Color2, 255), step));
+    const QImage bar = thumb.copy(1, 119, 158, caption);
+    int white = 0;
+    for (int y = 0; y < bar.height(); ++y)
+        for (int x = 0; x < bar.width(); ++x)
+            white += Near(bar.pixel(x, y), 0xFFFFFFFF, 30);
+    EXPECT_GT(white, 10);
+}
+
+TEST(Thumbnail, CaptionOverThePictureIsTranslucentAndCanBeSwitchedOff)
+{
+    MainPart main;
+    main.Thumbs.DrawFrame = 0;
+    AppearancePart appearance;
+    appearance.Thumbs.TextOverThumb = 1;
+    const int caption = CaptionHeight(ToQFont(appearance.Thumbs.Font));
+    const QImage over = DrawThumbnail(Solid(800, 600, kSource), 800, 600, -1, 160, main, appearance);
+    ASSERT_EQ(over.size(), QSize(160, 120));
+    const QRgb top = Blend(ColorRefToArgb(appearance.Thumbs.Color1, 255), 120, kSource);
+    EXPECT_TRUE(Near(over.pixel(3, 120 - caption), top, 255 / caption))
+        << std::hex << over.pixel(3, 120 - caption);
+    EXPECT_TRUE(Near(over.pixel(3, 119 - caption), kSource, 2));
+    EXPECT_EQ(qAlpha(over.pixel(3, 119)), 255);
+
+    main.Thumbs.AddImageSize = 0;
+    const QImage plain = DrawThumbnail(Solid(800, 600, kSource), 800, 600, -1, 160, main, appearance);
+    ASSERT_EQ(plain.size(), QSize(160, 120));
+    EXPECT_EQ(InkBox(plain.convertToFormat(QImage::Format_RGB32), kSource, 2), QRect());
+}
+
+TEST(Thumbnail, SizeFollowsTheTargetProportionsNotTheSourcePixels)
+{
+    const MainPart main;
+    const AppearancePart appearance;
+    const int caption = CaptionHeight(ToQFont(appearance.Thumbs.Font));
+    // A source of any resolution is drawn at the proportions of the target size.
+    EXPECT_EQ(DrawThumbnail(Solid(300, 15, kSource), 2000, 100, 1, 160, main, appearance).size(),
+        QSize(160, 2 + caption + 7));
+    EXPECT_EQ(DrawThumbnail(Solid(10, 200, kSource), 100, 2000, 1, 160, main, appearance).size(),
+        QSize(160, 2 + caption + 3160));
+    EXPECT_TRUE(DrawThumbnail(QImage(), 800, 600, 1, 160, main, appearance).isNull());
+    EXPECT_TRUE(DrawThumbnail(Solid(8, 8, kSource), 0, 600, 1, 160, main, appearance).isNull());
+    QString path = "stale";
+    EXPECT_FALSE(RenderThumbnail(QImage(), 800, 600, 1, 160, 0, path, main, appearance));
+    EXPECT_TRUE(path.isEmpty());
+}
