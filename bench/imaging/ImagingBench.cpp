@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: MIT
+// Prepares the same photos three ways and prints pictures per second: Vellmar's own
+// preparation (bounded to 1024 x 768, text stamp, JPEG 85, a 180-pixel thumbnail with
+// caption), vipsthumbnail and ImageMagick's convert (resize and save, plus a 180-pixel
+// thumbnail). Needs libvips-tools and imagemagick.
+#include "Prepare.h"
+#include "TempFolder.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+constexpr int kPhotoWidth = 6000;
+constexpr int kPhotoHeight = 4000;
+
+struct Options
+{
+    int files = 20;
+};
+
+// Soft gradients and broad waves with fine noise on top: compresses like a camera photo,
+// which neither flat colour nor pure noise does.
+QImage PhotoLike(std::uint32_t seed)
+{
+    QImage image(kPhotoWidth, kPhotoHeight, QImage::Format_RGB32);
+    std::uint32_t state = seed * 2654435761u + 1;
+    const double phase = seed * 0.7;
+    for (int y = 0; y < kPhotoHeight; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const double wave = std::sin(y / 310.0 + phase) * 40;
+        for (int x = 0; x < kPhotoWidth; ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int noise = static_cast<int>(state & 31) - 16;
+            const double ripple = std::sin((x + y) / 45.0) * 12 + wave;
+            line[x] = qRgb(qBound(0, int(x * 200 / kPhotoWidth + 30 + ripple) + noise, 255),
+                qBound(0, int(y * 180 / kPhotoHeight + 40 - ripple) + noise, 255),
+                qBound(0, int(128 + std::sin(x / 520.0 + phase) * 90) + noise, 255));
+        }
+    }
+    return image;
+}
+
+QStringList MakePhotos(const QString& folder, int count)
+{
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        const QString path = QStringLiteral("%1/photo%2.jpg").arg(folder).arg(i, 2, 10, QLatin1Char('0'));
+        QImageWriter writer(path, "jpeg");
+        writer.setQuality(92);
+        if (!writer.write(PhotoLike(static_cast<std::uint32_t>(i + 1)))) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return {};
+        }
+        paths << path;
+    }
+    return paths;
+}
+
+bool Run(const QString& program, const QStringList& arguments, const QStringList& extraEnv = {})
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& pair : extraEnv)
+        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed\n", qPrintable(program));
+        return false;
+    }
+    return true;
+}
+
+// The real ImageMagick, not a wrapper of the same name earlier on the PATH.
+QString FindConvert()
+{
+    const QString system
+        = QStandardPaths::findExecutable(QStringLiteral("convert"), {QStringLiteral("/usr/bin")});
+    return system.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("convert")) : system;
+}
+
+double TimeVellmar(const QStringList& photos)
+{
+    MainPart main;
+    main.Image.MaxWidth = 1024;
+    main.Image.MaxHeight = 768;
+    main.Image.Format = 1;
+    main.Image.Quality = 85;
+    main.Image.AddText = 1;
+    main.Image.AddLogo = 0;
+    const AppearancePart appearance;
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& photo : photos) {
+        QString out, thumb;
+        if (!PrepareImage(photo, out, &thumb, 180, main, appearance) || thumb.isEmpty()) {
+            std::fprintf(stderr, "Vellmar failed on %s\n", qPrintable(photo));
+            return -1;
+        }
+    }
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    QString out, thumb;
+    PrepareImage(photos.first(), out, &thumb, 180, main, appearance);
+    std::printf("  Vellmar output %dx%d, thumbnail %dx%d\n", QImageReader(out).size().width(),
+        QImageReader(out).size().height(), QImageReader(thumb).size().width(),
+        QImageReader(thumb).size().height());
+    return seconds;
+}
+
+double TimeVips(const QStringList& photos, const QString& outFolder, const QStringList& env)
+{
+    const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
+    if (vips.isEmpty())
+        return -1;
+    QElapsedTimer timer;
+    timer.start();
+    // One process per pass over all files, so start-up is paid twice, not forty times.
+    if (!Run(vips, QStringList {"-s", "1024x768", "-o", outFolder + "/%s_big.jpg[Q=85]"} + photos, env)
+        || !Run(vips, QStringList {"-s", "180", "-o", outFolder + "/%s_thumb.jpg[Q=90]"} + photos, env))
+        return -1;
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double TimeConvert(const QStringList& photos, const QString& outFolder, bool sizeHint)
+{
+    const QString convert = FindConvert();
+    if (convert.isEmpty())
+        return -1;
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& photo : photos) {
+        const QString base = outFolder + u'/' + QFileInfo(photo).completeBaseName();
+        QStringList args;
+        if (sizeHint)
+            args << "-define"
+                 << "jpeg:size=2048x1536";
+        args << photo << "-resize"
+             << "1024x768"
+             << "-quality"
+             << "85"
+             << "-write" << base + "_big.jpg"
+             << "-thumbnail"
+             << "180x180"
+             << "-quality"
+             << "90" << base + "_thumb.jpg";
+        if (!Run(convert, args))
+            return -1;
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+void Report(const char* name, double seconds, int files)
+{
+    if (seconds < 0)
+        std::printf("  %-40s not available\n", name);
+    else
+        std::printf("  %-40s %7.2f s  %6.2f pictures/s\n", name, seconds, files / seconds);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Everything, the program's own temporary folder included, goes into one private folder.
+    QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/vellmar-bench-XXXXXX"));
+    if (!scratch.isValid())
+        return 1;
+    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    Options options;
+    const QStringList args = app.arguments();
+    const qsizetype filesAt = args.indexOf(QStringLiteral("--files"));
+    if (filesAt > 0 && filesAt + 1 < args.size())
+        options.files = qMax(1, args[filesAt + 1].toInt());
+
+    QDir(scratch.path()).mkdir("photos");
+    QDir(scratch.path()).mkdir("vips");
+    QDir(scratch.path()).mkdir("vips1");
+    QDir(scratch.path()).mkdir("convert");
+    QDir(scratch.path()).mkdir("convert-hint");
+    std::printf("Generating %d photos of %d x %d ...\n", options.files, kPhotoWidth, kPhotoHeight);
+    const QStringList photos = MakePhotos(scratch.filePath("photos"), options.files);
+    if (photos.isEmpty())
+        return 1;
+    qint64 bytes = 0;
+    for (const QString& p : photos)
+        bytes += QFileInfo(p).size();
+    std::printf("  %.1f MB in all; %d cores\n", bytes / 1e6, QThread::idealThreadCount());
+
+    const double vellmar = TimeVellmar(photos);
+    const double vips = TimeVips(photos, scratch.filePath("vips"), {});
+    const double vips1 = TimeVips(photos, scratch.filePath("vips1"), {"VIPS_CONCURRENCY=1"});
+    const double convert = TimeConvert(photos, scratch.filePath("convert"), false);
+    const double convertHint = TimeConvert(photos, scratch.filePath("convert-hint"), true);
+    EmptyTempFolder();
+
+    const int n = options.files;
+    std::printf("\nResize to 1024 x 768 + 180-pixel thumbnail, %d photos:\n", n);
+    Report("Vellmar (text stamp, captioned thumbnail)", vellmar, n);
+    Report("vipsthumbnail", vips, n);
+    Report("vipsthumbnail, VIPS_CONCURRENCY=1", vips1, n);
+    Report("ImageMagick convert", convert, n);
+    Report("ImageMagick convert -define jpeg:size", convertHint, n);
+    if (vellmar > 0 && convert > 0)
+        std::printf("Vellmar / ImageMagick speed: %.2fx (target >= 1)\n", convert / vellmar);
+    if (vellmar > 0 && vips > 0)
+        std::printf("Vellmar / vipsthumbnail speed: %.2fx (target >= 0.67, within 1.5x)\n", vips / vellmar);
+    return vellmar > 0 ? 0 : 1;
+}
