@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+// What goes wrong on a real network, and that every such case ends quickly and cleanly.
+#include "TempDir.h"
+#include "TestHost.h"
+#include "UploadEngine.h"
+#include "UploadTestSupport.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace std::chrono;
+
+namespace {
+
+struct Outcome
+{
+    bool ok = false;
+    QString image;
+    QString error;
+    milliseconds elapsed {};
+};
+
+Outcome Timed(CUploadEngine& engine, const QString& file)
+{
+    Outcome o;
+    const auto start = steady_clock::now();
+    o.ok = engine.UploadFile(file, &o.image, nullptr);
+    o.elapsed = duration_cast<milliseconds>(steady_clock::now() - start);
+    o.error = engine.LastError();
+    return o;
+}
+
+} // namespace
+
+TEST(Faults, RefusedConnectionFailsAtOnce)
+{
+    TestDir dir;
+    TestHost host;
+    host.SetMode(TestHost::Mode::Refuse);
+    ASSERT_TRUE(host.Start());
+    for (int service = 0; service < 5; ++service) {
+        const auto engine = CreateUploadEngine(service, host.HostText());
+        const Outcome o = Timed(*engine, dir.write("p.jpg", "x"));
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.error, QStringLiteral("connection refused"));
+        EXPECT_LT(o.elapsed, seconds(2));
+    }
+}
+
+TEST(Faults, BrokenAnswers)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray raw;
+        bool ok;
+        QString error;
+    };
+    const Case cases[] = {
+        {"closed before any answer", "", false, "the server closed the connection without an answer"},
+        {"closed in the middle of the page", "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n<html>[IMG]half",
+            false, "the connection closed in the middle of the answer"},
+        // What came in is searched, as with any answer.
+        {"closed after both addresses",
+            "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n[IMG]a[/IMG][IMG]b[/IMG]<p>", true, ""},
+        {"error page", "HTTP/1.1 500 Oops\r\nContent-Length: 3\r\n\r\nsad", false,
+            "no addresses in the answer (HTTP status 500)"},
+        {"not HTTP at all", "garbage\r\n\r\n", false, ""},
+    };
+    TestDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestHost host;
+        host.SetMode(TestHost::Mode::Canned);
+        ASSERT_TRUE(host.Start());
+        host.SetCannedAnswers({c.raw});
+        const auto engine = CreateUploadEngine(2, host.HostText());
+        const Outcome o = Timed(*engine, dir.write("p.jpg", "x"));
+        EXPECT_EQ(o.ok, c.ok);
+        if (!c.error.isEmpty() || c.ok)
+            EXPECT_EQ(o.error, c.error);
+        else
+            EXPECT_FALSE(o.error.isEmpty());
+        EXPECT_LT(o.elapsed, seconds(5));
+    }
+}
+
+TEST(Faults, StopFlagEndsASilentExchangeQuickly)
+{
+    TestDir dir;
+    const QString file = dir.write("p.jpg", QByteArray(100000, 'z'));
+    for (const int service : {2, 4}) {
+        SCOPED_TRACE(service);
+        TestHost host;
+        host.SetMode(TestHost::Mode::Silent);
+        ASSERT_TRUE(host.Start());
+        std::atomic<bool> stop {false};
+        const auto engine = CreateUploadEngine(service, host.HostText(), &stop);
+
+        steady_clock::time_point stopAt;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(milliseconds(400));
+            stopAt = steady_clock::now();
+            stop = true;
+        });
+        const bool ok = engine->UploadFile(file, nullptr, nullptr);
+        const auto returned = steady_clock::now();
+        stopper.join();
+
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(engine->LastError(), QStringLiteral("stopped"));
+        // The request was in: the stop ended a transfer that was waiting for an answer.
+        EXPECT_EQ(host.Requests().size(), 1);
+        const auto reaction = duration_cast<milliseconds>(returned - stopAt);
+        // 200 ms is the promise; the rest is room for a loaded machine and the sanitizers.
+        EXPECT_LT(reaction.count(), 200 + 150) << reaction.count() << " ms";
+        EXPECT_GE(reaction.count(), 0) << "returned before the stop request";
+    }
+}
+
+TEST(Faults, NothingIsSentWhenTheUploadCannotStart)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    std::atomic<bool> stopped {true};
+    struct Case
+    {
+        const char* what;
+        QString host;
+        QString file;
+        const std::atomic<bool>* stop;
+        QString error;
+    };
+    const Case cases[] = {
+        {"missing file", host.HostText(), dir.file("missing.jpg"), nullptr, "cannot open the file"},
+        {"a folder", host.HostText(), dir.path(), nullptr, "cannot open the file"},
+        {"stop already requested", host.HostText(), dir.write("p.jpg", "x"), &stopped, "stopped"},
+        {"host that cannot be a server", "bad host/x", dir.write("p.jpg", "x"), nullptr, "invalid host name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int service = 0; service < 5; ++service) {
+            const auto engine = CreateUploadEngine(service, c.host, c.stop);
+            QString image = QStringLiteral("untouched");
+            EXPECT_FALSE(engine->UploadFile(c.file, &image, nullptr));
+            EXPECT_EQ(image, QStringLiteral("untouched"));
+            EXPECT_EQ(engine->LastError(), c.error);
+        }
+    }
+    EXPECT_TRUE(host.Requests().isEmpty());
+}

@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: MIT
+// What each engine puts on the wire, compared byte for byte with a request built here from
+// the services' tables: request line, headers in order, every form part and the file.
+#include "MultipartForm.h"
+#include "ServiceEngines.h"
+#include "TempDir.h"
+#include "TestHost.h"
+#include "TickCount.h"
+#include "UploadTestSupport.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ServiceTable
+{
+    QByteArray path;
+    QByteArray agent;
+    QList<QByteArray> headers; ///< "%referer" stands for the Referer line
+    QList<std::pair<QByteArray, QByteArray>> fields; ///< "%size" stands for ThumbSize
+    QByteArray fileField;
+};
+
+const QByteArray kWinInet = "WinInet Test";
+const QByteArray kMozilla = "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.8.1.11)";
+
+const ServiceTable kServices[] = {
+    {"/", kWinInet, {}, {{"uploadtype", "on"}}, "fileupload"},
+    {"/", kWinInet, {"Keep-Alive: 300", "%referer"},
+        {{"disable_effects", "on"}, {"preview", "yes"}, {"preview_size", "%size"}, {"sbmt", ""}}, "pfile"},
+    {"/action.aspx", kWinInet, {"Keep-Alive: 300", "%referer"},
+        {{"upload", "yes"}, {"CP", "on"}, {"VM", "%size"}, {"IM", "7"}, {"Submit", ""}}, "F"},
+    {"/upload", kWinInet, {"Keep-Alive: 300", "%referer"}, {{"Submit", ""}}, "img"},
+    {"/Upload/", kMozilla, {"Connection: keep-alive", "Keep-Alive: 300", "%referer"},
+        {{"rotate", "0"}, {"thumb_resize_on", "on"}, {"galleries", "12"}, {"status", "on"},
+            {"thumb_resize", "%size"}},
+        "userfile"},
+};
+
+QByteArray ExpectedPost(const ServiceTable& service, const QByteArray& host, const QByteArray& boundary,
+    int thumbSize, const QByteArray& fileName, const QByteArray& file)
+{
+    QByteArray body;
+    for (const auto& [name, value] : service.fields) {
+        body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n"
+            + (value == "%size" ? QByteArray::number(thumbSize) : value) + "\r\n";
+    }
+    body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + service.fileField
+        + "\"; filename=\"" + fileName + "\"\r\nContent-Type: image/jpeg\r\n\r\n" + file + "\r\n--" + boundary
+        + "--\r\n";
+
+    // curl puts Host and User-Agent first and Content-Length last; the lines between are ours.
+    QByteArray head
+        = "POST " + service.path + " HTTP/1.1\r\nHost: " + host + "\r\nUser-Agent: " + service.agent + "\r\n";
+    for (const QByteArray& line : service.headers)
+        head += (line == "%referer" ? "Referer: http://" + host + "/" : line) + "\r\n";
+    head += "Content-Type: multipart/form-data; boundary=" + boundary + "\r\n";
+    head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
+    return head + body;
+}
+
+struct FileCase
+{
+    QString name;
+    QByteArray wireName;
+    QByteArray bytes;
+    int thumbSize;
+};
+
+} // namespace
+
+TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start()) << host.ErrorText().toStdString();
+    const QByteArray hostText = host.HostText().toLatin1();
+
+    const FileCase files[] = {
+        {"photo.png", "photo.png", SamplePng(40, 30), 150},
+        {"empty.jpg", "empty.jpg", {}, 150},
+        // Windows-1251 holds Cyrillic; the CJK characters become '?'.
+        {QString::fromUtf8("Снимок экрана 日本.jpg"),
+            "\xD1\xED\xE8\xEC\xEE\xEA \xFD\xEA\xF0\xE0\xED\xE0 ??.jpg", "\xFF\xD8\xFF\xE0 jpeg-ish", 321},
+        // Raw, these would end the part header early.
+        {"say \"cheese\"\r\nnow.gif", "say %22cheese%22%0D%0Anow.gif", "GIF89a...", 150},
+    };
+    int stored = 0;
+    for (int id = 0; id < 5; ++id) {
+        for (const FileCase& file : files) {
+            SCOPED_TRACE(QStringLiteral("service %1, file %2").arg(id).arg(file.name).toStdString());
+            const QString path = dir.write(file.name, file.bytes);
+            const auto engine = CreateUploadEngine(id, host.HostText());
+            engine->ThumbSize = file.thumbSize;
+            const qsizetype before = host.Requests().size();
+            const std::uint32_t tickBefore = TickCount();
+            QString image;
+            QString thumb;
+            ASSERT_TRUE(engine->UploadFile(path, &image, &thumb)) << engine->LastError().toStdString();
+            const std::uint32_t tickAfter = TickCount();
+            ++stored;
+
+            const QList<QByteArray> requests = host.Requests().mid(before);
+            ASSERT_EQ(requests.size(), id == 4 ? 2 : 1);
+            const QByteArray boundary = CapturedBoundary(requests[0]);
+            ASSERT_TRUE(
+                QRegularExpression("^-{8}[0-9a-f]{8}$").match(QString::fromLatin1(boundary)).hasMatch())
+                << boundary.toStdString();
+            const std::uint32_t tick = boundary.mid(8).toUInt(nullptr, 16);
+            EXPECT_LE(tick - tickBefore, tickAfter - tickBefore);
+
+            EXPECT_EQ(requests[0],
+                ExpectedPost(kServices[id], hostText, boundary, file.thumbSize, file.wireName, file.bytes));
+            EXPECT_TRUE(requests[0].endsWith("\r\n--" + boundary + "--\r\n"));
+            if (id == 4) {
+                EXPECT_EQ(requests[1],
+                    "GET /Upload/done/" + QByteArray::number(stored) + " HTTP/1.1\r\nHost: " + hostText
+                        + "\r\nUser-Agent: " + kMozilla + "\r\n\r\n");
+            }
+
+            // The addresses lead back to what was sent.
+            EXPECT_EQ(image, QStringLiteral("http://%1/i/%2").arg(host.HostText()).arg(stored));
+            EXPECT_EQ(thumb, QStringLiteral("http://%1/t/%2").arg(host.HostText()).arg(stored));
+            const FetchResult served = Fetch(image);
+            EXPECT_EQ(served.status, 200);
+            EXPECT_EQ(served.body, file.bytes);
+        }
+    }
+}
+
+TEST(RequestBytes, LongFileNameIsCutWithoutSplittingAnEscape)
+{
+    // 254 plain characters and a quote: the three-byte escape would pass 255 bytes.
+    const QString name = QString(254, u'n') + u'"';
+    EXPECT_EQ(FormFileName(QStringLiteral("/some/dir/") + name), QByteArray(254, 'n'));
+    EXPECT_EQ(FormFileName(QStringLiteral("/some/dir/") + QString(300, u'x')), QByteArray(255, 'x'));
+    EXPECT_EQ(FormFileName(QStringLiteral("no-slash.jpg")), QByteArray("no-slash.jpg"));
+}
