@@ -43,15 +43,6 @@ QByteArray PngClaiming(quint32 w, quint32 h)
         + PngChunk("IEND", {});
 }
 
-QImage Gradient(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x * y) & 255));
-    return image;
-}
-
 } // namespace
 
 TEST(Integrity, EveryPrefixOfAFileIsIncompleteAndTheWholeFileIsComplete)
@@ -78,6 +69,7 @@ TEST(Decode, FaultsGiveANullPictureWithoutCrashing)
 {
     TestDir dir;
     const QByteArray jpeg = Encode(Gradient(64, 48), "jpeg", 90);
+    const QByteArray png = Encode(Gradient(64, 48), "png");
     QByteArray corrupt = jpeg;
     for (qsizetype i = 200; i < corrupt.size() - 2; ++i)
         corrupt[i] = static_cast<char>(0xFF); // markers everywhere inside the scan
@@ -93,7 +85,7 @@ TEST(Decode, FaultsGiveANullPictureWithoutCrashing)
         {"not a picture", dir.write("text.jpg", "just some text, not a picture")},
         {"corrupt jpeg", dir.write("corrupt.jpg", corrupt)},
         {"truncated jpeg", dir.write("cut.jpg", jpeg.left(jpeg.size() / 2))},
-        {"truncated png", dir.write("cut.png", Encode(Gradient(64, 48), "png").left(300))},
+        {"truncated png", dir.write("cut.png", png.left(png.size() / 2))},
         {"truncated bmp", dir.write("cut.bmp", Encode(Gradient(64, 48), "bmp").left(2000))},
         {"png claiming 100000 x 100000", dir.write("huge.png", PngClaiming(100000, 100000))},
         {"png claiming just over 1 GiB", dir.write("over.png", PngClaiming(16385, 16384))},
@@ -139,14 +131,4 @@ TEST(Decode, PicturesOverQtsDefaultLimitStillOpen)
     EXPECT_EQ(d.originalSize, QSize(8200, 8200));
     EXPECT_TRUE(Near(d.image.pixel(4100, 4100), qRgb(10, 200, 30), 4));
     EXPECT_EQ(QImageReader::allocationLimit(), 1024);
-}
-
-TEST(Decode, TransparencyIsKeptPremultiplied)
-{
-    TestDir dir;
-    const QString path
-        = dir.write("alpha.png", Encode(Solid(8, 8, qRgba(255, 0, 0, 128), QImage::Format_ARGB32), "png"));
-    const QImage image = DecodeImage(path).image;
-    EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
-    EXPECT_TRUE(Near(qUnpremultiply(image.pixel(3, 3)), qRgba(255, 0, 0, 128), 2));
 }

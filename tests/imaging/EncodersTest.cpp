@@ -13,18 +13,14 @@
 
 namespace {
 
-// Smooth colours plus three exact patches that no fixed palette holds.
+// A gradient above three exact patches that no fixed palette holds.
 QImage TestPicture()
 {
-    QImage image(120, 90, QImage::Format_RGB32);
-    for (int y = 0; y < 90; ++y)
-        for (int x = 0; x < 120; ++x)
-            image.setPixel(x, y, qRgb(x * 2, y * 2, 255 - x));
+    QImage image = Gradient(120, 90);
     const QRgb patches[] = {qRgb(13, 86, 125), qRgb(201, 7, 99), qRgb(250, 250, 3)};
-    for (int i = 0; i < 3; ++i)
-        for (int y = 60; y < 90; ++y)
-            for (int x = i * 40; x < i * 40 + 40; ++x)
-                image.setPixel(x, y, patches[i]);
+    for (int y = 60; y < 90; ++y)
+        for (int x = 0; x < 120; ++x)
+            image.setPixel(x, y, patches[x / 40]);
     return image;
 }
 
@@ -102,18 +98,6 @@ TEST(Encoders, JpegHonoursQualityAndTheOthersIgnoreIt)
     EXPECT_TRUE(EncodeImage(QImage(), 1, 0).isEmpty());
 }
 
-TEST(Encoders, FormatOfExtension)
-{
-    const struct
-    {
-        const char* path;
-        int format;
-    } cases[] = {{"a/photo.jpg", 0}, {"photo.JPEG", 0}, {"x.png", 1}, {"x.PnG", 1}, {"anim.gif", 2},
-        {"photo.BMP", 0}, {"noext", 0}, {"dir.png/file", 0}};
-    for (const auto& c : cases)
-        EXPECT_EQ(FormatOfExtension(c.path), c.format) << c.path;
-}
-
 TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
 {
     const QString folder = TempFolderPath();
@@ -121,10 +105,8 @@ TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
     const QImage picture = Solid(16, 16, qRgb(1, 2, 3));
     QString path;
     ASSERT_TRUE(SaveToTemp(picture, "dir/image.jpg", path, -1, 80));
-    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(folder) + "/image-?\\d+\\.jpg$")
-                    .match(path)
-                    .hasMatch())
-        << path.toStdString();
+    EXPECT_TRUE(QRegularExpression("/image-?\\d+\\.jpg$").match(path).hasMatch()) << path.toStdString();
+    EXPECT_TRUE(path.startsWith(folder + "/"));
     EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
     EXPECT_EQ(FileSizeOf(path), QFileInfo(path).size());
 

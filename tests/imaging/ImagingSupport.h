@@ -16,6 +16,15 @@ inline QImage Solid(int w, int h, QRgb color, QImage::Format format = QImage::Fo
     return image;
 }
 
+inline QImage Gradient(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 255 - x * 255 / w));
+    return image;
+}
+
 inline QByteArray Encode(const QImage& image, const char* format, int quality = -1)
 {
     QByteArray bytes;
@@ -32,6 +41,16 @@ inline bool Near(QRgb a, QRgb b, int tolerance)
 {
     return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance
         && std::abs(qBlue(a) - qBlue(b)) <= tolerance && std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
+}
+
+/// How many pixels of `area` satisfy `test`.
+template<class Test> int CountPixels(const QImage& image, const QRect& area, Test test)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += test(image.pixel(x, y)) ? 1 : 0;
+    return count;
 }
 
 /// The bounding box of the pixels that differ from `background`.

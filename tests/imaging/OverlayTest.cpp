@@ -109,28 +109,7 @@ TEST(DrawOutlinedText, AnyOtherAlignmentIsFarAndEmptyTextDrawsNothing)
     EXPECT_EQ(draw("", 1, 1), Solid(200, 60, kGrey));
 }
 
-TEST(StampLogo, OriginFollowsThePositionTruncatedTowardZero)
-{
-    const struct
-    {
-        int position;
-        QSize logo;
-        QPoint origin;
-    } cases[] = {
-        {0, {100, 50}, {0, 0}},
-        {1, {100, 50}, {350, 0}},
-        {2, {100, 50}, {701, 0}},
-        {3, {100, 50}, {0, 550}},
-        {4, {100, 50}, {350, 550}}, // 350.5
-        {5, {100, 50}, {701, 550}},
-        {4, {1000, 50}, {-99, 550}}, // -99.5: a logo wider than the picture is cut on both sides
-        {9, {100, 50}, {0, 0}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(LogoOrigin(c.position, 801, 600, c.logo), c.origin) << c.position;
-}
-
-TEST(StampLogo, IsDrawnAtItsOwnSizeAndBlendedByItsOwnAlpha)
+TEST(StampLogo, IsPlacedAtItsOwnSizeAndBlendedByItsOwnAlpha)
 {
     TestDir dir;
     QImage logo(100, 50, QImage::Format_ARGB32);
@@ -140,6 +119,8 @@ TEST(StampLogo, IsDrawnAtItsOwnSizeAndBlendedByItsOwnAlpha)
     AppearancePart appearance;
     appearance.Logo.Filename = dir.write("logo.png", Encode(logo, "png"));
     const QRgb blended = qRgb(64, 64, 192); // half blue over grey
+    // On 801 x 600 the centred logo sits at 350.5, truncated.
+    const QPoint origins[] = {{0, 0}, {350, 0}, {701, 0}, {0, 550}, {350, 550}, {701, 550}};
     for (int position = 0; position < 6; ++position) {
         appearance.Logo.Position = position;
         QImage image = Solid(801, 600, kGrey);
@@ -147,11 +128,13 @@ TEST(StampLogo, IsDrawnAtItsOwnSizeAndBlendedByItsOwnAlpha)
             QPainter painter(&image);
             StampLogo(painter, 801, 600, appearance);
         }
-        const QPoint o = LogoOrigin(position, 801, 600, logo.size());
+        const QPoint o = origins[position];
         EXPECT_TRUE(Near(image.pixel(o + QPoint(10, 10)), qRgb(255, 0, 0), 1)) << position;
         EXPECT_TRUE(Near(image.pixel(o + QPoint(90, 40)), blended, 2)) << position;
         EXPECT_EQ(InkBox(image, kGrey, 0), QRect(o, logo.size())) << position;
     }
+    EXPECT_EQ(LogoOrigin(4, 801, 600, QSize(1000, 50)), QPoint(-99, 550)); // -99.5: cut on both sides
+    EXPECT_EQ(LogoOrigin(9, 801, 600, QSize(100, 50)), QPoint(0, 0));
 
     appearance.Logo.Filename = dir.file("missing.png");
     QImage untouched = Solid(64, 64, kGrey);

@@ -107,6 +107,8 @@ TEST(Prepare, FormatFollowsTheSettingOrTheSourceExtension)
         {"x.png", "png", 1, ".jpg", "\xFF\xD8\xFF"},
         {"x.jpg", "jpeg", 3, ".gif", "GIF89a"},
         {"x.jpg", "jpeg", 9, ".jpg", "\xFF\xD8\xFF"},
+        {"X.JPEG", "png", 0, ".jpg", "\xFF\xD8\xFF"},
+        {"x.PnG", "png", 0, ".png", "\x89PNG"},
     };
     for (const auto& c : cases) {
         MainPart main;
@@ -172,19 +174,13 @@ TEST(Prepare, StampsAndThumbnail)
     main.Image.AddLogo = 1;
     AppearancePart appearance; // text "Vellmar" bottom right, no logo file
     auto whiteAndDark = [](const QImage& image, const QRect& area) {
-        int white = 0, dark = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y)
-            for (int x = area.left(); x <= area.right(); ++x) {
-                white += Near(image.pixel(x, y), 0xFFFFFFFF, 40);
-                dark += qGray(image.pixel(x, y)) < 60;
-            }
-        return white > 10 && dark > 10;
+        return CountPixels(image, area, [](QRgb c) { return Near(c, 0xFFFFFFFF, 40); }) > 10
+            && CountPixels(image, area, [](QRgb c) { return qGray(c) < 60; }) > 10;
     };
 
     const QImage textOnly = Prepared(source, main, appearance);
     ASSERT_EQ(textOnly.size(), QSize(800, 1600));
     EXPECT_TRUE(whiteAndDark(textOnly, QRect(650, 1570, 150, 30)));
-    EXPECT_TRUE(InkBox(textOnly, kGrey, 4).intersects(QRect(600, 1560, 200, 40)));
     EXPECT_EQ(InkBox(textOnly, kGrey, 4),
         InkBox(textOnly.copy(600, 1560, 200, 40), kGrey, 4).translated(600, 1560));
 
