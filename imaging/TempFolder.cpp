@@ -57,7 +57,7 @@ void EmptyTempFolder()
     if (folder.isEmpty())
         return;
     const QDir dir(folder);
-    const QStringList files = dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    const QStringList files = dir.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
     for (const QString& name : files)
         QFile::remove(dir.filePath(name));
 }

@@ -107,6 +107,15 @@ TEST(DrawOutlinedText, AnyOtherAlignmentIsFarAndEmptyTextDrawsNothing)
     EXPECT_EQ(draw("Far", -1, 7), draw("Far", 2, 2));
     EXPECT_NE(draw("Far", 0, 0), draw("Far", 2, 2));
     EXPECT_EQ(draw("", 1, 1), Solid(200, 60, kGrey));
+
+    // A line too long for the large rendering's box is drawn whole, not cut off.
+    const QString longText(255, u'W');
+    QImage wide = Solid(4000, 40, kGrey);
+    QPainter painter(&wide);
+    DrawOutlinedText(painter, longText, QRectF(0, 0, 4000, 40), font, 0xFFFFFFFF, 0xB4000000, 0, 0, 1.0f);
+    painter.end();
+    EXPECT_NEAR(InkBox(wide, kGrey).width(), OutlinedTextSize(font, longText).width(), 10);
+    EXPECT_GT(OutlinedTextSize(font, longText).width(), 2000);
 }
 
 TEST(StampLogo, IsPlacedAtItsOwnSizeAndBlendedByItsOwnAlpha)
