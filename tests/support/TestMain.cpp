@@ -17,8 +17,16 @@ int main(int argc, char** argv)
     // Everything a test writes into "the temporary directory" lands in a folder of its own,
     // never in the one the program uses for real.
     QTemporaryDir privateTemp(QDir::tempPath() + QStringLiteral("/vellmar-tests-XXXXXX"));
-    if (privateTemp.isValid())
+    if (privateTemp.isValid()) {
         qputenv("TMPDIR", QFile::encodeName(privateTemp.path()));
+        // Qt wants a private runtime folder and warns on every start without one.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            const QString runtime = privateTemp.path() + QStringLiteral("/runtime");
+            if (QDir().mkdir(
+                    runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        }
+    }
 #ifdef VELLMAR_TEST_WIDGETS
     QApplication app(argc, argv);
 #else
