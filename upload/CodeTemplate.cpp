@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+#include "CodeGenerator.h"
+#include "Paths.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace {
+
+// Far beyond any code that fits the bound; a larger file is not a template anyone meant.
+constexpr qint64 kMaxTemplateBytes = 1024 * 1024;
+
+QString DecodeTemplate(const QByteArray& bytes)
+{
+    // The template was meant to be UTF-16LE behind its byte-order mark. A file without any mark
+    // is taken as UTF-8, which is what an editor on this system writes by default.
+    QStringDecoder::Encoding encoding = QStringDecoder::Utf8;
+    qsizetype skip = 0;
+    if (bytes.startsWith("\xFF\xFE")) {
+        encoding = QStringDecoder::Utf16LE;
+        skip = 2;
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        encoding = QStringDecoder::Utf16BE;
+        skip = 2;
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+        skip = 3;
+    }
+    QByteArrayView body = QByteArrayView(bytes).sliced(skip);
+    // An odd last byte of UTF-16 text is half a character; it is dropped.
+    if (encoding != QStringDecoder::Utf8 && body.size() % 2 != 0)
+        body.chop(1);
+    QStringDecoder decode(encoding, QStringDecoder::Flag::Stateless);
+    QString text = decode(body);
+    // The text ends at its first NUL, as a C string would.
+    if (const qsizetype nul = text.indexOf(QChar(u'\0')); nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+} // namespace
+
+CodeTemplate LoadTemplate(const QString& path)
+{
+    CodeTemplate tmpl;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return tmpl;
+    const qint64 size = file.size();
+    if (size <= 0 || size > kMaxTemplateBytes)
+        return tmpl;
+    const QByteArray bytes = file.read(size);
+    if (bytes.size() != size)
+        return tmpl;
+
+    const QString text = DecodeTemplate(bytes);
+    const QLatin1StringView marker("%images%");
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0) {
+        tmpl.Head = text;
+    } else {
+        tmpl.Head = text.left(at);
+        tmpl.Tail = text.mid(at + marker.size());
+    }
+    return tmpl;
+}
+
+QString DefaultTemplatePath()
+{
+    return PathBesideExecutable(QStringLiteral("template.txt"));
+}

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+/// The two addresses kept for one successfully uploaded file, as the service answered them
+/// (at most 255 characters each).
+struct UploadResult
+{
+    QString ImageUrl; ///< the full picture
+    QString ThumbUrl; ///< its thumbnail; empty when thumbnails are off
+
+    bool operator==(const UploadResult&) const = default;
+};
