@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+#include "UploadWorker.h"
+
+#include "Paths.h"
+#include "Prepare.h"
+#include "UploadEngine.h"
+
+#include <QFileInfo>
+
+namespace {
+
+constexpr int kFallbackThumbWidth = 150;
+constexpr int kMaxThumbWidth = 1024;
+// The own thumbnail is sent as a picture of its own; the size asked for its thumbnail is moot.
+constexpr int kOwnThumbUploadSize = 160;
+
+bool IsSet(const std::atomic<bool>* flag)
+{
+    return flag && flag->load();
+}
+
+QString PrepareFailure(const QString& source)
+{
+    return QFileInfo(source).isFile() ? QStringLiteral("the picture cannot be prepared")
+                                      : QStringLiteral("the file does not exist");
+}
+
+} // namespace
+
+UploadListener::~UploadListener() = default;
+
+void UploadListener::OnFileFailed(int, const QString&) { }
+
+int EffectiveThumbWidth(int thumbWidth)
+{
+    return thumbWidth < 1 || thumbWidth > kMaxThumbWidth ? kFallbackThumbWidth : thumbWidth;
+}
+
+int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<bool>* stop,
+    const std::atomic<bool>* abort)
+{
+    // The abort flag is the one the transfers poll; a stop alone lets the running file finish.
+    CUploadEngineSelector selector(job.servers, abort);
+    const int serverId = job.main.Main.ServerID;
+    if (!selector.Select(serverId)) {
+        listener.OnEngineFailure();
+        listener.OnFinished(false, QString());
+        return 0;
+    }
+
+    const int count = int(job.files.size());
+    listener.OnProgressRange(count);
+    listener.OnProgress(0);
+
+    const bool thumbs = job.main.Main.CreateThumbs != 0;
+    const int thumbWidth = EffectiveThumbWidth(job.main.Main.ThumbWidth);
+    const bool ownThumb = thumbs
+        && !(job.main.Thumbs.UserServerThumbs != 0 && CUploadEngineSelector::HasServerThumbs(serverId));
+
+    int uploaded = 0;
+    for (int i = 0; i < count; ++i) {
+        if (IsSet(stop) || IsSet(abort)) {
+            listener.OnFinished(false, QString());
+            return uploaded;
+        }
+        const QString& source = job.files[i];
+        // Shown before the preparation, which takes a moment for a large picture.
+        listener.OnStatus(
+            QStringLiteral("Uploading file %1 of %2 - \"%3\"").arg(i + 1).arg(count).arg(FileNameOf(source)));
+
+        // Fresh buffers per file, so an address of the previous file can never stick to this one.
+        QString sendPath;
+        QString thumbPath;
+        if (!PrepareImage(source, sendPath, ownThumb ? &thumbPath : nullptr, ownThumb ? thumbWidth : 0,
+                job.main, job.appearance)) {
+            listener.OnFileFailed(i, PrepareFailure(source));
+            listener.OnProgress(i + 1);
+            continue;
+        }
+
+        UploadResult result;
+        QString thumbUrl;
+        const bool sent = selector.Upload(sendPath, &result.ImageUrl, &thumbUrl, thumbWidth);
+        if (sent && !result.ImageUrl.isEmpty() && ownThumb && !thumbPath.isEmpty()) {
+            // A failed thumbnail upload leaves the service's own thumbnail address in place.
+            QString ownThumbUrl;
+            selector.Upload(thumbPath, &ownThumbUrl, nullptr, kOwnThumbUploadSize);
+            if (!ownThumbUrl.isEmpty())
+                thumbUrl = ownThumbUrl;
+        }
+        if (IsSet(abort)) {
+            listener.OnFileFailed(i, QStringLiteral("stopped"));
+        } else if (sent && !result.ImageUrl.isEmpty()) {
+            ++uploaded;
+            if (thumbs)
+                result.ThumbUrl = thumbUrl;
+            listener.OnResult(result);
+        } else {
+            listener.OnFileFailed(i, selector.Engine->LastError());
+        }
+        listener.OnProgress(i + 1);
+    }
+
+    listener.OnFinished(true,
+        QStringLiteral("Закачка завершена. Всего %1 из %2 файлов было загружено. %3 ошибок.")
+            .arg(uploaded)
+            .arg(count)
+            .arg(count - uploaded));
+    return uploaded;
+}
