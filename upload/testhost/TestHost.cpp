@@ -18,6 +18,8 @@ constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
 constexpr qsizetype kMaxBodyBytes = 256 * 1024 * 1024;
 // A client that sends nothing for this long is dropped, so a stray open socket cannot pin a thread.
 constexpr int kIdleMs = 30000;
+const QByteArray kServerError = "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/plain\r\n"
+                                "Content-Length: 13\r\nConnection: close\r\n\r\nserver error\n";
 
 void SendAll(int fd, const QByteArray& bytes)
 {
@@ -67,6 +69,18 @@ void TestHost::SetCannedAnswers(const QList<QByteArray>& answers)
 {
     std::lock_guard lock(m_mutex);
     m_canned = answers;
+}
+
+void TestHost::SetUploadFault(int number, Fault fault)
+{
+    std::lock_guard lock(m_mutex);
+    m_faults.insert(number, fault);
+}
+
+void TestHost::SetSilentFrom(int number)
+{
+    std::lock_guard lock(m_mutex);
+    m_silentFrom = number;
 }
 
 QString TestHost::HostText() const
@@ -227,6 +241,32 @@ void TestHost::Record(const QByteArray& raw)
         file.write(raw);
 }
 
+std::optional<TestHost::Fault> TestHost::FaultFor(const HttpMessage& message)
+{
+    if (message.method != "POST")
+        return std::nullopt;
+    std::lock_guard lock(m_mutex);
+    const int number = ++m_uploads;
+    if (m_silentFrom > 0 && number >= m_silentFrom)
+        return Fault::Silent;
+    if (const auto it = m_faults.constFind(number); it != m_faults.cend())
+        return *it;
+    return std::nullopt;
+}
+
+void TestHost::HoldSilently(int fd)
+{
+    // Keep the connection open without a word until the client or Stop() ends it.
+    char sink[4096];
+    for (;;) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno == EINTR)
+            continue;
+        if (fds[1].revents || ::recv(fd, sink, sizeof sink, 0) <= 0)
+            break;
+    }
+}
+
 void TestHost::Serve(int fd)
 {
     QByteArray raw;
@@ -236,15 +276,7 @@ void TestHost::Serve(int fd)
         Record(raw);
     if (complete) {
         if (m_mode == Mode::Silent) {
-            // Keep the connection open without a word until the client or Stop() ends it.
-            char sink[4096];
-            for (;;) {
-                pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-                if (::poll(fds, 2, -1) < 0 && errno == EINTR)
-                    continue;
-                if (fds[1].revents || ::recv(fd, sink, sizeof sink, 0) <= 0)
-                    break;
-            }
+            HoldSilently(fd);
         } else if (m_mode == Mode::Canned) {
             QByteArray answer;
             {
@@ -253,6 +285,11 @@ void TestHost::Serve(int fd)
                     answer = m_canned[std::min(m_requests.size(), m_canned.size()) - 1];
             }
             SendAll(fd, answer);
+        } else if (const std::optional<Fault> fault = FaultFor(message)) {
+            if (*fault == Fault::Silent)
+                HoldSilently(fd);
+            else if (*fault == Fault::ServerError)
+                SendAll(fd, kServerError);
         } else {
             SendAll(fd, m_services.Respond(message, HostText().toLatin1()));
         }

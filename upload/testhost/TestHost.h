@@ -5,11 +5,13 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <atomic>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 /// A local HTTP server on 127.0.0.1 that answers like all five hosting services at once. It
@@ -24,6 +26,12 @@ public:
         Silent, ///< read the request, then send nothing until the client gives up
         Refuse, ///< hold the port without listening, so connections are refused
     };
+    /// How one upload is mistreated in Serve mode; the picture is not stored.
+    enum class Fault {
+        ServerError, ///< "500 Internal Server Error" with a page that holds no addresses
+        Close, ///< close the connection without a word
+        Silent, ///< keep the connection open without a word
+    };
 
     TestHost();
     ~TestHost();
@@ -32,6 +40,10 @@ public:
 
     void SetMode(Mode mode) { m_mode = mode; }
     void SetCannedAnswers(const QList<QByteArray>& answers);
+    /// In Serve mode, upload `number` (POST requests counted from 1) meets `fault`.
+    void SetUploadFault(int number, Fault fault);
+    /// In Serve mode, every upload from `number` on meets Fault::Silent.
+    void SetSilentFrom(int number);
     /// Every raw request is also written to this folder, one file each.
     void SetLogDir(const QString& dir) { m_logDir = dir; }
 
@@ -53,6 +65,8 @@ private:
     void Serve(int fd);
     bool ReadRequest(int fd, QByteArray& raw, HttpMessage& message);
     void Record(const QByteArray& raw);
+    void HoldSilently(int fd);
+    std::optional<Fault> FaultFor(const HttpMessage& message);
     void ReapFinished();
 
     Mode m_mode = Mode::Serve;
@@ -68,5 +82,8 @@ private:
     mutable std::mutex m_mutex; // guards the members below
     QList<QByteArray> m_requests;
     QList<QByteArray> m_canned;
+    QMap<int, Fault> m_faults;
+    int m_silentFrom = 0; ///< 0: never
+    int m_uploads = 0;
     std::list<std::unique_ptr<Connection>> m_connections;
 };
