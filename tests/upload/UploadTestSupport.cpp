@@ -77,7 +77,9 @@ QByteArray CapturedBoundary(const QByteArray& request)
     return request.mid(start, request.indexOf("\r\n", start) - start);
 }
 
-QByteArray SamplePng(int width, int height)
+namespace {
+
+QByteArray SamplePicture(int width, int height, const char* format)
 {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
@@ -87,6 +89,18 @@ QByteArray SamplePng(int width, int height)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
+}
+
+} // namespace
+
+QByteArray SamplePng(int width, int height)
+{
+    return SamplePicture(width, height, "PNG");
+}
+
+QByteArray SampleJpeg(int width, int height)
+{
+    return SamplePicture(width, height, "JPEG");
 }

@@ -36,3 +36,4 @@ QByteArray CapturedBoundary(const QByteArray& request);
 
 /// A small real picture, so the test host can make a thumbnail of it.
 QByteArray SamplePng(int width, int height);
+QByteArray SampleJpeg(int width, int height);
