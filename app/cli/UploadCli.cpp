@@ -1,37 +1,55 @@
 // SPDX-License-Identifier: MIT
 #include "UploadCli.h"
 
+#include "CodeGenerator.h"
 #include "Paths.h"
 #include "Settings.h"
-#include "UploadEngine.h"
+#include "UploadWorker.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <climits>
 
 namespace {
 
 constexpr int kMaxThumbSize = 1024;
-constexpr int kFallbackThumbSize = 150;
 
 const char kUsage[] = R"(Usage: vellmar-upload [OPTIONS] FILE...
 
-Uploads each FILE to an image-hosting service and prints one line per file:
-the address of the picture, a tab, the address of its thumbnail.
+Prepares each FILE as the wizard does (bounds, format, text and logo stamps and
+own thumbnails from the settings file), uploads it to an image-hosting service and
+prints one line per file: the address of the picture, a tab, the address of its
+thumbnail (empty when the settings turn thumbnails off). With --code it prints
+the ready-to-paste code for all uploaded files instead.
 
 Options:
   --server N             service to upload to: 0 ImageShack, 1 Keep4u, 2 Radikal,
                          3 Smages, 4 iPicture (default: Main.ServerID of the settings)
-  --thumb-size PX        thumbnail size asked of the service, 1 to 1024
-                         (default: Main.ThumbWidth of the settings, 150 when that is
-                         below 1 or above 1024)
+  --thumb-size PX        thumbnail width, 1 to 1024, for own thumbnails and the
+                         size asked of the service (default: Main.ThumbWidth of the
+                         settings, 150 when that is below 1 or above 1024)
   --host N=NAME[:PORT]   host of service N for this run, instead of Servers.HostN
                          of the settings; may be given for several services
   --ini PATH             settings file to read (default: vellmar.ini beside the program)
+  --raw                  send each file as it is, without preparing it and without
+                         an own thumbnail; the thumbnail address is the service's
+  --code TYPE            print code of this type instead of the address lines:
+                         0 BBCode thumbnail table, 1 BBCode thumbnails,
+                         2 BBCode pictures, 3 BBCode links, 4 plain links,
+                         5 HTML thumbnail table, 6 HTML pictures
+  --per-row N            pictures per row in code types 0 and 5 (default 4)
+  --template PATH        text around the code, split at "%images%"; UTF-16 or
+                         UTF-8 (default with --code: template.txt beside the
+                         program, when there is one)
   -h, --help             show this text
+
+The code is printed as the wizard shows it, lines ended by CR LF, with a final
+line break added when it does not end with one. Code longer than 10239 characters
+loses whole pictures from its end; standard error then says how many are shown.
 
 A file that cannot be uploaded is named on standard error with the reason.
 Exit status: 0 when every file was uploaded, 1 when at least one failed,
-2 for bad arguments.
+2 for bad arguments or a service that does not exist.
 )";
 
 bool ParseInt(const QString& text, int low, int high, int& value)
@@ -42,6 +60,92 @@ bool ParseInt(const QString& text, int low, int high, int& value)
         return false;
     value = number;
     return true;
+}
+
+// Prints what the worker reports: addresses as they come in, failures naming the file.
+class CliListener : public UploadListener
+{
+public:
+    CliListener(const QStringList& files, bool printAddresses, QTextStream& out, QTextStream& err)
+        : m_files(files)
+        , m_printAddresses(printAddresses)
+        , m_out(out)
+        , m_err(err)
+    { }
+
+    void OnProgressRange(int) override { }
+    void OnProgress(int position) override { handled = position; }
+    void OnStatus(const QString&) override { }
+    void OnResult(const UploadResult& result) override
+    {
+        results.append(result);
+        if (m_printAddresses)
+            m_out << result.ImageUrl << '\t' << result.ThumbUrl << '\n' << Qt::flush;
+    }
+    void OnEngineFailure() override { engineFailed = true; }
+    void OnFinished(bool, const QString&) override { }
+    void OnFileFailed(int index, const QString& reason) override
+    {
+        ++failures;
+        Report(index, reason);
+    }
+    void Report(int index, const QString& reason)
+    {
+        m_err << "vellmar-upload: " << m_files.value(index) << ": not uploaded: " << reason << '\n'
+              << Qt::flush;
+    }
+
+    QList<UploadResult> results;
+    int handled = 0;
+    int failures = 0;
+    bool engineFailed = false;
+
+private:
+    const QStringList& m_files;
+    bool m_printAddresses;
+    QTextStream& m_out;
+    QTextStream& m_err;
+};
+
+UploadJob MakeJob(const UploadCliOptions& options)
+{
+    Settings settings;
+    LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
+    UploadJob job;
+    job.files = options.files;
+    job.main = settings.main;
+    job.appearance = settings.appearance;
+    job.servers = settings.servers;
+    if (options.serverId >= 0)
+        job.main.Main.ServerID = options.serverId;
+    if (options.thumbSize > 0)
+        job.main.Main.ThumbWidth = options.thumbSize;
+    for (auto it = options.hosts.cbegin(); it != options.hosts.cend(); ++it)
+        job.servers.Host[size_t(it.key())] = it.value();
+    if (options.raw) {
+        job.main.Image.KeepAsIs = 1;
+        job.main.Thumbs.UserServerThumbs = 1;
+    }
+    return job;
+}
+
+void PrintCode(
+    const UploadCliOptions& options, const QList<UploadResult>& results, QTextStream& out, QTextStream& err)
+{
+    const CodeTemplate tmpl
+        = LoadTemplate(options.templatePath.isEmpty() ? DefaultTemplatePath() : options.templatePath);
+    const GeneratedCode code = GenerateCode(results, options.codeType, options.perRow, tmpl);
+    out << code.Text;
+    if (!code.Text.endsWith(u'\n'))
+        out << '\n';
+    out << Qt::flush;
+    if (code.Truncated()) {
+        err << "vellmar-upload: the code holds " << code.ItemsShown << " of " << code.ItemsTotal
+            << " pictures; all of them would exceed " << kMaxCodeLength << " characters\n";
+    }
+    if (code.TemplateDropped)
+        err << "vellmar-upload: the template left no room for the pictures and was left out\n";
+    err << Qt::flush;
 }
 
 } // namespace
@@ -60,7 +164,11 @@ CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options,
     const QCommandLineOption thumbSize(QStringLiteral("thumb-size"), QString(), QStringLiteral("PX"));
     const QCommandLineOption host(QStringLiteral("host"), QString(), QStringLiteral("N=NAME[:PORT]"));
     const QCommandLineOption ini(QStringLiteral("ini"), QString(), QStringLiteral("PATH"));
-    parser.addOptions({help, server, thumbSize, host, ini});
+    const QCommandLineOption raw(QStringLiteral("raw"));
+    const QCommandLineOption code(QStringLiteral("code"), QString(), QStringLiteral("TYPE"));
+    const QCommandLineOption perRow(QStringLiteral("per-row"), QString(), QStringLiteral("N"));
+    const QCommandLineOption templ(QStringLiteral("template"), QString(), QStringLiteral("PATH"));
+    parser.addOptions({help, server, thumbSize, host, ini, raw, code, perRow, templ});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return CliParse::Error;
@@ -95,6 +203,26 @@ CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options,
             return CliParse::Error;
         }
     }
+    options.raw = parser.isSet(raw);
+    if (parser.isSet(code) && !ParseInt(parser.value(code), 0, kCodeTypeCount - 1, options.codeType)) {
+        error = QStringLiteral("--code takes a code type from 0 to %1").arg(kCodeTypeCount - 1);
+        return CliParse::Error;
+    }
+    if ((parser.isSet(perRow) || parser.isSet(templ)) && options.codeType < 0) {
+        error = QStringLiteral("--per-row and --template go with --code");
+        return CliParse::Error;
+    }
+    if (parser.isSet(perRow) && !ParseInt(parser.value(perRow), 1, INT_MAX, options.perRow)) {
+        error = QStringLiteral("--per-row takes a number of pictures from 1 up");
+        return CliParse::Error;
+    }
+    if (parser.isSet(templ)) {
+        options.templatePath = parser.value(templ);
+        if (!QFileInfo(options.templatePath).isFile()) {
+            error = QStringLiteral("no template file %1").arg(options.templatePath);
+            return CliParse::Error;
+        }
+    }
     options.files = parser.positionalArguments();
     if (options.files.isEmpty()) {
         error = QStringLiteral("no file to upload");
@@ -119,43 +247,22 @@ int RunUploadCli(
         break;
     }
 
-    Settings settings;
-    LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
-    const int serverId = options.serverId >= 0 ? options.serverId : settings.main.Main.ServerID;
-    int thumbSize = options.thumbSize;
-    if (thumbSize == 0) {
-        thumbSize = settings.main.Main.ThumbWidth;
-        if (thumbSize < 1 || thumbSize > kMaxThumbSize)
-            thumbSize = kFallbackThumbSize;
-    }
-    ServersPart servers = settings.servers;
-    for (auto it = options.hosts.cbegin(); it != options.hosts.cend(); ++it)
-        servers.Host[size_t(it.key())] = it.value();
-
-    CUploadEngineSelector selector(servers, stop);
-    if (!selector.Select(serverId)) {
-        err << "vellmar-upload: the settings name service " << serverId << ", which does not exist\n"
+    const UploadJob job = MakeJob(options);
+    const bool printCode = options.codeType >= 0;
+    CliListener listener(options.files, !printCode, out, err);
+    // Ctrl+C ends the running transfer at once; nothing is worth finishing then.
+    RunUpload(job, listener, stop, stop);
+    if (listener.engineFailed) {
+        err << "vellmar-upload: the settings name service " << job.main.Main.ServerID
+            << ", which does not exist\n"
             << Qt::flush;
         return 2;
     }
-
-    int failures = 0;
-    for (const QString& file : std::as_const(options.files)) {
-        if (stop && stop->load()) {
-            err << "vellmar-upload: " << file << ": not uploaded, stopped\n" << Qt::flush;
-            ++failures;
-            continue;
-        }
-        QString image;
-        QString thumb;
-        if (selector.Upload(file, &image, &thumb, thumbSize)) {
-            out << image << '\t' << thumb << '\n' << Qt::flush;
-        } else {
-            err << "vellmar-upload: " << file << ": upload to " << servers.Host[size_t(serverId)]
-                << " failed: " << selector.Engine->LastError() << '\n'
-                << Qt::flush;
-            ++failures;
-        }
+    for (int i = listener.handled; i < options.files.size(); ++i) {
+        listener.Report(i, QStringLiteral("stopped"));
+        ++listener.failures;
     }
-    return failures == 0 ? 0 : 1;
+    if (printCode)
+        PrintCode(options, listener.results, out, err);
+    return listener.failures == 0 ? 0 : 1;
 }

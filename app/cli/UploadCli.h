@@ -7,8 +7,8 @@
 #include <QTextStream>
 #include <atomic>
 
-// vellmar-upload: the engines from the command line, for scripts and for trying a service
-// without the wizard.
+// vellmar-upload: the wizard's upload from the command line, for scripts and for trying a
+// service without the wizard. Files are prepared and sent by the same worker as the wizard's.
 
 struct UploadCliOptions
 {
@@ -16,6 +16,10 @@ struct UploadCliOptions
     int thumbSize = 0; ///< 0: Main.ThumbWidth of the settings file
     QMap<int, QString> hosts; ///< service number -> "name" or "name:port"
     QString iniPath; ///< empty: vellmar.ini beside the executable
+    int codeType = -1; ///< -1: address lines instead of code
+    int perRow = 4;
+    QString templatePath; ///< empty: template.txt beside the executable (with a code type only)
+    bool raw = false; ///< send the files as they are, without own thumbnails
     QStringList files;
 };
 
@@ -25,8 +29,9 @@ enum class CliParse { Run, Help, Error };
 CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options, QString& error);
 QString UploadCliUsage();
 
-/// The whole program: one "picture<TAB>thumbnail" line on `out` per uploaded file, one message
-/// naming the file on `err` per failure. Returns 0 when every file went up, 1 when one failed,
-/// 2 for bad arguments. `stop`, when set, aborts the running upload and skips the rest.
+/// The whole program. Without --code, one "picture<TAB>thumbnail" line on `out` per uploaded
+/// file; with it, the generated code once all files are done. One message naming the file on
+/// `err` per failure. Returns 0 when every file went up, 1 when one failed, 2 for bad
+/// arguments or an unknown service. `stop`, when set, aborts the running upload and skips the rest.
 int RunUploadCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
     const std::atomic<bool>* stop = nullptr);

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-// vellmar-upload against the local test host: in-process for the details, and once as the
-// real program.
+// vellmar-upload against the local test host: in-process for the details, and as the real
+// program for its start-up without a display.
 #include "TempDir.h"
 #include "TestHost.h"
 #include "UploadCli.h"
 #include "UploadTestSupport.h"
 
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -19,12 +20,12 @@ struct CliRun
     QString err;
 };
 
-CliRun RunCli(const QStringList& args)
+CliRun RunCli(const QStringList& args, const std::atomic<bool>* stop = nullptr)
 {
     CliRun run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.code = RunUploadCli(QStringList {QStringLiteral("vellmar-upload")} + args, out, err);
+    run.code = RunUploadCli(QStringList {QStringLiteral("vellmar-upload")} + args, out, err, stop);
     return run;
 }
 
@@ -33,48 +34,133 @@ QString WriteIni(const TestDir& dir, const QByteArray& text)
     return dir.write(QStringLiteral("vellmar.ini"), text);
 }
 
+QByteArray HostLines(const TestHost& host)
+{
+    QByteArray lines = "[Servers]\n";
+    for (int i = 0; i < 5; ++i)
+        lines += "Host" + QByteArray::number(i) + "=" + host.HostText().toLatin1() + "\n";
+    return lines;
+}
+
+// The file parts of the POST requests the host received, in order.
+QList<QByteArray> SentFiles(const TestHost& host)
+{
+    QList<QByteArray> files;
+    for (const QByteArray& raw : host.Requests()) {
+        if (!raw.startsWith("POST "))
+            continue;
+        const QByteArray body = BodyOf(raw);
+        const qsizetype start = body.indexOf("Content-Type: image/jpeg\r\n\r\n") + 28;
+        const qsizetype end = body.lastIndexOf("\r\n--");
+        files << body.mid(start, end - start);
+    }
+    return files;
+}
+
 } // namespace
 
-TEST(UploadCli, UploadsEveryFileAndNamesTheOnesThatFail)
+TEST(UploadCli, RawSendsTheFilesThemselves)
 {
     TestDir dir;
     TestHost host;
     ASSERT_TRUE(host.Start());
     const QByteArray png = SamplePng(400, 200);
     const QByteArray other = "\xFF\xD8\xFF not really a jpeg";
-    const QString ini = WriteIni(
-        dir, "[Main]\nServerID=2\nThumbWidth=2000\n[Servers]\nHost2=" + host.HostText().toLatin1() + "\n");
+    const QString ini = WriteIni(dir, "[Main]\nServerID=2\nThumbWidth=2000\n" + HostLines(host));
 
-    const CliRun run = RunCli({QStringLiteral("--ini"), ini, dir.write("one.png", png),
-        dir.file("missing.png"), dir.write("two.jpg", other)});
+    const CliRun run = RunCli({QStringLiteral("--raw"), QStringLiteral("--ini"), ini,
+        dir.write("one.png", png), dir.file("missing.png"), dir.write("two.jpg", other)});
     EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(
+        run.err, "vellmar-upload: " + dir.file("missing.png") + ": not uploaded: the file does not exist\n");
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
-    EXPECT_TRUE(run.err.contains(dir.file("missing.png"))) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(QStringLiteral("cannot open the file")));
-    EXPECT_FALSE(run.err.contains(QStringLiteral("one.png")));
 
-    // Service 2 from the settings, and the out-of-range thumbnail width replaced by 150.
+    // Service 2 from the settings, the out-of-range thumbnail width replaced by 150, one upload
+    // per file, and the file's own bytes on the wire.
     ASSERT_EQ(host.Requests().size(), 2);
     EXPECT_TRUE(host.Requests()[0].startsWith("POST /action.aspx "));
     EXPECT_TRUE(host.Requests()[0].contains("name=\"VM\"\r\n\r\n150\r\n"));
+    EXPECT_EQ(SentFiles(host), QList<QByteArray>({png, other}));
 
     const QByteArray sent[] = {png, other};
     for (int i = 0; i < 2; ++i) {
         const QStringList addresses = lines[i].split(u'\t');
         ASSERT_EQ(addresses.size(), 2) << lines[i].toStdString();
-        const FetchResult picture = Fetch(addresses[0]);
-        EXPECT_EQ(picture.status, 200);
-        EXPECT_EQ(picture.body, sent[i]);
-        const FetchResult thumb = Fetch(addresses[1]);
-        EXPECT_EQ(thumb.status, 200);
-        if (i == 0) {
-            EXPECT_EQ(picture.contentType, "image/png");
-            EXPECT_EQ(QImage::fromData(thumb.body).size(), QSize(150, 75));
-        } else {
-            EXPECT_EQ(thumb.body, other);
-        }
+        EXPECT_EQ(Fetch(addresses[0]).body, sent[i]);
+        // The service's own thumbnail.
+        EXPECT_EQ(addresses[1], QStringLiteral("http://%1/t/%2").arg(host.HostText()).arg(i + 1));
     }
+    EXPECT_EQ(QImage::fromData(Fetch(lines[0].section(u'\t', 1)).body).size(), QSize(150, 75));
+}
+
+TEST(UploadCli, PreparesEachFileAsTheWizardDoes)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    const QString ini = WriteIni(dir,
+        "[Image]\nMaxWidth=100\nFormat=2\nAddText=0\nAddLogo=0\n[Main]\nServerID=1\nThumbWidth=50\n"
+            + HostLines(host));
+    const CliRun run = RunCli({QStringLiteral("--ini"), ini, dir.write("a.jpg", SampleJpeg(300, 150)),
+        dir.write("bad.png", "\x89PNG\r\n\x1A\n broken"), dir.write("b.png", SamplePng(80, 60))});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err,
+        "vellmar-upload: " + dir.file("bad.png") + ": not uploaded: the picture cannot be prepared\n");
+    const QString base = QStringLiteral("http://") + host.HostText();
+    EXPECT_EQ(run.out, base + "/i/1\t" + base + "/i/2\n" + base + "/i/3\t" + base + "/i/4\n");
+
+    // PNG within 100 pixels of width, and own thumbnails 50 wide sent after each picture.
+    const QList<QByteArray> sent = SentFiles(host);
+    ASSERT_EQ(sent.size(), 4);
+    const QSize sizes[] = {{100, 50}, {0, 0}, {80, 60}, {0, 0}};
+    for (int i = 0; i < 4; ++i) {
+        const QImage image = QImage::fromData(sent[i], "PNG");
+        ASSERT_FALSE(image.isNull()) << i;
+        if (i % 2 == 0)
+            EXPECT_EQ(image.size(), sizes[i]) << i;
+        else
+            EXPECT_EQ(image.width(), 50) << i;
+    }
+}
+
+TEST(UploadCli, CodeInsteadOfAddresses)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    const QString ini = WriteIni(dir, "[Main]\nServerID=4\nCreateThumbs=1\n" + HostLines(host));
+    const QStringList files = {dir.write("1.png", SamplePng(30, 20)), dir.write("2.png", SamplePng(40, 20)),
+        dir.write("3.png", SamplePng(50, 20))};
+    QByteArray utf16 = "\xFF\xFE";
+    for (const QChar c : QStringLiteral("[b]Фото[/b]\r\n%images%\r\n-- конец"))
+        utf16 += QByteArray(reinterpret_cast<const char*>(&c), 2);
+    const QString tmpl = dir.write("template.txt", utf16);
+
+    const QString i = QStringLiteral("http://%1/i/").arg(host.HostText());
+    // Own thumbnails: the second upload of each file is its thumbnail.
+    const QString table = "[url=" + i + "1][img]" + i + "2[/img][/url]  [url=" + i + "3][img]" + i
+        + "4[/img][/url]\r\n\r\n[url=" + i + "5][img]" + i + "6[/img][/url]  ";
+    CliRun run
+        = RunCli(QStringList {QStringLiteral("--ini"), ini, QStringLiteral("--code"), QStringLiteral("0"),
+                     QStringLiteral("--per-row"), QStringLiteral("2"), QStringLiteral("--template"), tmpl}
+            + files);
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "[b]Фото[/b]\r\n" + table + "\r\n-- конец\n");
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+
+    // Raw files, plain links, no template beside the test program: the code alone, nothing added.
+    TestHost second;
+    ASSERT_TRUE(second.Start());
+    const QString ini2 = WriteIni(dir, "[Main]\nServerID=0\n" + HostLines(second));
+    run = RunCli(QStringList {QStringLiteral("--ini"), ini2, QStringLiteral("--raw"),
+                     QStringLiteral("--code"), QStringLiteral("4")}
+        + files);
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    const QString j = QStringLiteral("http://%1/i/").arg(second.HostText());
+    EXPECT_EQ(run.out, j + "1\r\n" + j + "2\r\n" + j + "3\r\n");
+    EXPECT_EQ(SentFiles(second),
+        QList<QByteArray>({TestDir::read(files[0]), TestDir::read(files[1]), TestDir::read(files[2])}));
 }
 
 TEST(UploadCli, OptionsOverrideTheSettings)
@@ -85,18 +171,45 @@ TEST(UploadCli, OptionsOverrideTheSettings)
     const QString ini = WriteIni(dir, "[Main]\nServerID=2\nThumbWidth=300\n");
     const CliRun run = RunCli({QStringLiteral("--ini"), ini, QStringLiteral("--server"), QStringLiteral("1"),
         QStringLiteral("--thumb-size"), QStringLiteral("77"), QStringLiteral("--host"),
-        QStringLiteral("1=") + host.HostText(), dir.write("a.png", SamplePng(20, 20))});
+        QStringLiteral("1=") + host.HostText(), dir.write("a.png", SamplePng(200, 100))});
     EXPECT_EQ(run.code, 0) << run.err.toStdString();
     EXPECT_EQ(run.out.count(u'\n'), 1);
-    ASSERT_EQ(host.Requests().size(), 1);
+    // The picture asks for 77, its own thumbnail is 77 wide and goes up asking for 160.
+    ASSERT_EQ(host.Requests().size(), 2);
     EXPECT_TRUE(host.Requests()[0].contains("name=\"pfile\""));
     EXPECT_TRUE(host.Requests()[0].contains("name=\"preview_size\"\r\n\r\n77\r\n"));
+    EXPECT_TRUE(host.Requests()[1].contains("name=\"preview_size\"\r\n\r\n160\r\n"));
+    EXPECT_EQ(QImage::fromData(SentFiles(host)[1]).width(), 77);
+}
+
+TEST(UploadCli, StopAndUnknownService)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    const QString a = dir.write("a.png", SamplePng(20, 20));
+    const QString b = dir.write("b.png", SamplePng(20, 20));
+
+    const std::atomic<bool> stopped {true};
+    const CliRun stop = RunCli({QStringLiteral("--ini"), WriteIni(dir, HostLines(host)), a, b}, &stopped);
+    EXPECT_EQ(stop.code, 1);
+    EXPECT_TRUE(stop.out.isEmpty());
+    EXPECT_EQ(stop.err,
+        "vellmar-upload: " + a + ": not uploaded: stopped\nvellmar-upload: " + b
+            + ": not uploaded: stopped\n");
+
+    const CliRun unknown = RunCli({QStringLiteral("--ini"), WriteIni(dir, "[Main]\nServerID=7\n"), a});
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_EQ(
+        unknown.err, QStringLiteral("vellmar-upload: the settings name service 7, which does not exist\n"));
+    EXPECT_TRUE(host.Requests().isEmpty());
 }
 
 TEST(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
 {
     TestDir dir;
     const QString file = dir.write("a.png", "x");
+    const QString code = QStringLiteral("--code");
     const QStringList cases[] = {
         {},
         {QStringLiteral("--server"), QStringLiteral("5"), file},
@@ -110,6 +223,15 @@ TEST(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
         {QStringLiteral("--ini"), dir.file("no.ini"), file},
         {QStringLiteral("--bogus"), file},
         {QStringLiteral("--server")},
+        {code, QStringLiteral("7"), file},
+        {code, QStringLiteral("-1"), file},
+        {code, QStringLiteral("html"), file},
+        {code, QStringLiteral("0"), QStringLiteral("--per-row"), QStringLiteral("0"), file},
+        {code, QStringLiteral("0"), QStringLiteral("--per-row"), QStringLiteral("abc"), file},
+        {code, QStringLiteral("0"), QStringLiteral("--template"), dir.file("none.txt"), file},
+        {QStringLiteral("--per-row"), QStringLiteral("3"), file},
+        {QStringLiteral("--template"), file, file},
+        {code, QStringLiteral("1")},
     };
     for (const QStringList& args : cases) {
         const CliRun run = RunCli(args);
@@ -124,29 +246,47 @@ TEST(UploadCli, HelpDocumentsEveryOption)
 {
     const CliRun run = RunCli({QStringLiteral("--help")});
     EXPECT_EQ(run.code, 0);
-    for (const char* option :
-        {"--server N", "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--help"})
+    for (const char* option : {"--server N", "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--raw",
+             "--code TYPE", "--per-row N", "--template PATH", "--help"})
         EXPECT_TRUE(run.out.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run.err.isEmpty());
 }
 
-TEST(UploadCli, TheProgramItself)
+TEST(UploadCli, TheProgramWithoutADisplay)
 {
     TestDir dir;
     TestHost host;
     ASSERT_TRUE(host.Start());
-    const QString ini
-        = WriteIni(dir, "[Main]\nServerID=4\n[Servers]\nHost4=" + host.HostText().toLatin1() + "\n");
-    const QByteArray png = SamplePng(64, 48);
+    // Text stamps and thumbnail captions on, so fonts are loaded and drawn.
+    const QString ini = WriteIni(dir, "[Main]\nServerID=4\n" + HostLines(host));
+    const QString file = dir.write("shot.png", SamplePng(64, 48));
+    const QString temp = dir.file("tmp");
+    ASSERT_TRUE(QDir().mkdir(temp));
 
-    QProcess ok;
-    ok.start(QStringLiteral(VELLMAR_UPLOAD_EXE), {QStringLiteral("--ini"), ini, dir.write("shot.png", png)});
-    ASSERT_TRUE(ok.waitForFinished(30000));
-    EXPECT_EQ(ok.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(ok.exitCode(), 0) << ok.readAllStandardError().toStdString();
-    const QList<QByteArray> fields = ok.readAllStandardOutput().trimmed().split('\t');
-    ASSERT_EQ(fields.size(), 2);
-    EXPECT_EQ(Fetch(QString::fromLatin1(fields[0])).body, png);
+    // Unset, and a display that cannot be reached: both end on the offscreen platform, silently.
+    for (const char* display : {"", ":97"}) {
+        SCOPED_TRACE(display);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY", "DISPLAY"})
+            env.remove(QLatin1String(name));
+        if (*display)
+            env.insert(QStringLiteral("DISPLAY"), QLatin1String(display));
+        env.insert(QStringLiteral("TMPDIR"), temp);
+        QProcess ok;
+        ok.setProcessEnvironment(env);
+        ok.start(QStringLiteral(VELLMAR_UPLOAD_EXE),
+            {QStringLiteral("--ini"), ini, QStringLiteral("--code"), QStringLiteral("3"), file});
+        ASSERT_TRUE(ok.waitForFinished(30000));
+        EXPECT_EQ(ok.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(ok.exitCode(), 0);
+        EXPECT_EQ(ok.readAllStandardError(), QByteArray());
+        const QByteArray out = ok.readAllStandardOutput();
+        ASSERT_TRUE(out.startsWith("[url]") && out.endsWith("[/url]\r\n")) << out.constData();
+        const QImage stored = QImage::fromData(Fetch(QString::fromLatin1(out.mid(5, out.size() - 13))).body);
+        EXPECT_EQ(stored.size(), QSize(64, 48));
+        // The prepared files went into a folder of the run, which is gone with it.
+        EXPECT_TRUE(QDir(temp).isEmpty());
+    }
 
     QProcess bad;
     bad.start(QStringLiteral(VELLMAR_UPLOAD_EXE), {QStringLiteral("--server"), QStringLiteral("9")});
