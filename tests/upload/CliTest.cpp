@@ -42,18 +42,12 @@ QByteArray HostLines(const TestHost& host)
     return lines;
 }
 
-// The file parts of the POST requests the host received, in order.
+// The file parts of the uploads the host received, in order.
 QList<QByteArray> SentFiles(const TestHost& host)
 {
     QList<QByteArray> files;
-    for (const QByteArray& raw : host.Requests()) {
-        if (!raw.startsWith("POST "))
-            continue;
-        const QByteArray body = BodyOf(raw);
-        const qsizetype start = body.indexOf("Content-Type: image/jpeg\r\n\r\n") + 28;
-        const qsizetype end = body.lastIndexOf("\r\n--");
-        files << body.mid(start, end - start);
-    }
+    for (const SentUpload& upload : SentUploads(host))
+        files << upload.data;
     return files;
 }
 

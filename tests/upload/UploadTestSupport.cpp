@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "UploadTestSupport.h"
 
+#include "HostedServices.h"
+#include "TestHost.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QUrl>
@@ -103,4 +106,35 @@ QByteArray SamplePng(int width, int height)
 QByteArray SampleJpeg(int width, int height)
 {
     return SamplePicture(width, height, "JPEG");
+}
+
+QList<SentUpload> SentUploads(const TestHost& host)
+{
+    // The size field of each service's form, by the form's file field.
+    const std::pair<QByteArray, QByteArray> sizeFields[]
+        = {{"pfile", "preview_size"}, {"F", "VM"}, {"userfile", "thumb_resize"}};
+    QList<SentUpload> uploads;
+    for (const QByteArray& raw : host.Requests()) {
+        if (!raw.startsWith("POST "))
+            continue;
+        SentUpload upload;
+        const QList<FormPart> parts = ParseMultipart(BodyOf(raw), CapturedBoundary(raw));
+        QByteArray sizeName;
+        for (const FormPart& part : parts) {
+            if (!part.isFile)
+                continue;
+            upload.fileName = part.fileName;
+            upload.data = part.data;
+            for (const auto& [fileField, sizeField] : sizeFields) {
+                if (part.name == fileField)
+                    sizeName = sizeField;
+            }
+        }
+        for (const FormPart& part : parts) {
+            if (!sizeName.isEmpty() && part.name == sizeName)
+                upload.sizeField = part.data;
+        }
+        uploads.append(upload);
+    }
+    return uploads;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <ostream>
 
+class TestHost;
+
 // Helpers the upload tests share. They are written apart from the code under test, so that a
 // fault there cannot hide itself in the expectation.
 
@@ -37,3 +39,13 @@ QByteArray CapturedBoundary(const QByteArray& request);
 /// A small real picture, so the test host can make a thumbnail of it.
 QByteArray SamplePng(int width, int height);
 QByteArray SampleJpeg(int width, int height);
+
+/// One upload as the server saw it: the POST's file part and its thumbnail size field.
+struct SentUpload
+{
+    QByteArray fileName;
+    QByteArray data;
+    QByteArray sizeField; ///< empty for the services whose form asks for no size
+};
+/// Every POST the host received, in order.
+QList<SentUpload> SentUploads(const TestHost& host);

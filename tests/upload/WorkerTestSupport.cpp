@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "WorkerTestSupport.h"
 
-#include "HostedServices.h"
 #include "TempFolder.h"
 #include "TestHost.h"
-#include "UploadTestSupport.h"
 
 #include <QDir>
 
@@ -51,37 +49,6 @@ void RecordingListener::OnFileFailed(int index, const QString& reason)
 {
     calls << QStringLiteral("failed %1").arg(index);
     failures.append({index, reason});
-}
-
-QList<SentUpload> SentUploads(const TestHost& host)
-{
-    // The size field of each service's form, by the form's file field.
-    const std::pair<QByteArray, QByteArray> sizeFields[]
-        = {{"pfile", "preview_size"}, {"F", "VM"}, {"userfile", "thumb_resize"}};
-    QList<SentUpload> uploads;
-    for (const QByteArray& raw : host.Requests()) {
-        if (!raw.startsWith("POST "))
-            continue;
-        SentUpload upload;
-        const QList<FormPart> parts = ParseMultipart(BodyOf(raw), CapturedBoundary(raw));
-        QByteArray sizeName;
-        for (const FormPart& part : parts) {
-            if (!part.isFile)
-                continue;
-            upload.fileName = part.fileName;
-            upload.data = part.data;
-            for (const auto& [fileField, sizeField] : sizeFields) {
-                if (part.name == fileField)
-                    sizeName = sizeField;
-            }
-        }
-        for (const FormPart& part : parts) {
-            if (!sizeName.isEmpty() && part.name == sizeName)
-                upload.sizeField = part.data;
-        }
-        uploads.append(upload);
-    }
-    return uploads;
 }
 
 UploadJob JobFor(const TestHost& host, int serverId, const QStringList& files)

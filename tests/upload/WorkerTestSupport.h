@@ -36,16 +36,6 @@ public:
     std::function<void(const QString&)> onStatus;
 };
 
-/// One upload as the server saw it: the POST's file part and its thumbnail size field.
-struct SentUpload
-{
-    QByteArray fileName;
-    QByteArray data;
-    QByteArray sizeField; ///< empty for the services whose form asks for no size
-};
-/// Every POST the host received, in order.
-QList<SentUpload> SentUploads(const TestHost& host);
-
 /// A job for service `serverId` at `host` with the defaults of the settings record.
 UploadJob JobFor(const TestHost& host, int serverId, const QStringList& files);
 /// The regular files now in the program's temporary folder.
