@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: MIT
+#include "CImageView.h"
+#include "CMyImage.h"
+#include "TilePainting.h"
+
+#include "TempDir.h"
+#include "WidgetTestSupport.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QColor kFill(30, 120, 200);
+
+TEST(ImageView, ViewerSizeFollowsTheScreenLimits)
+{
+    struct Case
+    {
+        QSizeF picture;
+        QSize screen;
+        QSize expected;
+    };
+    const Case cases[] = {
+        {{2000, 1000}, {1024, 768}, {1014, 508}}, // limited by the width: 1012 x 506
+        {{500, 1500}, {1024, 768}, {241, 720}}, // limited by the height: 239.33 x 718
+        {{100, 100}, {1024, 768}, {200, 180}}, // small pictures get the minimum window
+        {{0, 0}, {1024, 768}, {200, 180}}, // undecodable
+        {{1012, 718}, {1024, 768}, {1014, 720}}, // exactly at the limits: unchanged
+        {{1013, 100}, {1024, 768}, {1014, 180}}, // one pixel too wide: 1012 x 99.9, then the minimum height
+        {{3000, 3000}, {1920, 1080}, {1032, 1032}}, // square on a wide screen: 1030 x 1030
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.picture.width() << "x" << c.picture.height());
+        EXPECT_EQ(CImageView::ViewerSize(c.picture, c.screen), c.expected);
+    }
+}
+
+TEST(ImageView, PlacementStaysInsideTheWorkArea)
+{
+    const QRect work(0, 0, 1024, 740);
+    EXPECT_EQ(CImageView::Placement({200, 180}, QRect(100, 100, 400, 300), work), QRect(200, 160, 200, 180));
+    // Centred over a window near the right edge: pushed back inside.
+    EXPECT_EQ(CImageView::Placement({400, 300}, QRect(900, 600, 100, 100), work), QRect(624, 440, 400, 300));
+    // Near the top-left corner.
+    EXPECT_EQ(CImageView::Placement({400, 300}, QRect(-50, -50, 60, 60), work), QRect(0, 0, 400, 300));
+}
+
+TEST(ImageView, PictureIsFittedAndCentred)
+{
+    TestDir dir;
+    struct Case
+    {
+        QSize picture;
+        QSize window;
+        QRect drawn;
+    };
+    const Case cases[] = {
+        {{100, 100}, {200, 180}, {50, 40, 100, 100}}, // smaller: unscaled, centred
+        {{2000, 1000}, {1014, 508}, {1, 1, 1012, 506}}, // the viewer's own fit
+        {{400, 100}, {202, 182}, {1, 66, 200, 50}}, // wider than the window
+        {{100, 400}, {202, 182}, {78, 1, 45, 180}}, // taller: 45 x 180 at x = trunc(77.5 + 1)
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.picture.width() << "x" << c.picture.height());
+        const QString file = WriteFramedPicture(
+            dir.path(), QStringLiteral("p.png"), c.picture.width(), c.picture.height(), kFill);
+        QImage picture(c.picture, QImage::Format_RGB32);
+        picture.fill(kFill);
+        // Both ways in: a picture handed over, and the file decoded by the window itself.
+        EXPECT_EQ(BoxOf(CMyImage::Render(c.window, QString(), picture), kFill, 8), c.drawn);
+        const QImage fromFile = CMyImage::Render(c.window, file, QImage());
+        EXPECT_EQ(BoxOf(fromFile, kFill, 40), c.drawn.adjusted(1, 1, -1, -1)) << "inside the black border";
+        EXPECT_EQ(fromFile.size(), c.window);
+    }
+}
+
+TEST(ImageView, BackgroundAndNotSupported)
+{
+    TestDir dir;
+    const QSize size(200, 180);
+    const QImage empty = CMyImage::Render(size, QString(), QImage());
+    EXPECT_EQ(empty.pixel(0, 0), kTileBackground);
+    EXPECT_EQ(empty.pixel(199, 179), kTileBackground);
+    // The box runs from white at the upper right to 0xD2D2D2 at the lower left.
+    EXPECT_TRUE(Near(empty.pixel(197, 2), QColor(255, 255, 255), 4));
+    EXPECT_TRUE(Near(empty.pixel(2, 177), QColor(0xD2, 0xD2, 0xD2), 4));
+    EXPECT_TRUE(Near(empty.pixel(2, 2), QColor(0xE8, 0xE8, 0xE8), 6)) << "the other corners lie halfway";
+
+    const QString broken = dir.file(QStringLiteral("broken.jpg"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture at all");
+    file.close();
+    const QImage notSupported = CMyImage::Render(size, broken, QImage());
+    EXPECT_EQ(notSupported.pixel(2, 2), kTileBackground) << "no gradient box";
+    int textPixels = 0;
+    for (int x = 0; x < size.width(); ++x) {
+        if (notSupported.pixel(x, 90) != kTileBackground)
+            ++textPixels;
+    }
+    EXPECT_GT(textPixels, 20) << "the notice crosses the middle row";
+    EXPECT_EQ(BoxOf(notSupported, QColor(255, 255, 255), 30), QRect()) << "nothing light is drawn";
+}
+
+TEST(ImageView, ShowsAndHides)
+{
+    TestDir dir;
+    QWidget owner;
+    owner.resize(400, 300);
+    owner.show();
+    CImageView viewer(&owner);
+    EXPECT_FALSE(viewer.isVisible());
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const QString path = WriteFramedPicture(dir.path(), QStringLiteral("big.png"), 3000, 900);
+
+    viewer.ShowImage(path);
+    ASSERT_TRUE(viewer.isVisible());
+    EXPECT_EQ(viewer.size(), CImageView::ViewerSize(QSizeF(3000, 900), screen));
+    EXPECT_EQ(viewer.Image()->geometry(), QRect(QPoint(0, 0), viewer.size()));
+    EXPECT_TRUE(viewer.Image()->HasBitmap());
+    EXPECT_EQ(viewer.Image()->Bitmap().size(), viewer.size());
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(viewer.geometry()));
+
+    QTest::keyClick(&viewer, Qt::Key_Escape);
+    EXPECT_FALSE(viewer.isVisible());
+
+    viewer.ShowImage(path);
+    ASSERT_TRUE(viewer.isVisible());
+    QTest::mouseClick(viewer.Image(), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(viewer.isVisible()) << "a click on the picture closes it";
+
+    viewer.ShowImage(dir.file(QStringLiteral("missing.png")));
+    EXPECT_EQ(viewer.size(), QSize(200, 180));
+    QTest::keyClick(&viewer, Qt::Key_Return);
+    EXPECT_FALSE(viewer.isVisible());
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CThreadImpl.h"
+
+#include <QIcon>
+#include <QImage>
+#include <QListWidget>
+#include <QSizeF>
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <unordered_map>
+
+class CImageView;
+
+/// A grid of picture files as 170 x 120 thumbnails with captions. Items first show a shared
+/// placeholder; a loader thread draws the real thumbnails in list order. Delete, Ctrl+A and a
+/// middle click remove and select items, a double click opens the picture in the viewer.
+class CThumbsView : public QListWidget, public CThreadImpl<CThumbsView>
+{
+    Q_OBJECT
+public:
+    static constexpr int kTileWidth = 170;
+    static constexpr int kTileHeight = 120;
+
+    explicit CThumbsView(QWidget* parent = nullptr);
+    ~CThumbsView() override;
+
+    /// Creates the viewer and sets up the icon grid; call once, after the view is placed.
+    void Init();
+
+    /// Appends an item. With `picture` (an already decoded frame) its thumbnail is drawn at once;
+    /// otherwise it waits for the loader, which the caller starts with StartLoader.
+    int AddFile(const QString& path, const QString& caption, const QImage& picture = {});
+    /// Draws item `index`'s thumbnail from `picture`; index -1 makes the placeholder.
+    void DrawItemThumbnail(int index, const QImage& picture);
+    /// Starts the loader unless one is already at work.
+    void StartLoader();
+
+    /// The full path stored with item `index`; null when there is no such item.
+    QString GetFileName(int index) const;
+    bool RemoveItem(int index);
+    void DeleteSelected();
+    /// Removes every item and every image, the placeholder too.
+    void Clear();
+    /// Gives every drawn item the image index of its position + 1 again.
+    void RenumberImages();
+
+    /// 0 while item `index` shows the placeholder, else its image index; -1 when there is no item.
+    int ImageIndexOf(int index) const;
+    /// The largest source size drawn so far, placeholder included; never reset.
+    int maxImageWidth() const { return m_maxImageWidth.load(); }
+    int maxImageHeight() const { return m_maxImageHeight.load(); }
+    CImageView* Viewer() const { return m_viewer; }
+
+    /// A 170 x 120 tile: `picture` of `sourceSize` fitted and centred on the gradient box, the
+    /// box alone for the placeholder, or "Not supported format" for a null picture.
+    static QImage RenderTile(const QImage& picture, QSizeF sourceSize, bool placeholder);
+    /// Where RenderTile puts a picture of `sourceSize`.
+    static QRect TilePictureRect(QSizeF sourceSize);
+
+    int ThreadProc();
+
+signals:
+    /// Item `index` is about to leave the view, whichever way it goes.
+    void itemDeleting(int index);
+    /// The loader finished item `index`'s thumbnail.
+    void thumbnailDrawn(int index);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    struct Waiting
+    {
+        quint64 id;
+        QString path;
+    };
+
+    void ApplyThumbnail(quint64 id, const QImage& tile);
+    void ForgetItem(QListWidgetItem* item);
+    void RaiseMaxima(QSizeF size);
+
+    CImageView* m_viewer = nullptr;
+    QIcon m_placeholder;
+    quint64 m_nextId = 1;
+    std::unordered_map<quint64, QListWidgetItem*> m_items;
+    int m_lastRemoved = 0;
+
+    // Shared with the loader; everything else belongs to the user-interface thread.
+    std::mutex m_waitingMutex;
+    std::deque<Waiting> m_waiting;
+    bool m_loaderLeaving = false;
+    std::atomic<int> m_maxImageWidth {0};
+    std::atomic<int> m_maxImageHeight {0};
+};
