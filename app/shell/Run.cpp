@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#include "Run.h"
+
+#include "CWizardDlg.h"
+#include "TempFolder.h"
+
+#include <QApplication>
+#include <memory>
+
+int Run(const QString& iniPath)
+{
+    int exitCode = 0;
+    {
+        auto frame = std::make_unique<CWizardDlg>(iniPath);
+        QObject::connect(
+            frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
+        frame->show();
+        exitCode = QApplication::exec();
+        // Destroying the frame destroys the pages, and each page waits for its worker, so
+        // nothing writes into the temporary folder while it is emptied.
+    }
+    EmptyTempFolder();
+    return exitCode;
+}

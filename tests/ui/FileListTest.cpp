@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: MIT
+#include "CMainDlg.h"
+#include "CThumbsView.h"
+#include "CVideoGrabber.h"
+#include "CWizardDlg.h"
+#include "FileProperties.h"
+
+#include "TempDir.h"
+#include "UiTestSupport.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+CMainDlg* ListPage(CWizardDlg& frame)
+{
+    frame.CreatePage(kFileListPage);
+    return static_cast<CMainDlg*>(frame.Page(kFileListPage));
+}
+
+TEST(FileList, AddToListLimits)
+{
+    struct Case
+    {
+        const char* name;
+        qint64 size; // -1: do not create the file
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"empty.jpg", 0, false},
+        {"one.jpg", 1, true},
+        {"limit.jpg", 5242880, true},
+        {"over.jpg", 5242881, false},
+        {"photo.JPEG", 1000, true},
+        {"shot.bmp", 1000, true},
+        {"scan.tiff", 1000, false},
+        {"data.bin", 1000, false},
+        {"missing.png", -1, false},
+    };
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    CMainDlg* page = ListPage(frame);
+    frame.ShowPage(kFileListPage, -1, -1);
+    QAbstractButton* next = ButtonById(&frame, kNextButton);
+    EXPECT_FALSE(next->isEnabled());
+    QStringList expected;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = c.size >= 0 ? WriteSizedFile(dir.path(), QString::fromUtf8(c.name), c.size)
+                                         : dir.file(QString::fromUtf8(c.name));
+        page->AddToList(path);
+        if (c.accepted)
+            expected << path;
+        EXPECT_EQ(page->FileList, expected);
+        EXPECT_EQ(page->View()->count(), expected.size());
+        EXPECT_EQ(next->isEnabled(), !expected.isEmpty());
+    }
+    page->AddToList(QString());
+    page->AddToList(expected.first()); // the same file twice is allowed
+    EXPECT_EQ(page->FileList.size(), expected.size() + 1);
+    EXPECT_EQ(page->View()->item(0)->text(), QStringLiteral("one.jpg"));
+}
+
+TEST(FileList, MultiSelectionKeepsOrderAndSkipsRefused)
+{
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    CMainDlg* page = ListPage(frame);
+    const QStringList chosen = {
+        WritePicture(dir.path(), QStringLiteral("1.png")),
+        WritePicture(dir.path(), QStringLiteral("2.png")),
+        WriteSizedFile(dir.path(), QStringLiteral("3.png"), 0),
+        WritePicture(dir.path(), QStringLiteral("4.tiff")),
+        WritePicture(dir.path(), QStringLiteral("5.jpg"), 10, 10, "JPEG"),
+    };
+    page->ImagePicker = [&](QWidget*) { return chosen; };
+    ButtonById(page, 1000)->click();
+    EXPECT_EQ(page->FileList, (QStringList {chosen[0], chosen[1], chosen[4]}));
+    EXPECT_TRUE(WaitFor([&] { return page->View()->ImageIndexOf(2) == 3; }));
+
+    // A cancelled dialog adds nothing.
+    page->ImagePicker = [](QWidget*) { return QStringList(); };
+    ButtonById(page, 1000)->click();
+    EXPECT_EQ(page->FileList.size(), 3);
+}
+
+TEST(FileList, RemovingKeepsTheListInStep)
+{
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    CMainDlg* page = ListPage(frame);
+    frame.ShowPage(kFileListPage, -1, -1);
+    QStringList files;
+    for (int i = 0; i < 5; ++i)
+        files << WritePicture(dir.path(), QStringLiteral("%1.png").arg(i));
+    for (const QString& f : files)
+        page->AddToList(f);
+
+    CThumbsView* view = page->View();
+    view->item(1)->setSelected(true);
+    view->item(3)->setSelected(true);
+    ButtonById(page, 1089)->click();
+    EXPECT_EQ(page->FileList, (QStringList {files[0], files[2], files[4]}));
+    for (int i = 0; i < view->count(); ++i)
+        EXPECT_EQ(view->GetFileName(i), page->FileList[i]);
+
+    view->setFocus();
+    view->selectAll();
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_TRUE(page->FileList.isEmpty());
+    EXPECT_FALSE(ButtonById(&frame, kNextButton)->isEnabled());
+
+    for (const QString& f : files)
+        page->AddToList(f);
+    view->Clear();
+    EXPECT_TRUE(page->FileList.isEmpty());
+    EXPECT_FALSE(ButtonById(&frame, kNextButton)->isEnabled());
+}
+
+TEST(FileList, ImportVideoLeadsBackToTheList)
+{
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    frame.DropFiles({WritePicture(dir.path(), QStringLiteral("a.png"))});
+    CMainDlg* page = ListPage(frame);
+    page->VideoPicker = [](QWidget*) { return QString(); };
+    ButtonById(page, 1001)->click();
+    EXPECT_EQ(frame.CurrentPage(), kFileListPage);
+
+    page->VideoPicker = [&](QWidget*) { return dir.file(QStringLiteral("movie.wmv")); };
+    ButtonById(page, 1001)->click();
+    EXPECT_EQ(frame.CurrentPage(), kVideoPage);
+    EXPECT_EQ(static_cast<CVideoGrabber*>(frame.Page(kVideoPage))->VideoFile(),
+        dir.file(QStringLiteral("movie.wmv")));
+    EXPECT_EQ(frame.PrevPage, kFileListPage);
+    EXPECT_EQ(frame.NextPage, kFileListPage);
+    frame.OnBack();
+    EXPECT_EQ(frame.CurrentPage(), kFileListPage);
+}
+
+TEST(FileList, PropertiesDescribeTheFile)
+{
+    TestDir dir;
+    const QString path = WritePicture(dir.path(), QStringLiteral("p.png"), 64, 48);
+    const QString text = FilePropertiesText(path);
+    EXPECT_TRUE(text.contains(QStringLiteral("p.png")));
+    EXPECT_TRUE(text.contains(QStringLiteral("64 x 48")));
+    EXPECT_TRUE(text.contains(QString::number(QFile(path).size())));
+    EXPECT_TRUE(
+        FilePropertiesText(dir.file(QStringLiteral("gone.png"))).contains(QStringLiteral("не найден")));
+}
+
+} // namespace

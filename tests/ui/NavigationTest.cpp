@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: MIT
+#include "CWizardDlg.h"
+#include "CWizardPage.h"
+
+#include "TempDir.h"
+#include "UiTestSupport.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Expect
+{
+    int page;
+    bool nextVisible;
+    bool nextEnabled;
+    bool backVisible;
+    bool aboutVisible;
+    const char* nextText;
+    bool header;
+};
+
+struct NavCase
+{
+    const char* name;
+    std::vector<std::string> steps;
+    Expect expect;
+};
+
+// Steps: "next", "back", "pics" (drop two pictures), "video" (drop a video file),
+// "show:I,B,N" (ShowPage with explicit targets), "done" (wait for the upload run to end).
+void RunStep(CWizardDlg& frame, const std::string& step, const TestDir& dir)
+{
+    if (step == "next") {
+        frame.OnNext();
+    } else if (step == "back") {
+        frame.OnBack();
+    } else if (step == "pics") {
+        frame.DropFiles({WritePicture(dir.path(), QStringLiteral("a.png")),
+            WritePicture(dir.path(), QStringLiteral("b.jpg"), 30, 20, "JPEG")});
+    } else if (step == "video") {
+        frame.DropFiles({dir.file(QStringLiteral("clip.avi"))});
+    } else if (step == "done") {
+        ASSERT_TRUE(WaitFor([&] { return ButtonById(&frame, kExitButton)->isEnabled(); }));
+    } else if (step.rfind("show:", 0) == 0) {
+        int index = 0, back = 0, next = 0;
+        ASSERT_EQ(std::sscanf(step.c_str() + 5, "%d,%d,%d", &index, &back, &next), 3);
+        frame.ShowPage(index, back, next);
+    } else {
+        FAIL() << "unknown step " << step;
+    }
+}
+
+TEST(Navigation, NextBackAndButtons)
+{
+    const char* upload = "Загрузить";
+    const char* further = "Далее >";
+    const char* finish = "Завершить >";
+    const NavCase cases[] = {
+        {"start", {}, {0, false, true, false, true, further, false}},
+        {"next from welcome skips the video page", {"next"}, {2, true, false, true, false, further, false}},
+        {"welcome shows Next once the list exists", {"next", "back"},
+            {0, true, true, false, true, further, false}},
+        {"dropped pictures", {"pics"}, {2, true, true, true, false, further, false}},
+        {"settings page", {"pics", "next"}, {3, true, true, true, false, upload, true}},
+        {"upload page after the run", {"pics", "next", "next", "done"},
+            {4, true, true, true, false, finish, true}},
+        {"upload page leads home", {"pics", "next", "next", "done", "next"},
+            {0, true, true, false, true, further, false}},
+        {"back from upload", {"pics", "next", "next", "done", "back"},
+            {3, true, true, true, false, upload, true}},
+        {"back to the list", {"pics", "next", "back"}, {2, true, true, true, false, further, false}},
+        {"back from the list skips the video page", {"pics", "back"},
+            {0, true, true, false, true, further, false}},
+        {"video dropped on welcome", {"video"}, {1, true, false, true, false, further, false}},
+        {"back from video to welcome", {"video", "back"}, {0, false, true, false, true, further, false}},
+        {"video page without frames stays", {"video", "next"}, {1, true, false, true, false, further, false}},
+        {"video dropped on the list", {"pics", "video"}, {1, true, false, true, false, further, false}},
+        {"back from video to the list", {"pics", "video", "back"},
+            {2, true, true, true, false, further, false}},
+        {"list after video still goes home", {"pics", "video", "show:2,-1,-1", "back"},
+            {0, true, true, false, true, further, false}},
+        {"explicit targets are used once", {"pics", "show:1,0,3", "back", "next"},
+            {2, true, true, true, false, further, false}},
+        {"explicit next target", {"pics", "back", "show:1,0,3", "show:3,-1,-1", "back"},
+            {2, true, true, true, false, further, false}},
+    };
+    for (const NavCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDir dir;
+        // Uploads go to a port nothing listens on: they fail at once and never leave the machine.
+        WriteText(dir.file(QStringLiteral("vellmar.ini")), RefusingServers());
+        CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+        for (const std::string& step : c.steps)
+            RunStep(frame, step, dir);
+        const Expect& e = c.expect;
+        EXPECT_EQ(frame.CurrentPage(), e.page);
+        QAbstractButton* next = ButtonById(&frame, kNextButton);
+        QAbstractButton* back = ButtonById(&frame, kPrevButton);
+        QAbstractButton* about = ButtonById(&frame, kAboutButton);
+        EXPECT_EQ(next->isVisibleTo(&frame), e.nextVisible);
+        EXPECT_EQ(next->isEnabled(), e.nextEnabled);
+        EXPECT_EQ(back->isVisibleTo(&frame), e.backVisible);
+        EXPECT_EQ(about->isVisibleTo(&frame), e.aboutVisible);
+        EXPECT_EQ(next->text(), QString::fromUtf8(e.nextText));
+        EXPECT_TRUE(ButtonById(&frame, kExitButton)->isEnabled());
+        auto* header = frame.findChild<QLabel*>(QStringLiteral("1084"));
+        EXPECT_EQ(header->isVisibleTo(&frame), e.header);
+        // Only the current page is visible.
+        for (int i = 0; i < kPageCount; ++i) {
+            if (CWizardPage* page = frame.Page(i)) {
+                EXPECT_EQ(page->PageWnd->isVisibleTo(&frame), i == e.page) << "page " << i;
+            }
+        }
+    }
+}
+
+TEST(Navigation, PagesAndHeader)
+{
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    EXPECT_EQ(frame.objectName(), QStringLiteral("108"));
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Vellmar"));
+    EXPECT_EQ(frame.size(), frame.minimumSize());
+    EXPECT_EQ(frame.size(), frame.maximumSize());
+
+    EXPECT_FALSE(frame.CreatePage(5));
+    EXPECT_FALSE(frame.CreatePage(-1));
+    frame.ShowPage(7, -1, -1);
+    EXPECT_EQ(frame.CurrentPage(), 0);
+
+    ASSERT_TRUE(frame.CreatePage(kUploadPage));
+    CWizardPage* upload = frame.Page(kUploadPage);
+    EXPECT_EQ(upload->PageWnd->geometry(), QRect(0, 50, frame.width(), 380));
+    ASSERT_FALSE(upload->HeaderBitmap.isNull());
+    EXPECT_EQ(upload->HeaderBitmap.size(), QSize(frame.width(), 50));
+    // The band runs from white at the top to light grey at the bottom, the caption in the middle.
+    const QImage band = upload->HeaderBitmap.toImage();
+    EXPECT_EQ(band.pixel(0, 0), 0xFFFFFFFFu);
+    EXPECT_NEAR(qRed(band.pixel(0, 49)), 0xEB, 2);
+    bool ink = false;
+    for (int x = 0; x < band.width() && !ink; ++x)
+        ink = qRed(band.pixel(x, 25)) < 0xD0;
+    EXPECT_TRUE(ink) << "the caption is drawn";
+
+    ASSERT_TRUE(frame.CreatePage(kFileListPage));
+    EXPECT_TRUE(frame.Page(kFileListPage)->HeaderBitmap.isNull());
+    EXPECT_EQ(frame.Page(kFileListPage)->PageWnd->pos(), QPoint(0, 0));
+}
+
+TEST(Navigation, ExitQuestion)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> steps;
+        bool asks;
+        const char* answer;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"welcome page leaves at once", {}, false, "", true},
+        {"file list asks, No stays", {"pics"}, true, "Нет", false},
+        {"file list asks, Yes leaves", {"pics"}, true, "Да", true},
+        {"video page asks", {"video"}, true, "Да", true},
+        {"settings page asks", {"pics", "next"}, true, "Нет", false},
+        {"upload page leaves at once", {"pics", "next", "next"}, false, "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDir dir;
+        const QString ini = dir.file(QStringLiteral("vellmar.ini"));
+        CWizardDlg frame(ini);
+        for (const std::string& step : c.steps)
+            RunStep(frame, step, dir);
+        frame.WizardSettings().main.Image.MaxWidth = 1234;
+        int closedWith = -1;
+        QObject::connect(&frame, &CWizardDlg::wizardClosed, &frame, [&](int code) { closedWith = code; });
+        {
+            ModalAnswer answer(QString::fromUtf8(c.answer));
+            frame.OnExit();
+            EXPECT_EQ(answer.Seen(), c.asks);
+            if (c.asks) {
+                EXPECT_EQ(answer.Text(), QStringLiteral("Вы действительно хотите выйти из Vellmar?"));
+                EXPECT_EQ(answer.Caption(), QStringLiteral("Vellmar"));
+            }
+        }
+        EXPECT_EQ(closedWith, c.closes ? 2 : -1);
+        // Settings are written exactly when the program is left.
+        EXPECT_EQ(QFile::exists(ini), c.closes);
+        if (c.closes) {
+            Settings saved;
+            LoadSettings(ini, saved);
+            EXPECT_EQ(saved.main.Image.MaxWidth, 1234);
+        }
+    }
+}
+
+TEST(Navigation, EscapeAndCloseBoxAreExit)
+{
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    int closed = 0;
+    QObject::connect(&frame, &CWizardDlg::wizardClosed, &frame, [&](int) { ++closed; });
+    frame.show();
+    frame.close();
+    EXPECT_EQ(closed, 1);
+    TestDir dir2;
+    CWizardDlg other(dir2.file(QStringLiteral("vellmar.ini")));
+    QObject::connect(&other, &CWizardDlg::wizardClosed, &other, [&](int) { ++closed; });
+    QMetaObject::invokeMethod(&other, "reject", Qt::DirectConnection);
+    EXPECT_EQ(closed, 2);
+}
+
+TEST(Navigation, AboutBox)
+{
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    ModalAnswer answer(QStringLiteral("ОК"));
+    frame.OnAbout();
+    EXPECT_TRUE(answer.Seen());
+    EXPECT_EQ(answer.Caption(), QStringLiteral("About Pelk Vellmar"));
+}
+
+} // namespace

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: MIT
+#include "CMainDlg.h"
+
+#include "CImageView.h"
+#include "CThumbsView.h"
+#include "CVideoGrabber.h"
+#include "Dlu.h"
+#include "FileDialogs.h"
+#include "FileProperties.h"
+#include "MessageBoxes.h"
+#include "Paths.h"
+
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRect& rect)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::number(id));
+    button->setGeometry(rect);
+    return button;
+}
+
+} // namespace
+
+CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
+    : QWidget(parent)
+    , ImagePicker(&PickImageFiles)
+    , VideoPicker(&PickVideoFile)
+{
+    WizardDlg = frame;
+    PageWnd = this;
+    setObjectName(QStringLiteral("129"));
+    resize(DluX(433), DluY(266));
+
+    auto* add = MakeButton(this, 1000, QStringLiteral("Добавить изображения"), DluRect(4, 4, 95, 14));
+    auto* video = MakeButton(this, 1001, QStringLiteral("Импорт видео файла"), DluRect(107, 4, 89, 14));
+    auto* shot = MakeButton(this, 1058, QStringLiteral("Сделать снимок экрана"), DluRect(206, 4, 102, 14));
+    auto* remove = MakeButton(this, 1089, QStringLiteral("Удалить из списка"), DluRect(4, 249, 79, 14));
+    auto* properties = MakeButton(this, 1080, QStringLiteral("Свойства"), DluRect(96, 249, 50, 14));
+
+    m_view = new CThumbsView(this);
+    m_view->setObjectName(QStringLiteral("1002"));
+    m_view->setGeometry(DluRect(4, 23, 377, 224));
+    m_view->Init();
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    connect(add, &QPushButton::clicked, this, &CMainDlg::OnAddImages);
+    connect(video, &QPushButton::clicked, this, &CMainDlg::OnImportVideo);
+    connect(shot, &QPushButton::clicked, this, &CMainDlg::OnScreenshot);
+    connect(remove, &QPushButton::clicked, this, &CMainDlg::OnRemove);
+    connect(properties, &QPushButton::clicked, this, &CMainDlg::OnProperties);
+    connect(m_view, &CThumbsView::itemDeleting, this, &CMainDlg::OnItemDeleting);
+    connect(m_view, &QWidget::customContextMenuRequested, this, &CMainDlg::OnContextMenu);
+    shot->setEnabled(static_cast<bool>(ScreenshotTaker));
+}
+
+CMainDlg::~CMainDlg() = default;
+
+bool CMainDlg::OnShow()
+{
+    ShowPrev(true);
+    ShowNext(true);
+    EnablePrev(true);
+    EnableExit(true);
+    UpdateNext();
+    m_view->StartLoader();
+    return true;
+}
+
+bool CMainDlg::OnHide()
+{
+    m_view->RequestStop();
+    return false;
+}
+
+void CMainDlg::AddToList(const QString& path)
+{
+    if (path.isEmpty() || !IsImageFile(path))
+        return;
+    const QFileInfo info(path);
+    // Only regular files: a folder named "x.jpg" or a missing file would only fail later.
+    if (!info.isFile() || info.size() == 0 || info.size() > kMaxFileSize)
+        return;
+    FileList.append(path);
+    m_view->AddFile(path, FileNameOf(path));
+    UpdateNext();
+}
+
+void CMainDlg::OnItemDeleting(int index)
+{
+    if (index >= 0 && index < FileList.size())
+        FileList.removeAt(index);
+    UpdateNext();
+}
+
+void CMainDlg::OnAddImages()
+{
+    const QStringList files = ImagePicker ? ImagePicker(this) : QStringList();
+    for (const QString& file : files)
+        AddToList(file);
+    m_view->StartLoader();
+}
+
+void CMainDlg::OnImportVideo()
+{
+    const QString file = VideoPicker ? VideoPicker(window()) : QString();
+    if (file.isEmpty() || !WizardDlg || !WizardDlg->CreatePage(kVideoPage))
+        return;
+    if (auto* video = dynamic_cast<CVideoGrabber*>(WizardDlg->Page(kVideoPage)))
+        video->SetVideoFile(file);
+    WizardDlg->ShowPage(kVideoPage, kFileListPage, kFileListPage);
+}
+
+void CMainDlg::OnScreenshot()
+{
+    const QString file = ScreenshotTaker ? ScreenshotTaker(this) : QString();
+    if (file.isEmpty())
+        return;
+    AddToList(file);
+    m_view->StartLoader();
+    if (m_view->count() > 0)
+        m_view->scrollToItem(m_view->item(m_view->count() - 1));
+    ShowInformation(this, QStringLiteral("Снимок экрана был сделан успешно."), QStringLiteral("Vellmar"));
+}
+
+void CMainDlg::OnRemove()
+{
+    m_view->DeleteSelected();
+}
+
+namespace {
+
+// The focused item, else the first selected one, else none.
+int ChosenItem(const CThumbsView* view)
+{
+    if (const QListWidgetItem* current = view->currentItem(); current && current->isSelected())
+        return view->row(current);
+    const QList<QListWidgetItem*> selected = view->selectedItems();
+    int first = -1;
+    for (const QListWidgetItem* item : selected) {
+        const int row = view->row(item);
+        if (first < 0 || row < first)
+            first = row;
+    }
+    if (first < 0 && view->currentItem())
+        first = view->row(view->currentItem());
+    return first;
+}
+
+} // namespace
+
+void CMainDlg::OnProperties()
+{
+    const int item = ChosenItem(m_view);
+    if (item >= 0)
+        ShowFileProperties(this, m_view->GetFileName(item));
+}
+
+void CMainDlg::OnView()
+{
+    const int item = ChosenItem(m_view);
+    if (item >= 0)
+        m_view->Viewer()->ShowImage(m_view->GetFileName(item));
+}
+
+void CMainDlg::OnContextMenu(const QPoint& pos)
+{
+    QListWidgetItem* hit = m_view->itemAt(pos);
+    if (!hit)
+        return;
+    if (!hit->isSelected()) {
+        m_view->clearSelection();
+        hit->setSelected(true);
+    }
+    m_view->setCurrentItem(hit);
+
+    QMenu menu(this);
+    QAction* view = menu.addAction(QStringLiteral("Просмотр"));
+    view->setObjectName(QStringLiteral("32781"));
+    QAction* remove = menu.addAction(QStringLiteral("Удалить\tDel"));
+    remove->setObjectName(QStringLiteral("32779"));
+    QAction* properties = menu.addAction(QStringLiteral("Свойства"));
+    properties->setObjectName(QStringLiteral("1080"));
+    menu.setDefaultAction(view);
+    connect(view, &QAction::triggered, this, &CMainDlg::OnView);
+    connect(remove, &QAction::triggered, this, &CMainDlg::OnRemove);
+    connect(properties, &QAction::triggered, this, &CMainDlg::OnProperties);
+    menu.exec(m_view->viewport()->mapToGlobal(pos));
+}

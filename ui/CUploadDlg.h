@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CThreadImpl.h"
+#include "CWizardPage.h"
+#include "CodeGenerator.h"
+#include "Settings.h"
+#include "UploadResult.h"
+#include "UploadWorker.h"
+
+#include <QBasicTimer>
+#include <QList>
+#include <QStringList>
+#include <QWidget>
+#include <atomic>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+
+/// Wizard page 4: runs the upload on a worker, shows its progress and the generated code.
+class CUploadDlg : public QWidget, public CWizardPage, public CThreadImpl<CUploadDlg>
+{
+    Q_OBJECT
+public:
+    CUploadDlg(CWizardFrame* frame, QWidget* parent);
+    ~CUploadDlg() override;
+
+    /// Starts a new upload of the file list.
+    bool OnShow() override;
+    /// While uploading: the first press asks the worker to stop before its next file and starts
+    /// a 5-second countdown; the second press, or the end of the countdown, ends the upload at once.
+    /// Afterwards: stores the code type, empties the file list and lets the frame go home.
+    bool OnNext() override;
+
+    int ThreadProc();
+    /// Rebuilds the code box from Results; on the user-interface thread only.
+    void GenerateCode();
+    void Finish();
+    void CopyAll();
+    bool IsUploading() const { return m_uploading; }
+
+    int StopCountdown = 0;
+    bool StopPressed = false;
+    /// Every successful file of this run, in list order. Only the user-interface thread touches it.
+    QList<UploadResult> Results;
+    QString TemplatePath; ///< template.txt beside the executable; tests point it elsewhere
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    class Listener;
+    void ForceEnd();
+    void SetStatus(const QString& text);
+    void ShowStatus();
+
+    // What the worker uploads, copied on the user-interface thread before it starts.
+    UploadJob m_job;
+    CodeTemplate m_template;
+    std::atomic<bool> m_abort {false};
+    std::atomic<int> m_run {0};
+    bool m_uploading = false;
+    QBasicTimer m_countdown;
+    QString m_status;
+    QString m_codeNote;
+
+    QLabel* m_statusLine = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QComboBox* m_codeType = nullptr;
+    QLineEdit* m_perRow = nullptr;
+    QPlainTextEdit* m_code = nullptr;
+};

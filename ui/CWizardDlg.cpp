@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: MIT
+#include "CWizardDlg.h"
+
+#include "About.h"
+#include "Artwork.h"
+#include "CMainDlg.h"
+#include "CThumbsView.h"
+#include "CUploadDlg.h"
+#include "CUploadSettings.h"
+#include "CVideoGrabber.h"
+#include "CWelcomeDlg.h"
+#include "Dlu.h"
+#include "MessageBoxes.h"
+#include "Paths.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+
+// A dropped path longer than a file system path can be is not a file of ours.
+constexpr int kMaxDroppedPath = 4095;
+
+QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRect& rect)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::number(id));
+    button->setGeometry(rect);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CWizardDlg::CWizardDlg(const QString& iniPath, QWidget* parent)
+    : QDialog(parent)
+    , m_iniPath(iniPath)
+{
+    setObjectName(QStringLiteral("108"));
+    setWindowTitle(QStringLiteral("Vellmar"));
+    setWindowIcon(ProgramIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(DluX(385), DluY(290));
+    setAcceptDrops(true);
+
+    m_header = new QLabel(this);
+    m_header->setObjectName(QStringLiteral("1084"));
+    m_header->setGeometry(DluRect(0, 0, 15, 13));
+    m_header->hide();
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(DluX(0), DluY(269), DluX(423), 2);
+
+    m_about = MakeButton(this, kAboutButton, QStringLiteral("О программе..."), DluRect(6, 273, 79, 14));
+    m_back = MakeButton(this, kPrevButton, QStringLiteral("< Назад"), DluRect(159, 273, 65, 14));
+    m_next = MakeButton(this, kNextButton, QStringLiteral("Далее >"), DluRect(235, 273, 62, 14));
+    m_exit = MakeButton(this, kExitButton, QStringLiteral("Выход"), DluRect(323, 273, 57, 14));
+    m_next->setDefault(true);
+
+    connect(m_about, &QPushButton::clicked, this, &CWizardDlg::OnAbout);
+    connect(m_back, &QPushButton::clicked, this, &CWizardDlg::OnBack);
+    connect(m_next, &QPushButton::clicked, this, &CWizardDlg::OnNext);
+    connect(m_exit, &QPushButton::clicked, this, &CWizardDlg::OnExit);
+
+    ShowPage(kWelcomePage, -1, -1);
+    LoadSettings(m_iniPath, m_settings);
+}
+
+CWizardDlg::~CWizardDlg() = default;
+
+CWizardPage* CWizardDlg::Page(int index) const
+{
+    return index >= 0 && index < kPageCount ? m_pages[index] : nullptr;
+}
+
+bool CWizardDlg::CreatePage(int index)
+{
+    if (index < 0 || index >= kPageCount)
+        return false;
+    if (m_pages[index])
+        return true;
+
+    QWidget* widget = nullptr;
+    CWizardPage* page = nullptr;
+    switch (index) {
+    case kWelcomePage:
+        page = new CWelcomeDlg(this, this);
+        break;
+    case kVideoPage:
+        page = new CVideoGrabber(this, this);
+        break;
+    case kFileListPage:
+        page = new CMainDlg(this, this);
+        break;
+    case kUploadSettingsPage:
+        page = new CUploadSettings(this, this);
+        break;
+    case kUploadPage:
+        page = new CUploadDlg(this, this);
+        break;
+    }
+    m_pages[index] = page;
+    widget = page->PageWnd;
+    if (index == kUploadSettingsPage || index == kUploadPage) {
+        // Below the header band.
+        widget->setGeometry(0, 50, width(), 380);
+    } else {
+        widget->move(0, 0);
+        widget->resize(qMin(widget->width(), width()), qMin(widget->height(), DluY(269)));
+    }
+    widget->hide();
+    page->HeaderBitmap = MakeHeaderBitmap(index, width());
+    return true;
+}
+
+void CWizardDlg::ShowPage(int index, int backTarget, int nextTarget)
+{
+    if (index == CurPage)
+        return;
+    if (!CreatePage(index))
+        return;
+    if (CWizardPage* current = Page(CurPage)) {
+        current->OnHide();
+        current->PageWnd->hide();
+    }
+    m_next->setText(QStringLiteral("Далее >"));
+
+    CWizardPage* page = m_pages[index];
+    if (!page->HeaderBitmap.isNull()) {
+        m_header->setPixmap(page->HeaderBitmap);
+        m_header->resize(page->HeaderBitmap.deviceIndependentSize().toSize());
+        m_header->show();
+    } else {
+        m_header->hide();
+    }
+    page->PageWnd->show();
+    page->PageWnd->setFocus();
+    page->OnShow();
+    if (index == kUploadSettingsPage)
+        m_next->setText(QStringLiteral("Загрузить"));
+    m_about->setVisible(index == kWelcomePage);
+
+    PrevPage = backTarget;
+    NextPage = nextTarget;
+    CurPage = index;
+}
+
+void CWizardDlg::OnBack()
+{
+    int target = PrevPage;
+    if (target < 0) {
+        target = CurPage - 1;
+        if (target < 0 || target == kVideoPage)
+            target = kWelcomePage;
+    }
+    ShowPage(target, -1, -1);
+    PrevPage = -1;
+}
+
+void CWizardDlg::OnNext()
+{
+    if (CWizardPage* current = Page(CurPage); current && !current->OnNext())
+        return;
+    int target = NextPage;
+    if (target < 0) {
+        target = CurPage + 1;
+        if (target >= kPageCount)
+            target = kWelcomePage;
+        else if (target == kVideoPage)
+            target = kFileListPage;
+    }
+    ShowPage(target, -1, -1);
+    NextPage = -1;
+}
+
+void CWizardDlg::OnExit()
+{
+    if (m_closing)
+        return;
+    if (CurPage != kWelcomePage && CurPage != kUploadPage
+        && !AskYesNo(
+            this, QStringLiteral("Вы действительно хотите выйти из Vellmar?"), QStringLiteral("Vellmar")))
+        return;
+    SaveSettings(m_iniPath, m_settings);
+    CloseWizard(kExitButton);
+}
+
+void CWizardDlg::CloseWizard(int exitCode)
+{
+    m_closing = true;
+    if (CWizardPage* current = Page(CurPage))
+        current->OnHide();
+    hide();
+    emit wizardClosed(exitCode);
+}
+
+void CWizardDlg::OnAbout()
+{
+    CAboutDlg about(QApplication::activeWindow() ? QApplication::activeWindow() : this);
+    about.exec();
+}
+
+void CWizardDlg::reject()
+{
+    OnExit();
+}
+
+void CWizardDlg::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    OnExit();
+}
+
+QPushButton* CWizardDlg::ButtonOf(WizardButton button) const
+{
+    switch (button) {
+    case kExitButton:
+        return m_exit;
+    case kPrevButton:
+        return m_back;
+    case kNextButton:
+        return m_next;
+    case kAboutButton:
+        return m_about;
+    }
+    return nullptr;
+}
+
+void CWizardDlg::EnableButton(WizardButton button, bool enable)
+{
+    if (QPushButton* b = ButtonOf(button))
+        b->setEnabled(enable);
+}
+
+void CWizardDlg::ShowButton(WizardButton button, bool show)
+{
+    if (QPushButton* b = ButtonOf(button))
+        b->setVisible(show);
+}
+
+void CWizardDlg::SetNextCaption(const QString& text)
+{
+    m_next->setText(text);
+}
+
+void CWizardDlg::AddToFileList(const QString& path)
+{
+    if (CreatePage(kFileListPage))
+        static_cast<CMainDlg*>(m_pages[kFileListPage])->AddToList(path);
+}
+
+void CWizardDlg::StartFileListLoader()
+{
+    if (auto* list = static_cast<CMainDlg*>(Page(kFileListPage)))
+        list->View()->StartLoader();
+}
+
+void CWizardDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CWizardDlg::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    event->acceptProposedAction();
+    DropFiles(paths);
+}
+
+void CWizardDlg::DropFiles(const QStringList& paths)
+{
+    if (CurPage > kFileListPage)
+        return;
+    bool addedImage = false;
+    for (const QString& path : paths) {
+        if (path.isEmpty() || path.size() > kMaxDroppedPath)
+            continue;
+        if (IsVideoFile(path)) {
+            const int next = Page(kFileListPage) ? kFileListPage : kUploadSettingsPage;
+            ShowPage(kVideoPage, CurPage, next);
+            if (auto* video = static_cast<CVideoGrabber*>(Page(kVideoPage)))
+                video->SetVideoFile(path);
+            break;
+        }
+        if (IsImageFile(path) && (CurPage == kWelcomePage || CurPage == kFileListPage)) {
+            AddToFileList(path);
+            ShowPage(kFileListPage, -1, -1);
+            addedImage = true;
+        }
+    }
+    if (addedImage)
+        StartFileListLoader();
+}
+
+QPixmap CWizardDlg::MakeHeaderBitmap(int index, int width)
+{
+    QString caption;
+    if (index == kUploadSettingsPage)
+        caption = QStringLiteral("Параметры изображения и загрузки");
+    else if (index == kUploadPage)
+        caption = QStringLiteral("Загрузка файлов на сервер");
+    else
+        return {};
+
+    QImage image(width, 50, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    const QRect rect(0, 0, width, 50);
+    QLinearGradient background(rect.topLeft(), rect.bottomLeft());
+    background.setColorAt(0, QColor::fromRgba(0xFFFFFFFF));
+    background.setColorAt(1, QColor::fromRgba(0xFFEBEBEB));
+    painter.fillRect(rect, background);
+
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(16); // 12 points at 96 dpi
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QLinearGradient ink(rect.topRight(), rect.bottomLeft());
+    ink.setColorAt(0, QColor::fromRgba(0x82FFFFFF));
+    ink.setColorAt(1, QColor::fromRgba(0xFF828282));
+    painter.setPen(QPen(QBrush(ink), 1));
+    painter.drawText(rect, Qt::AlignCenter, caption);
+    painter.end();
+    return QPixmap::fromImage(image);
+}

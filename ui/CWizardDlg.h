@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CWizardFrame.h"
+#include "Settings.h"
+
+#include <QDialog>
+#include <array>
+
+class QLabel;
+class QPushButton;
+
+/// The wizard's only top-level window: the page area, the button row, page creation and
+/// navigation, dropped files, the exit question, and the settings record.
+class CWizardDlg : public QDialog, public CWizardFrame
+{
+    Q_OBJECT
+public:
+    explicit CWizardDlg(const QString& iniPath, QWidget* parent = nullptr);
+    ~CWizardDlg() override;
+
+    bool CreatePage(int index) override;
+    void ShowPage(int index, int backTarget, int nextTarget) override;
+    CWizardPage* Page(int index) const override;
+    int CurrentPage() const override { return CurPage; }
+    Settings& WizardSettings() override { return m_settings; }
+    QString IniPath() const override { return m_iniPath; }
+    QWidget* FrameWindow() override { return this; }
+    void EnableButton(WizardButton button, bool enable) override;
+    void ShowButton(WizardButton button, bool show) override;
+    void SetNextCaption(const QString& text) override;
+    void AddToFileList(const QString& path) override;
+    void StartFileListLoader() override;
+
+    void OnBack();
+    void OnNext();
+    /// The Exit button, Escape and the close box: asks on pages 1 to 3, then saves and closes.
+    void OnExit();
+    void OnAbout();
+    /// Routes dropped files: videos to the video page, pictures to the file list.
+    void DropFiles(const QStringList& paths);
+    /// Ends the program's window with `exitCode` for the event loop.
+    void CloseWizard(int exitCode);
+
+    int PrevPage = -1;
+    int NextPage = -1;
+
+    static QPixmap MakeHeaderBitmap(int index, int width);
+
+signals:
+    /// The user has left; the event loop ends with `exitCode`.
+    void wizardClosed(int exitCode);
+
+protected:
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QPushButton* ButtonOf(WizardButton button) const;
+
+    int CurPage = -1;
+    std::array<CWizardPage*, kPageCount> m_pages {};
+    Settings m_settings;
+    QString m_iniPath;
+    QLabel* m_header = nullptr;
+    QPushButton* m_about = nullptr;
+    QPushButton* m_back = nullptr;
+    QPushButton* m_next = nullptr;
+    QPushButton* m_exit = nullptr;
+    bool m_closing = false;
+};

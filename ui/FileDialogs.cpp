@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+#include "FileDialogs.h"
+
+#include <QFileDialog>
+
+namespace {
+
+QString Filter(const QString& name, const QStringList& patterns)
+{
+    QStringList all;
+    for (const QString& p : patterns)
+        all << p << p.toUpper();
+    return name + QStringLiteral(" (") + all.join(u' ') + u')';
+}
+
+QStringList Run(QWidget* owner, const QString& filter, QFileDialog::FileMode mode)
+{
+    QFileDialog dialog(owner, QStringLiteral("Открыть"), QString(), filter);
+    dialog.setFileMode(mode);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOption(QFileDialog::ReadOnly);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+} // namespace
+
+QString ImageFilter()
+{
+    return Filter(
+        QStringLiteral("Images (JPEG, GIF, PNG, etc)"), {"*.jpg", "*.gif", "*.png", "*.bmp", "*.tiff"});
+}
+
+QString VideoFilter()
+{
+    return Filter(QStringLiteral("Видео файлы (AVI, MPEG, VOB, WMV etc)"),
+        {"*.avi", "*.mpeg", "*.mpg", "*.mp2", "*.divx", "*.vob", "*.flv", "*.wmv", "*.asf", "*.mkv",
+            "*.mp4"});
+}
+
+QStringList PickImageFiles(QWidget* owner)
+{
+    return Run(owner, ImageFilter(), QFileDialog::ExistingFiles);
+}
+
+QString PickVideoFile(QWidget* owner)
+{
+    return Run(owner, VideoFilter(), QFileDialog::ExistingFile).value(0);
+}
+
+QString PickImageFile(QWidget* owner)
+{
+    return Run(owner, ImageFilter(), QFileDialog::ExistingFile).value(0);
+}

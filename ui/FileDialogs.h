@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+/// Multi-selection open dialog for pictures; empty when cancelled.
+QStringList PickImageFiles(QWidget* owner);
+/// Single-selection open dialog for a video file; empty when cancelled.
+QString PickVideoFile(QWidget* owner);
+/// Single-selection open dialog for a picture (the logo).
+QString PickImageFile(QWidget* owner);
+
+/// What the picture dialog lists, by name and patterns; the patterns also come in capitals,
+/// since file names on Linux are case-sensitive and cameras write ".JPG".
+QString ImageFilter();
+QString VideoFilter();
