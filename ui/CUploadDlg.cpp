@@ -174,6 +174,7 @@ bool CUploadDlg::OnShow()
         m_job.servers = settings.servers;
     }
     Results.clear();
+    m_codeText.clear();
     m_code->setPlainText(QString());
     m_codeNote.clear();
 
@@ -257,6 +258,7 @@ void CUploadDlg::GenerateCode()
 {
     const GeneratedCode code
         = ::GenerateCode(Results, m_codeType->currentIndex(), ImagesPerRow(m_perRow->text()), m_template);
+    m_codeText = code.Text;
     m_code->setPlainText(code.Text);
     m_codeNote = code.Truncated()
         ? QStringLiteral("Код не помещается целиком: показаны %1 из %2 изображений.")
@@ -277,7 +279,14 @@ void CUploadDlg::ShowStatus()
     m_statusLine->setText(m_codeNote.isEmpty() ? m_status : m_status + u' ' + m_codeNote);
 }
 
+QString CUploadDlg::StatusText() const
+{
+    return m_statusLine->text();
+}
+
 void CUploadDlg::CopyAll()
 {
-    QGuiApplication::clipboard()->setText(m_code->toPlainText());
+    // The generated text itself: the box shows line breaks its own way, the paste target
+    // should get the code's CR LF pairs.
+    QGuiApplication::clipboard()->setText(m_codeText);
 }

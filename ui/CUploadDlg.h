@@ -41,6 +41,9 @@ public:
     void Finish();
     void CopyAll();
     bool IsUploading() const { return m_uploading; }
+    /// The code the box shows, exactly as generated.
+    const QString& CodeText() const { return m_codeText; }
+    QString StatusText() const;
 
     int StopCountdown = 0;
     bool StopPressed = false;
@@ -66,6 +69,7 @@ private:
     QBasicTimer m_countdown;
     QString m_status;
     QString m_codeNote;
+    QString m_codeText;
 
     QLabel* m_statusLine = nullptr;
     QProgressBar* m_progress = nullptr;
