@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QLinearGradient>
@@ -49,6 +50,11 @@ CWizardDlg::CWizardDlg(const QString& iniPath, QWidget* parent)
         | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(DluX(385), DluY(290));
     setAcceptDrops(true);
+    // Every layout is measured for an 8-point dialog font; fontconfig picks the nearest face.
+    QFont dialogFont(QStringLiteral("Tahoma"));
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    setAttribute(Qt::WA_WindowPropagation); // the dialogs it owns too
 
     m_header = new QLabel(this);
     m_header->setObjectName(QStringLiteral("1084"));

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+// Draws a few landscape-like pictures, drops them on the wizard and saves a picture of the file
+// list page once every thumbnail is drawn. Run under Xvfb to refresh the README's screenshot:
+//   xvfb-run -s "-screen 0 1024x768x24" build/dev/tests/ui/vellmar_docs_screenshot docs/file-list.png
+#include "CMainDlg.h"
+#include "CThumbsView.h"
+#include "CWizardDlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTemporaryDir>
+
+namespace {
+
+QImage Landscape(int seed)
+{
+    const int w = 1600 - seed * 90;
+    const int h = 1000 + (seed % 3) * 150;
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor sky = QColor::fromHsv((200 + seed * 23) % 360, 120, 235);
+    QLinearGradient gradient(0, 0, 0, h);
+    gradient.setColorAt(0, sky.darker(130));
+    gradient.setColorAt(1, sky.lighter(140));
+    painter.fillRect(image.rect(), gradient);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 220, 120));
+    painter.drawEllipse(QPointF(w * (0.2 + 0.1 * seed), h * 0.25), h * 0.08, h * 0.08);
+    for (int layer = 0; layer < 3; ++layer) {
+        QPainterPath hills;
+        hills.moveTo(0, h);
+        for (int x = 0; x <= w; x += w / 8)
+            hills.lineTo(x, h * (0.55 + 0.12 * layer) + ((x * (seed + 3) + layer * 97) % 130) - 65);
+        hills.lineTo(w, h);
+        hills.closeSubpath();
+        painter.setBrush(QColor::fromHsv((100 + seed * 31 + layer * 15) % 360, 140, 170 - layer * 40));
+        painter.drawPath(hills);
+    }
+    return image;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("file-list.png");
+    QTemporaryDir dir;
+    QStringList files;
+    const char* names[]
+        = {"mountains.jpg", "evening.jpg", "valley.png", "lake.jpg", "dunes.jpg", "fields.jpg"};
+    for (int i = 0; i < 6; ++i) {
+        files << dir.filePath(QString::fromLatin1(names[i]));
+        QImage picture = Landscape(i);
+        if (files.last().endsWith(QStringLiteral(".png")))
+            picture = picture.scaledToWidth(640, Qt::SmoothTransformation); // stays under the 5 MiB limit
+        picture.save(files.last(), nullptr, 90);
+    }
+
+    CWizardDlg frame(dir.filePath(QStringLiteral("vellmar.ini")));
+    frame.show();
+    frame.DropFiles(files);
+    auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
+    for (const QString& file : files) {
+        if (!list->FileList.contains(file))
+            fprintf(stderr, "Refused: %s (%lld bytes)\n", qPrintable(file), QFileInfo(file).size());
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000) {
+        app.processEvents(QEventLoop::AllEvents, 50);
+        bool done = !list->View()->IsRunning();
+        for (int i = 0; i < list->View()->count(); ++i)
+            done = done && list->View()->ImageIndexOf(i) > 0;
+        if (done)
+            break;
+    }
+    list->View()->item(1)->setSelected(true);
+    app.processEvents();
+    if (!frame.grab().save(out)) {
+        fprintf(stderr, "Cannot write %s\n", qPrintable(out));
+        return 1;
+    }
+    return 0;
+}
