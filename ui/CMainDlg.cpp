@@ -2,6 +2,7 @@
 #include "CMainDlg.h"
 
 #include "CImageView.h"
+#include "CScreenshotDlg.h"
 #include "CThumbsView.h"
 #include "CVideoGrabber.h"
 #include "Dlu.h"
@@ -34,6 +35,11 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     WizardDlg = frame;
     PageWnd = this;
     setObjectName(QStringLiteral("129"));
+    if (frame) {
+        ScreenshotTaker = [frame](CMainDlg* page) {
+            return TakeScreenshot(page, frame->FrameWindow(), frame->IniPath());
+        };
+    }
     resize(DluX(433), DluY(266));
 
     auto* add = MakeButton(this, 1000, QStringLiteral("Добавить изображения"), DluRect(4, 4, 95, 14));

@@ -154,3 +154,30 @@ TEST(FileList, PropertiesDescribeTheFile)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FileList, ScreenshotIsAddedAndAnnounced)
+{
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    frame.DropFiles({WritePicture(dir.path(), QStringLiteral("a.png"))});
+    CMainDlg* page = ListPage(frame);
+    EXPECT_TRUE(ButtonById(page, 1058)->isEnabled()) << "the page takes screenshots itself";
+
+    page->ScreenshotTaker = [](CMainDlg*) { return QString(); };
+    page->OnScreenshot();
+    EXPECT_EQ(page->FileList.size(), 1) << "cancelled: nothing added, nothing said";
+
+    const QString shot = WritePicture(dir.path(), QStringLiteral("screenshot123.png"), 80, 60);
+    page->ScreenshotTaker = [&](CMainDlg*) { return shot; };
+    ModalAnswer ok(QStringLiteral("ОК"));
+    page->OnScreenshot();
+    EXPECT_EQ(page->FileList.size(), 2);
+    EXPECT_EQ(page->FileList.last(), shot);
+    EXPECT_EQ(ok.Text(), QStringLiteral("Снимок экрана был сделан успешно."));
+    EXPECT_EQ(ok.Caption(), QStringLiteral("Vellmar"));
+    EXPECT_TRUE(WaitFor([&] { return page->View()->ImageIndexOf(1) == 2; }));
+}
+
+} // namespace

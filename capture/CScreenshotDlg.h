@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "platform/CScreenGrabber.h"
+
+#include <QDialog>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+
+/// Takes a picture of the whole screen or of the active window after a delay and saves it in
+/// the temporary folder. Results: 1 saved (see ResultPath), 2 cancelled, 0 failed (the user
+/// has been told). While the delay runs the dialog and the frame window are hidden.
+class CScreenshotDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    /// `frameWindow` owns the dialog and is hidden during the delay; `pageWindow` owns the
+    /// failure message. `grabber` defaults to the one for the running platform.
+    CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath,
+        std::unique_ptr<CScreenGrabber> grabber = nullptr);
+    ~CScreenshotDlg() override;
+
+    /// Modal like QDialog::exec(), but survives the dialog hiding itself during the delay.
+    int exec() override;
+    void reject() override;
+
+    /// The saved picture, set when the dialog ended with result 1.
+    QString ResultPath() const { return m_resultPath; }
+    /// True when an active-window capture had to take the whole screen because the session
+    /// cannot name the active window.
+    bool FellBackToWholeScreen() const { return m_fellBack; }
+    /// The delay timer, so tests can read its interval and shorten it.
+    QTimer* CaptureTimer() { return &m_timer; }
+
+private:
+    void Take();
+    void Capture();
+    bool CaptureInto(QString& path, bool wholeScreen, int format, int quality);
+    void Finish(int result);
+
+    QWidget* m_frame;
+    QWidget* m_page;
+    QString m_iniPath;
+    std::unique_ptr<CScreenGrabber> m_grabber;
+    QTimer m_timer;
+    QRadioButton* m_wholeScreen;
+    QRadioButton* m_activeWindow;
+    QLineEdit* m_delay;
+    QComboBox* m_format;
+    QLineEdit* m_quality;
+    QString m_resultPath;
+    bool m_fellBack = false;
+    bool m_captured = false;
+};
+
+/// Runs the screenshot dialog modally for a page: owned by `frameWindow`, which is hidden
+/// while the delay runs, with the failure message owned by `pageWindow`. The dialog keeps its
+/// own settings in `iniPath`. Returns the saved picture's path, or empty when the user
+/// cancelled or the capture failed (in which case the user has already been told).
+QString TakeScreenshot(QWidget* pageWindow, QWidget* frameWindow, const QString& iniPath);

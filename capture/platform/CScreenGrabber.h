@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+
+/// A native window id of the windowing system; 0 is none (the whole screen).
+using NativeWindow = quint64;
+
+/// What the windowing system says about the window the user works in.
+struct ForegroundWindow
+{
+    /// False where the session cannot name a foreground window (no X11, no EWMH window manager,
+    /// Wayland); `reason` says why, and callers capture the whole screen instead.
+    bool available = false;
+    NativeWindow id = 0;
+    /// The window's outer frame in screen coordinates. Empty for a minimised (unmapped) window
+    /// or one that vanished, which is a capture failure rather than a reason to fall back.
+    QRect frame;
+    QString reason;
+};
+
+/// The few things the screenshot dialog needs from the windowing system.
+class CScreenGrabber
+{
+public:
+    virtual ~CScreenGrabber() = default;
+
+    /// The primary screen, with its origin at (0, 0); empty when there is no screen.
+    virtual QRect ScreenRect() const = 0;
+    virtual ForegroundWindow FindForegroundWindow() const = 0;
+    /// Keeps `window` above the others while it is copied, and lets it go again afterwards.
+    virtual void SetTopmost(NativeWindow window, bool topmost) = 0;
+    /// The pixels of `area` (screen coordinates) as they are on the screen now; a null image
+    /// when the session does not allow it.
+    virtual QImage Grab(const QRect& area) = 0;
+};
+
+/// The grabber for the platform Qt runs on: X11 (with the foreground window from the window
+/// manager) for "xcb", the screen alone for every other platform.
+std::unique_ptr<CScreenGrabber> CreateScreenGrabber();

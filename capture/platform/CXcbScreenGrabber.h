@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CQtScreenGrabber.h"
+
+/// X11: the screen through QScreen, the foreground window from the window manager's
+/// _NET_ACTIVE_WINDOW on the root window.
+class CXcbScreenGrabber : public CQtScreenGrabber
+{
+public:
+    ForegroundWindow FindForegroundWindow() const override;
+    void SetTopmost(NativeWindow window, bool topmost) override;
+};
