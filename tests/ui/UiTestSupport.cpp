@@ -76,15 +76,6 @@ QAbstractButton* ButtonById(QWidget* root, int id)
     return root->findChild<QAbstractButton*>(QString::number(id));
 }
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 void WriteText(const QString& path, const QByteArray& text)
 {
     QFile file(path);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "WaitFor.h"
+
 #include <QImage>
 #include <QString>
 #include <QTimer>
@@ -37,8 +39,6 @@ QString WritePicture(
 QString WriteSizedFile(const QString& dir, const QString& name, qint64 size);
 
 QAbstractButton* ButtonById(QWidget* root, int id);
-/// Runs the event loop until `done` or `timeoutMs` passed; returns `done()`.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 
 /// Writes `text` to `path`, replacing the file.
 void WriteText(const QString& path, const QByteArray& text);

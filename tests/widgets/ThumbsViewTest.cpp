@@ -150,7 +150,7 @@ TEST(ThumbsView, LoaderDrawsEveryItemInOrder)
     EXPECT_EQ(f.view->item(0)->text(), QStringLiteral("p0.png"));
 
     f.view->StartLoader();
-    ASSERT_TRUE(WaitUntil([&] { return LoaderDone(*f.view); }));
+    ASSERT_TRUE(WaitFor([&] { return LoaderDone(*f.view); }));
     EXPECT_EQ(ImageIndexes(*f.view), OneTo(5)) << "the undecodable file gets a real index too";
     for (int i = 0; i < 4; ++i) {
         const QImage tile = TileOf(*f.view, i);
@@ -223,7 +223,7 @@ TEST(ThumbsView, RemovalRenumbers)
         ViewFixture f;
         f.AddPictures(5);
         f.view->StartLoader();
-        ASSERT_TRUE(WaitUntil([&] { return LoaderDone(*f.view); }));
+        ASSERT_TRUE(WaitFor([&] { return LoaderDone(*f.view); }));
         QStringList deleted;
         QObject::connect(f.view, &CThumbsView::itemDeleting, f.view,
             [&](int index) { deleted << f.view->GetFileName(index); });
@@ -250,7 +250,7 @@ TEST(ThumbsView, ClearKeepsTheLargestSizes)
     for (const QString& file : f.files)
         f.view->AddFile(file, file);
     f.view->StartLoader();
-    ASSERT_TRUE(WaitUntil([&] { return LoaderDone(*f.view); }));
+    ASSERT_TRUE(WaitFor([&] { return LoaderDone(*f.view); }));
     EXPECT_EQ(f.view->maxImageWidth(), 340);
     EXPECT_EQ(f.view->maxImageHeight(), 240);
 
@@ -278,13 +278,13 @@ TEST(ThumbsView, StoppedLoaderLeavesTheRestWaiting)
     f.view->StartLoader();
     f.view->RequestStop();
     f.view->StartLoader(); // still finishing: starts nothing
-    ASSERT_TRUE(WaitUntil([&] { return !f.view->IsRunning(); }));
+    ASSERT_TRUE(WaitFor([&] { return !f.view->IsRunning(); }));
     QTest::qWait(50);
     const std::vector<int> indexes = ImageIndexes(*f.view);
     EXPECT_EQ(indexes.back(), 0) << "the last items are still waiting";
 
     f.view->StartLoader();
-    ASSERT_TRUE(WaitUntil([&] { return LoaderDone(*f.view); }));
+    ASSERT_TRUE(WaitFor([&] { return LoaderDone(*f.view); }));
 }
 
 TEST(ThumbsView, AddingAndRemovingWhileLoading)
@@ -292,7 +292,7 @@ TEST(ThumbsView, AddingAndRemovingWhileLoading)
     ViewFixture f;
     f.AddPictures(120, QSize(640, 480));
     f.view->StartLoader();
-    ASSERT_TRUE(WaitUntil([&] { return f.view->ImageIndexOf(3) > 0; }));
+    ASSERT_TRUE(WaitFor([&] { return f.view->ImageIndexOf(3) > 0; }));
 
     QStringList expected = f.files;
     // Remove some drawn items, some waiting ones, and the one most likely being drawn.
@@ -305,7 +305,7 @@ TEST(ThumbsView, AddingAndRemovingWhileLoading)
     f.AddPictures(10, QSize(640, 480));
     expected.append(f.files.mid(before));
     f.view->StartLoader();
-    ASSERT_TRUE(WaitUntil([&] { return LoaderDone(*f.view); }, 60000));
+    ASSERT_TRUE(WaitFor([&] { return LoaderDone(*f.view); }, 60000));
 
     ASSERT_EQ(f.view->count(), expected.size());
     for (int i = 0; i < f.view->count(); ++i) {
@@ -328,7 +328,7 @@ TEST(ThumbsView, DestroyedWhileLoading)
         for (const QString& file : files)
             view->AddFile(file, file);
         view->StartLoader();
-        ASSERT_TRUE(WaitUntil([&] { return view->ImageIndexOf(round) > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return view->ImageIndexOf(round) > 0; }));
         EXPECT_TRUE(view->IsRunning());
         view.reset(); // waits for the loader; its posted tiles die with the view
         QTest::qWait(20);
@@ -348,7 +348,7 @@ TEST(ThumbsView, FiveHundredPicturesKeepTheWindowResponsive)
     ticker.start(5);
     sinceTick.start();
     f.view->StartLoader();
-    ASSERT_TRUE(WaitUntil([&] { return LoaderDone(*f.view); }, 120000));
+    ASSERT_TRUE(WaitFor([&] { return LoaderDone(*f.view); }, 120000));
     ticker.stop();
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -366,7 +366,7 @@ TEST(ThumbsView, DoubleClickOpensTheViewer)
     ViewFixture f;
     f.AddPictures(2, QSize(300, 200));
     f.view->StartLoader();
-    ASSERT_TRUE(WaitUntil([&] { return LoaderDone(*f.view); }));
+    ASSERT_TRUE(WaitFor([&] { return LoaderDone(*f.view); }));
     ASSERT_FALSE(f.view->Viewer()->isVisible());
     QTest::mouseDClick(f.view->viewport(), Qt::LeftButton, {}, f.CentreOf(1));
     ASSERT_TRUE(f.view->Viewer()->isVisible());

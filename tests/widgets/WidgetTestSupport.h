@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "WaitFor.h"
+
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -10,8 +12,6 @@
 /// edges of a drawn copy can be found.
 QString WriteFramedPicture(const QString& dir, const QString& name, int width, int height,
     QColor fill = QColor(30, 120, 200), const char* format = "PNG");
-/// Runs the event loop until `done` or `timeoutMs` passed; returns `done()`.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000);
 /// The bounding box of pixels within `tolerance` of `colour`.
 QRect BoxOf(const QImage& image, QColor colour, int tolerance = 24);
 bool Near(QRgb a, QColor b, int tolerance);
