@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "Paths.h"
-#include "Run.h"
+#include "app/shell/Run.h"
+#include "settings/Paths.h"
 
 #include <QApplication>
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "CScreenshotDlg.h"
+#include "capture/CScreenshotDlg.h"
 
-#include "CUpDown.h"
-#include "CaptureGeometry.h"
-#include "Dlu.h"
-#include "MessageBoxes.h"
-#include "SaveToTemp.h"
-#include "Settings.h"
+#include "capture/CaptureGeometry.h"
+#include "imaging/SaveToTemp.h"
+#include "settings/Settings.h"
+#include "ui/wizard/CUpDown.h"
+#include "ui/wizard/Dlu.h"
+#include "ui/wizard/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/CScreenGrabber.h"
+#include "capture/platform/CScreenGrabber.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CaptureGeometry.h"
+#include "capture/CaptureGeometry.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "Decode.h"
+#include "imaging/Decode.h"
 
-#include "Integrity.h"
+#include "imaging/Integrity.h"
 
 #include <QBuffer>
 #include <QFile>

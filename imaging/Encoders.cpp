@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "Encoders.h"
+#include "imaging/Encoders.h"
 
-#include "GifEncoder.h"
-#include "Paths.h"
+#include "imaging/GifEncoder.h"
+#include "settings/Paths.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "GifEncoder.h"
+#include "imaging/GifEncoder.h"
 
 #include <gif_lib.h>
 #include <libimagequant.h>

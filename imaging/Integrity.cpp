@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Integrity.h"
+#include "imaging/Integrity.h"
 
 #include <cstdint>
 #include <cstring>

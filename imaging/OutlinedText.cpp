@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "OutlinedText.h"
+#include "imaging/OutlinedText.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "Overlay.h"
+#include "imaging/Overlay.h"
 
-#include "Colors.h"
-#include "Decode.h"
-#include "OutlinedText.h"
+#include "imaging/Decode.h"
+#include "imaging/OutlinedText.h"
+#include "settings/Colors.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "Prepare.h"
+#include "imaging/Prepare.h"
 
-#include "Decode.h"
-#include "Encoders.h"
-#include "Overlay.h"
-#include "SaveToTemp.h"
-#include "Thumbnail.h"
+#include "imaging/Decode.h"
+#include "imaging/Encoders.h"
+#include "imaging/Overlay.h"
+#include "imaging/SaveToTemp.h"
+#include "imaging/Thumbnail.h"
 
 #include <QFileInfo>
 #include <QPainter>

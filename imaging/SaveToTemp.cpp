@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "SaveToTemp.h"
+#include "imaging/SaveToTemp.h"
 
-#include "Encoders.h"
-#include "Paths.h"
-#include "TempFolder.h"
-#include "TickCount.h"
+#include "app/core/TickCount.h"
+#include "imaging/Encoders.h"
+#include "imaging/TempFolder.h"
+#include "settings/Paths.h"
 
 #include <QFile>
 #include <QFileInfo>

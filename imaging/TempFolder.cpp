@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "TempFolder.h"
+#include "imaging/TempFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "Thumbnail.h"
+#include "imaging/Thumbnail.h"
 
-#include "Colors.h"
-#include "Decode.h"
-#include "OutlinedText.h"
-#include "SaveToTemp.h"
+#include "imaging/Decode.h"
+#include "imaging/OutlinedText.h"
+#include "imaging/SaveToTemp.h"
+#include "settings/Colors.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Settings.h"
+#include "settings/Settings.h"
 
 #include <QFont>
 #include <QImage>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "AnsiCodePage.h"
+#include "settings/AnsiCodePage.h"
 
 #include <QHash>
 #include <array>

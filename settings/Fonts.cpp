@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Fonts.h"
+#include "settings/Fonts.h"
 
 #include <QGuiApplication>
 #include <QScreen>

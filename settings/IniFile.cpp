@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
-#include "AnsiCodePage.h"
-#include "Paths.h"
+#include "settings/AnsiCodePage.h"
+#include "settings/Paths.h"
 
 #include <QFile>
 #include <QSaveFile>

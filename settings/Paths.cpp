@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Paths.h"
+#include "settings/Paths.h"
 
 #include <QCoreApplication>
 

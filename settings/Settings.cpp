@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "Settings.h"
+#include "settings/Settings.h"
 
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 #include <QRegularExpression>
 #include <limits>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Fonts.h"
+#include "settings/Fonts.h"
 
 #include <QString>
 #include <array>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "About.h"
+#include "ui/About.h"
 
-#include "Artwork.h"
+#include "ui/Artwork.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

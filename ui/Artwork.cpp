@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Artwork.h"
+#include "ui/Artwork.h"
 
 QIcon ProgramIcon()
 {

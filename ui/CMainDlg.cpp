@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
-#include "CMainDlg.h"
+#include "ui/CMainDlg.h"
 
-#include "CImageView.h"
-#include "CScreenshotDlg.h"
-#include "CThumbsView.h"
-#include "CVideoGrabber.h"
-#include "Dlu.h"
-#include "FileDialogs.h"
-#include "FileProperties.h"
-#include "MessageBoxes.h"
-#include "Paths.h"
+#include "capture/CScreenshotDlg.h"
+#include "settings/Paths.h"
+#include "ui/FileDialogs.h"
+#include "ui/FileProperties.h"
+#include "ui/widgets/CImageView.h"
+#include "ui/widgets/CThumbsView.h"
+#include "ui/wizard/Dlu.h"
+#include "ui/wizard/MessageBoxes.h"
+#include "video/CVideoGrabber.h"
 
 #include <QFileInfo>
 #include <QMenu>

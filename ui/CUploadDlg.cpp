@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "CUploadDlg.h"
+#include "ui/CUploadDlg.h"
 
-#include "CMainDlg.h"
-#include "CThumbsView.h"
-#include "CUpDown.h"
-#include "Dlu.h"
-#include "IniFile.h"
-#include "MessageBoxes.h"
+#include "settings/IniFile.h"
+#include "ui/CMainDlg.h"
+#include "ui/widgets/CThumbsView.h"
+#include "ui/wizard/CUpDown.h"
+#include "ui/wizard/Dlu.h"
+#include "ui/wizard/MessageBoxes.h"
 
 #include <QClipboard>
 #include <QComboBox>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CThreadImpl.h"
-#include "CWizardPage.h"
-#include "CodeGenerator.h"
-#include "Settings.h"
-#include "UploadResult.h"
-#include "UploadWorker.h"
+#include "app/core/CThreadImpl.h"
+#include "settings/Settings.h"
+#include "ui/wizard/CWizardPage.h"
+#include "upload/CodeGenerator.h"
+#include "upload/UploadResult.h"
+#include "upload/UploadWorker.h"
 
 #include <QBasicTimer>
 #include <QList>

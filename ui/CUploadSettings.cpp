@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CUploadSettings.h"
+#include "ui/CUploadSettings.h"
 
 #include <QLabel>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "CWelcomeDlg.h"
+#include "ui/CWelcomeDlg.h"
 
-#include "Dlu.h"
+#include "ui/wizard/Dlu.h"
 
 #include <QLabel>
 

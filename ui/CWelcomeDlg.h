@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CWizardPage.h"
+#include "ui/wizard/CWizardPage.h"
 
 #include <QWidget>
 

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
-#include "CWizardDlg.h"
+#include "ui/CWizardDlg.h"
 
-#include "About.h"
-#include "Artwork.h"
-#include "CMainDlg.h"
-#include "CThumbsView.h"
-#include "CUploadDlg.h"
-#include "CUploadSettings.h"
-#include "CVideoGrabber.h"
-#include "CWelcomeDlg.h"
-#include "Dlu.h"
-#include "MessageBoxes.h"
-#include "Paths.h"
+#include "settings/Paths.h"
+#include "ui/About.h"
+#include "ui/Artwork.h"
+#include "ui/CMainDlg.h"
+#include "ui/CUploadDlg.h"
+#include "ui/CUploadSettings.h"
+#include "ui/CWelcomeDlg.h"
+#include "ui/widgets/CThumbsView.h"
+#include "ui/wizard/Dlu.h"
+#include "ui/wizard/MessageBoxes.h"
+#include "video/CVideoGrabber.h"
 
 #include <QApplication>
 #include <QCloseEvent>

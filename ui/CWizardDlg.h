@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CWizardFrame.h"
-#include "Settings.h"
+#include "settings/Settings.h"
+#include "ui/wizard/CWizardFrame.h"
 
 #include <QDialog>
 #include <array>

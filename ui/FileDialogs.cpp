@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "FileDialogs.h"
+#include "ui/FileDialogs.h"
 
 #include <QFileDialog>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "FileProperties.h"
+#include "ui/FileProperties.h"
 
-#include "MessageBoxes.h"
-#include "Paths.h"
+#include "settings/Paths.h"
+#include "ui/wizard/MessageBoxes.h"
 
 #include <QDateTime>
 #include <QFileInfo>

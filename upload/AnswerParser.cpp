@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "AnswerParser.h"
+#include "upload/AnswerParser.h"
 
 qsizetype SkipPast(QByteArrayView text, QByteArrayView tag)
 {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CodeGenerator.h"
+#include "upload/CodeGenerator.h"
 
 namespace {
 

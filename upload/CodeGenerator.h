@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "UploadResult.h"
+#include "upload/UploadResult.h"
 
 #include <QList>
 #include <QString>

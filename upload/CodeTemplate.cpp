@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "CodeGenerator.h"
-#include "Paths.h"
+#include "settings/Paths.h"
+#include "upload/CodeGenerator.h"
 
 #include <QFile>
 #include <QStringDecoder>

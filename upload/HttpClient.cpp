@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HttpClient.h"
+#include "upload/HttpClient.h"
 
 #include <cerrno>
 #include <curl/curl.h>

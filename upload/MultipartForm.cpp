@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "MultipartForm.h"
+#include "upload/MultipartForm.h"
 
-#include "AnsiCodePage.h"
-#include "Paths.h"
+#include "settings/AnsiCodePage.h"
+#include "settings/Paths.h"
 
 #include <cstdio>
 

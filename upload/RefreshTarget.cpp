@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "RefreshTarget.h"
+#include "upload/RefreshTarget.h"
 
-#include "AnsiCodePage.h"
+#include "settings/AnsiCodePage.h"
 
 QString RefreshObjectPath(const QString& refreshValue, const QString& host)
 {

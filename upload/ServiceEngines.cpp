@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ServiceEngines.h"
+#include "upload/ServiceEngines.h"
 
-#include "MultipartForm.h"
+#include "upload/MultipartForm.h"
 
 namespace {
 

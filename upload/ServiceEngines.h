@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "UploadEngine.h"
+#include "upload/UploadEngine.h"
 
 // The five hosting services. Each fills in its request values and writes its own form;
 // the exchange itself is the base class's. WriteRequestBody appends the form head, the file

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "UploadEngine.h"
+#include "upload/UploadEngine.h"
 
-#include "AnsiCodePage.h"
-#include "AnswerParser.h"
-#include "HttpClient.h"
-#include "MultipartForm.h"
-#include "RefreshTarget.h"
-#include "ServiceEngines.h"
-#include "TickCount.h"
+#include "app/core/TickCount.h"
+#include "settings/AnsiCodePage.h"
+#include "upload/AnswerParser.h"
+#include "upload/HttpClient.h"
+#include "upload/MultipartForm.h"
+#include "upload/RefreshTarget.h"
+#include "upload/ServiceEngines.h"
 
 #include <QFile>
 #include <new>

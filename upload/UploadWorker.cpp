@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "UploadWorker.h"
+#include "upload/UploadWorker.h"
 
-#include "Paths.h"
-#include "Prepare.h"
-#include "UploadEngine.h"
+#include "imaging/Prepare.h"
+#include "settings/Paths.h"
+#include "upload/UploadEngine.h"
 
 #include <QFileInfo>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Settings.h"
-#include "UploadResult.h"
+#include "settings/Settings.h"
+#include "upload/UploadResult.h"
 
 #include <QString>
 #include <QStringList>

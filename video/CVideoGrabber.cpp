@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CVideoGrabber.h"
+#include "video/CVideoGrabber.h"
 
 #include <QLabel>
 #include <QLineEdit>

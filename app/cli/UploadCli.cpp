@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "UploadCli.h"
+#include "app/cli/UploadCli.h"
 
-#include "CodeGenerator.h"
-#include "Paths.h"
-#include "Settings.h"
-#include "UploadWorker.h"
+#include "settings/Paths.h"
+#include "settings/Settings.h"
+#include "upload/CodeGenerator.h"
+#include "upload/UploadWorker.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "UploadCli.h"
+#include "app/cli/UploadCli.h"
 
 #include <QDir>
 #include <QGuiApplication>

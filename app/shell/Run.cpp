@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "Run.h"
+#include "app/shell/Run.h"
 
-#include "CWizardDlg.h"
-#include "TempFolder.h"
+#include "imaging/TempFolder.h"
+#include "ui/CWizardDlg.h"
 
 #include <QApplication>
 #include <memory>

@@ -3,8 +3,8 @@
 // preparation (bounded to 1024 x 768, text stamp, JPEG 85, a 180-pixel thumbnail with
 // caption), vipsthumbnail and ImageMagick's convert (resize and save, plus a 180-pixel
 // thumbnail). Needs libvips-tools and imagemagick.
-#include "Prepare.h"
-#include "TempFolder.h"
+#include "imaging/Prepare.h"
+#include "imaging/TempFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CQtScreenGrabber.h"
+#include "capture/platform/CQtScreenGrabber.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

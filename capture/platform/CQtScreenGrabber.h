@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CScreenGrabber.h"
+#include "capture/platform/CScreenGrabber.h"
 
 /// Screen size and pixels through QScreen, which every Qt platform offers. It knows no
 /// foreground window, so an active-window capture falls back to the whole screen.

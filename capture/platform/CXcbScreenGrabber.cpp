@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CXcbScreenGrabber.h"
+#include "capture/platform/CXcbScreenGrabber.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CQtScreenGrabber.h"
+#include "capture/platform/CQtScreenGrabber.h"
 
 /// X11: the screen through QScreen, the foreground window from the window manager's
 /// _NET_ACTIVE_WINDOW on the root window.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "CQtScreenGrabber.h"
-#include "CXcbScreenGrabber.h"
+#include "capture/platform/CQtScreenGrabber.h"
+#include "capture/platform/CXcbScreenGrabber.h"
 
 #include <QGuiApplication>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CaptureTestSupport.h"
+#include "tests/capture/CaptureTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>

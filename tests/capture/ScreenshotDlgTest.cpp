@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "CScreenshotDlg.h"
+#include "capture/CScreenshotDlg.h"
 
-#include "CUpDown.h"
-#include "CaptureTestSupport.h"
-#include "Settings.h"
-#include "TempDir.h"
-#include "TempFolder.h"
+#include "imaging/TempFolder.h"
+#include "settings/Settings.h"
+#include "tests/capture/CaptureTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "ui/wizard/CUpDown.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 // Modes: "screen" (whole screen through TakeScreenshot), "window" and "maximised" (the
 // coloured window is named in _NET_ACTIVE_WINDOW), "unmapped" (a window that is not on the
 // screen is named), "noproperty" (_NET_ACTIVE_WINDOW is removed).
-#include "CScreenshotDlg.h"
+#include "capture/CScreenshotDlg.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Captures on a real X server: an Xvfb of the test's own, with a child process on the xcb
 // platform doing the capture (this process is bound to the offscreen platform).
-#include "Settings.h"
-#include "TempDir.h"
-#include "TempFolder.h"
+#include "imaging/TempFolder.h"
+#include "settings/Settings.h"
+#include "tests/support/TempDir.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "Decode.h"
-#include "GifEncoder.h"
-#include "ImagingSupport.h"
-#include "Integrity.h"
+#include "imaging/Decode.h"
+#include "imaging/GifEncoder.h"
+#include "imaging/Integrity.h"
+#include "tests/imaging/ImagingSupport.h"
 
 #include <QImageReader>
 #include <QtEndian>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "Encoders.h"
-#include "ImagingSupport.h"
-#include "SaveToTemp.h"
-#include "TempFolder.h"
-#include "TickCount.h"
+#include "imaging/Encoders.h"
+#include "app/core/TickCount.h"
+#include "imaging/SaveToTemp.h"
+#include "imaging/TempFolder.h"
+#include "tests/imaging/ImagingSupport.h"
 
 #include <QFileInfo>
 #include <QImageReader>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "Overlay.h"
-#include "ImagingSupport.h"
-#include "OutlinedText.h"
+#include "imaging/Overlay.h"
+#include "imaging/OutlinedText.h"
+#include "tests/imaging/ImagingSupport.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

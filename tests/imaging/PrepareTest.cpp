@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "Prepare.h"
-#include "Decode.h"
-#include "ImagingSupport.h"
-#include "TempFolder.h"
-#include "Thumbnail.h"
+#include "imaging/Prepare.h"
+#include "imaging/Decode.h"
+#include "imaging/TempFolder.h"
+#include "imaging/Thumbnail.h"
+#include "tests/imaging/ImagingSupport.h"
 
 #include <QImageReader>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "TempFolder.h"
-#include "ImagingSupport.h"
+#include "imaging/TempFolder.h"
+#include "tests/imaging/ImagingSupport.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "Thumbnail.h"
-#include "Colors.h"
-#include "ImagingSupport.h"
+#include "imaging/Thumbnail.h"
+#include "settings/Colors.h"
+#include "tests/imaging/ImagingSupport.h"
 
 #include <gtest/gtest.h>
 

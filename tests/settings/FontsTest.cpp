@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "Fonts.h"
-#include "Colors.h"
+#include "settings/Fonts.h"
+#include "settings/Colors.h"
 
 #include <gtest/gtest.h>
 

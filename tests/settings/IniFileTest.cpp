@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <QFile>
 #include <csignal>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "Paths.h"
-#include "AnsiCodePage.h"
+#include "settings/Paths.h"
+#include "settings/AnsiCodePage.h"
 
 #include <gtest/gtest.h>
 

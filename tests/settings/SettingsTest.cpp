@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "Settings.h"
-#include "IniFile.h"
+#include "settings/Settings.h"
+#include "settings/IniFile.h"
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

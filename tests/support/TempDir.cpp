@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <QDir>
 #include <QFile>

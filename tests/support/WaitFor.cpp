@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "WaitFor.h"
+#include "tests/support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // Draws a few landscape-like pictures, drops them on the wizard and saves a picture of the file
 // list page once every thumbnail is drawn. Run under Xvfb to refresh the README's screenshot:
 //   xvfb-run -s "-screen 0 1024x768x24" build/dev/tests/ui/vellmar_docs_screenshot docs/file-list.png
-#include "CMainDlg.h"
-#include "CThumbsView.h"
-#include "CWizardDlg.h"
+#include "ui/CMainDlg.h"
+#include "ui/CWizardDlg.h"
+#include "ui/widgets/CThumbsView.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "CMainDlg.h"
-#include "CThumbsView.h"
-#include "CVideoGrabber.h"
-#include "CWizardDlg.h"
+#include "ui/CMainDlg.h"
+#include "ui/CWizardDlg.h"
+#include "ui/widgets/CThumbsView.h"
+#include "video/CVideoGrabber.h"
 
-#include "TempDir.h"
-#include "UiTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
 
 #include <QApplication>
 #include <QDir>

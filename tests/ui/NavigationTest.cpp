@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "CWizardDlg.h"
-#include "CWizardPage.h"
+#include "ui/CWizardDlg.h"
+#include "ui/wizard/CWizardPage.h"
 
-#include "TempDir.h"
-#include "UiTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "CMainDlg.h"
-#include "CThumbsView.h"
-#include "CWizardDlg.h"
-#include "Run.h"
-#include "TempFolder.h"
+#include "app/shell/Run.h"
+#include "imaging/TempFolder.h"
+#include "ui/CMainDlg.h"
+#include "ui/CWizardDlg.h"
+#include "ui/widgets/CThumbsView.h"
 
-#include "TempDir.h"
-#include "UiTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "UiTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
-#include "CMainDlg.h"
-#include "CThumbsView.h"
-#include "CUploadDlg.h"
-#include "CWizardDlg.h"
-#include "IniFile.h"
-#include "Run.h"
-#include "TempFolder.h"
-#include "TestHost.h"
+#include "app/shell/Run.h"
+#include "imaging/TempFolder.h"
+#include "settings/IniFile.h"
+#include "ui/CMainDlg.h"
+#include "ui/CUploadDlg.h"
+#include "ui/CWizardDlg.h"
+#include "ui/widgets/CThumbsView.h"
+#include "upload/testhost/TestHost.h"
 
-#include "TempDir.h"
-#include "UiTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>

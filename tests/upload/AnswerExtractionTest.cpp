@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Cutting the two addresses out of an answer page: the rules alone, then per service through
 // the engines (which address is the picture, tag case) and the cap on the answer size.
-#include "AnswerParser.h"
-#include "HttpClient.h"
-#include "TempDir.h"
-#include "TestHost.h"
-#include "UploadEngine.h"
-#include "UploadTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestSupport.h"
+#include "upload/AnswerParser.h"
+#include "upload/HttpClient.h"
+#include "upload/UploadEngine.h"
+#include "upload/testhost/TestHost.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // vellmar-upload against the local test host: in-process for the details, and as the real
 // program for its start-up without a display.
-#include "TempDir.h"
-#include "TestHost.h"
-#include "UploadCli.h"
-#include "UploadTestSupport.h"
+#include "app/cli/UploadCli.h"
+#include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestSupport.h"
+#include "upload/testhost/TestHost.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The code the upload page shows and the command line prints: every code type, the images per
 // row, the template around the code, the length bound and the safety of the addresses in it.
-#include "CodeGenerator.h"
-#include "UploadTestSupport.h"
+#include "upload/CodeGenerator.h"
+#include "tests/upload/UploadTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What goes wrong on a real network, and that every such case ends quickly and cleanly.
-#include "TempDir.h"
-#include "TestHost.h"
-#include "UploadEngine.h"
-#include "UploadTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestSupport.h"
+#include "upload/UploadEngine.h"
+#include "upload/testhost/TestHost.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The service that answers its POST with a Refresh header: where its GET goes and what it
 // sends; and which services follow redirects.
-#include "RefreshTarget.h"
-#include "TempDir.h"
-#include "TestHost.h"
-#include "UploadEngine.h"
-#include "UploadTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestSupport.h"
+#include "upload/RefreshTarget.h"
+#include "upload/UploadEngine.h"
+#include "upload/testhost/TestHost.h"
 
 #include <gtest/gtest.h>
 

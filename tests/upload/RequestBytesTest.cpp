@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // What each engine puts on the wire, compared byte for byte with a request built here from
 // the services' tables: request line, headers in order, every form part and the file.
-#include "MultipartForm.h"
-#include "ServiceEngines.h"
-#include "TempDir.h"
-#include "TestHost.h"
-#include "TickCount.h"
-#include "UploadTestSupport.h"
+#include "app/core/TickCount.h"
+#include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestSupport.h"
+#include "upload/MultipartForm.h"
+#include "upload/ServiceEngines.h"
+#include "upload/testhost/TestHost.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "ServiceEngines.h"
-#include "TempDir.h"
-#include "TestHost.h"
-#include "UploadEngine.h"
+#include "tests/support/TempDir.h"
+#include "upload/ServiceEngines.h"
+#include "upload/UploadEngine.h"
+#include "upload/testhost/TestHost.h"
 
 #include <climits>
 #include <gtest/gtest.h>

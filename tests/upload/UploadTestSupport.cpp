@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "UploadTestSupport.h"
+#include "tests/upload/UploadTestSupport.h"
 
-#include "HostedServices.h"
-#include "TestHost.h"
+#include "upload/testhost/HostedServices.h"
+#include "upload/testhost/TestHost.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The whole walk against the local test host: pictures prepared, sent to each service, their own
 // thumbnails sent after them, the addresses gathered and turned into code.
-#include "CodeGenerator.h"
-#include "TempDir.h"
-#include "TempFolder.h"
-#include "TestHost.h"
-#include "UploadTestSupport.h"
-#include "WorkerTestSupport.h"
+#include "imaging/TempFolder.h"
+#include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestSupport.h"
+#include "tests/upload/WorkerTestSupport.h"
+#include "upload/CodeGenerator.h"
+#include "upload/testhost/TestHost.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // What goes wrong during a run: a refused file, a server that stops answering, a stop request,
 // files that vanish or cannot be decoded, a service that does not exist.
-#include "TempDir.h"
-#include "TestHost.h"
-#include "UploadTestSupport.h"
-#include "WorkerTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestSupport.h"
+#include "tests/upload/WorkerTestSupport.h"
+#include "upload/testhost/TestHost.h"
 
 #include <QFile>
 #include <chrono>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "WorkerTestSupport.h"
+#include "tests/upload/WorkerTestSupport.h"
 
-#include "TempFolder.h"
-#include "TestHost.h"
+#include "imaging/TempFolder.h"
+#include "upload/testhost/TestHost.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "UploadWorker.h"
+#include "upload/UploadWorker.h"
 
 #include <QByteArray>
 #include <QList>

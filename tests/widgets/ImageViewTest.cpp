@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "CImageView.h"
-#include "CMyImage.h"
-#include "TilePainting.h"
+#include "ui/widgets/CImageView.h"
+#include "ui/widgets/CMyImage.h"
+#include "ui/widgets/TilePainting.h"
 
-#include "TempDir.h"
-#include "WidgetTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/widgets/WidgetTestSupport.h"
 
 #include <QGuiApplication>
 #include <QScreen>

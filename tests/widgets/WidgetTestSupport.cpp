@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "WidgetTestSupport.h"
+#include "tests/widgets/WidgetTestSupport.h"
 
 #include <QApplication>
 #include <QDir>

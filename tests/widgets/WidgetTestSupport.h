@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "WaitFor.h"
+#include "tests/support/WaitFor.h"
 
 #include <QColor>
 #include <QImage>

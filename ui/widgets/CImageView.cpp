@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "CImageView.h"
+#include "ui/widgets/CImageView.h"
 
-#include "CMyImage.h"
-#include "Decode.h"
+#include "imaging/Decode.h"
+#include "ui/widgets/CMyImage.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "CMyImage.h"
+#include "ui/widgets/CMyImage.h"
 
-#include "Decode.h"
-#include "TilePainting.h"
+#include "imaging/Decode.h"
+#include "ui/widgets/TilePainting.h"
 
 #include <QMouseEvent>
 #include <QPainter>

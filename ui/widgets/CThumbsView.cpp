@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "CThumbsView.h"
+#include "ui/widgets/CThumbsView.h"
 
-#include "CImageView.h"
-#include "Decode.h"
-#include "TilePainting.h"
+#include "imaging/Decode.h"
+#include "ui/widgets/CImageView.h"
+#include "ui/widgets/TilePainting.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CThreadImpl.h"
+#include "app/core/CThreadImpl.h"
 
 #include <QIcon>
 #include <QImage>

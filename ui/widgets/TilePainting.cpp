@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "TilePainting.h"
+#include "ui/widgets/TilePainting.h"
 
 #include <QFont>
 #include <QPainter>

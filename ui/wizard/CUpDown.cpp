@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CUpDown.h"
+#include "ui/wizard/CUpDown.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

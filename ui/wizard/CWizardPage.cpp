@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "CWizardPage.h"
+#include "ui/wizard/CWizardPage.h"
 
 bool CWizardPage::OnShow()
 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CWizardFrame.h"
+#include "ui/wizard/CWizardFrame.h"
 
 #include <QPixmap>
 #include <QString>

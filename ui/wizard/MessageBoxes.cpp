@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "MessageBoxes.h"
+#include "ui/wizard/MessageBoxes.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "HostedServices.h"
+#include "upload/testhost/HostedServices.h"
 
-#include "Settings.h"
+#include "settings/Settings.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "TestHost.h"
+#include "upload/testhost/TestHost.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HostedServices.h"
+#include "upload/testhost/HostedServices.h"
 
 #include <QByteArray>
 #include <QList>
