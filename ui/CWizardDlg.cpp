@@ -78,7 +78,8 @@ CWizardDlg::CWizardDlg(const QString& iniPath, QWidget* parent)
     connect(m_exit, &QPushButton::clicked, this, &CWizardDlg::OnExit);
 
     ShowPage(kWelcomePage, -1, -1);
-    LoadSettings(m_iniPath, m_settings);
+    if (const QString problem = LoadSettings(m_iniPath, m_settings); !problem.isEmpty())
+        qWarning("Vellmar: %s", qPrintable(problem));
 }
 
 CWizardDlg::~CWizardDlg() = default;
@@ -196,7 +197,12 @@ void CWizardDlg::OnExit()
         && !AskYesNo(
             this, QStringLiteral("Вы действительно хотите выйти из Vellmar?"), QStringLiteral("Vellmar")))
         return;
-    SaveSettings(m_iniPath, m_settings);
+    if (const IoResult saved = SaveSettings(m_iniPath, m_settings); !saved) {
+        ShowWarning(this,
+            QStringLiteral("Не удалось сохранить настройки (%1). Прежний файл настроек остался без изменений.")
+                .arg(saved.error),
+            QStringLiteral("Vellmar"));
+    }
     CloseWizard(kExitButton);
 }
 

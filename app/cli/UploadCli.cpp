@@ -107,10 +107,12 @@ private:
     QTextStream& m_err;
 };
 
-UploadJob MakeJob(const UploadCliOptions& options)
+UploadJob MakeJob(const UploadCliOptions& options, QTextStream& err)
 {
     Settings settings;
-    LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
+    const QString problem = LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
+    if (!problem.isEmpty())
+        err << "vellmar-upload: " << problem << '\n' << Qt::flush;
     UploadJob job;
     job.files = options.files;
     job.main = settings.main;
@@ -247,7 +249,7 @@ int RunUploadCli(
         break;
     }
 
-    const UploadJob job = MakeJob(options);
+    const UploadJob job = MakeJob(options, err);
     const bool printCode = options.codeType >= 0;
     CliListener listener(options.files, !printCode, out, err);
     // Ctrl+C ends the running transfer at once; nothing is worth finishing then.
