@@ -9,6 +9,7 @@
 #include <memory>
 
 class QComboBox;
+class TempFolder;
 class QLineEdit;
 class QRadioButton;
 
@@ -21,7 +22,7 @@ class CScreenshotDlg : public QDialog
 public:
     /// `frameWindow` owns the dialog and is hidden during the delay; `pageWindow` owns the
     /// failure message. `grabber` defaults to the one for the running platform.
-    CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath,
+    CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp,
         std::unique_ptr<CScreenGrabber> grabber = nullptr);
     ~CScreenshotDlg() override;
 
@@ -46,6 +47,7 @@ private:
     QWidget* m_frame;
     QWidget* m_page;
     QString m_iniPath;
+    TempFolder& m_temp;
     std::unique_ptr<CScreenGrabber> m_grabber;
     QTimer m_timer;
     QRadioButton* m_wholeScreen;
@@ -62,4 +64,4 @@ private:
 /// while the delay runs, with the failure message owned by `pageWindow`. The dialog keeps its
 /// own settings in `iniPath`. Returns the saved picture's path, or empty when the user
 /// cancelled or the capture failed (in which case the user has already been told).
-QString TakeScreenshot(QWidget* pageWindow, QWidget* frameWindow, const QString& iniPath);
+QString TakeScreenshot(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp);

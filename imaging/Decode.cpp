@@ -50,16 +50,30 @@ DecodedImage DecodeImageScaled(
     EnsureAllocationLimit();
     DecodedImage result;
 
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() <= 0 || info.size() > kMaxFileBytes)
+    auto fail = [&result](const QString& why) {
+        result.error = why;
         return result;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return fail(QStringLiteral("the file does not exist"));
+    if (info.isDir())
+        return fail(QStringLiteral("it is a folder, not a picture"));
+    if (!info.isFile())
+        return fail(QStringLiteral("it is not a regular file"));
+    if (info.size() <= 0)
+        return fail(QStringLiteral("the file is empty"));
+    if (info.size() > kMaxFileBytes)
+        return fail(QStringLiteral("the file is too large to be a picture that can be opened"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return result;
+        return fail(QStringLiteral("it cannot be read: %1").arg(file.errorString()));
     QByteArray bytes = file.readAll();
     file.close();
-    if (bytes.isEmpty() || !LooksComplete(bytes))
-        return result;
+    if (bytes.isEmpty())
+        return fail(QStringLiteral("the file is empty"));
+    if (!LooksComplete(bytes))
+        return fail(QStringLiteral("the picture is cut short"));
 
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -67,22 +81,26 @@ DecodedImage DecodeImageScaled(
     // GDI+ never turned pictures by their EXIF orientation; neither do we.
     reader.setAutoTransform(false);
     const QSize original = reader.size();
+    const QString tooLarge = QStringLiteral("the picture is too large to open (more than %1 MiB of pixels)")
+                                 .arg(kMaxDecodedBytes >> 20);
     if (original.isValid()) {
         if (!WithinDecodeLimit(original))
-            return result;
+            return fail(tooLarge);
         const std::optional<QSize> wanted = sizeFor ? sizeFor(original) : QSize();
         if (!wanted)
-            return result;
+            return fail(QStringLiteral("the picture's size leaves nothing to draw"));
         if (!wanted->isEmpty() && *wanted != original) {
             if (!WithinDecodeLimit(*wanted))
-                return result;
+                return fail(tooLarge);
             reader.setScaledSize(*wanted);
         }
     }
 
     QImage image = reader.read();
-    if (image.isNull() || !WithinDecodeLimit(image.size()))
-        return result;
+    if (image.isNull())
+        return fail(QStringLiteral("it cannot be decoded as a picture"));
+    if (!WithinDecodeLimit(image.size()))
+        return fail(tooLarge);
     result.originalSize = original.isValid() ? original : image.size();
     result.image = image.hasAlphaChannel()
         ? std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied)

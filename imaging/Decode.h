@@ -16,6 +16,8 @@ struct DecodedImage
     QImage image;
     /// The picture's own size, also when `image` was decoded smaller.
     QSize originalSize;
+    /// Why `image` is null, in words a user understands.
+    QString error;
 
     bool isNull() const { return image.isNull(); }
 };

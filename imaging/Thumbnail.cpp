@@ -9,6 +9,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -57,8 +58,13 @@ ThumbnailLayout ThumbnailLayoutFor(float targetW, float targetH, int thumbWidth,
     ThumbnailLayout layout;
     layout.frame = main.Thumbs.DrawFrame ? 2 : 0;
     layout.innerWidth = thumbWidth - layout.frame;
-    if (targetW > 0)
-        layout.pictureHeight = static_cast<int>(static_cast<float>(layout.innerWidth) / targetW * targetH);
+    if (targetW > 0) {
+        // In double: a picture of extreme proportions must not overflow the conversion.
+        const double full = static_cast<double>(static_cast<float>(layout.innerWidth) / targetW * targetH);
+        layout.fullPictureHeight = static_cast<int>(std::min(full, double(INT_MAX / 2)));
+        layout.pictureHeight
+            = std::min(layout.fullPictureHeight, kMaxThumbnailAspect * std::max(thumbWidth, 1));
+    }
     layout.captionHeight = captionHeight;
     layout.barHeight = main.Thumbs.AddImageSize && !appearance.Thumbs.TextOverThumb ? captionHeight : 0;
     layout.width = layout.innerWidth + layout.frame;
@@ -109,9 +115,15 @@ QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 
     QPainter painter(&thumb);
     // The picture overhangs by half a pixel on each side so its edges are full pixels.
     const QRectF dest(-0.5, -0.5, layout.width + 1.0, layout.pictureHeight + 1.5);
+    // A picture cut at the bound shows the same share of its source from the top.
+    QImage visible = source;
+    if (layout.pictureHeight < layout.fullPictureHeight) {
+        const double share = (layout.pictureHeight + 1.5) / (layout.fullPictureHeight + 1.5);
+        visible = source.copy(0, 0, source.width(), qMax(1, qRound(source.height() * share)));
+    }
     // Averaging the picture down first stands in for a high-quality bicubic draw; the
     // painter's own filtering then only has to move it by the half pixel.
-    const QImage reduced = source.scaled(qMax(1, qRound(dest.width())), qMax(1, qRound(dest.height())),
+    const QImage reduced = visible.scaled(qMax(1, qRound(dest.width())), qMax(1, qRound(dest.height())),
         Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(dest, reduced);
@@ -133,12 +145,11 @@ QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 
     return thumb;
 }
 
-bool RenderThumbnail(const QImage& source, float targetW, float targetH, qint64 fileSize, int thumbWidth,
-    int formatIndex, QString& thumbPath, const MainPart& main, const AppearancePart& appearance)
+SavedPicture RenderThumbnail(TempFolder& folder, const QImage& source, float targetW, float targetH,
+    qint64 fileSize, int thumbWidth, int formatIndex, const MainPart& main, const AppearancePart& appearance)
 {
-    thumbPath.clear();
     const QImage thumb = DrawThumbnail(source, targetW, targetH, fileSize, thumbWidth, main, appearance);
     if (thumb.isNull())
-        return false;
-    return SaveToTemp(thumb, QStringLiteral("thumb"), thumbPath, formatIndex, kThumbnailQuality);
+        return {{}, QStringLiteral("the thumbnail cannot be drawn")};
+    return SaveToTemp(folder, thumb, QStringLiteral("thumb"), formatIndex, kThumbnailQuality);
 }

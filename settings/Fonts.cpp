@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -147,7 +148,9 @@ QFont ToQFont(const LogFont& font)
     QFont result(font.faceName);
     // A negative logical height is the character height in pixels; a positive one the cell
     // height, which is close enough to it for drawing.
-    const int pixels = font.height != 0 ? std::abs(font.height) : 13;
+    // Capped: a font taller than any picture only costs memory wherever it is drawn.
+    const int pixels
+        = font.height != 0 ? static_cast<int>(std::min(std::abs(qint64(font.height)), qint64(4096))) : 13;
     result.setPixelSize(pixels);
     result.setWeight(static_cast<QFont::Weight>(qBound(1, font.weight, 1000)));
     result.setItalic(font.italic);

@@ -37,7 +37,7 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     setObjectName(QStringLiteral("129"));
     if (frame) {
         ScreenshotTaker = [frame](CMainDlg* page) {
-            return TakeScreenshot(page, frame->FrameWindow(), frame->IniPath());
+            return TakeScreenshot(frame->FrameWindow(), page, frame->IniPath(), *frame->Temp());
         };
     }
     resize(DluX(433), DluY(266));

@@ -172,6 +172,7 @@ bool CUploadDlg::OnShow()
         m_job.main = settings.main;
         m_job.appearance = settings.appearance;
         m_job.servers = settings.servers;
+        m_job.temp = WizardDlg->Temp();
     }
     Results.clear();
     m_codeText.clear();

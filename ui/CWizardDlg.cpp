@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/CWizardDlg.h"
 
+#include "imaging/TempFolder.h"
 #include "settings/Paths.h"
 #include "ui/About.h"
 #include "ui/Artwork.h"
@@ -39,9 +40,10 @@ QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRec
 
 } // namespace
 
-CWizardDlg::CWizardDlg(const QString& iniPath, QWidget* parent)
+CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp, QWidget* parent)
     : QDialog(parent)
     , m_iniPath(iniPath)
+    , m_temp(temp ? std::move(temp) : std::make_shared<TempFolder>())
 {
     setObjectName(QStringLiteral("108"));
     setWindowTitle(QStringLiteral("Vellmar"));
@@ -199,7 +201,8 @@ void CWizardDlg::OnExit()
         return;
     if (const IoResult saved = SaveSettings(m_iniPath, m_settings); !saved) {
         ShowWarning(this,
-            QStringLiteral("Не удалось сохранить настройки (%1). Прежний файл настроек остался без изменений.")
+            QStringLiteral(
+                "Не удалось сохранить настройки (%1). Прежний файл настроек остался без изменений.")
                 .arg(saved.error),
             QStringLiteral("Vellmar"));
     }

@@ -2,7 +2,9 @@
 #include "app/shell/Run.h"
 
 #include "imaging/TempFolder.h"
+
 #include "ui/CWizardDlg.h"
+#include <memory>
 
 #include <QApplication>
 #include <memory>
@@ -10,8 +12,9 @@
 int Run(const QString& iniPath)
 {
     int exitCode = 0;
+    const auto temp = std::make_shared<TempFolder>();
     {
-        auto frame = std::make_unique<CWizardDlg>(iniPath);
+        auto frame = std::make_unique<CWizardDlg>(iniPath, temp);
         QObject::connect(
             frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
         frame->show();
@@ -19,6 +22,6 @@ int Run(const QString& iniPath)
         // Destroying the frame destroys the pages, and each page waits for its worker, so
         // nothing writes into the temporary folder while it is emptied.
     }
-    EmptyTempFolder();
+    temp->Empty();
     return exitCode;
 }

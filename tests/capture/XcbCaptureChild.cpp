@@ -6,6 +6,7 @@
 // coloured window is named in _NET_ACTIVE_WINDOW), "unmapped" (a window that is not on the
 // screen is named), "noproperty" (_NET_ACTIVE_WINDOW is removed).
 #include "capture/CScreenshotDlg.h"
+#include "imaging/TempFolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -113,14 +114,17 @@ int main(int argc, char** argv)
     });
     answer.start(50);
 
+    // The test reads the picture after this process has ended, so its folder is never emptied.
+    static TempFolder* const kept = new TempFolder;
+    TempFolder& temp = *kept;
     int result = 0;
     QString path;
     bool fellBack = false;
     if (mode == QLatin1String("screen")) {
-        path = TakeScreenshot(page, &frame, ini);
+        path = TakeScreenshot(&frame, page, ini, temp);
         result = path.isEmpty() ? 0 : 1;
     } else {
-        CScreenshotDlg dlg(&frame, page, ini);
+        CScreenshotDlg dlg(&frame, page, ini, temp);
         result = dlg.exec();
         path = dlg.ResultPath();
         fellBack = dlg.FellBackToWholeScreen();

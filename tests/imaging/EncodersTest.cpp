@@ -116,11 +116,12 @@ TEST(Encoders, JpegHonoursQualityAndTheOthersIgnoreIt)
 
 TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
 {
-    const QString folder = TempFolderPath();
+    TestDir root;
+    TempFolder temp(root.path());
+    const QString folder = temp.Path();
     ASSERT_FALSE(folder.isEmpty());
     const QImage picture = Solid(16, 16, qRgb(1, 2, 3));
-    QString path;
-    ASSERT_TRUE(SaveToTemp(picture, "dir/image.jpg", path, -1, 80));
+    const QString path = SaveToTemp(temp, picture, "dir/image.jpg", -1, 80).path;
     EXPECT_TRUE(QRegularExpression("/image-?\\d+\\.jpg$").match(path).hasMatch()) << path.toStdString();
     EXPECT_TRUE(path.startsWith(folder + "/"));
     EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
@@ -133,16 +134,19 @@ TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
         ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
         taken.write("taken");
     }
-    QString first, second;
-    ASSERT_TRUE(SaveToTemp(picture, "thumb", first, 1, 0));
-    ASSERT_TRUE(SaveToTemp(picture, "thumb", second, 1, 0));
+    const QString first = SaveToTemp(temp, picture, "thumb", 1, 0).path;
+    const QString second = SaveToTemp(temp, picture, "thumb", 1, 0).path;
     EXPECT_TRUE(first.endsWith("_1.png")) << first.toStdString();
     EXPECT_NE(first, second);
     EXPECT_EQ(TestDir::read(folder + "/thumb" + QString::number(tick) + ".png"), "taken");
     EXPECT_TRUE(TestDir::read(first).startsWith("\x89PNG"));
 
-    EXPECT_FALSE(SaveToTemp(QImage(), "image.jpg", path, 0, 80));
-    EXPECT_TRUE(path.isEmpty());
+    const SavedPicture failed = SaveToTemp(temp, QImage(), "image.jpg", 0, 80);
+    EXPECT_TRUE(failed.path.isEmpty());
+    EXPECT_EQ(failed.error, "the picture cannot be encoded as JPG");
+    TempFolder nowhere(root.file("missing"));
+    EXPECT_EQ(SaveToTemp(nowhere, picture, "image.jpg", 0, 80).error,
+        "the temporary directory " + root.file("missing") + " does not exist");
     EXPECT_EQ(FileSizeOf(folder), -1);
     EXPECT_EQ(FileSizeOf(folder + "/missing"), -1);
 }

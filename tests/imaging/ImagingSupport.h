@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "imaging/TempFolder.h"
+#include "tests/support/Memory.h"
 #include "tests/support/TempDir.h"
 
 #include <QBuffer>
@@ -77,6 +79,13 @@ inline QRect InkBox(const QImage& image, QRgb background, int tolerance = 24)
             if (!Near(image.pixel(x, y), background, tolerance))
                 box |= QRect(x, y, 1, 1);
     return box;
+}
+
+/// The temporary folder the tests of one program share.
+inline TempFolder& TestTemp()
+{
+    static TempFolder folder;
+    return folder;
 }
 
 inline int FileCount(const QString& folder)

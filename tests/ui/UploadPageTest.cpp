@@ -199,7 +199,9 @@ TEST(UploadPage, StopWaitsForTheCurrentFile)
 TEST(UploadPage, ClosingDuringAnUploadEndsTheProgram)
 {
     UploadFixture f([](TestHost& host) { host.SetSilentFrom(1); });
-    const QString leftover = TempFolderPath() + QStringLiteral("/left.jpg");
+    const QString base = QDir::tempPath() + QStringLiteral("/pelk_vl_temp");
+    ASSERT_TRUE(EnsurePrivateFolder(base));
+    const QString leftover = base + QStringLiteral("/left.jpg");
     {
         QFile file(leftover);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));

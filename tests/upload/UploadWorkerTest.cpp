@@ -101,7 +101,7 @@ TEST(UploadWorker, ThreePicturesThroughEveryService)
                 const bool isThumb = ownThumbs && k % 2 == 1;
                 const Source& source = sources[ownThumbs ? k / 2 : k];
                 EXPECT_EQ(
-                    TestDir::read(QDir(TempFolderPath()).filePath(QString::fromLatin1(sent[k].fileName))),
+                    TestDir::read(QDir(TestTemp()->Path()).filePath(QString::fromLatin1(sent[k].fileName))),
                     sent[k].data);
                 EXPECT_EQ(Fetch(Address(host, "i", k + 1)).body, sent[k].data);
                 const QImage decoded = QImage::fromData(sent[k].data, "JPEG");

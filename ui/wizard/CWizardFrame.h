@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class CWizardPage;
+class TempFolder;
 class QWidget;
 struct Settings;
 
@@ -43,6 +45,8 @@ public:
     virtual Settings& WizardSettings() = 0;
     /// The settings file, for the few values kept outside the record.
     virtual QString IniPath() const = 0;
+    /// The folder of this running copy for intermediate pictures.
+    virtual std::shared_ptr<TempFolder> Temp() const = 0;
     /// The frame's own window: owner of dialogs, hidden during a screenshot.
     virtual QWidget* FrameWindow() = 0;
 
