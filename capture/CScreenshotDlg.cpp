@@ -194,7 +194,7 @@ bool CScreenshotDlg::CaptureInto(QString& path, bool wholeScreen, int format, in
             // Not knowing the window is a limit of the session, not a failure of the user's
             // request: a picture of everything still holds the window they meant.
             m_fellBack = true;
-            qWarning("Screenshot: %s; capturing the whole screen instead", qPrintable(foreground.reason));
+            m_fallbackReason = foreground.reason;
         }
     }
 
@@ -222,8 +222,18 @@ void CScreenshotDlg::Finish(int result)
     done(result);
 }
 
-QString TakeScreenshot(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp)
+QString CScreenshotDlg::Note() const
+{
+    if (!m_fellBack)
+        return {};
+    return QStringLiteral("Активное окно определить не удалось (%1), поэтому снят весь экран.")
+        .arg(m_fallbackReason);
+}
+
+Screenshot TakeScreenshot(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp)
 {
     CScreenshotDlg dialog(frameWindow, pageWindow, iniPath, temp);
-    return dialog.exec() == kResultSaved ? dialog.ResultPath() : QString();
+    if (dialog.exec() != kResultSaved)
+        return {};
+    return {dialog.ResultPath(), dialog.Note()};
 }

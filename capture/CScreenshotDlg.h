@@ -35,6 +35,9 @@ public:
     /// True when an active-window capture had to take the whole screen because the session
     /// cannot name the active window.
     bool FellBackToWholeScreen() const { return m_fellBack; }
+    /// What the user should know about the picture beyond its success: that it shows the whole
+    /// screen instead of the window, and why. Empty otherwise.
+    QString Note() const;
     /// The delay timer, so tests can read its interval and shorten it.
     QTimer* CaptureTimer() { return &m_timer; }
 
@@ -57,11 +60,20 @@ private:
     QLineEdit* m_quality;
     QString m_resultPath;
     bool m_fellBack = false;
+    QString m_fallbackReason;
     bool m_captured = false;
+};
+
+/// A screenshot taken through the dialog: the saved picture, and the dialog's note about it.
+struct Screenshot
+{
+    QString path; ///< empty when the user cancelled or the capture failed (and was told so)
+    QString note;
 };
 
 /// Runs the screenshot dialog modally for a page: owned by `frameWindow`, which is hidden
 /// while the delay runs, with the failure message owned by `pageWindow`. The dialog keeps its
 /// own settings in `iniPath`. Returns the saved picture's path, or empty when the user
 /// cancelled or the capture failed (in which case the user has already been told).
-QString TakeScreenshot(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp);
+Screenshot TakeScreenshot(
+    QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp);

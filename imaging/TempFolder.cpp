@@ -167,19 +167,23 @@ QString TempFolder::Error() const
     return m_error;
 }
 
-QString TempFolder::MakeFolder()
+QString TempFolder::RootProblem() const
 {
     const QByteArray root = Native(m_root);
     struct stat st
     { };
-    if (::stat(root.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        m_error = QStringLiteral("the temporary directory %1 does not exist").arg(m_root);
+    if (::stat(root.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return QStringLiteral("the temporary directory %1 does not exist").arg(m_root);
+    if (::access(root.constData(), W_OK | X_OK) != 0)
+        return QStringLiteral("the temporary directory %1 is not writable").arg(m_root);
+    return {};
+}
+
+QString TempFolder::MakeFolder()
+{
+    m_error = RootProblem();
+    if (!m_error.isEmpty())
         return {};
-    }
-    if (::access(root.constData(), W_OK | X_OK) != 0) {
-        m_error = QStringLiteral("the temporary directory %1 is not writable").arg(m_root);
-        return {};
-    }
 
     const QString shared = m_root + u'/' + QLatin1String(kTempFolderName);
     if (EnsurePrivateFolder(shared)) {

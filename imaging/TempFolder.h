@@ -24,6 +24,8 @@ public:
     /// This copy's folder, made on first use; empty when it cannot be made, and Error() says why.
     QString Path();
     QString Error() const;
+    /// Why no folder could be made here, found without making one; empty when all is well.
+    QString RootProblem() const;
     /// Deletes this copy's files and its folder. Nothing happens when the folder was never made.
     void Empty();
 

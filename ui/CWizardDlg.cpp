@@ -267,10 +267,11 @@ void CWizardDlg::SetNextCaption(const QString& text)
     m_next->setText(text);
 }
 
-void CWizardDlg::AddToFileList(const QString& path)
+QString CWizardDlg::AddToFileList(const QString& path)
 {
-    if (CreatePage(kFileListPage))
-        static_cast<CMainDlg*>(m_pages[kFileListPage])->AddToList(path);
+    if (!CreatePage(kFileListPage))
+        return QStringLiteral("нет списка файлов");
+    return static_cast<CMainDlg*>(m_pages[kFileListPage])->AddToList(path);
 }
 
 void CWizardDlg::StartFileListLoader()
@@ -301,6 +302,8 @@ void CWizardDlg::DropFiles(const QStringList& paths)
     if (CurPage > kFileListPage)
         return;
     bool addedImage = false;
+    const bool takesPictures = CurPage == kWelcomePage || CurPage == kFileListPage;
+    QStringList refused;
     for (const QString& path : paths) {
         if (path.isEmpty() || path.size() > kMaxDroppedPath)
             continue;
@@ -311,14 +314,20 @@ void CWizardDlg::DropFiles(const QStringList& paths)
                 video->SetVideoFile(path);
             break;
         }
-        if (IsImageFile(path) && (CurPage == kWelcomePage || CurPage == kFileListPage)) {
-            AddToFileList(path);
-            ShowPage(kFileListPage, -1, -1);
-            addedImage = true;
+        if (!takesPictures)
+            continue;
+        if (!IsImageFile(path)) {
+            refused << FileNameOf(path) + QStringLiteral(" — не изображение и не видео");
+            continue;
         }
+        if (const QString why = AddToFileList(path); !why.isEmpty())
+            refused << FileNameOf(path) + QStringLiteral(" — ") + why;
+        ShowPage(kFileListPage, -1, -1);
+        addedImage = true;
     }
     if (addedImage)
         StartFileListLoader();
+    ShowRefusedFiles(this, refused);
 }
 
 QPixmap CWizardDlg::MakeHeaderBitmap(int index, int width)

@@ -32,7 +32,7 @@ public:
     void EnableButton(WizardButton button, bool enable) override;
     void ShowButton(WizardButton button, bool show) override;
     void SetNextCaption(const QString& text) override;
-    void AddToFileList(const QString& path) override;
+    QString AddToFileList(const QString& path) override;
     void StartFileListLoader() override;
 
     void OnBack();

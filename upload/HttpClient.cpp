@@ -4,10 +4,10 @@
 #include <QFile>
 #include <cerrno>
 #include <chrono>
-#include <optional>
 #include <cstring>
 #include <curl/curl.h>
 #include <mutex>
+#include <optional>
 
 namespace {
 

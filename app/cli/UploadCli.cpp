@@ -54,8 +54,7 @@ Options:
   -h, --help             show this text
 
 The code is printed as the wizard shows it, lines ended by CR LF, with a final
-line break added when it does not end with one. Code longer than 10239 characters
-loses whole pictures from its end; standard error then says how many are shown.
+line break added when it does not end with one.
 
 A file that cannot be uploaded (or prepared) is named on standard error with the reason.
 Exit status: 0 when every file was uploaded, 1 when at least one failed,
@@ -152,18 +151,13 @@ void PrintCode(
 {
     const CodeTemplate tmpl
         = LoadTemplate(options.templatePath.isEmpty() ? DefaultTemplatePath() : options.templatePath);
-    const GeneratedCode code = GenerateCode(results, options.codeType, options.perRow, tmpl);
-    out << code.Text;
-    if (!code.Text.endsWith(u'\n'))
+    if (!tmpl.Problem.isEmpty())
+        err << "vellmar-upload: " << tmpl.Problem << '\n' << Qt::flush;
+    const QString code = GenerateCode(results, options.codeType, options.perRow, tmpl);
+    out << code;
+    if (!code.endsWith(u'\n'))
         out << '\n';
     out << Qt::flush;
-    if (code.Truncated()) {
-        err << "vellmar-upload: the code holds " << code.ItemsShown << " of " << code.ItemsTotal
-            << " pictures; all of them would exceed " << kMaxCodeLength << " characters\n";
-    }
-    if (code.TemplateDropped)
-        err << "vellmar-upload: the template left no room for the pictures and was left out\n";
-    err << Qt::flush;
 }
 
 // "name.ext", or "name_1.ext", "name_2.ext", ... for the first that does not exist yet.

@@ -2,9 +2,8 @@
 #include "app/shell/Run.h"
 
 #include "imaging/TempFolder.h"
-
 #include "ui/CWizardDlg.h"
-#include <memory>
+#include "ui/wizard/MessageBoxes.h"
 
 #include <QApplication>
 #include <memory>
@@ -18,6 +17,13 @@ int Run(const QString& iniPath)
         QObject::connect(
             frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
         frame->show();
+        // Said at once, not at the first upload, where it would only count as failures.
+        if (const QString problem = temp->RootProblem(); !problem.isEmpty()) {
+            ShowWarning(frame.get(),
+                QStringLiteral("Временная папка недоступна (%1). Изображения не удастся подготовить к загрузке.")
+                    .arg(problem),
+                QStringLiteral("Vellmar"));
+        }
         exitCode = QApplication::exec();
         // Destroying the frame destroys the pages, and each page waits for its worker, so
         // nothing writes into the temporary folder while it is emptied.

@@ -292,7 +292,11 @@ TEST(ScreenshotDlg, TakeScreenshotUsesThePlatformGrabber)
         }
     });
     poll.start(20);
-    const QString path = TakeScreenshot(&frame.window, frame.page, ini, frame.temp);
+    const Screenshot shot = TakeScreenshot(&frame.window, frame.page, ini, frame.temp);
+    const QString path = shot.path;
+    EXPECT_EQ(shot.note,
+        QStringLiteral("Активное окно определить не удалось (the platform \"offscreen\" does not tell which "
+                       "window is active), поэтому снят весь экран."));
     poll.stop();
     EXPECT_EQ(clicks, 1);
     ASSERT_FALSE(path.isEmpty());

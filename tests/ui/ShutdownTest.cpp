@@ -99,6 +99,25 @@ TEST(Shutdown, ClosingWhileTheLoaderRuns)
     EXPECT_TRUE(QFile::exists(ini));
 }
 
+// A settings file that cannot be written is told once; the old file stays whole.
+TEST(Shutdown, AFailedSaveIsToldAndTheOldFileKept)
+{
+    TestDir dir;
+    const QString ini = dir.write(QStringLiteral("vellmar.ini"), "[Image]\nQuality=55\n");
+    ASSERT_TRUE(QFile::setPermissions(ini, QFileDevice::ReadOwner));
+    QString told;
+    const int code = RunWith(ini, [&](CWizardDlg& frame) {
+        frame.WizardSettings().main.Image.Quality = 42;
+        ModalAnswer ok(QStringLiteral("ОК"));
+        frame.OnExit();
+        told = ok.Text();
+    });
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(told.startsWith(QStringLiteral("Не удалось сохранить настройки (") + ini + " is read-only)"))
+        << told.toStdString();
+    EXPECT_EQ(TestDir::read(ini), QByteArray("[Image]\nQuality=55\n"));
+}
+
 TEST(Shutdown, NoMeansTheProgramGoesOn)
 {
     TestDir dir;

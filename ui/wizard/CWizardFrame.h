@@ -54,8 +54,8 @@ public:
     virtual void ShowButton(WizardButton button, bool show) = 0;
     virtual void SetNextCaption(const QString& text) = 0;
 
-    /// Hands a picture file to the file list page (creating it first).
-    virtual void AddToFileList(const QString& path) = 0;
+    /// Hands a picture file to the file list page (creating it first); why it was refused, or empty.
+    virtual QString AddToFileList(const QString& path) = 0;
     /// Starts the file list page's thumbnail loader.
     virtual void StartFileListLoader() = 0;
 };
