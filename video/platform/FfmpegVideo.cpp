@@ -269,14 +269,16 @@ VideoFrame FfmpegVideo::GrabNear(MediaTime position)
     av_packet_unref(s.packet.get());
     if (keyBefore < 0 || !s.SeekBefore(seekPoint))
         return stopped();
-    // The same seek lands on the same packet, so the key frame is found again by its count.
-    for (int index = 0; index <= keyBefore; ++index) {
+    // The same seek lands on the same packet, so the key frame is found again by its count;
+    // should a demuxer land elsewhere after all, decoding still starts at a key frame.
+    for (int index = 0; index < kMaxScannedPackets; ++index) {
         if (s.ReadVideoPacket() < 0)
             return stopped();
-        if (index < keyBefore)
-            av_packet_unref(s.packet.get());
+        if (index >= keyBefore && (s.packet->flags & AV_PKT_FLAG_KEY))
+            return s.DecodeFromPacket();
+        av_packet_unref(s.packet.get());
     }
-    return s.DecodeFromPacket();
+    return stopped();
 }
 
 // Decodes from the key frame in `packet` on and takes the first picture the decoder gives.
