@@ -3,7 +3,6 @@
 
 #include "capture/CaptureGeometry.h"
 #include "imaging/SaveToTemp.h"
-#include "settings/Settings.h"
 #include "ui/wizard/CUpDown.h"
 #include "ui/wizard/Dlu.h"
 #include "ui/wizard/MessageBoxes.h"
@@ -54,12 +53,12 @@ QLineEdit* MakeEdit(QWidget* parent, int id, const QRect& rect)
 
 } // namespace
 
-CScreenshotDlg::CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath,
+CScreenshotDlg::CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const ScreenshotPart& values,
     TempFolder& temp, std::unique_ptr<CScreenGrabber> grabber)
     : QDialog(frameWindow)
     , m_frame(frameWindow)
     , m_page(pageWindow)
-    , m_iniPath(iniPath)
+    , m_values(values)
     , m_temp(temp)
     , m_grabber(grabber ? std::move(grabber) : CreateScreenGrabber())
 {
@@ -100,11 +99,10 @@ CScreenshotDlg::CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const 
     cancel->setObjectName(QStringLiteral("2"));
     cancel->setGeometry(DluRect(88, 104, 55, 14));
 
-    const ScreenshotSettings values = LoadScreenshotSettings(m_iniPath);
-    (values.EntireScreen != 0 ? m_wholeScreen : m_activeWindow)->setChecked(true);
+    (values.EntireScreen ? m_wholeScreen : m_activeWindow)->setChecked(true);
     m_quality->setText(QString::number(values.Quality));
     m_delay->setText(QString::number(values.Delay));
-    m_format->setCurrentIndex(values.Format);
+    m_format->setCurrentIndex(values.Format == ImageFormat::Png ? 1 : 0);
 
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CScreenshotDlg::Capture);
@@ -153,9 +151,9 @@ void CScreenshotDlg::Capture()
         return;
     m_captured = true;
 
-    ScreenshotSettings values;
-    values.EntireScreen = m_wholeScreen->isChecked() ? 1 : 0;
-    values.Format = std::max(m_format->currentIndex(), 0);
+    ScreenshotPart values;
+    values.EntireScreen = m_wholeScreen->isChecked();
+    values.Format = m_format->currentIndex() == 1 ? ImageFormat::Png : ImageFormat::Jpeg;
     values.Quality = ReadNumber(m_quality);
     if (values.Quality < 0)
         values.Quality = kFallbackQuality;
@@ -164,7 +162,7 @@ void CScreenshotDlg::Capture()
         values.Delay = kStoredFallbackDelay;
 
     QString path;
-    if (!CaptureInto(path, values.EntireScreen != 0, values.Format, values.Quality)) {
+    if (!CaptureInto(path, values.EntireScreen, values.Format, values.Quality)) {
         Finish(kResultFailed);
         // The dialog is gone; the page that asked is the one that explains.
         ShowWarning(
@@ -172,12 +170,12 @@ void CScreenshotDlg::Capture()
         return;
     }
     m_resultPath = path;
-    if (!SaveScreenshotSettings(m_iniPath, values))
-        qWarning("Screenshot: cannot write the settings to %s", qPrintable(m_iniPath));
+    // Kept only after a capture that worked; the caller stores them.
+    m_values = values;
     Finish(kResultSaved);
 }
 
-bool CScreenshotDlg::CaptureInto(QString& path, bool wholeScreen, int format, int quality)
+bool CScreenshotDlg::CaptureInto(QString& path, bool wholeScreen, ImageFormat format, int quality)
 {
     const QRect screen = m_grabber->ScreenRect();
     if (screen.isEmpty())
@@ -230,10 +228,11 @@ QString CScreenshotDlg::Note() const
         .arg(m_fallbackReason);
 }
 
-Screenshot TakeScreenshot(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp)
+Screenshot TakeScreenshot(
+    QWidget* frameWindow, QWidget* pageWindow, const ScreenshotPart& values, TempFolder& temp)
 {
-    CScreenshotDlg dialog(frameWindow, pageWindow, iniPath, temp);
+    CScreenshotDlg dialog(frameWindow, pageWindow, values, temp);
     if (dialog.exec() != kResultSaved)
         return {};
-    return {dialog.ResultPath(), dialog.Note()};
+    return {dialog.ResultPath(), dialog.Note(), dialog.Values()};
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capture/platform/CScreenGrabber.h"
+#include "settings/Settings.h"
 
 #include <QDialog>
 #include <QString>
@@ -22,7 +23,7 @@ class CScreenshotDlg : public QDialog
 public:
     /// `frameWindow` owns the dialog and is hidden during the delay; `pageWindow` owns the
     /// failure message. `grabber` defaults to the one for the running platform.
-    CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp,
+    CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const ScreenshotPart& values, TempFolder& temp,
         std::unique_ptr<CScreenGrabber> grabber = nullptr);
     ~CScreenshotDlg() override;
 
@@ -32,6 +33,8 @@ public:
 
     /// The saved picture, set when the dialog ended with result 1.
     QString ResultPath() const { return m_resultPath; }
+    /// The choices to keep: those the dialog opened with, or those of a capture that worked.
+    const ScreenshotPart& Values() const { return m_values; }
     /// True when an active-window capture had to take the whole screen because the session
     /// cannot name the active window.
     bool FellBackToWholeScreen() const { return m_fellBack; }
@@ -44,12 +47,12 @@ public:
 private:
     void Take();
     void Capture();
-    bool CaptureInto(QString& path, bool wholeScreen, int format, int quality);
+    bool CaptureInto(QString& path, bool wholeScreen, ImageFormat format, int quality);
     void Finish(int result);
 
     QWidget* m_frame;
     QWidget* m_page;
-    QString m_iniPath;
+    ScreenshotPart m_values;
     TempFolder& m_temp;
     std::unique_ptr<CScreenGrabber> m_grabber;
     QTimer m_timer;
@@ -69,11 +72,12 @@ struct Screenshot
 {
     QString path; ///< empty when the user cancelled or the capture failed (and was told so)
     QString note;
+    ScreenshotPart values; ///< the choices of a capture that worked, for the settings
 };
 
 /// Runs the screenshot dialog modally for a page: owned by `frameWindow`, which is hidden
-/// while the delay runs, with the failure message owned by `pageWindow`. The dialog keeps its
-/// own settings in `iniPath`. Returns the saved picture's path, or empty when the user
-/// cancelled or the capture failed (in which case the user has already been told).
+/// while the delay runs, with the failure message owned by `pageWindow`. The dialog opens with
+/// `values`; the picture's path is empty when the user cancelled or the capture failed (in which
+/// case the user has already been told).
 Screenshot TakeScreenshot(
-    QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp);
+    QWidget* frameWindow, QWidget* pageWindow, const ScreenshotPart& values, TempFolder& temp);

@@ -7,31 +7,27 @@
 #include <QBuffer>
 #include <QImageWriter>
 
-int NormalizeFormat(int formatIndex)
+QString FormatExtension(ImageFormat format)
 {
-    return formatIndex >= 0 && formatIndex <= 2 ? formatIndex : 0;
-}
-
-QString FormatExtension(int formatIndex)
-{
-    switch (NormalizeFormat(formatIndex)) {
-    case 1:
+    switch (format) {
+    case ImageFormat::Png:
         return QStringLiteral("png");
-    case 2:
+    case ImageFormat::Gif:
         return QStringLiteral("gif");
-    default:
-        return QStringLiteral("jpg");
+    case ImageFormat::Jpeg:
+        break;
     }
+    return QStringLiteral("jpg");
 }
 
-int FormatOfExtension(const QString& path)
+ImageFormat FormatOfExtension(const QString& path)
 {
     const QString ext = ExtensionOf(path);
     if (MatchesAny(ext, {QStringLiteral("png")}))
-        return 1;
+        return ImageFormat::Png;
     if (MatchesAny(ext, {QStringLiteral("gif")}))
-        return 2;
-    return 0;
+        return ImageFormat::Gif;
+    return ImageFormat::Jpeg;
 }
 
 namespace {
@@ -52,18 +48,19 @@ QByteArray EncodeWithQt(const QImage& image, const char* format, int quality)
 
 } // namespace
 
-QByteArray EncodeImage(const QImage& image, int formatIndex, int quality)
+QByteArray EncodeImage(const QImage& image, ImageFormat format, int quality)
 {
     if (image.isNull())
         return {};
-    switch (NormalizeFormat(formatIndex)) {
-    case 1:
+    switch (format) {
+    case ImageFormat::Png:
         return EncodeWithQt(image, "png", -1);
-    case 2:
+    case ImageFormat::Gif:
         return EncodeGif(image);
-    default:
-        // JPEG has no transparency; an opaque copy keeps the writer from guessing.
-        return EncodeWithQt(image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32) : image,
-            "jpeg", qBound(0, quality, 100));
+    case ImageFormat::Jpeg:
+        break;
     }
+    // JPEG has no transparency; an opaque copy keeps the writer from guessing.
+    return EncodeWithQt(image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32) : image, "jpeg",
+        qBound(0, quality, 100));
 }

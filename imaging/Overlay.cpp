@@ -9,24 +9,20 @@ namespace {
 
 constexpr qint64 kMaxLogoPixels = 4096 * 4096;
 
-int ValidPosition(int position)
-{
-    return position >= 0 && position <= 5 ? position : 0;
-}
-
 } // namespace
 
-int HorizontalAlignOf(int position)
+int HorizontalAlignOf(StampPosition position)
 {
-    return ValidPosition(position) % 3;
+    // The positions run left, centre, right along the top and then along the bottom.
+    return static_cast<int>(position) % 3;
 }
 
-int VerticalAlignOf(int position)
+int VerticalAlignOf(StampPosition position)
 {
-    return ValidPosition(position) < 3 ? AlignNear : AlignFar;
+    return static_cast<int>(position) < 3 ? AlignNear : AlignFar;
 }
 
-QPoint LogoOrigin(int position, float W, float H, QSize logo)
+QPoint LogoOrigin(StampPosition position, float W, float H, QSize logo)
 {
     const float lw = static_cast<float>(logo.width());
     const float lh = static_cast<float>(logo.height());
@@ -50,7 +46,7 @@ void StampText(QPainter& painter, float W, float H, const AppearancePart& appear
     LogFont logFont = appearance.Text.Font;
     logFont.quality = 4; // antialiased
     const QFont font = ToQFont(logFont);
-    const int position = appearance.Text.Position;
+    const StampPosition position = appearance.Text.Position;
     DrawOutlinedText(painter, appearance.Text.Text, QRectF(1, 1, W, H + 1), font,
         ColorRefToArgb(appearance.Text.Color, 0xFF), ColorRefToArgb(appearance.Thumbs.StrokeColor, 0xB4),
         HorizontalAlignOf(position), VerticalAlignOf(position), 1.0f);

@@ -7,16 +7,13 @@
 #include <QPoint>
 #include <QSize>
 
-// The six stamp positions: 0 top left, 1 top centre, 2 top right, 3 bottom left,
-// 4 bottom centre, 5 bottom right. Values outside 0..5 count as 0.
-
-/// Horizontal alignment (0 near, 1 centre, 2 far) of a stamp position.
-int HorizontalAlignOf(int position);
-/// Vertical alignment (0 near, 2 far) of a stamp position.
-int VerticalAlignOf(int position);
+/// Horizontal alignment (near, centre, far) of a stamp position.
+int HorizontalAlignOf(StampPosition position);
+/// Vertical alignment (near or far) of a stamp position.
+int VerticalAlignOf(StampPosition position);
 
 /// Top-left corner of a logo of `logo` pixels at `position` on a W x H picture, truncated toward zero.
-QPoint LogoOrigin(int position, float W, float H, QSize logo);
+QPoint LogoOrigin(StampPosition position, float W, float H, QSize logo);
 
 /// Stamps `Text.Text` in `Text.Font`, filled with opaque `Text.Color` and outlined with
 /// `Thumbs.StrokeColor` at alpha 180, at `Text.Position` of the W x H picture.

@@ -61,7 +61,7 @@ std::optional<Plan> MakePlan(QSize original, const MainPart& main)
     return plan;
 }
 
-PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumbWidth, int format,
+PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumbWidth, ImageFormat format,
     const MainPart& main, const AppearancePart& appearance)
 {
     PreparedImage prepared;
@@ -92,8 +92,7 @@ PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumb
 PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thumbWidth, const MainPart& main,
     const AppearancePart& appearance)
 {
-    const int format
-        = main.Image.Format >= 1 ? NormalizeFormat(main.Image.Format - 1) : FormatOfExtension(sourcePath);
+    const ImageFormat format = main.Image.Format.value_or(FormatOfExtension(sourcePath));
     if (main.Image.KeepAsIs)
         return PrepareAsIs(temp, sourcePath, thumbWidth, format, main, appearance);
 

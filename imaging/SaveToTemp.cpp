@@ -44,9 +44,8 @@ QString ErrnoText(int error)
 } // namespace
 
 SavedPicture SaveToTemp(
-    TempFolder& folder, const QImage& image, const QString& nameHint, int formatIndex, int quality)
+    TempFolder& folder, const QImage& image, const QString& nameHint, ImageFormat format, int quality)
 {
-    const int format = NormalizeFormat(formatIndex);
     // Encoding first means a picture that cannot be encoded leaves no empty file behind.
     const QByteArray encoded = EncodeImage(image, format, quality);
     if (encoded.isEmpty())

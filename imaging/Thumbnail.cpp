@@ -146,10 +146,11 @@ QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 
 }
 
 SavedPicture RenderThumbnail(TempFolder& folder, const QImage& source, float targetW, float targetH,
-    qint64 fileSize, int thumbWidth, int formatIndex, const MainPart& main, const AppearancePart& appearance)
+    qint64 fileSize, int thumbWidth, ImageFormat format, const MainPart& main,
+    const AppearancePart& appearance)
 {
     const QImage thumb = DrawThumbnail(source, targetW, targetH, fileSize, thumbWidth, main, appearance);
     if (thumb.isNull())
         return {{}, QStringLiteral("the thumbnail cannot be drawn")};
-    return SaveToTemp(folder, thumb, QStringLiteral("thumb"), formatIndex, kThumbnailQuality);
+    return SaveToTemp(folder, thumb, QStringLiteral("thumb"), format, kThumbnailQuality);
 }

@@ -55,4 +55,5 @@ QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 
 
 /// Draws the thumbnail and saves it as "thumb<tick>" in `folder`, JPEG at quality 90.
 SavedPicture RenderThumbnail(TempFolder& folder, const QImage& source, float targetW, float targetH,
-    qint64 fileSize, int thumbWidth, int formatIndex, const MainPart& main, const AppearancePart& appearance);
+    qint64 fileSize, int thumbWidth, ImageFormat format, const MainPart& main,
+    const AppearancePart& appearance);

@@ -1,149 +1,204 @@
 // SPDX-License-Identifier: MIT
 #include "settings/Settings.h"
 
-#include "settings/IniFile.h"
-
 #include <QRegularExpression>
+#include <climits>
+#include <functional>
 #include <limits>
-#include <optional>
 
 namespace {
 
-const QString kTextFontDefault = QStringLiteral("Tahoma,8,,204");
-const QString kThumbsFontDefault = QStringLiteral("Tahoma,7,b,204");
-
-enum KeyFlags { Load = 1, Store = 2, Both = Load | Store };
-
-// One stored setting. Defaults are those of a default-constructed record; `min`..`max`
-// bound the value, and a value outside them becomes `fallback` (the default unless stated).
+// One stored setting: how it is read into the record and written from it. Reads never fail;
+// a missing key or an unusable value leaves the default of a default-constructed record.
 struct Key
 {
     const char* name;
-    int flags;
-    int* (*integer)(Settings&) = nullptr;
-    QString* (*text)(Settings&) = nullptr;
-    LogFont* (*font)(Settings&) = nullptr;
-    const QString* fontDefault = nullptr;
+    SettingsGroup group;
+    bool stored = true; ///< false: read at start, never written
+    std::function<void(const IniDocument&, QStringView section, QStringView key, Settings&)> read;
+    std::function<QString(Settings&)> write;
+};
+
+// The accessors reach a field of a record; a key's reader and writer share one.
+template<class T> using Field = T& (*)(Settings&);
+
+struct Range
+{
     int min = std::numeric_limits<int>::min();
     int max = std::numeric_limits<int>::max();
-    std::optional<int> fallback {};
+    std::optional<int> fallback {}; ///< for a value outside the range; the default when none
 };
 
-// In the order in which they are written; reading order does not matter.
-const Key kKeys[] = {
-    {.name = "Image.MaxWidth", .flags = Both, .integer = [](Settings& s) { return &s.main.Image.MaxWidth; }},
-    {.name = "Image.MaxHeight",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.main.Image.MaxHeight; }},
-    {.name = "Image.KeepAsIs", .flags = Both, .integer = [](Settings& s) { return &s.main.Image.KeepAsIs; }},
-    {.name = "Image.AddLogo", .flags = Both, .integer = [](Settings& s) { return &s.main.Image.AddLogo; }},
-    {.name = "Image.AddText", .flags = Both, .integer = [](Settings& s) { return &s.main.Image.AddText; }},
-    {.name = "Image.Format",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.main.Image.Format; },
-        .min = 0,
-        .max = 3},
-    {.name = "Image.Quality",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.main.Image.Quality; },
-        .min = 0,
-        .max = 100},
-    {.name = "Logo.Filename", .flags = Both, .text = [](Settings& s) { return &s.appearance.Logo.Filename; }},
-    {.name = "Logo.Position",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Logo.Position; },
-        .min = 0,
-        .max = 5},
-    {.name = "Logo.Transparency",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Logo.Transparency; }},
-    {.name = "Text.Text", .flags = Both, .text = [](Settings& s) { return &s.appearance.Text.Text; }},
-    {.name = "Text.Position",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Text.Position; },
-        .min = 0,
-        .max = 5},
-    {.name = "Text.Color", .flags = Both, .integer = [](Settings& s) { return &s.appearance.Text.Color; }},
-    {.name = "Text.Font",
-        .flags = Both,
-        .font = [](Settings& s) { return &s.appearance.Text.Font; },
-        .fontDefault = &kTextFontDefault},
-    {.name = "Main.CreateThumbs",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.main.Main.CreateThumbs; }},
-    {.name = "Main.ThumbWidth",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.main.Main.ThumbWidth; }},
-    {.name = "Main.ServerID", .flags = Both, .integer = [](Settings& s) { return &s.main.Main.ServerID; }},
-    {.name = "Thumbs.AddImageSize",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.main.Thumbs.AddImageSize; }},
-    {.name = "Thumbs.DrawFrame",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.main.Thumbs.DrawFrame; }},
-    {.name = "Thumbs.UserServerThumbs",
-        .flags = Store,
-        .integer = [](Settings& s) { return &s.main.Thumbs.UserServerThumbs; }},
-    {.name = "Thumbs.TextOverThumb",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Thumbs.TextOverThumb; }},
-    {.name = "Thumbs.Font",
-        .flags = Both,
-        .font = [](Settings& s) { return &s.appearance.Thumbs.Font; },
-        .fontDefault = &kThumbsFontDefault},
-    {.name = "Thumbs.FrameColor",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Thumbs.FrameColor; }},
-    {.name = "Thumbs.StrokeColor",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Thumbs.StrokeColor; }},
-    {.name = "Thumbs.Color1",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Thumbs.Color1; }},
-    {.name = "Thumbs.Color2",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Thumbs.Color2; }},
-    {.name = "Thumbs.TextColor",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.appearance.Thumbs.TextColor; }},
-    {.name = "Thumbs.Alpha",
-        .flags = Load,
-        .integer = [](Settings& s) { return &s.appearance.Thumbs.Alpha; },
-        .min = 0,
-        .max = 255},
-    {.name = "VideoGrabber.Columns",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.video.VideoGrabber.Columns; }},
-    {.name = "VideoGrabber.TileWidth",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.video.VideoGrabber.TileWidth; }},
-    {.name = "VideoGrabber.GapWidth",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.video.VideoGrabber.GapWidth; }},
-    {.name = "VideoGrabber.GapHeight",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.video.VideoGrabber.GapHeight; }},
-    {.name = "VideoGrabber.NumOfFrames",
-        .flags = Both,
-        .integer = [](Settings& s) { return &s.video.VideoGrabber.NumOfFrames; },
-        .min = 1,
-        .max = 100},
-    {.name = "VideoGrabber.Quality",
-        .flags = Load,
-        .integer = [](Settings& s) { return &s.video.VideoGrabber.Quality; },
-        .min = 1,
-        .max = 100,
-        .fallback = 80},
-    {.name = "Servers.Host0", .flags = Both, .text = [](Settings& s) { return &s.servers.Host[0]; }},
-    {.name = "Servers.Host1", .flags = Both, .text = [](Settings& s) { return &s.servers.Host[1]; }},
-    {.name = "Servers.Host2", .flags = Both, .text = [](Settings& s) { return &s.servers.Host[2]; }},
-    {.name = "Servers.Host3", .flags = Both, .text = [](Settings& s) { return &s.servers.Host[3]; }},
-    {.name = "Servers.Host4", .flags = Both, .text = [](Settings& s) { return &s.servers.Host[4]; }},
-};
-
-bool IsHostKey(const Key& key)
+Key Integer(const char* name, Field<int> field, Range range = {}, SettingsGroup group = SettingsGroup::AtExit)
 {
-    return QByteArrayView(key.name).startsWith("Servers.");
+    Key key {name, group};
+    key.read = [field, range](const IniDocument& doc, QStringView section, QStringView name, Settings& s) {
+        const int fallback = field(s);
+        const int value = doc.GetInt(section, name, fallback);
+        field(s) = value < range.min || value > range.max ? range.fallback.value_or(fallback) : value;
+    };
+    key.write = [field](Settings& s) { return QString::number(field(s)); };
+    return key;
+}
+
+// Any value other than 0 is on; written as 0 or 1.
+Key Flag(const char* name, Field<bool> field, SettingsGroup group = SettingsGroup::AtExit)
+{
+    Key key {name, group};
+    key.read = [field](const IniDocument& doc, QStringView section, QStringView name, Settings& s) {
+        field(s) = doc.GetInt(section, name, field(s) ? 1 : 0) != 0;
+    };
+    key.write = [field](Settings& s) { return QString::number(field(s) ? 1 : 0); };
+    return key;
+}
+
+// A choice stored as its number; numbers outside the choices leave the default.
+template<class E>
+Key Choice(const char* name, Field<E> field, int count, SettingsGroup group = SettingsGroup::AtExit)
+{
+    Key key {name, group};
+    key.read = [field, count](const IniDocument& doc, QStringView section, QStringView name, Settings& s) {
+        const int value = doc.GetInt(section, name, static_cast<int>(field(s)));
+        if (value >= 0 && value < count)
+            field(s) = static_cast<E>(value);
+    };
+    key.write = [field](Settings& s) { return QString::number(static_cast<int>(field(s))); };
+    return key;
+}
+
+// An enumeration whose every number is kept, known to it or not.
+template<class E> Key Number(const char* name, Field<E> field)
+{
+    Key key {name, SettingsGroup::AtExit};
+    key.read = [field](const IniDocument& doc, QStringView section, QStringView name, Settings& s) {
+        field(s) = static_cast<E>(doc.GetInt(section, name, static_cast<int>(field(s))));
+    };
+    key.write = [field](Settings& s) { return QString::number(static_cast<int>(field(s))); };
+    return key;
+}
+
+Key Text(const char* name, Field<QString> field, bool (*valid)(const QString&) = nullptr)
+{
+    Key key {name, SettingsGroup::AtExit};
+    key.read = [field, valid](const IniDocument& doc, QStringView section, QStringView name, Settings& s) {
+        const QString value = doc.GetString(section, name, field(s));
+        if (!valid || valid(value))
+            field(s) = value;
+    };
+    key.write = [field](Settings& s) { return field(s).left(255); };
+    return key;
+}
+
+Key Font(const char* name, Field<LogFont> field, const char* defaultText)
+{
+    Key key {name, SettingsGroup::AtExit};
+    key.read
+        = [field, defaultText](const IniDocument& doc, QStringView section, QStringView name, Settings& s) {
+              field(s) = StringToFont(doc.GetString(section, name, QString::fromLatin1(defaultText)));
+          };
+    key.write = [field](Settings& s) { return FontToString(field(s)); };
+    return key;
+}
+
+Key ReadOnly(Key key)
+{
+    key.stored = false;
+    return key;
+}
+
+const char kTextFontDefault[] = "Tahoma,8,,204";
+const char kThumbsFontDefault[] = "Tahoma,7,b,204";
+
+// Every key, in the order in which a save at exit writes them; reading order does not matter.
+const std::vector<Key>& Keys()
+{
+    using G = SettingsGroup;
+    static const std::vector<Key> keys = {
+        Integer("Image.MaxWidth", [](Settings& s) -> int& { return s.main.Image.MaxWidth; }),
+        Integer("Image.MaxHeight", [](Settings& s) -> int& { return s.main.Image.MaxHeight; }),
+        Flag("Image.KeepAsIs", [](Settings& s) -> bool& { return s.main.Image.KeepAsIs; }),
+        Flag("Image.AddLogo", [](Settings& s) -> bool& { return s.main.Image.AddLogo; }),
+        Flag("Image.AddText", [](Settings& s) -> bool& { return s.main.Image.AddText; }),
+        // 0 by the source's extension, 1 JPEG, 2 PNG, 3 GIF.
+        [] {
+            Key key {"Image.Format", G::AtExit};
+            key.read = [](const IniDocument& doc, QStringView section, QStringView name, Settings& s) {
+                const int value = doc.GetInt(section, name, 1);
+                if (value == 0)
+                    s.main.Image.Format.reset();
+                else if (value >= 1 && value <= 3)
+                    s.main.Image.Format = static_cast<ImageFormat>(value - 1);
+            };
+            key.write = [](Settings& s) {
+                return QString::number(s.main.Image.Format ? static_cast<int>(*s.main.Image.Format) + 1 : 0);
+            };
+            return key;
+        }(),
+        Integer("Image.Quality", [](Settings& s) -> int& { return s.main.Image.Quality; }, {0, 100}),
+        Text("Logo.Filename", [](Settings& s) -> QString& { return s.appearance.Logo.Filename; }),
+        Choice<StampPosition>(
+            "Logo.Position", [](Settings& s) -> StampPosition& { return s.appearance.Logo.Position; }, 6),
+        Integer("Logo.Transparency", [](Settings& s) -> int& { return s.appearance.Logo.Transparency; }),
+        Text("Text.Text", [](Settings& s) -> QString& { return s.appearance.Text.Text; }),
+        Choice<StampPosition>(
+            "Text.Position", [](Settings& s) -> StampPosition& { return s.appearance.Text.Position; }, 6),
+        Integer("Text.Color", [](Settings& s) -> int& { return s.appearance.Text.Color; }),
+        Font(
+            "Text.Font", [](Settings& s) -> LogFont& { return s.appearance.Text.Font; }, kTextFontDefault),
+        Flag("Main.CreateThumbs", [](Settings& s) -> bool& { return s.main.Main.CreateThumbs; }),
+        Integer("Main.ThumbWidth", [](Settings& s) -> int& { return s.main.Main.ThumbWidth; }),
+        // Any number is kept: the upload tells the user about one that names no service.
+        Number<ServiceId>("Main.ServerID", [](Settings& s) -> ServiceId& { return s.main.Main.ServerID; }),
+        Flag("Thumbs.AddImageSize", [](Settings& s) -> bool& { return s.main.Thumbs.AddImageSize; }),
+        Flag("Thumbs.DrawFrame", [](Settings& s) -> bool& { return s.main.Thumbs.DrawFrame; }),
+        Flag("Thumbs.UserServerThumbs", [](Settings& s) -> bool& { return s.main.Thumbs.UserServerThumbs; }),
+        Flag("Thumbs.TextOverThumb", [](Settings& s) -> bool& { return s.appearance.Thumbs.TextOverThumb; }),
+        Font(
+            "Thumbs.Font", [](Settings& s) -> LogFont& { return s.appearance.Thumbs.Font; },
+            kThumbsFontDefault),
+        Integer("Thumbs.FrameColor", [](Settings& s) -> int& { return s.appearance.Thumbs.FrameColor; }),
+        Integer("Thumbs.StrokeColor", [](Settings& s) -> int& { return s.appearance.Thumbs.StrokeColor; }),
+        Integer("Thumbs.Color1", [](Settings& s) -> int& { return s.appearance.Thumbs.Color1; }),
+        Integer("Thumbs.Color2", [](Settings& s) -> int& { return s.appearance.Thumbs.Color2; }),
+        Integer("Thumbs.TextColor", [](Settings& s) -> int& { return s.appearance.Thumbs.TextColor; }),
+        ReadOnly(
+            Integer("Thumbs.Alpha", [](Settings& s) -> int& { return s.appearance.Thumbs.Alpha; }, {0, 255})),
+        Integer("VideoGrabber.Columns", [](Settings& s) -> int& { return s.video.VideoGrabber.Columns; }),
+        Integer("VideoGrabber.TileWidth", [](Settings& s) -> int& { return s.video.VideoGrabber.TileWidth; }),
+        Integer("VideoGrabber.GapWidth", [](Settings& s) -> int& { return s.video.VideoGrabber.GapWidth; }),
+        Integer("VideoGrabber.GapHeight", [](Settings& s) -> int& { return s.video.VideoGrabber.GapHeight; }),
+        Integer("VideoGrabber.NumOfFrames",
+            [](Settings& s) -> int& { return s.video.VideoGrabber.NumOfFrames; }, {1, 100}),
+        ReadOnly(Integer("VideoGrabber.Quality",
+            [](Settings& s) -> int& { return s.video.VideoGrabber.Quality; }, {1, 100, 80})),
+        Text(
+            "Servers.Host0", [](Settings& s) -> QString& { return s.servers.Host[0]; }, IsValidHost),
+        Text(
+            "Servers.Host1", [](Settings& s) -> QString& { return s.servers.Host[1]; }, IsValidHost),
+        Text(
+            "Servers.Host2", [](Settings& s) -> QString& { return s.servers.Host[2]; }, IsValidHost),
+        Text(
+            "Servers.Host3", [](Settings& s) -> QString& { return s.servers.Host[3]; }, IsValidHost),
+        Text(
+            "Servers.Host4", [](Settings& s) -> QString& { return s.servers.Host[4]; }, IsValidHost),
+        // Written by their owners when they are used, not at exit.
+        Choice<ImageFormat>(
+            "Screenshot.Format", [](Settings& s) -> ImageFormat& { return s.screenshot.Format; }, 2,
+            G::Screenshot),
+        Integer(
+            "Screenshot.Quality", [](Settings& s) -> int& { return s.screenshot.Quality; }, {0, INT_MAX, 80},
+            G::Screenshot),
+        Integer(
+            "Screenshot.Delay", [](Settings& s) -> int& { return s.screenshot.Delay; }, {1, 30, 4},
+            G::Screenshot),
+        Flag(
+            "Screenshot.EntireScreen", [](Settings& s) -> bool& { return s.screenshot.EntireScreen; },
+            G::Screenshot),
+        Choice<CodeType>(
+            "Upload.Codetype", [](Settings& s) -> CodeType& { return s.upload.Codetype; }, kCodeTypeCount,
+            G::Upload),
+    };
+    return keys;
 }
 
 } // namespace
@@ -166,84 +221,34 @@ bool IsValidHost(const QString& host)
 
 AppearancePart::AppearancePart()
 {
-    Text.Font = StringToFont(kTextFontDefault);
-    Thumbs.Font = StringToFont(kThumbsFontDefault);
+    Text.Font = StringToFont(QString::fromLatin1(kTextFontDefault));
+    Thumbs.Font = StringToFont(QString::fromLatin1(kThumbsFontDefault));
 }
 
 QString LoadSettings(const QString& iniPath, Settings& settings)
 {
     const IniDocument doc = IniDocument::Load(iniPath);
-    Settings defaults;
-    for (const Key& key : kKeys) {
-        if (!(key.flags & Load))
-            continue;
-        const QString section = SectionOf(QString::fromLatin1(key.name));
-        const QString name = KeyOf(QString::fromLatin1(key.name));
-        if (key.integer) {
-            const int fallback = *key.integer(defaults);
-            int value = doc.GetInt(section, name, fallback);
-            if (value < key.min || value > key.max)
-                value = key.fallback.value_or(fallback);
-            *key.integer(settings) = value;
-        } else if (key.text) {
-            const QString fallback = *key.text(defaults);
-            QString value = doc.GetString(section, name, fallback);
-            if (IsHostKey(key) && !IsValidHost(value))
-                value = fallback;
-            *key.text(settings) = value;
-        } else if (key.font) {
-            *key.font(settings) = StringToFont(doc.GetString(section, name, *key.fontDefault));
-        }
+    settings = Settings();
+    for (const Key& key : Keys()) {
+        const QString name = QString::fromLatin1(key.name);
+        key.read(doc, SectionOf(name), KeyOf(name), settings);
     }
     // Never read back: the user chooses it anew in every run.
-    settings.main.Thumbs.UserServerThumbs = 0;
-    settings.main.KeepProportions = 1;
+    settings.main.Thumbs.UserServerThumbs = false;
+    settings.main.KeepProportions = true;
     return doc.Problem();
 }
 
-IoResult SaveSettings(const QString& iniPath, const Settings& saved)
+IoResult SaveSettings(const QString& iniPath, const Settings& saved, SettingsGroup group)
 {
-    // The key table reaches fields through mutable accessors; a copy keeps the caller's record as it is.
+    // The accessors serve reading and writing alike; a copy keeps the caller's record as it is.
     Settings settings = saved;
     IniDocument doc = IniDocument::Load(iniPath);
-    for (const Key& key : kKeys) {
-        if (!(key.flags & Store))
+    for (const Key& key : Keys()) {
+        if (!key.stored || key.group != group)
             continue;
-        const QString section = SectionOf(QString::fromLatin1(key.name));
-        const QString name = KeyOf(QString::fromLatin1(key.name));
-        if (key.integer)
-            doc.SetString(section, name, QString::number(*key.integer(settings)));
-        else if (key.text)
-            doc.SetString(section, name, key.text(settings)->left(255));
-        else if (key.font)
-            doc.SetString(section, name, FontToString(*key.font(settings)));
+        const QString name = QString::fromLatin1(key.name);
+        doc.SetString(SectionOf(name), KeyOf(name), key.write(settings));
     }
-    return doc.Save(iniPath);
-}
-
-ScreenshotSettings LoadScreenshotSettings(const QString& iniPath)
-{
-    const IniDocument doc = IniDocument::Load(iniPath);
-    ScreenshotSettings values;
-    values.Format = doc.GetInt(u"Screenshot", u"Format", 0);
-    if (values.Format < 0 || values.Format > 1)
-        values.Format = 0;
-    values.Quality = doc.GetInt(u"Screenshot", u"Quality", 80);
-    if (values.Quality < 0)
-        values.Quality = 80;
-    values.Delay = doc.GetInt(u"Screenshot", u"Delay", 4);
-    if (values.Delay < 1 || values.Delay > 30)
-        values.Delay = 4;
-    values.EntireScreen = doc.GetInt(u"Screenshot", u"EntireScreen", 1);
-    return values;
-}
-
-IoResult SaveScreenshotSettings(const QString& iniPath, const ScreenshotSettings& values)
-{
-    IniDocument doc = IniDocument::Load(iniPath);
-    doc.SetString(u"Screenshot", u"Format", QString::number(values.Format));
-    doc.SetString(u"Screenshot", u"Quality", QString::number(values.Quality));
-    doc.SetString(u"Screenshot", u"Delay", QString::number(values.Delay));
-    doc.SetString(u"Screenshot", u"EntireScreen", QString::number(values.EntireScreen));
     return doc.Save(iniPath);
 }

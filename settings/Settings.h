@@ -6,10 +6,35 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
-// The settings record. Members are named after their INI keys, grouped by INI section,
-// so `main.Image.MaxWidth` is the key MaxWidth of section [Image]. The record has three
-// parts that pages copy as wholes, plus the host names of the five services.
+// The settings record. Members are named after their INI keys, grouped by INI section, so
+// `main.Image.MaxWidth` is the key MaxWidth of section [Image]. The record has three parts
+// that pages copy as wholes, the values of the screenshot dialog and the upload page, and the
+// host names of the five services. Choices are typed here and numbers only in the file.
+
+/// The format a picture is written in.
+enum class ImageFormat { Jpeg, Png, Gif };
+
+/// Where a stamp goes on the picture.
+enum class StampPosition { TopLeft, TopCenter, TopRight, BottomLeft, BottomCenter, BottomRight };
+
+/// The code the upload page builds from the addresses, in the order of its list.
+enum class CodeType {
+    BbThumbnailTable,
+    BbThumbnails,
+    BbImages,
+    BbLinks,
+    PlainLinks,
+    HtmlThumbnailTable,
+    HtmlImages,
+};
+inline constexpr int kCodeTypeCount = 7;
+
+/// A hosting service by its number; a number no service has can be stored (and is then refused
+/// by the upload, which says so).
+enum class ServiceId : int { ImageShack, Keep4u, Radikal, Smages, IPicture };
+inline constexpr int kServiceCount = 5;
 
 struct MainPart
 {
@@ -17,31 +42,32 @@ struct MainPart
     {
         int MaxWidth = 0; ///< 0 or less: no width bound
         int MaxHeight = 0; ///< 0 or less: no height bound
-        int KeepAsIs = 0; ///< upload the original file untouched
-        int AddLogo = 1;
-        int AddText = 1;
-        int Format = 1; ///< 0 by source extension, 1 JPEG, 2 PNG, 3 GIF
+        bool KeepAsIs = false; ///< upload the original file untouched
+        bool AddLogo = true;
+        bool AddText = true;
+        /// None: the format the source file's extension names.
+        std::optional<ImageFormat> Format = ImageFormat::Jpeg;
         int Quality = 80; ///< JPEG quality in percent
 
         bool operator==(const ImageKeys&) const = default;
     } Image;
     struct MainKeys
     {
-        int CreateThumbs = 1;
+        bool CreateThumbs = true;
         int ThumbWidth = 160;
-        int ServerID = 0; ///< index of the hosting service
+        ServiceId ServerID = ServiceId::ImageShack;
 
         bool operator==(const MainKeys&) const = default;
     } Main;
     struct ThumbsKeys
     {
-        int UserServerThumbs = 0; ///< written on save, 0 at every start
-        int DrawFrame = 1;
-        int AddImageSize = 1;
+        bool UserServerThumbs = false; ///< written on save, off at every start
+        bool DrawFrame = true;
+        bool AddImageSize = true;
 
         bool operator==(const ThumbsKeys&) const = default;
     } Thumbs;
-    int KeepProportions = 1; ///< not stored; 1 at every start
+    bool KeepProportions = true; ///< not stored; on at every start
 
     bool operator==(const MainPart&) const = default;
 };
@@ -51,7 +77,7 @@ struct AppearancePart
     struct TextKeys
     {
         LogFont Font; ///< "Tahoma,8,,204"
-        int Position = 5; ///< 0..5, see the stamp positions
+        StampPosition Position = StampPosition::BottomRight;
         QString Text = QStringLiteral("Vellmar");
         int Color = -1; ///< colour reference, white
 
@@ -66,13 +92,13 @@ struct AppearancePart
         int Color2 = 16756230; ///< caption bar, bottom
         int TextColor = 16777215;
         int Alpha = 120; ///< 0..255; read, never written
-        int TextOverThumb = 0;
+        bool TextOverThumb = false;
 
         bool operator==(const ThumbsKeys&) const = default;
     } Thumbs;
     struct LogoKeys
     {
-        int Position = 0; ///< 0..5
+        StampPosition Position = StampPosition::TopLeft;
         int Transparency = 0; ///< kept for the file; nothing draws with it
         QString Filename;
 
@@ -100,7 +126,24 @@ struct VideoPart
     bool operator==(const VideoPart&) const = default;
 };
 
-inline constexpr int kServiceCount = 5;
+/// The screenshot dialog's choices; stored after each successful capture.
+struct ScreenshotPart
+{
+    ImageFormat Format = ImageFormat::Jpeg; ///< JPEG or PNG
+    int Quality = 80;
+    int Delay = 4; ///< seconds, 1..30
+    bool EntireScreen = true; ///< or the active window
+
+    bool operator==(const ScreenshotPart&) const = default;
+};
+
+/// The upload page's choice; stored when the page is left.
+struct UploadPart
+{
+    CodeType Codetype = CodeType::BbThumbnailTable;
+
+    bool operator==(const UploadPart&) const = default;
+};
 
 /// Host names of the five services, each "name" or "name:port".
 struct ServersPart
@@ -124,25 +167,22 @@ struct Settings
     MainPart main;
     AppearancePart appearance;
     VideoPart video;
+    ScreenshotPart screenshot;
+    UploadPart upload;
     ServersPart servers;
 
     bool operator==(const Settings&) const = default;
 };
 
+/// Which keys a save writes: all that are written at exit, or those of one owner, which writes
+/// its own values at other moments (the screenshot dialog after a capture, the upload page
+/// when it is left).
+enum class SettingsGroup { AtExit, Screenshot, Upload };
+
 /// Fills `settings` from the file; missing keys and unusable values get their defaults. Returns
 /// why the file could not be used (too large, unreadable), empty when it was read or is missing.
 QString LoadSettings(const QString& iniPath, Settings& settings);
-/// Writes every stored key, keeping the rest of the file as it was. On failure the old file
+/// Writes the keys of `group`, keeping the rest of the file as it was. On failure the old file
 /// stays whole and the result says why.
-IoResult SaveSettings(const QString& iniPath, const Settings& settings);
-
-/// Values that live in the file but not in the record.
-struct ScreenshotSettings
-{
-    int Format = 0; ///< 0 JPEG, 1 PNG
-    int Quality = 80;
-    int Delay = 4; ///< seconds, 1..30
-    int EntireScreen = 1;
-};
-ScreenshotSettings LoadScreenshotSettings(const QString& iniPath);
-IoResult SaveScreenshotSettings(const QString& iniPath, const ScreenshotSettings& values);
+IoResult SaveSettings(
+    const QString& iniPath, const Settings& settings, SettingsGroup group = SettingsGroup::AtExit);

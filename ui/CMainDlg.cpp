@@ -36,9 +36,7 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     PageWnd = this;
     setObjectName(QStringLiteral("129"));
     if (frame) {
-        ScreenshotTaker = [frame](CMainDlg* page) {
-            return TakeScreenshot(frame->FrameWindow(), page, frame->IniPath(), *frame->Temp());
-        };
+        ScreenshotTaker = [frame](CMainDlg* page) { return frame->TakeScreenshot(page); };
     }
     resize(DluX(433), DluY(266));
 

@@ -24,11 +24,6 @@ namespace {
 
 constexpr int kStopSeconds = 5;
 
-int ValidCodeType(int type)
-{
-    return type < 0 || type >= kCodeTypeCount ? 0 : type;
-}
-
 } // namespace
 
 // Carries the worker's reports to the page. Every call is queued to the user-interface thread
@@ -150,10 +145,8 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     m_failuresButton->setGeometry(DluRect(92, 218, 71, 14));
     m_failuresButton->hide();
 
-    int codeType = 0;
     if (WizardDlg)
-        ReadIniValue(WizardDlg->IniPath(), u"Upload.Codetype", codeType, 0);
-    m_codeType->setCurrentIndex(ValidCodeType(codeType));
+        m_codeType->setCurrentIndex(static_cast<int>(WizardDlg->WizardSettings().upload.Codetype));
 
     connect(m_codeType, &QComboBox::currentIndexChanged, this, &CUploadDlg::GenerateCode);
     connect(m_perRow, &QLineEdit::textChanged, this, &CUploadDlg::GenerateCode);
@@ -231,8 +224,12 @@ bool CUploadDlg::OnNext()
         return false;
     }
     if (WizardDlg) {
-        const int codeType = ValidCodeType(m_codeType->currentIndex());
-        WriteIniValue(WizardDlg->IniPath(), u"Upload.Codetype", codeType);
+        Settings& settings = WizardDlg->WizardSettings();
+        settings.upload.Codetype
+            = CodeTypeOf(m_codeType->currentIndex()).value_or(CodeType::BbThumbnailTable);
+        if (const IoResult saved = SaveSettings(WizardDlg->IniPath(), settings, SettingsGroup::Upload);
+            !saved)
+            qWarning("Vellmar: %s", qPrintable(saved.error));
         if (auto* list = dynamic_cast<CMainDlg*>(WizardDlg->Page(kFileListPage)))
             list->View()->Clear();
     }
@@ -274,8 +271,8 @@ void CUploadDlg::Finish()
 
 void CUploadDlg::GenerateCode()
 {
-    m_codeText
-        = ::GenerateCode(Results, m_codeType->currentIndex(), ImagesPerRow(m_perRow->text()), m_template);
+    m_codeText = ::GenerateCode(
+        Results, CodeTypeOf(m_codeType->currentIndex()), ImagesPerRow(m_perRow->text()), m_template);
     m_code->setPlainText(m_codeText);
 }
 

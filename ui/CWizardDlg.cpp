@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/CWizardDlg.h"
 
+#include "capture/CScreenshotDlg.h"
 #include "imaging/TempFolder.h"
 #include "settings/Paths.h"
 #include "ui/About.h"
@@ -206,7 +207,7 @@ void CWizardDlg::OnExit()
                 .arg(saved.error),
             QStringLiteral("Vellmar"));
     }
-    CloseWizard(kExitButton);
+    CloseWizard(kNormalExitCode);
 }
 
 void CWizardDlg::CloseWizard(int exitCode)
@@ -265,6 +266,17 @@ void CWizardDlg::ShowButton(WizardButton button, bool show)
 void CWizardDlg::SetNextCaption(const QString& text)
 {
     m_next->setText(text);
+}
+
+Screenshot CWizardDlg::TakeScreenshot(QWidget* page)
+{
+    const Screenshot shot = ::TakeScreenshot(this, page, m_settings.screenshot, *m_temp);
+    if (!shot.path.isEmpty()) {
+        m_settings.screenshot = shot.values;
+        if (const IoResult saved = SaveSettings(m_iniPath, m_settings, SettingsGroup::Screenshot); !saved)
+            qWarning("Vellmar: %s", qPrintable(saved.error));
+    }
+    return shot;
 }
 
 QString CWizardDlg::AddToFileList(const QString& path)

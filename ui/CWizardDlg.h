@@ -10,6 +10,9 @@
 class QLabel;
 class QPushButton;
 
+/// The process's exit code after the user left the program the normal way.
+inline constexpr int kNormalExitCode = 2;
+
 /// The wizard's only top-level window: the page area, the button row, page creation and
 /// navigation, dropped files, the exit question, and the settings record.
 class CWizardDlg : public QDialog, public CWizardFrame
@@ -32,6 +35,7 @@ public:
     void EnableButton(WizardButton button, bool enable) override;
     void ShowButton(WizardButton button, bool show) override;
     void SetNextCaption(const QString& text) override;
+    Screenshot TakeScreenshot(QWidget* page) override;
     QString AddToFileList(const QString& path) override;
     void StartFileListLoader() override;
 

@@ -22,44 +22,43 @@ QString LinkedThumb(const QString& image, const QString& thumb)
     return item + QStringLiteral("[/url]");
 }
 
-QString ItemOf(int codeType, const QString& image, const QString& thumb, int n, int perRow)
+QString ItemOf(CodeType codeType, const QString& image, const QString& thumb, int n, int perRow)
 {
     const bool rowEnds = n % perRow == 0;
     switch (codeType) {
-    case 0:
+    case CodeType::BbThumbnailTable:
         return LinkedThumb(image, thumb) + (rowEnds ? QStringLiteral("\r\n\r\n") : QStringLiteral("  "));
-    case 1:
+    case CodeType::BbThumbnails:
         return LinkedThumb(image, thumb) + QStringLiteral("\r\n\r\n");
-    case 2:
+    case CodeType::BbImages:
         return QStringLiteral("[img]") + image + QStringLiteral("[/img]\r\n\r\n");
-    case 3:
+    case CodeType::BbLinks:
         return QStringLiteral("[url]") + image + QStringLiteral("[/url]\r\n");
-    case 4:
+    case CodeType::PlainLinks:
         return image + QStringLiteral("\r\n");
-    case 5: {
+    case CodeType::HtmlThumbnailTable: {
         QString item = QStringLiteral("<a href=\"") + image + QStringLiteral("\">");
         if (!thumb.isEmpty())
             item += QStringLiteral("<img src=\"") + thumb + QStringLiteral("\" border=0>");
         return item + QStringLiteral("</a>")
             + (rowEnds ? QStringLiteral("<br>&nbsp;<br>") : QStringLiteral("&nbsp;&nbsp;"));
     }
-    case 6: {
+    case CodeType::HtmlImages: {
         QString item;
         if (!image.isEmpty())
             item = QStringLiteral("<img src=\"") + image + QStringLiteral("\" border=0>");
         return item + QStringLiteral("<br>&nbsp;<br>");
     }
-    default:
-        return {};
     }
+    return {};
 }
 
-CodePieces PiecesOf(const QList<UploadResult>& results, int codeType, int perRow)
+CodePieces PiecesOf(const QList<UploadResult>& results, std::optional<CodeType> codeType, int perRow)
 {
     CodePieces pieces;
-    if (codeType < 0 || codeType >= kCodeTypeCount)
+    if (!codeType)
         return pieces;
-    if (codeType == 5) {
+    if (*codeType == CodeType::HtmlThumbnailTable) {
         pieces.open = QStringLiteral("<center>");
         pieces.close = QStringLiteral("</center>");
     }
@@ -67,11 +66,18 @@ CodePieces PiecesOf(const QList<UploadResult>& results, int codeType, int perRow
     int n = 0;
     for (const UploadResult& result : results)
         pieces.items.append(
-            ItemOf(codeType, SafeAddress(result.ImageUrl), SafeAddress(result.ThumbUrl), ++n, perRow));
+            ItemOf(*codeType, SafeAddress(result.ImageUrl), SafeAddress(result.ThumbUrl), ++n, perRow));
     return pieces;
 }
 
 } // namespace
+
+std::optional<CodeType> CodeTypeOf(int index)
+{
+    if (index < 0 || index >= kCodeTypeCount)
+        return std::nullopt;
+    return static_cast<CodeType>(index);
+}
 
 QStringList CodeTypeLabels()
 {
@@ -109,8 +115,8 @@ QString SafeAddress(QStringView address)
     return out;
 }
 
-QString GenerateCode(
-    const QList<UploadResult>& results, int codeType, int imagesPerRow, const CodeTemplate& tmpl)
+QString GenerateCode(const QList<UploadResult>& results, std::optional<CodeType> codeType, int imagesPerRow,
+    const CodeTemplate& tmpl)
 {
     const int perRow = imagesPerRow >= 1 ? imagesPerRow : kDefaultImagesPerRow;
     const CodePieces pieces = PiecesOf(results, codeType, perRow);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "settings/Settings.h"
 #include "upload/UploadResult.h"
 
 #include <QList>
@@ -12,7 +13,8 @@
 // The ready-to-paste code built from the upload results: BBCode, HTML or plain links, wrapped
 // in the user's template. Pure functions, so the page and the command line share them.
 
-inline constexpr int kCodeTypeCount = 7;
+/// The code type at `index` of the code-type list; none for an index outside it (no selection).
+std::optional<CodeType> CodeTypeOf(int index);
 
 /// The labels of the code-type list; the index is the code type.
 QStringList CodeTypeLabels();
@@ -40,8 +42,8 @@ CodeTemplate LoadTemplate(const QString& path);
 /// "template.txt" beside the executable.
 QString DefaultTemplatePath();
 
-/// The code of `codeType` (0..6; any other value gives no code, only the template) for
+/// The code of `codeType` (none gives no code, only the template) for
 /// `results` in order, `imagesPerRow` per row (below 1: 4), however long it gets: nothing the
 /// user uploaded is left out.
-QString GenerateCode(
-    const QList<UploadResult>& results, int codeType, int imagesPerRow, const CodeTemplate& tmpl);
+QString GenerateCode(const QList<UploadResult>& results, std::optional<CodeType> codeType, int imagesPerRow,
+    const CodeTemplate& tmpl);

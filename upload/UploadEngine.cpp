@@ -167,13 +167,13 @@ CUploadEngineSelector::CUploadEngineSelector(
     , m_timeouts(timeouts)
 { }
 
-bool CUploadEngineSelector::Select(int serverId)
+bool CUploadEngineSelector::Select(ServiceId service)
 {
     Engine.reset();
-    if (serverId < 0 || serverId >= kServiceCount)
+    const int number = static_cast<int>(service);
+    if (number < 0 || number >= kServiceCount)
         return false;
-    Engine = CreateUploadEngine(serverId, m_servers.Host[size_t(serverId)], m_stop, m_timeouts);
-    ServerId = serverId;
+    Engine = CreateUploadEngine(service, m_servers.Host[size_t(number)], m_stop, m_timeouts);
     return Engine != nullptr;
 }
 
@@ -185,26 +185,25 @@ bool CUploadEngineSelector::Upload(const QString& path, QString* imageUrl, QStri
     return Engine->UploadFile(path, imageUrl, thumbUrl);
 }
 
-bool CUploadEngineSelector::HasServerThumbs(int serverId)
+bool CUploadEngineSelector::HasServerThumbs(ServiceId service)
 {
-    return static_cast<unsigned>(serverId) <= 4u;
+    return static_cast<unsigned>(service) < unsigned(kServiceCount);
 }
 
 std::unique_ptr<CUploadEngine> CreateUploadEngine(
-    int serverId, const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
+    ServiceId service, const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
 {
-    switch (serverId) {
-    case 0:
+    switch (service) {
+    case ServiceId::ImageShack:
         return std::make_unique<CImageshackUploadEngine>(host, stop, timeouts);
-    case 1:
+    case ServiceId::Keep4u:
         return std::make_unique<CKeep4uUploadEngine>(host, stop, timeouts);
-    case 2:
+    case ServiceId::Radikal:
         return std::make_unique<CRadikalUploadEngine>(host, stop, timeouts);
-    case 3:
+    case ServiceId::Smages:
         return std::make_unique<CSmagesUploadEngine>(host, stop, timeouts);
-    case 4:
+    case ServiceId::IPicture:
         return std::make_unique<CIpictureUploadEngine>(host, stop, timeouts);
-    default:
-        return nullptr;
     }
+    return nullptr;
 }

@@ -72,15 +72,14 @@ public:
     explicit CUploadEngineSelector(
         const ServersPart& servers, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
 
-    int ServerId = 0;
     std::unique_ptr<CUploadEngine> Engine;
 
-    /// Replaces the engine with the one of service 0..4; any other number leaves none and fails.
-    bool Select(int serverId);
+    /// Replaces the engine with the one of `service`; a number no service has leaves none and fails.
+    bool Select(ServiceId service);
     /// False at once without an engine; otherwise sets ThumbSize and calls UploadFile.
     bool Upload(const QString& path, QString* imageUrl, QString* thumbUrl, int thumbSize);
     /// True for the services that make their own thumbnails: all five.
-    static bool HasServerThumbs(int serverId);
+    static bool HasServerThumbs(ServiceId service);
 
 private:
     ServersPart m_servers;
@@ -88,9 +87,9 @@ private:
     HttpTimeouts m_timeouts;
 };
 
-/// The engine of service `serverId` talking to `host`, or none for an unknown number.
-std::unique_ptr<CUploadEngine> CreateUploadEngine(
-    int serverId, const QString& host, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
+/// The engine of `service` talking to `host`, or none for a number no service has.
+std::unique_ptr<CUploadEngine> CreateUploadEngine(ServiceId service, const QString& host,
+    const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
 
 /// An address as a service answered it, made fit for output: control characters (a line break
 /// could forge an extra result line) are percent-encoded, and only http and https addresses

@@ -48,8 +48,8 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
 {
     // The abort flag is the one the transfers poll; a stop alone lets the running file finish.
     CUploadEngineSelector selector(job.servers, abort, job.timeouts);
-    const int serverId = job.main.Main.ServerID;
-    if (!selector.Select(serverId)) {
+    const ServiceId service = job.main.Main.ServerID;
+    if (!selector.Select(service)) {
         listener.OnEngineFailure();
         listener.OnFinished(false, QString());
         return 0;
@@ -59,10 +59,10 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
     listener.OnProgressRange(count);
     listener.OnProgress(0);
 
-    const bool thumbs = job.main.Main.CreateThumbs != 0;
+    const bool thumbs = job.main.Main.CreateThumbs;
     const int thumbWidth = EffectiveThumbWidth(job.main.Main.ThumbWidth);
-    const bool ownThumb = thumbs
-        && !(job.main.Thumbs.UserServerThumbs != 0 && CUploadEngineSelector::HasServerThumbs(serverId));
+    const bool ownThumb
+        = thumbs && !(job.main.Thumbs.UserServerThumbs && CUploadEngineSelector::HasServerThumbs(service));
 
     int uploaded = 0;
     for (int i = 0; i < count; ++i) {

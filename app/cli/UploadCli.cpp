@@ -128,15 +128,15 @@ UploadJob MakeJob(const UploadCliOptions& options, QTextStream& err)
     job.main = settings.main;
     job.appearance = settings.appearance;
     job.servers = settings.servers;
-    if (options.serverId >= 0)
-        job.main.Main.ServerID = options.serverId;
+    if (options.service)
+        job.main.Main.ServerID = *options.service;
     if (options.thumbSize > 0)
         job.main.Main.ThumbWidth = options.thumbSize;
     for (auto it = options.hosts.cbegin(); it != options.hosts.cend(); ++it)
         job.servers.Host[size_t(it.key())] = it.value();
     if (options.raw) {
-        job.main.Image.KeepAsIs = 1;
-        job.main.Thumbs.UserServerThumbs = 1;
+        job.main.Image.KeepAsIs = true;
+        job.main.Thumbs.UserServerThumbs = true;
     }
     if (options.timeoutSeconds > 0) {
         job.timeouts.connectMs = long(options.timeoutSeconds) * 1000;
@@ -183,7 +183,7 @@ QString Deliver(const QString& file, const QDir& dir, const QString& base, bool 
 int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, QTextStream& err)
 {
     const QDir dir(folder);
-    const bool thumbs = job.main.Main.CreateThumbs != 0;
+    const bool thumbs = job.main.Main.CreateThumbs;
     const int thumbWidth = thumbs ? EffectiveThumbWidth(job.main.Main.ThumbWidth) : 0;
     int failures = 0;
     for (const QString& source : job.files) {
@@ -237,9 +237,13 @@ CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options,
     if (parser.isSet(help))
         return CliParse::Help;
 
-    if (parser.isSet(server) && !ParseInt(parser.value(server), 0, kServiceCount - 1, options.serverId)) {
-        error = QStringLiteral("--server takes a service number from 0 to %1").arg(kServiceCount - 1);
-        return CliParse::Error;
+    int number = 0;
+    if (parser.isSet(server)) {
+        if (!ParseInt(parser.value(server), 0, kServiceCount - 1, number)) {
+            error = QStringLiteral("--server takes a service number from 0 to %1").arg(kServiceCount - 1);
+            return CliParse::Error;
+        }
+        options.service = static_cast<ServiceId>(number);
     }
     if (parser.isSet(thumbSize) && !ParseInt(parser.value(thumbSize), 1, kMaxThumbSize, options.thumbSize)) {
         error = QStringLiteral("--thumb-size takes a size from 1 to %1").arg(kMaxThumbSize);
@@ -265,11 +269,14 @@ CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options,
         }
     }
     options.raw = parser.isSet(raw);
-    if (parser.isSet(code) && !ParseInt(parser.value(code), 0, kCodeTypeCount - 1, options.codeType)) {
-        error = QStringLiteral("--code takes a code type from 0 to %1").arg(kCodeTypeCount - 1);
-        return CliParse::Error;
+    if (parser.isSet(code)) {
+        if (!ParseInt(parser.value(code), 0, kCodeTypeCount - 1, number)) {
+            error = QStringLiteral("--code takes a code type from 0 to %1").arg(kCodeTypeCount - 1);
+            return CliParse::Error;
+        }
+        options.codeType = CodeTypeOf(number);
     }
-    if ((parser.isSet(perRow) || parser.isSet(templ)) && options.codeType < 0) {
+    if ((parser.isSet(perRow) || parser.isSet(templ)) && !options.codeType) {
         error = QStringLiteral("--per-row and --template go with --code");
         return CliParse::Error;
     }
@@ -295,7 +302,7 @@ CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options,
             error = QStringLiteral("no folder %1 to prepare into").arg(options.prepareOnly);
             return CliParse::Error;
         }
-        if (options.raw || options.codeType >= 0) {
+        if (options.raw || options.codeType) {
             error
                 = QStringLiteral("--prepare-only uploads nothing, so it goes with neither --raw nor --code");
             return CliParse::Error;
@@ -328,12 +335,12 @@ int RunUploadCli(
     const UploadJob job = MakeJob(options, err);
     if (!options.prepareOnly.isEmpty())
         return PrepareOnly(job, options.prepareOnly, out, err);
-    const bool printCode = options.codeType >= 0;
+    const bool printCode = options.codeType.has_value();
     CliListener listener(options.files, !printCode, out, err);
     // Ctrl+C ends the running transfer at once; nothing is worth finishing then.
     RunUpload(job, listener, stop, stop);
     if (listener.engineFailed) {
-        err << "vellmar-upload: the settings name service " << job.main.Main.ServerID
+        err << "vellmar-upload: the settings name service " << static_cast<int>(job.main.Main.ServerID)
             << ", which does not exist\n"
             << Qt::flush;
         return 2;

@@ -1,22 +1,25 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "settings/Settings.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 #include <atomic>
+#include <optional>
 
 // vellmar-upload: the wizard's upload from the command line, for scripts and for trying a
 // service without the wizard. Files are prepared and sent by the same worker as the wizard's.
 
 struct UploadCliOptions
 {
-    int serverId = -1; ///< -1: Main.ServerID of the settings file
+    std::optional<ServiceId> service; ///< none: Main.ServerID of the settings file
     int thumbSize = 0; ///< 0: Main.ThumbWidth of the settings file
     QMap<int, QString> hosts; ///< service number -> "name" or "name:port"
     QString iniPath; ///< empty: vellmar.ini beside the executable
-    int codeType = -1; ///< -1: address lines instead of code
+    std::optional<CodeType> codeType; ///< none: address lines instead of code
     int perRow = 4;
     QString templatePath; ///< empty: template.txt beside the executable (with a code type only)
     bool raw = false; ///< send the files as they are, without own thumbnails

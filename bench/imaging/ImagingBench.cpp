@@ -101,10 +101,10 @@ double TimeVellmar(const QStringList& photos)
     MainPart main;
     main.Image.MaxWidth = 1024;
     main.Image.MaxHeight = 768;
-    main.Image.Format = 1;
+    main.Image.Format = ImageFormat::Jpeg;
     main.Image.Quality = 85;
-    main.Image.AddText = 1;
-    main.Image.AddLogo = 0;
+    main.Image.AddText = true;
+    main.Image.AddLogo = false;
     const AppearancePart appearance;
     TempFolder temp;
     QElapsedTimer timer;

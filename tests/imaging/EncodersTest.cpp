@@ -31,19 +31,18 @@ TEST(Encoders, EachFormatWritesItsSignatureAndDecodesBack)
     const QImage picture = TestPicture();
     const struct
     {
-        int index;
+        ImageFormat index;
         QByteArray signature;
         QByteArray readerFormat;
         int tolerance;
     } cases[] = {
-        {-1, "\xFF\xD8\xFF", "jpeg", 12},
-        {0, "\xFF\xD8\xFF", "jpeg", 12},
-        {1, "\x89PNG\r\n\x1a\n", "png", 0},
-        {2, "GIF89a", "gif", 40},
+        {ImageFormat::Jpeg, "\xFF\xD8\xFF", "jpeg", 12},
+        {ImageFormat::Png, "\x89PNG\r\n\x1a\n", "png", 0},
+        {ImageFormat::Gif, "GIF89a", "gif", 40},
     };
     for (const auto& c : cases) {
         const QByteArray file = EncodeImage(picture, c.index, 90);
-        ASSERT_TRUE(file.startsWith(c.signature)) << c.index;
+        ASSERT_TRUE(file.startsWith(c.signature)) << int(c.index);
         QBuffer buffer;
         buffer.setData(file);
         QImageReader reader(&buffer);
@@ -53,14 +52,14 @@ TEST(Encoders, EachFormatWritesItsSignatureAndDecodesBack)
         for (const QPoint p :
             {QPoint(5, 5), QPoint(60, 30), QPoint(110, 50), QPoint(20, 75), QPoint(100, 80)})
             EXPECT_TRUE(Near(back.pixel(p), picture.pixel(p), c.tolerance))
-                << c.index << " at " << p.x() << "," << p.y();
+                << int(c.index) << " at " << p.x() << "," << p.y();
     }
 }
 
 TEST(Encoders, GifPaletteIsQuantisedForThePicture)
 {
     QBuffer buffer;
-    buffer.setData(EncodeImage(TestPicture(), 2, 0));
+    buffer.setData(EncodeImage(TestPicture(), ImageFormat::Gif, 0));
     const QImage back = QImageReader(&buffer).read().convertToFormat(QImage::Format_RGB32);
     QSet<QRgb> colours;
     for (int y = 0; y < back.height(); ++y)
@@ -79,7 +78,7 @@ TEST(Encoders, GifOfALargePicture)
 {
     const QImage picture = Gradient(2600, 1800);
     QBuffer buffer;
-    buffer.setData(EncodeImage(picture, 2, 0));
+    buffer.setData(EncodeImage(picture, ImageFormat::Gif, 0));
     const QImage back = QImageReader(&buffer).read().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(back.size(), picture.size());
     // Dithering moves single pixels; the mean of a block keeps the colour (also across the
@@ -97,7 +96,7 @@ TEST(Encoders, GifKeepsTransparencyAsOneColour)
         for (int x = 0; x < 10; ++x)
             picture.setPixel(x, y, qRgba(255, 0, 0, x < 5 ? 0 : 100));
     QBuffer buffer;
-    buffer.setData(EncodeImage(picture, 2, 0));
+    buffer.setData(EncodeImage(picture, ImageFormat::Gif, 0));
     const QImage back = QImageReader(&buffer).read().convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(qAlpha(back.pixel(2, 2)), 0);
     EXPECT_EQ(qAlpha(back.pixel(7, 2)), 0); // under half opacity
@@ -107,11 +106,12 @@ TEST(Encoders, GifKeepsTransparencyAsOneColour)
 TEST(Encoders, JpegHonoursQualityAndTheOthersIgnoreIt)
 {
     const QImage picture = TestPicture();
-    EXPECT_LT(EncodeImage(picture, 0, 20).size() * 2, EncodeImage(picture, 0, 95).size());
-    EXPECT_EQ(EncodeImage(picture, 0, 150), EncodeImage(picture, 0, 100));
-    EXPECT_EQ(EncodeImage(picture, 1, 10), EncodeImage(picture, 1, 90));
-    EXPECT_EQ(EncodeImage(picture, 2, 10), EncodeImage(picture, 2, 90));
-    EXPECT_TRUE(EncodeImage(QImage(), 1, 0).isEmpty());
+    EXPECT_LT(EncodeImage(picture, ImageFormat::Jpeg, 20).size() * 2,
+        EncodeImage(picture, ImageFormat::Jpeg, 95).size());
+    EXPECT_EQ(EncodeImage(picture, ImageFormat::Jpeg, 150), EncodeImage(picture, ImageFormat::Jpeg, 100));
+    EXPECT_EQ(EncodeImage(picture, ImageFormat::Png, 10), EncodeImage(picture, ImageFormat::Png, 90));
+    EXPECT_EQ(EncodeImage(picture, ImageFormat::Gif, 10), EncodeImage(picture, ImageFormat::Gif, 90));
+    EXPECT_TRUE(EncodeImage(QImage(), ImageFormat::Png, 0).isEmpty());
 }
 
 TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
@@ -121,7 +121,7 @@ TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
     const QString folder = temp.Path();
     ASSERT_FALSE(folder.isEmpty());
     const QImage picture = Solid(16, 16, qRgb(1, 2, 3));
-    const QString path = SaveToTemp(temp, picture, "dir/image.jpg", -1, 80).path;
+    const QString path = SaveToTemp(temp, picture, "dir/image.jpg", ImageFormat::Jpeg, 80).path;
     EXPECT_TRUE(QRegularExpression("/image-?\\d+\\.jpg$").match(path).hasMatch()) << path.toStdString();
     EXPECT_TRUE(path.startsWith(folder + "/"));
     EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
@@ -134,18 +134,18 @@ TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
         ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
         taken.write("taken");
     }
-    const QString first = SaveToTemp(temp, picture, "thumb", 1, 0).path;
-    const QString second = SaveToTemp(temp, picture, "thumb", 1, 0).path;
+    const QString first = SaveToTemp(temp, picture, "thumb", ImageFormat::Png, 0).path;
+    const QString second = SaveToTemp(temp, picture, "thumb", ImageFormat::Png, 0).path;
     EXPECT_TRUE(first.endsWith("_1.png")) << first.toStdString();
     EXPECT_NE(first, second);
     EXPECT_EQ(TestDir::read(folder + "/thumb" + QString::number(tick) + ".png"), "taken");
     EXPECT_TRUE(TestDir::read(first).startsWith("\x89PNG"));
 
-    const SavedPicture failed = SaveToTemp(temp, QImage(), "image.jpg", 0, 80);
+    const SavedPicture failed = SaveToTemp(temp, QImage(), "image.jpg", ImageFormat::Jpeg, 80);
     EXPECT_TRUE(failed.path.isEmpty());
     EXPECT_EQ(failed.error, "the picture cannot be encoded as JPG");
     TempFolder nowhere(root.file("missing"));
-    EXPECT_EQ(SaveToTemp(nowhere, picture, "image.jpg", 0, 80).error,
+    EXPECT_EQ(SaveToTemp(nowhere, picture, "image.jpg", ImageFormat::Jpeg, 80).error,
         "the temporary directory " + root.file("missing") + " does not exist");
     EXPECT_EQ(FileSizeOf(folder), -1);
     EXPECT_EQ(FileSizeOf(folder + "/missing"), -1);

@@ -14,7 +14,7 @@ constexpr QRgb kGrey = 0xFF808080;
 QImage Stamped(int position, int W = 800, int H = 600)
 {
     AppearancePart appearance;
-    appearance.Text.Position = position;
+    appearance.Text.Position = StampPosition(position);
     QImage image = Solid(W, H, kGreen);
     QPainter painter(&image);
     StampText(painter, static_cast<float>(W), static_cast<float>(H), appearance);
@@ -131,7 +131,7 @@ TEST(StampLogo, IsPlacedAtItsOwnSizeAndBlendedByItsOwnAlpha)
     // On 801 x 600 the centred logo sits at 350.5, truncated.
     const QPoint origins[] = {{0, 0}, {350, 0}, {701, 0}, {0, 550}, {350, 550}, {701, 550}};
     for (int position = 0; position < 6; ++position) {
-        appearance.Logo.Position = position;
+        appearance.Logo.Position = StampPosition(position);
         QImage image = Solid(801, 600, kGrey);
         {
             QPainter painter(&image);
@@ -142,8 +142,8 @@ TEST(StampLogo, IsPlacedAtItsOwnSizeAndBlendedByItsOwnAlpha)
         EXPECT_TRUE(Near(image.pixel(o + QPoint(90, 40)), blended, 2)) << position;
         EXPECT_EQ(InkBox(image, kGrey, 0), QRect(o, logo.size())) << position;
     }
-    EXPECT_EQ(LogoOrigin(4, 801, 600, QSize(1000, 50)), QPoint(-99, 550)); // -99.5: cut on both sides
-    EXPECT_EQ(LogoOrigin(9, 801, 600, QSize(100, 50)), QPoint(0, 0));
+    // -99.5: cut on both sides.
+    EXPECT_EQ(LogoOrigin(StampPosition::BottomCenter, 801, 600, QSize(1000, 50)), QPoint(-99, 550));
 
     appearance.Logo.Filename = dir.file("missing.png");
     QImage untouched = Solid(64, 64, kGrey);

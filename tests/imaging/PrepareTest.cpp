@@ -18,7 +18,7 @@ constexpr QRgb kGrey = 0xFF808080;
 MainPart PngWithoutStamps(int maxWidth = 0, int maxHeight = 0)
 {
     MainPart main;
-    main.Image.Format = 2;
+    main.Image.Format = ImageFormat::Png;
     main.Image.AddText = 0;
     main.Image.AddLogo = 0;
     main.Image.MaxWidth = maxWidth;
@@ -97,18 +97,17 @@ TEST(Prepare, FormatFollowsTheSettingOrTheSourceExtension)
     {
         const char* name;
         const char* writeAs;
-        int setting;
+        std::optional<ImageFormat> setting; ///< none: by the source's extension
         const char* extension;
         QByteArray signature;
     } cases[] = {
-        {"photo.BMP", "bmp", 0, ".jpg", "\xFF\xD8\xFF"},
-        {"anim.gif", "png", 0, ".gif", "GIF89a"},
-        {"x.png", "png", 0, ".png", "\x89PNG"},
-        {"x.png", "png", 1, ".jpg", "\xFF\xD8\xFF"},
-        {"x.jpg", "jpeg", 3, ".gif", "GIF89a"},
-        {"x.jpg", "jpeg", 9, ".jpg", "\xFF\xD8\xFF"},
-        {"X.JPEG", "png", 0, ".jpg", "\xFF\xD8\xFF"},
-        {"x.PnG", "png", 0, ".png", "\x89PNG"},
+        {"photo.BMP", "bmp", {}, ".jpg", "\xFF\xD8\xFF"},
+        {"anim.gif", "png", {}, ".gif", "GIF89a"},
+        {"x.png", "png", {}, ".png", "\x89PNG"},
+        {"x.png", "png", ImageFormat::Jpeg, ".jpg", "\xFF\xD8\xFF"},
+        {"x.jpg", "jpeg", ImageFormat::Gif, ".gif", "GIF89a"},
+        {"X.JPEG", "png", {}, ".jpg", "\xFF\xD8\xFF"},
+        {"x.PnG", "png", {}, ".png", "\x89PNG"},
     };
     for (const auto& c : cases) {
         MainPart main;
@@ -227,7 +226,7 @@ TEST(Prepare, StampsAndThumbnail)
 
     // The logo is stamped after the text and covers it.
     appearance.Logo.Filename = dir.write("logo.png", Encode(Solid(150, 40, qRgb(255, 0, 0)), "png"));
-    appearance.Logo.Position = 5;
+    appearance.Logo.Position = StampPosition::BottomRight;
     const QImage covered = Prepared(source, main, appearance);
     EXPECT_EQ(InkBox(covered, kGrey, 4), QRect(650, 1560, 150, 40));
     EXPECT_FALSE(whiteAndDark(covered, QRect(650, 1560, 150, 40)));

@@ -97,7 +97,8 @@ TEST(Thumbnail, FrameBarAndPictureOnPixels)
     const QRect bar(1, 119, 158, caption);
     EXPECT_TRUE(DrawThumbnail(QImage(), 800, 600, 1, 160, main, appearance).isNull());
     EXPECT_TRUE(DrawThumbnail(thumb, 0, 600, 1, 160, main, appearance).isNull());
-    EXPECT_FALSE(RenderThumbnail(TestTemp(), QImage(), 800, 600, 1, 160, 0, main, appearance).ok());
+    EXPECT_FALSE(
+        RenderThumbnail(TestTemp(), QImage(), 800, 600, 1, 160, ImageFormat::Jpeg, main, appearance).ok());
     EXPECT_GT(CountPixels(thumb, bar, [](QRgb c) { return Near(c, 0xFFFFFFFF, 30); }), 10);
 }
 

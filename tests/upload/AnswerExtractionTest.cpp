@@ -95,7 +95,7 @@ Upload UploadWithAnswer(int service, const QByteArray& page)
     if (!host.Start())
         return result;
     host.SetCannedAnswers(AnswersFor(service, host, page));
-    const auto engine = CreateUploadEngine(service, host.HostText());
+    const auto engine = CreateUploadEngine(ServiceId(service), host.HostText());
     result.ok = engine->UploadFile(dir.write("p.jpg", "bytes"), &result.image, &result.thumb);
     result.error = engine->LastError();
     return result;
@@ -190,7 +190,7 @@ TEST(AnswerExtraction, NullOutputsStillMakeTheWholeExchange)
     host.SetMode(TestHost::Mode::Canned);
     ASSERT_TRUE(host.Start());
     host.SetCannedAnswers({CannedAnswer("[IMG]http://a[/IMG][IMG]http://b[/IMG]")});
-    const auto engine = CreateUploadEngine(1, host.HostText());
+    const auto engine = CreateUploadEngine(ServiceId(1), host.HostText());
     EXPECT_TRUE(engine->UploadFile(dir.write("p.jpg", "x"), nullptr, nullptr));
     host.SetCannedAnswers({CannedAnswer("nothing")});
     EXPECT_FALSE(engine->UploadFile(dir.write("p.jpg", "x"), nullptr, nullptr));

@@ -111,7 +111,7 @@ TEST(CodeGenerator, EveryTypeAndRowLayout)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(GenerateCode(c.records, c.type, ImagesPerRow(c.perRow), c.tmpl), c.expected);
+        EXPECT_EQ(GenerateCode(c.records, CodeTypeOf(c.type), ImagesPerRow(c.perRow), c.tmpl), c.expected);
     }
 }
 
@@ -123,9 +123,9 @@ TEST(CodeGenerator, RowCountFromTheBoxAndFromCallers)
         EXPECT_EQ(ImagesPerRow(QString::fromUtf8(text)), expected) << text;
 
     // A caller that passes a count below 1 directly gets the same 4.
-    const QString fourPerRow = GenerateCode(Records(5), 0, 4, {});
-    EXPECT_EQ(GenerateCode(Records(5), 0, 0, {}), fourPerRow);
-    EXPECT_EQ(GenerateCode(Records(5), 0, -3, {}), fourPerRow);
+    const QString fourPerRow = GenerateCode(Records(5), CodeTypeOf(0), 4, {});
+    EXPECT_EQ(GenerateCode(Records(5), CodeTypeOf(0), 0, {}), fourPerRow);
+    EXPECT_EQ(GenerateCode(Records(5), CodeTypeOf(0), -3, {}), fourPerRow);
 }
 
 TEST(CodeGenerator, LabelsInListOrder)
@@ -149,7 +149,7 @@ TEST(CodeGenerator, LongCodeIsWhole)
         records.append(
             {QStringLiteral("http://h/%1").arg(i, 3, 10, QChar(u'0')).leftJustified(98, u'x'), {}});
     const QString head(20000, u'h');
-    const QString code = GenerateCode(records, 4, 4, Template(head, "t"));
+    const QString code = GenerateCode(records, CodeTypeOf(4), 4, Template(head, "t"));
     EXPECT_EQ(code.size(), 20000 + 205 * 100 + 1);
     EXPECT_TRUE(code.startsWith(head + records[0].ImageUrl + "\r\n"));
     EXPECT_TRUE(code.endsWith(records[204].ImageUrl + "\r\nt"));

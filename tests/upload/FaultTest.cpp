@@ -41,7 +41,7 @@ TEST(Faults, RefusedConnectionFailsAtOnce)
     host.SetMode(TestHost::Mode::Refuse);
     ASSERT_TRUE(host.Start());
     for (int service = 0; service < 5; ++service) {
-        const auto engine = CreateUploadEngine(service, host.HostText());
+        const auto engine = CreateUploadEngine(ServiceId(service), host.HostText());
         const Outcome o = Timed(*engine, dir.write("p.jpg", "x"));
         EXPECT_FALSE(o.ok);
         EXPECT_EQ(o.error, QStringLiteral("connection refused"));
@@ -83,7 +83,7 @@ TEST(Faults, BrokenAnswers)
         host.SetMode(TestHost::Mode::Canned);
         ASSERT_TRUE(host.Start());
         host.SetCannedAnswers({c.raw});
-        const auto engine = CreateUploadEngine(2, host.HostText());
+        const auto engine = CreateUploadEngine(ServiceId(2), host.HostText());
         const Outcome o = Timed(*engine, dir.write("p.jpg", "x"));
         EXPECT_EQ(o.ok, c.ok);
         if (!c.error.isEmpty() || c.ok)
@@ -104,7 +104,7 @@ TEST(Faults, StopFlagEndsASilentExchangeQuickly)
         host.SetMode(TestHost::Mode::Silent);
         ASSERT_TRUE(host.Start());
         std::atomic<bool> stop {false};
-        const auto engine = CreateUploadEngine(service, host.HostText(), &stop);
+        const auto engine = CreateUploadEngine(ServiceId(service), host.HostText(), &stop);
 
         steady_clock::time_point stopAt;
         std::thread stopper([&] {
@@ -139,7 +139,7 @@ TEST(Faults, AnUploadsMemoryDoesNotGrowWithTheFile)
     host.SetCannedAnswers({CannedAnswer("[IMG]http://h/a[/IMG][IMG]http://h/b[/IMG]")});
     ASSERT_TRUE(host.Start());
     const QString file = dir.write("large.jpg", QByteArray(64 << 20, 'x'));
-    const auto engine = CreateUploadEngine(2, host.HostText());
+    const auto engine = CreateUploadEngine(ServiceId(2), host.HostText());
     bool ok = false;
     const qint64 growth = PeakMemoryGrowth([&] { ok = engine->UploadFile(file, nullptr, nullptr); });
     EXPECT_TRUE(ok) << engine->LastError().toStdString();
@@ -173,7 +173,7 @@ TEST(Faults, NothingIsSentWhenTheUploadCannotStart)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         for (int service = 0; service < 5; ++service) {
-            const auto engine = CreateUploadEngine(service, c.host, c.stop);
+            const auto engine = CreateUploadEngine(ServiceId(service), c.host, c.stop);
             QString image = QStringLiteral("untouched");
             EXPECT_FALSE(engine->UploadFile(c.file, &image, nullptr));
             EXPECT_EQ(image, QStringLiteral("untouched"));

@@ -45,7 +45,7 @@ TEST(Refresh, TheGetFollowsTheRefreshValue)
         // The POST's own page must not be read: its tags would give other addresses.
         host.SetCannedAnswers({CannedAnswer("[IMG]wrong[/IMG]", headers), CannedAnswer(kPage)});
 
-        const auto engine = CreateUploadEngine(4, host.HostText());
+        const auto engine = CreateUploadEngine(ServiceId(4), host.HostText());
         QString image;
         QString thumb;
         EXPECT_TRUE(engine->UploadFile(file, &image, &thumb)) << engine->LastError().toStdString();
@@ -89,7 +89,7 @@ TEST(Refresh, OnlyTheFirstFourServicesFollowRedirects)
         ASSERT_TRUE(host.Start());
         const QByteArray page = service == 3 ? kPage.toLower() : kPage;
         host.SetCannedAnswers({CannedAnswer("moved", {"Location: /done"}, "302 Found"), CannedAnswer(page)});
-        const auto engine = CreateUploadEngine(service, host.HostText());
+        const auto engine = CreateUploadEngine(ServiceId(service), host.HostText());
         EXPECT_TRUE(engine->UploadFile(file, nullptr, nullptr)) << engine->LastError().toStdString();
         const QList<QByteArray> requests = host.Requests();
         ASSERT_EQ(requests.size(), 2);

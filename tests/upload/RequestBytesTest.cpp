@@ -91,7 +91,7 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
         for (const FileCase& file : files) {
             SCOPED_TRACE(QStringLiteral("service %1, file %2").arg(id).arg(file.name).toStdString());
             const QString path = dir.write(file.name, file.bytes);
-            const auto engine = CreateUploadEngine(id, host.HostText());
+            const auto engine = CreateUploadEngine(ServiceId(id), host.HostText());
             engine->ThumbSize = file.thumbSize;
             const qsizetype before = host.Requests().size();
             const std::uint32_t tickBefore = TickCount();

@@ -11,21 +11,18 @@
 TEST(Selector, CreatesTheEngineOfEachServiceAndRejectsOthers)
 {
     CUploadEngineSelector selector(ServersPart {});
-    EXPECT_EQ(selector.ServerId, 0);
     EXPECT_EQ(selector.Engine, nullptr);
     const std::type_info* types[] = {&typeid(CImageshackUploadEngine), &typeid(CKeep4uUploadEngine),
         &typeid(CRadikalUploadEngine), &typeid(CSmagesUploadEngine), &typeid(CIpictureUploadEngine)};
     for (int id = 0; id < 5; ++id) {
-        ASSERT_TRUE(selector.Select(id));
-        EXPECT_EQ(selector.ServerId, id);
+        ASSERT_TRUE(selector.Select(ServiceId(id)));
         ASSERT_NE(selector.Engine, nullptr);
         EXPECT_EQ(typeid(*selector.Engine), *types[id]);
     }
     for (const int bad : {5, -1, INT_MIN}) {
-        ASSERT_TRUE(selector.Select(2));
-        EXPECT_FALSE(selector.Select(bad));
+        ASSERT_TRUE(selector.Select(ServiceId(2)));
+        EXPECT_FALSE(selector.Select(ServiceId(bad)));
         EXPECT_EQ(selector.Engine, nullptr);
-        EXPECT_EQ(selector.ServerId, 2);
         EXPECT_FALSE(selector.Upload(QStringLiteral("/nonexistent"), nullptr, nullptr, 150));
     }
 }
@@ -35,7 +32,7 @@ TEST(Selector, HasServerThumbs)
     const std::pair<int, bool> cases[]
         = {{INT_MIN, false}, {-1, false}, {0, true}, {1, true}, {2, true}, {3, true}, {4, true}, {5, false}};
     for (const auto& [id, expected] : cases)
-        EXPECT_EQ(CUploadEngineSelector::HasServerThumbs(id), expected) << id;
+        EXPECT_EQ(CUploadEngineSelector::HasServerThumbs(ServiceId(id)), expected) << id;
 }
 
 TEST(Selector, UsesTheConfiguredHostAndPassesTheThumbSize)
@@ -46,7 +43,7 @@ TEST(Selector, UsesTheConfiguredHostAndPassesTheThumbSize)
     ServersPart servers;
     servers.Host[1] = host.HostText();
     CUploadEngineSelector selector(servers);
-    ASSERT_TRUE(selector.Select(1));
+    ASSERT_TRUE(selector.Select(ServiceId(1)));
     QString image;
     ASSERT_TRUE(selector.Upload(dir.write("p.jpg", "x"), &image, nullptr, 321));
     EXPECT_EQ(selector.Engine->ThumbSize, 321);

@@ -82,11 +82,11 @@ TEST(UploadWorker, ThreePicturesThroughEveryService)
                 EXPECT_EQ(listener.results[i].ImageUrl, images[i]);
                 EXPECT_EQ(listener.results[i].ThumbUrl, thumbs[i]);
             }
-            EXPECT_EQ(GenerateCode(listener.results, 0, 2, {}),
+            EXPECT_EQ(GenerateCode(listener.results, CodeTypeOf(0), 2, {}),
                 "[url=" + images[0] + "][img]" + thumbs[0] + "[/img][/url]  [url=" + images[1] + "][img]"
                     + thumbs[1] + "[/img][/url]\r\n\r\n[url=" + images[2] + "][img]" + thumbs[2]
                     + "[/img][/url]  ");
-            EXPECT_EQ(GenerateCode(listener.results, 5, 2, CodeTemplate {"<p>", "</p>"}),
+            EXPECT_EQ(GenerateCode(listener.results, CodeTypeOf(5), 2, CodeTemplate {"<p>", "</p>"}),
                 "<p><center><a href=\"" + images[0] + "\"><img src=\"" + thumbs[0]
                     + "\" border=0></a>&nbsp;&nbsp;" + "<a href=\"" + images[1] + "\"><img src=\"" + thumbs[1]
                     + "\" border=0></a><br>&nbsp;<br>" + "<a href=\"" + images[2] + "\"><img src=\""

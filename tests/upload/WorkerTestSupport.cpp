@@ -55,7 +55,7 @@ UploadJob JobFor(const TestHost& host, int serverId, const QStringList& files)
 {
     UploadJob job;
     job.files = files;
-    job.main.Main.ServerID = serverId;
+    job.main.Main.ServerID = ServiceId(serverId);
     for (QString& name : job.servers.Host)
         name = host.HostText();
     job.temp = TestTemp();

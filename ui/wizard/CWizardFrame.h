@@ -5,6 +5,7 @@
 #include <memory>
 
 class CWizardPage;
+struct Screenshot;
 class TempFolder;
 class QWidget;
 struct Settings;
@@ -53,6 +54,10 @@ public:
     virtual void EnableButton(WizardButton button, bool enable) = 0;
     virtual void ShowButton(WizardButton button, bool show) = 0;
     virtual void SetNextCaption(const QString& text) = 0;
+
+    /// Runs the screenshot dialog for `page` and keeps its choices; the picture's path is empty
+    /// when the user cancelled or the capture failed (and was told so).
+    virtual Screenshot TakeScreenshot(QWidget* page) = 0;
 
     /// Hands a picture file to the file list page (creating it first); why it was refused, or empty.
     virtual QString AddToFileList(const QString& path) = 0;
