@@ -4,12 +4,12 @@
 #include "imaging/Decode.h"
 #include "imaging/Encoders.h"
 #include "imaging/Overlay.h"
+#include "imaging/Resample.h"
 #include "imaging/SaveToTemp.h"
 #include "imaging/Thumbnail.h"
 
 #include <QFileInfo>
 #include <QPainter>
-#include <climits>
 #include <optional>
 
 TargetSize BoundedSize(float W, float H, int maxWidth, int maxHeight, bool keepProportions)
@@ -68,8 +68,9 @@ bool PrepareAsIs(const QString& sourcePath, QString& outputPath, QString* thumbP
         return false;
     outputPath = sourcePath;
     if (thumbPath && thumbWidth > 0) {
-        // Only the thumbnail is drawn, so the picture is decoded no larger than it needs.
-        const DecodedImage decoded = DecodeImage(sourcePath, QSize(thumbWidth + 1, INT_MAX));
+        // Only the thumbnail is drawn, so the picture is decoded no larger than twice its width.
+        const DecodedImage decoded = DecodeImageShrunk(sourcePath,
+            [&](QSize original) { return ShrinkFactorFor(original, QSize(2 * (thumbWidth + 1), 1)); });
         if (!decoded.isNull()) {
             RenderThumbnail(decoded.image, static_cast<float>(decoded.originalSize.width()),
                 static_cast<float>(decoded.originalSize.height()), FileSizeOf(sourcePath), thumbWidth, format,
@@ -94,14 +95,15 @@ bool PrepareImage(const QString& sourcePath, QString& outputPath, QString* thumb
         return PrepareAsIs(sourcePath, outputPath, thumbPath, thumbWidth, format, main, appearance);
 
     std::optional<Plan> plan;
-    const DecodedImage decoded = DecodeImageScaled(sourcePath, [&](QSize original) -> std::optional<QSize> {
+    const DecodedImage decoded = DecodeImageShrunk(sourcePath, [&](QSize original) -> std::optional<int> {
         plan = MakePlan(original, main);
         if (!plan)
             return std::nullopt;
         // A thumbnail wider than the bounded picture is better drawn from the original.
         if (wantThumb && plan->scaled.width() < thumbWidth + 1 && original.width() > plan->scaled.width())
-            return QSize();
-        return plan->scaled;
+            return 1;
+        // Twice the pixels of the scaled picture: detail for the filter to keep, none to alias.
+        return ShrinkFactorFor(original, plan->scaled * 2);
     });
     if (decoded.isNull())
         return false;
@@ -110,9 +112,9 @@ bool PrepareImage(const QString& sourcePath, QString& outputPath, QString* thumb
     if (!plan)
         return false;
 
-    const QImage scaled = decoded.image.size() == plan->scaled
-        ? decoded.image
-        : decoded.image.scaled(plan->scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage scaled = Resample(decoded.image,
+        SourceAreaFor(decoded.extent, QRectF(QPointF(0, 0), QSizeF(plan->scaled)), plan->scaled),
+        plan->scaled);
     QImage working = plan->bounded ? scaled.copy(QRect(QPoint(1, 1), plan->picture)) : scaled;
     if (working.isNull())
         return false;

@@ -3,6 +3,7 @@
 
 #include "imaging/Decode.h"
 #include "imaging/OutlinedText.h"
+#include "imaging/Resample.h"
 #include "imaging/SaveToTemp.h"
 #include "settings/Colors.h"
 
@@ -107,14 +108,12 @@ QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 
     thumb.fill(Qt::transparent);
 
     QPainter painter(&thumb);
-    // The picture overhangs by half a pixel on each side so its edges are full pixels.
+    // The picture overhangs by half a pixel on each side so its edges are full pixels; it reaches
+    // into row pictureHeight, which the frame or the caption bar covers where there is one.
     const QRectF dest(-0.5, -0.5, layout.width + 1.0, layout.pictureHeight + 1.5);
-    // Averaging the picture down first stands in for a high-quality bicubic draw; the
-    // painter's own filtering then only has to move it by the half pixel.
-    const QImage reduced = source.scaled(qMax(1, qRound(dest.width())), qMax(1, qRound(dest.height())),
-        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(dest, reduced);
+    const QSize covered(layout.width, std::min(layout.height, layout.pictureHeight + 1));
+    painter.drawImage(
+        QPoint(0, 0), Resample(source, SourceAreaFor(QSizeF(source.size()), dest, covered), covered));
 
     if (main.Thumbs.AddImageSize) {
         const int alpha = appearance.Thumbs.TextOverThumb ? qBound(0, appearance.Thumbs.Alpha, 255) : 255;
