@@ -29,17 +29,6 @@ constexpr double kLobes = 3.0;
 // A table of weights larger than this means a degenerate request, not a picture.
 constexpr std::size_t kMaxWeights = std::size_t(1) << 26;
 
-double Lanczos(double x)
-{
-    x = std::abs(x);
-    if (x < 1e-9)
-        return 1.0;
-    if (x >= kLobes)
-        return 0.0;
-    const double px = std::numbers::pi * x;
-    return kLobes * std::sin(px) * std::sin(px / kLobes) / (px * px);
-}
-
 // For every output pixel along one direction: the first input pixel it reads, how many, and
 // their weights, which sum to exactly kOne so flat areas stay exact.
 struct Taps
@@ -66,6 +55,11 @@ bool MakeTaps(double start, double scale, int outSize, int inSize, Taps& taps)
     taps.count.assign(outSize, 0);
     taps.weights.assign(std::size_t(taps.stride) * outSize, 0);
     std::vector<double> w(taps.stride);
+    struct
+    {
+        double sin, cos;
+    } const step1 {std::sin(std::numbers::pi / widen), std::cos(std::numbers::pi / widen)},
+        step3 {std::sin(std::numbers::pi / widen / kLobes), std::cos(std::numbers::pi / widen / kLobes)};
     for (int i = 0; i < outSize; ++i) {
         const double center = std::clamp(start + (i + 0.5) * scale, -radius, inSize + radius);
         const int lo = int(std::ceil(center - radius - 0.5));
@@ -74,10 +68,27 @@ bool MakeTaps(double start, double scale, int outSize, int inSize, Taps& taps)
         const int n = std::clamp(hi, 0, inSize - 1) - first + 1;
         std::fill(w.begin(), w.end(), 0.0);
         double sum = 0;
+        // sin(pi x) and sin(pi x / 3) advance tap by tap as rotations: two sines per output
+        // pixel instead of two per tap.
+        const double x0 = (lo + 0.5 - center) / widen;
+        double s1 = std::sin(std::numbers::pi * x0);
+        double c1 = std::cos(std::numbers::pi * x0);
+        double s3 = std::sin(std::numbers::pi * x0 / kLobes);
+        double c3 = std::cos(std::numbers::pi * x0 / kLobes);
         for (int j = lo; j <= hi; ++j) {
-            const double v = Lanczos((j + 0.5 - center) / widen);
+            const double x = (j + 0.5 - center) / widen;
+            const double px = std::numbers::pi * x;
+            const double v = std::abs(x) < 1e-9 ? 1.0
+                : std::abs(x) >= kLobes         ? 0.0
+                                                : kLobes * s1 * s3 / (px * px);
             w[std::clamp(j, 0, inSize - 1) - first] += v;
             sum += v;
+            const double t1 = s1 * step1.cos + c1 * step1.sin;
+            c1 = c1 * step1.cos - s1 * step1.sin;
+            s1 = t1;
+            const double t3 = s3 * step3.cos + c3 * step3.sin;
+            c3 = c3 * step3.cos - s3 * step3.sin;
+            s3 = t3;
         }
         if (!(sum > 1e-9)) {
             std::fill(w.begin(), w.end(), 0.0);
@@ -225,18 +236,31 @@ private:
             for (; i < w * 4; ++i)
                 sum[i] = std::uint16_t(sum[i] + line[i]);
         }
+        // Dividing by multiplying with 2^16 / n, rounded down, after adding n / 2: a division per
+        // channel would cost more than all the sums. Flat areas stay exact, and no colour
+        // exceeds its alpha.
         for (int c = 0; c < m_width; ++c) {
             const int x0 = c * m_kx;
             const int cols = std::min(m_kx, w - x0);
             const int n = cols * rows;
+            const std::uint16_t* sum = m_sums.data() + std::size_t(x0) * 4;
+#if defined(__SSE2__)
+            __m128i total = _mm_set1_epi16(std::int16_t(n / 2));
+            for (int x = 0; x < cols; ++x)
+                total = _mm_add_epi16(total, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(sum + 4 * x)));
+            const __m128i mean
+                = n == 1 ? total : _mm_mulhi_epu16(total, _mm_set1_epi16(std::int16_t((1u << 16) / n)));
+            out[c] = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(mean, mean)));
+#else
             std::uint32_t pixel = 0;
             for (int k = 0; k < 4; ++k) {
-                int total = 0;
-                for (int x = x0; x < x0 + cols; ++x)
-                    total += m_sums[std::size_t(x) * 4 + k];
-                pixel |= std::uint32_t((total + n / 2) / n) << (8 * k);
+                std::uint32_t total = n / 2;
+                for (int x = 0; x < cols; ++x)
+                    total += sum[4 * x + k];
+                pixel |= (n == 1 ? total : (total * ((1u << 16) / n)) >> 16) << (8 * k);
             }
             out[c] = pixel;
+#endif
         }
     }
 
@@ -282,75 +306,156 @@ int VerticalRowSse2(const std::uint32_t* const* lines, const std::int16_t* w, in
 #endif
 
 #if defined(VELLMAR_RESAMPLE_AVX2)
-// The SSE2 row with eight pixels at a time; every step stays within its 128-bit half, so the
-// packing at the end puts the pixels back in order.
-__attribute__((target("avx2"))) int VerticalRowAvx2(const std::uint32_t* const* lines, const std::int16_t* w,
-    int count, std::uint32_t* dst, int width, bool premultiplied)
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+
+// With AVX2 the vertical pass reads rows widened to 16 bits once, as every row serves several
+// output rows: blue and red of eight pixels, then green and alpha, each value shifted left by 7
+// so that a rounding 16-bit multiply by a weight keeps 6 fractional bits. Up to kMaxWideTaps
+// taps the rounding of each product cannot add up to a whole step, so flat areas stay exact.
+constexpr int kMaxWideTaps = 48;
+
+__attribute__((target("avx2"))) void Widen(const std::uint32_t* src, int blocks, std::int16_t* out)
 {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i half = _mm256_set1_epi32(kHalf);
-    int x = 0;
-    for (; x + 8 <= width; x += 8) {
-        __m256i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
-        for (int k = 0; k < count; k += 2) {
-            const bool pair = k + 1 < count;
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lines[k] + x));
-            const __m256i b
-                = pair ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lines[k + 1] + x)) : zero;
-            const __m256i wp = _mm256_set1_epi32(int(std::uint32_t(std::uint16_t(w[k]))
-                | std::uint32_t(std::uint16_t(pair ? w[k + 1] : 0)) << 16));
-            const __m256i lo = _mm256_unpacklo_epi8(a, b);
-            const __m256i hi = _mm256_unpackhi_epi8(a, b);
-            s0 = _mm256_add_epi32(s0, _mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), wp));
-            s1 = _mm256_add_epi32(s1, _mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), wp));
-            s2 = _mm256_add_epi32(s2, _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), wp));
-            s3 = _mm256_add_epi32(s3, _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), wp));
-        }
-        s0 = _mm256_srai_epi32(_mm256_add_epi32(s0, half), kBits);
-        s1 = _mm256_srai_epi32(_mm256_add_epi32(s1, half), kBits);
-        s2 = _mm256_srai_epi32(_mm256_add_epi32(s2, half), kBits);
-        s3 = _mm256_srai_epi32(_mm256_add_epi32(s3, half), kBits);
-        __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(s0, s1), _mm256_packs_epi32(s2, s3));
-        if (premultiplied) {
-            __m256i alpha = _mm256_srli_epi32(bytes, 24);
-            alpha = _mm256_or_si256(alpha, _mm256_slli_epi32(alpha, 8));
-            alpha = _mm256_or_si256(alpha, _mm256_slli_epi32(alpha, 16));
-            bytes = _mm256_min_epu8(bytes, alpha);
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), bytes);
+    const __m256i mask = _mm256_set1_epi16(0x7F80);
+    for (int b = 0; b < blocks; ++b) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 8 * b));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(out + 32 * b), _mm256_and_si256(_mm256_slli_epi16(v, 7), mask));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(out + 32 * b + 16), _mm256_and_si256(_mm256_srli_epi16(v, 1), mask));
     }
-    return x;
 }
 
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+__attribute__((target("avx2"))) inline __m256i WideTap(__m256i sum, const std::int16_t* line, __m256i weight)
+{
+    return _mm256_add_epi16(
+        sum, _mm256_mulhrs_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(line)), weight));
+}
+
+// Blue and red, green and alpha sums of eight pixels back to bytes.
+__attribute__((target("avx2"))) inline void StoreWide(
+    __m256i even, __m256i odd, std::uint32_t* to, bool premultiplied)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i half = _mm256_set1_epi16(32);
+    const __m256i top = _mm256_set1_epi16(255);
+    even = _mm256_min_epi16(_mm256_max_epi16(_mm256_srai_epi16(_mm256_add_epi16(even, half), 6), zero), top);
+    odd = _mm256_min_epi16(_mm256_max_epi16(_mm256_srai_epi16(_mm256_add_epi16(odd, half), 6), zero), top);
+    if (premultiplied) {
+        __m256i alpha = _mm256_srli_epi32(odd, 16);
+        alpha = _mm256_or_si256(alpha, _mm256_slli_epi32(alpha, 16));
+        even = _mm256_min_epi16(even, alpha);
+        odd = _mm256_min_epi16(odd, alpha);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_or_si256(even, _mm256_slli_epi16(odd, 8)));
+}
+
+__attribute__((target("avx2"))) void VerticalRowWide(const std::int16_t* const* wide, const std::int16_t* w,
+    int count, std::uint32_t* dst, int blocks, bool premultiplied)
+{
+    __m256i weights[kMaxWideTaps];
+    for (int k = 0; k < count; ++k)
+        weights[k] = _mm256_set1_epi16(w[k]);
+    const __m256i zero = _mm256_setzero_si256();
+    // Two blocks of eight pixels at a time, so each weight is loaded once for both.
+    int b = 0;
+    for (; b + 2 <= blocks; b += 2) {
+        __m256i e0 = zero, o0 = zero, e1 = zero, o1 = zero;
+        for (int k = 0; k < count; ++k) {
+            const std::int16_t* line = wide[k] + 32 * b;
+            e0 = WideTap(e0, line, weights[k]);
+            o0 = WideTap(o0, line + 16, weights[k]);
+            e1 = WideTap(e1, line + 32, weights[k]);
+            o1 = WideTap(o1, line + 48, weights[k]);
+        }
+        StoreWide(e0, o0, dst + 8 * b, premultiplied);
+        StoreWide(e1, o1, dst + 8 * b + 8, premultiplied);
+    }
+    if (b < blocks) {
+        __m256i e0 = zero, o0 = zero;
+        for (int k = 0; k < count; ++k) {
+            e0 = WideTap(e0, wide[k] + 32 * b, weights[k]);
+            o0 = WideTap(o0, wide[k] + 32 * b + 16, weights[k]);
+        }
+        StoreWide(e0, o0, dst + 8 * b, premultiplied);
+    }
+}
 #endif
 
-void VerticalPass(Rows& rows, const Taps& taps, int x0, QImage& out, bool premultiplied)
+// The vertical pass, one output row at a time, over columns x0 .. x0 + width of the rows.
+class Vertical
 {
-    const int width = out.width();
-    std::vector<const std::uint32_t*> lines(taps.maxCount);
-    for (int y = 0; y < out.height(); ++y) {
-        const int count = taps.count[y];
-        const std::int16_t* w = taps.of(y);
+public:
+    Vertical(Rows& rows, const Taps& taps, int x0, int width)
+        : m_rows(rows)
+        , m_taps(taps)
+        , m_x0(x0)
+        , m_width(width)
+        , m_lines(taps.maxCount)
+    {
+#if defined(VELLMAR_RESAMPLE_AVX2)
+        if (kHasAvx2 && taps.maxCount <= kMaxWideTaps) {
+            m_blocks = width / 8;
+            m_slots = taps.maxCount;
+            m_ring.assign(std::size_t(m_slots) * m_blocks * 32, 0);
+            m_held.assign(m_slots, -1);
+            m_wide.resize(taps.maxCount);
+        }
+#endif
+    }
+
+    void row(int y, std::uint32_t* dst, bool premultiplied)
+    {
+        const int count = m_taps.count[y];
+        const std::int16_t* w = m_taps.of(y);
         for (int k = 0; k < count; ++k)
-            lines[k] = rows.row(taps.first[y] + k) + x0;
-        auto* dst = reinterpret_cast<std::uint32_t*>(out.scanLine(y));
+            m_lines[k] = m_rows.row(m_taps.first[y] + k) + m_x0;
         int x = 0;
 #if defined(VELLMAR_RESAMPLE_AVX2)
-        if (kHasAvx2)
-            x = VerticalRowAvx2(lines.data(), w, count, dst, width, premultiplied);
+        if (m_blocks > 0) {
+            for (int k = 0; k < count; ++k)
+                m_wide[k] = wide(m_taps.first[y] + k, m_lines[k]);
+            VerticalRowWide(m_wide.data(), w, count, dst, m_blocks, premultiplied);
+            x = 8 * m_blocks;
+        }
 #endif
 #if defined(__SSE2__)
-        x = VerticalRowSse2(lines.data(), w, count, dst, x, width, premultiplied);
+        x = VerticalRowSse2(m_lines.data(), w, count, dst, x, m_width, premultiplied);
 #endif
-        for (; x < width; ++x) {
+        for (; x < m_width; ++x) {
             int s[4] = {};
             for (int k = 0; k < count; ++k)
-                AddScalar(s, lines[k][x], w[k]);
+                AddScalar(s, m_lines[k][x], w[k]);
             dst[x] = PackScalar(s, premultiplied);
         }
     }
-}
+
+private:
+#if defined(VELLMAR_RESAMPLE_AVX2)
+    // Rows are asked for in increasing windows no taller than the ring, as in Rows.
+    const std::int16_t* wide(int j, const std::uint32_t* line)
+    {
+        const int slot = j % m_slots;
+        std::int16_t* out = m_ring.data() + std::size_t(slot) * m_blocks * 32;
+        if (m_held[slot] != j) {
+            Widen(line, m_blocks, out);
+            m_held[slot] = j;
+        }
+        return out;
+    }
+
+    int m_blocks = 0;
+    int m_slots = 0;
+    std::vector<std::int16_t> m_ring;
+    std::vector<int> m_held;
+    std::vector<const std::int16_t*> m_wide;
+#endif
+    Rows& m_rows;
+    const Taps& m_taps;
+    const int m_x0;
+    const int m_width;
+    std::vector<const std::uint32_t*> m_lines;
+};
 
 #if defined(__SSE2__)
 // Adds taps k .. count - 1 of one output pixel, four, two and one at a time.
@@ -423,38 +528,35 @@ __attribute__((target("avx2"))) void HorizontalRowAvx2(
 }
 #endif
 
-void HorizontalPass(const QImage& in, const Taps& taps, int x0, QImage& out, bool premultiplied)
+// One output row from `src`, a row that starts at column x0.
+void HorizontalRow(
+    const std::uint32_t* src, const Taps& taps, int x0, std::uint32_t* dst, int width, bool premultiplied)
 {
-    const int width = out.width();
-    for (int y = 0; y < out.height(); ++y) {
-        // The intermediate rows start at column x0.
-        const auto* src = reinterpret_cast<const std::uint32_t*>(in.constScanLine(y));
-        auto* dst = reinterpret_cast<std::uint32_t*>(out.scanLine(y));
 #if defined(VELLMAR_RESAMPLE_AVX2)
-        if (kHasAvx2) {
-            HorizontalRowAvx2(src, taps, x0, dst, width, premultiplied);
-            continue;
-        }
+    if (kHasAvx2) {
+        HorizontalRowAvx2(src, taps, x0, dst, width, premultiplied);
+        return;
+    }
 #endif
 #if defined(__SSE2__)
-        HorizontalRowSse2(src, taps, x0, dst, width, premultiplied);
+    HorizontalRowSse2(src, taps, x0, dst, width, premultiplied);
 #else
-        for (int x = 0; x < width; ++x) {
-            int s[4] = {};
-            for (int k = 0; k < taps.count[x]; ++k)
-                AddScalar(s, src[taps.first[x] - x0 + k], taps.of(x)[k]);
-            dst[x] = PackScalar(s, premultiplied);
-        }
-#endif
+    for (int x = 0; x < width; ++x) {
+        int s[4] = {};
+        for (int k = 0; k < taps.count[x]; ++k)
+            AddScalar(s, src[taps.first[x] - x0 + k], taps.of(x)[k]);
+        dst[x] = PackScalar(s, premultiplied);
     }
+#endif
 }
 
-// Averaging blocks first pays off from a 4x reduction on; it stops at 8 so the sums fit 16 bits,
-// and always leaves at least a 2x reduction to the filter, which keeps the averaging's softening
-// out of the frequencies the result can show.
+// Averaging blocks first pays off from an 8x reduction on, where the filter would need more
+// taps than the 16-bit vertical pass takes; it stops at 8 so the sums fit 16 bits, and always
+// leaves at least a 2x reduction to the filter, which keeps the averaging's softening out of the
+// frequencies the result can show.
 int BlockFactor(double scale)
 {
-    return scale >= 4.0 ? std::min(8, int(scale / 2.0)) : 1;
+    return scale >= 8.0 ? std::min(8, int(scale / 2.0)) : 1;
 }
 
 } // namespace
@@ -492,12 +594,18 @@ QImage Resample(const QImage& source, const QRectF& from, QSize size)
         x0 = std::min(x0, tx.first[x]);
         x1 = std::max(x1, tx.first[x] + tx.count[x]);
     }
-    QImage middle(x1 - x0, size.height(), format);
     QImage out(size, format);
-    if (middle.isNull() || out.isNull())
+    if (out.isNull())
         return {};
-    VerticalPass(rows, ty, x0, middle, premultiplied);
-    HorizontalPass(middle, tx, x0, out, premultiplied);
+    // Each row goes through both passes at once: the vertical pass's row stays in the cache
+    // and no intermediate picture is made.
+    std::vector<std::uint32_t> middle(x1 - x0);
+    Vertical vertical(rows, ty, x0, x1 - x0);
+    for (int y = 0; y < size.height(); ++y) {
+        vertical.row(y, middle.data(), premultiplied);
+        HorizontalRow(middle.data(), tx, x0, reinterpret_cast<std::uint32_t*>(out.scanLine(y)), size.width(),
+            premultiplied);
+    }
     return out;
 }
 
