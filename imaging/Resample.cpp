@@ -42,8 +42,9 @@ struct Taps
     const std::int16_t* of(int i) const { return weights.data() + std::size_t(i) * stride; }
 };
 
-// Output pixel i is centred on input position start + (i + 0.5) * scale. Input pixels past the
-// edges repeat the edge pixel, so their weight goes to it.
+// Output pixel i is centred on input position start + (i + 0.5) * scale. The picture ends at its
+// edges: taps past them are left out and the others reweighted, and a centre outside the picture
+// moves onto the nearest edge.
 bool MakeTaps(double start, double scale, int outSize, int inSize, Taps& taps)
 {
     const double widen = std::min(std::max(scale, 1.0), double(inSize) + 1.0);
@@ -61,11 +62,11 @@ bool MakeTaps(double start, double scale, int outSize, int inSize, Taps& taps)
     } const step1 {std::sin(std::numbers::pi / widen), std::cos(std::numbers::pi / widen)},
         step3 {std::sin(std::numbers::pi / widen / kLobes), std::cos(std::numbers::pi / widen / kLobes)};
     for (int i = 0; i < outSize; ++i) {
-        const double center = std::clamp(start + (i + 0.5) * scale, -radius, inSize + radius);
-        const int lo = int(std::ceil(center - radius - 0.5));
-        const int hi = int(std::floor(center + radius - 0.5));
-        const int first = std::clamp(lo, 0, inSize - 1);
-        const int n = std::clamp(hi, 0, inSize - 1) - first + 1;
+        const double center = std::clamp(start + (i + 0.5) * scale, 0.0, double(inSize));
+        const int lo = std::max(0, int(std::ceil(center - radius - 0.5)));
+        const int hi = std::min(inSize - 1, int(std::floor(center + radius - 0.5)));
+        const int first = lo;
+        const int n = hi - lo + 1;
         std::fill(w.begin(), w.end(), 0.0);
         double sum = 0;
         // sin(pi x) and sin(pi x / 3) advance tap by tap as rotations: two sines per output
@@ -81,7 +82,7 @@ bool MakeTaps(double start, double scale, int outSize, int inSize, Taps& taps)
             const double v = std::abs(x) < 1e-9 ? 1.0
                 : std::abs(x) >= kLobes         ? 0.0
                                                 : kLobes * s1 * s3 / (px * px);
-            w[std::clamp(j, 0, inSize - 1) - first] += v;
+            w[j - first] = v;
             sum += v;
             const double t1 = s1 * step1.cos + c1 * step1.sin;
             c1 = c1 * step1.cos - s1 * step1.sin;
@@ -386,7 +387,7 @@ __attribute__((target("avx2"))) void VerticalRowWide(const std::int16_t* const* 
 class Vertical
 {
 public:
-    Vertical(Rows& rows, const Taps& taps, int x0, int width)
+    Vertical(Rows& rows, const Taps& taps, int x0, int width, bool wideVectors)
         : m_rows(rows)
         , m_taps(taps)
         , m_x0(x0)
@@ -394,13 +395,15 @@ public:
         , m_lines(taps.maxCount)
     {
 #if defined(VELLMAR_RESAMPLE_AVX2)
-        if (kHasAvx2 && taps.maxCount <= kMaxWideTaps) {
+        if (wideVectors && taps.maxCount <= kMaxWideTaps) {
             m_blocks = width / 8;
             m_slots = taps.maxCount;
             m_ring.assign(std::size_t(m_slots) * m_blocks * 32, 0);
             m_held.assign(m_slots, -1);
             m_wide.resize(taps.maxCount);
         }
+#else
+        (void)wideVectors;
 #endif
     }
 
@@ -529,14 +532,16 @@ __attribute__((target("avx2"))) void HorizontalRowAvx2(
 #endif
 
 // One output row from `src`, a row that starts at column x0.
-void HorizontalRow(
-    const std::uint32_t* src, const Taps& taps, int x0, std::uint32_t* dst, int width, bool premultiplied)
+void HorizontalRow(const std::uint32_t* src, const Taps& taps, int x0, std::uint32_t* dst, int width,
+    bool premultiplied, bool wideVectors)
 {
 #if defined(VELLMAR_RESAMPLE_AVX2)
-    if (kHasAvx2) {
+    if (wideVectors) {
         HorizontalRowAvx2(src, taps, x0, dst, width, premultiplied);
         return;
     }
+#else
+    (void)wideVectors;
 #endif
 #if defined(__SSE2__)
     HorizontalRowSse2(src, taps, x0, dst, width, premultiplied);
@@ -561,7 +566,7 @@ int BlockFactor(double scale)
 
 } // namespace
 
-QImage Resample(const QImage& source, const QRectF& from, QSize size)
+QImage Resample(const QImage& source, const QRectF& from, QSize size, ResampleVectors vectors)
 {
     if (source.isNull() || size.isEmpty() || !(from.width() > 0) || !(from.height() > 0)
         || !std::isfinite(from.x()) || !std::isfinite(from.y()) || !std::isfinite(from.right())
@@ -600,11 +605,17 @@ QImage Resample(const QImage& source, const QRectF& from, QSize size)
     // Each row goes through both passes at once: the vertical pass's row stays in the cache
     // and no intermediate picture is made.
     std::vector<std::uint32_t> middle(x1 - x0);
-    Vertical vertical(rows, ty, x0, x1 - x0);
+#if defined(VELLMAR_RESAMPLE_AVX2)
+    const bool wide = kHasAvx2 && vectors == ResampleVectors::Best;
+#else
+    const bool wide = false;
+    (void)vectors;
+#endif
+    Vertical vertical(rows, ty, x0, x1 - x0, wide);
     for (int y = 0; y < size.height(); ++y) {
         vertical.row(y, middle.data(), premultiplied);
         HorizontalRow(middle.data(), tx, x0, reinterpret_cast<std::uint32_t*>(out.scanLine(y)), size.width(),
-            premultiplied);
+            premultiplied, wide);
     }
     return out;
 }

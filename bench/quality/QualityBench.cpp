@@ -33,7 +33,35 @@ constexpr int kHeight = 4000;
 constexpr int kBounded = 1024;
 constexpr int kThumb = 180;
 
-// Shapes with soft and hard edges at every angle, text, gradients and sensor-like noise.
+// Value noise summed over octaves of equal amplitude: texture at every scale, as foliage, fabric
+// or gravel give a photo, with as much fine detail as coarse.
+std::vector<float> Texture(int w, int h, QRandomGenerator& random)
+{
+    std::vector<float> texture(std::size_t(w) * h, 0.0f);
+    for (int period = 512; period >= 2; period /= 2) {
+        const int gw = w / period + 2;
+        const int gh = h / period + 2;
+        std::vector<float> grid(std::size_t(gw) * gh);
+        for (float& g : grid)
+            g = float(random.generateDouble() * 2 - 1);
+        for (int y = 0; y < h; ++y) {
+            const int gy = y / period;
+            const float fy = float(y % period) / period;
+            for (int x = 0; x < w; ++x) {
+                const int gx = x / period;
+                const float fx = float(x % period) / period;
+                const float* g = grid.data() + std::size_t(gy) * gw + gx;
+                const float top = g[0] + (g[1] - g[0]) * fx;
+                const float bottom = g[gw] + (g[gw + 1] - g[gw]) * fx;
+                texture[std::size_t(y) * w + x] += top + (bottom - top) * fy;
+            }
+        }
+    }
+    return texture;
+}
+
+// Shapes with soft and hard edges at every angle, text, gradients, texture at every scale and
+// sensor-like noise.
 QImage PhotoLike()
 {
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
@@ -70,10 +98,11 @@ QImage PhotoLike()
             random.bounded(kWidth - 500), random.bounded(kHeight), QStringLiteral("Vellmar 0123456789"));
     }
     painter.end();
+    const std::vector<float> texture = Texture(kWidth, kHeight, random);
     for (int y = 0; y < kHeight; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < kWidth; ++x) {
-            const int n = random.bounded(13) - 6;
+            const int n = random.bounded(13) - 6 + int(texture[std::size_t(y) * kWidth + x] * 12.0f);
             const QRgb p = line[x];
             line[x] = qRgb(std::clamp(qRed(p) + n, 0, 255), std::clamp(qGreen(p) + n, 0, 255),
                 std::clamp(qBlue(p) + n, 0, 255));
@@ -133,7 +162,8 @@ double Lanczos3(double x)
 }
 
 // A plain floating-point separable Lanczos-3 of the rectangle `from` of `original` onto `size`,
-// edges repeated: the reference where ImageMagick's whole-pixel geometry cannot express ours.
+// taps past the edges left out as ImageMagick does: the reference where ImageMagick's
+// whole-pixel geometry cannot express ours.
 QImage ReferenceLanczos(const QImage& original, const QRectF& from, QSize size)
 {
     struct Tap
@@ -141,13 +171,13 @@ QImage ReferenceLanczos(const QImage& original, const QRectF& from, QSize size)
         int first = 0;
         std::vector<double> w;
     };
-    auto taps = [](double start, double scale, int out) {
+    auto taps = [](double start, double scale, int out, int in) {
         std::vector<Tap> result(out);
         const double widen = std::max(scale, 1.0);
         for (int i = 0; i < out; ++i) {
             const double c = start + (i + 0.5) * scale;
-            const int lo = int(std::floor(c - 3 * widen));
-            const int hi = int(std::ceil(c + 3 * widen));
+            const int lo = std::max(0, int(std::floor(c - 3 * widen)));
+            const int hi = std::min(in - 1, int(std::ceil(c + 3 * widen)));
             result[i].first = lo;
             double sum = 0;
             for (int j = lo; j <= hi; ++j)
@@ -159,14 +189,13 @@ QImage ReferenceLanczos(const QImage& original, const QRectF& from, QSize size)
     };
     const double sx = from.width() / size.width();
     const double sy = from.height() / size.height();
-    const auto tx = taps(from.x(), sx, size.width());
-    const auto ty = taps(from.y(), sy, size.height());
+    const auto tx = taps(from.x(), sx, size.width(), original.width());
+    const auto ty = taps(from.y(), sy, size.height(), original.height());
     const int w = original.width();
-    const int h = original.height();
     std::vector<float> middle(std::size_t(w) * size.height() * 3);
     for (int y = 0; y < size.height(); ++y)
         for (std::size_t k = 0; k < ty[y].w.size(); ++k) {
-            const int row = std::clamp(ty[y].first + int(k), 0, h - 1);
+            const int row = ty[y].first + int(k);
             const auto* line = reinterpret_cast<const QRgb*>(original.constScanLine(row));
             const double wk = ty[y].w[k];
             float* m = middle.data() + std::size_t(y) * w * 3;
@@ -182,7 +211,7 @@ QImage ReferenceLanczos(const QImage& original, const QRectF& from, QSize size)
         for (int x = 0; x < size.width(); ++x) {
             double c[3] = {};
             for (std::size_t k = 0; k < tx[x].w.size(); ++k) {
-                const int col = std::clamp(tx[x].first + int(k), 0, w - 1);
+                const int col = tx[x].first + int(k);
                 for (int ch = 0; ch < 3; ++ch)
                     c[ch] += tx[x].w[k] * m[3 * col + ch];
             }

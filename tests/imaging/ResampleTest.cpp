@@ -191,3 +191,46 @@ TEST(Resample, JpegShrinksByWholeBlocksOthersDecodeWhole)
     EXPECT_EQ(ShrinkFactorFor(QSize(4103, 3000), QSize(2052, 1368)), 1); // 2051 is one short
     EXPECT_EQ(ShrinkFactorFor(QSize(800, 600), QSize(1604, 1204)), 1);
 }
+
+TEST(Resample, VectorPathsAgree)
+{
+    // Noise in every channel, opaque and translucent: the widest vectors this processor has and
+    // the SSE2 baseline round differently, but by no more than one step.
+    QImage noise(203, 117, QImage::Format_ARGB32_Premultiplied);
+    quint32 state = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int a = x < 100 ? 255 : int(state >> 24);
+            noise.setPixel(x, y,
+                qPremultiply(qRgba(int(state >> 8) & 255, int(state >> 16) & 255, int(state) & 255, a)));
+        }
+    const QImage opaque = noise.convertToFormat(QImage::Format_RGB32);
+    const struct
+    {
+        QRectF from;
+        QSize size;
+    } cases[] = {
+        {{0, 0, 203, 117}, {69, 40}}, // 2.9x, as a photo to 1024
+        {{1.5, 0.5, 200, 116}, {37, 21}}, // 5.4x with an offset
+        {{0, 0, 203, 117}, {19, 9}}, // through block averaging
+        {{10, 10, 40, 30}, {131, 97}}, // enlarged
+    };
+    for (const QImage& source : {opaque, noise})
+        for (const auto& c : cases) {
+            const QImage best = Resample(source, c.from, c.size);
+            const QImage baseline = Resample(source, c.from, c.size, ResampleVectors::Sse2);
+            ASSERT_EQ(best.size(), c.size);
+            ASSERT_EQ(baseline.size(), c.size);
+            int worst = 0;
+            for (int y = 0; y < c.size.height(); ++y)
+                for (int x = 0; x < c.size.width(); ++x) {
+                    const QRgb p = best.pixel(x, y);
+                    const QRgb q = baseline.pixel(x, y);
+                    worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                        std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+                }
+            EXPECT_LE(worst, 1) << c.size.width() << "x" << c.size.height() << " alpha "
+                                << source.hasAlphaChannel();
+        }
+}
