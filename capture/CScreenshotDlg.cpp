@@ -55,11 +55,12 @@ QLineEdit* MakeEdit(QWidget* parent, int id, const QRect& rect)
 } // namespace
 
 CScreenshotDlg::CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath,
-    std::unique_ptr<CScreenGrabber> grabber)
+    TempFolder& temp, std::unique_ptr<CScreenGrabber> grabber)
     : QDialog(frameWindow)
     , m_frame(frameWindow)
     , m_page(pageWindow)
     , m_iniPath(iniPath)
+    , m_temp(temp)
     , m_grabber(grabber ? std::move(grabber) : CreateScreenGrabber())
 {
     setObjectName(QStringLiteral("105"));
@@ -193,7 +194,7 @@ bool CScreenshotDlg::CaptureInto(QString& path, bool wholeScreen, int format, in
             // Not knowing the window is a limit of the session, not a failure of the user's
             // request: a picture of everything still holds the window they meant.
             m_fellBack = true;
-            qWarning("Screenshot: %s; capturing the whole screen instead", qPrintable(foreground.reason));
+            m_fallbackReason = foreground.reason;
         }
     }
 
@@ -209,7 +210,8 @@ bool CScreenshotDlg::CaptureInto(QString& path, bool wholeScreen, int format, in
     if (image.isNull())
         return false;
     // A picture that was taken but could not be written is no success either.
-    return SaveToTemp(image, QStringLiteral("screenshot"), path, format, quality);
+    path = SaveToTemp(m_temp, image, QStringLiteral("screenshot"), format, quality).path;
+    return !path.isEmpty();
 }
 
 void CScreenshotDlg::Finish(int result)
@@ -220,8 +222,18 @@ void CScreenshotDlg::Finish(int result)
     done(result);
 }
 
-QString TakeScreenshot(QWidget* pageWindow, QWidget* frameWindow, const QString& iniPath)
+QString CScreenshotDlg::Note() const
 {
-    CScreenshotDlg dialog(frameWindow, pageWindow, iniPath);
-    return dialog.exec() == kResultSaved ? dialog.ResultPath() : QString();
+    if (!m_fellBack)
+        return {};
+    return QStringLiteral("Активное окно определить не удалось (%1), поэтому снят весь экран.")
+        .arg(m_fallbackReason);
+}
+
+Screenshot TakeScreenshot(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp)
+{
+    CScreenshotDlg dialog(frameWindow, pageWindow, iniPath, temp);
+    if (dialog.exec() != kResultSaved)
+        return {};
+    return {dialog.ResultPath(), dialog.Note()};
 }

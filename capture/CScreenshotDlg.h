@@ -9,6 +9,7 @@
 #include <memory>
 
 class QComboBox;
+class TempFolder;
 class QLineEdit;
 class QRadioButton;
 
@@ -21,7 +22,7 @@ class CScreenshotDlg : public QDialog
 public:
     /// `frameWindow` owns the dialog and is hidden during the delay; `pageWindow` owns the
     /// failure message. `grabber` defaults to the one for the running platform.
-    CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath,
+    CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp,
         std::unique_ptr<CScreenGrabber> grabber = nullptr);
     ~CScreenshotDlg() override;
 
@@ -34,6 +35,9 @@ public:
     /// True when an active-window capture had to take the whole screen because the session
     /// cannot name the active window.
     bool FellBackToWholeScreen() const { return m_fellBack; }
+    /// What the user should know about the picture beyond its success: that it shows the whole
+    /// screen instead of the window, and why. Empty otherwise.
+    QString Note() const;
     /// The delay timer, so tests can read its interval and shorten it.
     QTimer* CaptureTimer() { return &m_timer; }
 
@@ -46,6 +50,7 @@ private:
     QWidget* m_frame;
     QWidget* m_page;
     QString m_iniPath;
+    TempFolder& m_temp;
     std::unique_ptr<CScreenGrabber> m_grabber;
     QTimer m_timer;
     QRadioButton* m_wholeScreen;
@@ -55,11 +60,20 @@ private:
     QLineEdit* m_quality;
     QString m_resultPath;
     bool m_fellBack = false;
+    QString m_fallbackReason;
     bool m_captured = false;
+};
+
+/// A screenshot taken through the dialog: the saved picture, and the dialog's note about it.
+struct Screenshot
+{
+    QString path; ///< empty when the user cancelled or the capture failed (and was told so)
+    QString note;
 };
 
 /// Runs the screenshot dialog modally for a page: owned by `frameWindow`, which is hidden
 /// while the delay runs, with the failure message owned by `pageWindow`. The dialog keeps its
 /// own settings in `iniPath`. Returns the saved picture's path, or empty when the user
 /// cancelled or the capture failed (in which case the user has already been told).
-QString TakeScreenshot(QWidget* pageWindow, QWidget* frameWindow, const QString& iniPath);
+Screenshot TakeScreenshot(
+    QWidget* frameWindow, QWidget* pageWindow, const QString& iniPath, TempFolder& temp);

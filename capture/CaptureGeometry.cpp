@@ -28,3 +28,15 @@ std::optional<CaptureArea> ClipToScreen(const QRect& window, const QSize& screen
     area.screenRect = QRect(int(left), int(top), int(width), int(height));
     return area;
 }
+
+quint64 CaptureTarget(quint64 active, const std::vector<quint64>& stacking,
+    const std::function<bool(quint64)>& isOwn, const std::function<bool(quint64)>& isShown)
+{
+    if (active != 0 && !isOwn(active))
+        return active;
+    for (auto it = stacking.rbegin(); it != stacking.rend(); ++it) {
+        if (*it != 0 && !isOwn(*it) && isShown(*it))
+            return *it;
+    }
+    return 0;
+}

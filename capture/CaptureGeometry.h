@@ -4,7 +4,10 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <QtGlobal>
+#include <functional>
 #include <optional>
+#include <vector>
 
 /// The part of a window that a capture copies.
 struct CaptureArea
@@ -20,3 +23,10 @@ struct CaptureArea
 /// and becomes the source offset. Nothing when the remaining width or height is 0 or less, which
 /// is the case for an empty window and for one that lies wholly off the screen (minimised).
 std::optional<CaptureArea> ClipToScreen(const QRect& window, const QSize& screen);
+
+/// The window an active-window capture takes. The active window itself, unless it is one of the
+/// program's own (the hidden screenshot dialog or wizard can still be active when the window
+/// manager has not moved on yet): then the topmost window of `stacking` (bottom to top) that is
+/// neither the program's own nor hidden. 0 when there is none.
+quint64 CaptureTarget(quint64 active, const std::vector<quint64>& stacking,
+    const std::function<bool(quint64)>& isOwn, const std::function<bool(quint64)>& isShown);

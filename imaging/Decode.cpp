@@ -46,23 +46,44 @@ QSize ReducedSizeFor(QSize original, QSize box)
 
 namespace {
 
+QString TooLarge()
+{
+    return QStringLiteral("the picture is too large to open (more than %1 MiB of pixels)")
+        .arg(kMaxDecodedBytes >> 20);
+}
+
 // Reads and checks the file; `configure` sets the reader up once the picture's own size is
-// known, or refuses the picture.
-DecodedImage Decode(const QString& path, const std::function<bool(QImageReader&, QSize original)>& configure)
+// known, or says why the picture is refused.
+DecodedImage Decode(
+    const QString& path, const std::function<QString(QImageReader&, QSize original)>& configure)
 {
     EnsureAllocationLimit();
     DecodedImage result;
 
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() <= 0 || info.size() > kMaxFileBytes)
+    auto fail = [&result](const QString& why) {
+        result.error = why;
         return result;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return fail(QStringLiteral("the file does not exist"));
+    if (info.isDir())
+        return fail(QStringLiteral("it is a folder, not a picture"));
+    if (!info.isFile())
+        return fail(QStringLiteral("it is not a regular file"));
+    if (info.size() <= 0)
+        return fail(QStringLiteral("the file is empty"));
+    if (info.size() > kMaxFileBytes)
+        return fail(QStringLiteral("the file is too large to be a picture that can be opened"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return result;
+        return fail(QStringLiteral("it cannot be read: %1").arg(file.errorString()));
     QByteArray bytes = file.readAll();
     file.close();
-    if (bytes.isEmpty() || !LooksComplete(bytes))
-        return result;
+    if (bytes.isEmpty())
+        return fail(QStringLiteral("the file is empty"));
+    if (!LooksComplete(bytes))
+        return fail(QStringLiteral("the picture is cut short"));
 
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -70,18 +91,30 @@ DecodedImage Decode(const QString& path, const std::function<bool(QImageReader&,
     // GDI+ never turned pictures by their EXIF orientation; neither do we.
     reader.setAutoTransform(false);
     const QSize original = reader.size();
-    if (original.isValid() && (!WithinDecodeLimit(original) || !configure(reader, original)))
-        return result;
+    if (original.isValid()) {
+        if (!WithinDecodeLimit(original))
+            return fail(TooLarge());
+        const QString refused = configure(reader, original);
+        if (!refused.isEmpty())
+            return fail(refused);
+    }
 
     QImage image = reader.read();
-    if (image.isNull() || !WithinDecodeLimit(image.size()))
-        return result;
+    if (image.isNull())
+        return fail(QStringLiteral("it cannot be decoded as a picture"));
+    if (!WithinDecodeLimit(image.size()))
+        return fail(TooLarge());
     result.originalSize = original.isValid() ? original : image.size();
     result.extent = QSizeF(image.size());
     result.image = image.hasAlphaChannel()
         ? std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied)
         : std::move(image).convertToFormat(QImage::Format_RGB32);
     return result;
+}
+
+QString NothingToDraw()
+{
+    return QStringLiteral("the picture's size leaves nothing to draw");
 }
 
 } // namespace
@@ -92,13 +125,13 @@ DecodedImage DecodeImageScaled(
     return Decode(path, [&](QImageReader& reader, QSize original) {
         const std::optional<QSize> wanted = sizeFor ? sizeFor(original) : QSize();
         if (!wanted)
-            return false;
+            return NothingToDraw();
         if (!wanted->isEmpty() && *wanted != original) {
             if (!WithinDecodeLimit(*wanted))
-                return false;
+                return TooLarge();
             reader.setScaledSize(*wanted);
         }
-        return true;
+        return QString();
     });
 }
 
@@ -110,17 +143,17 @@ DecodedImage DecodeImageShrunk(
     DecodedImage result = Decode(path, [&](QImageReader& reader, QSize original) {
         const std::optional<int> wanted = shrinkFor ? shrinkFor(original) : 1;
         if (!wanted)
-            return false;
+            return NothingToDraw();
         shrink = *wanted >= 8 ? 8 : *wanted >= 4 ? 4 : *wanted >= 2 ? 2 : 1;
         shrunk = QSize(original.width() / shrink, original.height() / shrink);
         if (shrink == 1 || shrunk.isEmpty() || reader.format() != "jpeg")
-            return true;
+            return QString();
         // Qt's reader picks the DCT factor from the size asked for and resamples whatever
         // differs; only a size cut to whole blocks of the factor comes out of the DCT untouched.
         if (shrunk * shrink != original)
             reader.setClipRect(QRect(QPoint(0, 0), shrunk * shrink));
         reader.setScaledSize(shrunk);
-        return true;
+        return QString();
     });
     if (!result.isNull() && shrink > 1 && result.image.size() == shrunk && shrunk != result.originalSize)
         result.extent = QSizeF(result.originalSize) / shrink;

@@ -20,6 +20,8 @@ struct DecodedImage
     /// The whole picture measured in pixels of `image`: its size, except after an exact shrink
     /// (DecodeImageShrunk) that left out the last rows or columns too few to fill a pixel.
     QSizeF extent;
+    /// Why `image` is null, in words a user understands.
+    QString error;
 
     bool isNull() const { return image.isNull(); }
 };

@@ -4,6 +4,9 @@
 #include <gif_lib.h>
 #include <libimagequant.h>
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -48,6 +51,111 @@ int WriteToByteArray(GifFileType* gif, const GifByteType* data, int length)
     return length;
 }
 
+// Below the quantiser's low-memory threshold (2^26 bytes of four-float pixels), with room to spare.
+constexpr qint64 kMaxLiqPixels = qint64(1) << 21;
+
+// Every n-th pixel of every n-th row, n chosen so the copy stays under kMaxLiqPixels.
+QImage SampleForPalette(const QImage& rgba)
+{
+    const double step = std::sqrt(double(rgba.width()) * rgba.height() / double(kMaxLiqPixels));
+    const int w = std::max(1, static_cast<int>(rgba.width() / step));
+    const int h = std::max(1, static_cast<int>(rgba.height() / step));
+    return rgba.scaled(w, h, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+// The nearest opaque palette entry of every colour, found once per 4 x 4 x 4 cell that is used.
+class NearestColour
+{
+public:
+    explicit NearestColour(const liq_palette& palette)
+        : m_palette(palette)
+        , m_cells(64 * 64 * 64, -1)
+    { }
+
+    int Of(int r, int g, int b)
+    {
+        int& cell = m_cells[static_cast<size_t>(((r >> 2) << 12) | ((g >> 2) << 6) | (b >> 2))];
+        if (cell < 0)
+            cell = Search(r | 2, g | 2, b | 2);
+        return cell;
+    }
+
+private:
+    int Search(int r, int g, int b) const
+    {
+        int best = 0;
+        int bestDistance = INT_MAX;
+        for (unsigned i = 0; i < m_palette.count; ++i) {
+            const liq_color& c = m_palette.entries[i];
+            if (c.a < 128)
+                continue;
+            const int dr = c.r - r, dg = c.g - g, db = c.b - b;
+            const int distance = 2 * dr * dr + 4 * dg * dg + 3 * db * db;
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = static_cast<int>(i);
+            }
+        }
+        return best;
+    }
+
+    const liq_palette& m_palette;
+    std::vector<int> m_cells;
+};
+
+// Floyd-Steinberg error diffusion onto a fixed palette, in alternating directions so no drift
+// builds up along the rows. Transparent pixels take the palette's transparent entry and pass no error on.
+std::vector<GifByteType> RemapDithered(const QImage& rgba, const liq_palette& palette)
+{
+    const int width = rgba.width();
+    const int height = rgba.height();
+    int transparent = 0;
+    for (unsigned i = 0; i < palette.count; ++i) {
+        if (palette.entries[i].a < 128) {
+            transparent = static_cast<int>(i);
+            break;
+        }
+    }
+    NearestColour nearest(palette);
+    std::vector<GifByteType> indices(static_cast<size_t>(width) * static_cast<size_t>(height));
+    // Errors of this row and the next, in 1/16 units, with a pixel of margin on each side.
+    std::vector<int> current(static_cast<size_t>(width + 2) * 3, 0);
+    std::vector<int> next(current.size(), 0);
+    for (int y = 0; y < height; ++y) {
+        const uchar* line = rgba.constScanLine(y);
+        GifByteType* out = indices.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+        const bool leftToRight = y % 2 == 0;
+        const int step = leftToRight ? 1 : -1;
+        std::fill(next.begin(), next.end(), 0);
+        for (int i = 0; i < width; ++i) {
+            const int x = leftToRight ? i : width - 1 - i;
+            const uchar* p = line + 4 * x;
+            if (p[3] < 128) {
+                out[x] = static_cast<GifByteType>(transparent);
+                continue;
+            }
+            int* err = &current[static_cast<size_t>(x + 1) * 3];
+            int want[3];
+            for (int c = 0; c < 3; ++c)
+                want[c] = std::clamp(p[c] + err[c] / 16, 0, 255);
+            const int index = nearest.Of(want[0], want[1], want[2]);
+            out[x] = static_cast<GifByteType>(index);
+            const liq_color& got = palette.entries[index];
+            const int diff[3] = {want[0] - got.r, want[1] - got.g, want[2] - got.b};
+            int* ahead = &current[static_cast<size_t>(x + 1 + step) * 3];
+            int* below = &next[static_cast<size_t>(x + 1) * 3];
+            for (int c = 0; c < 3; ++c) {
+                ahead[c] += diff[c] * 7;
+                below[c - 3 * step] += diff[c] * 3;
+                below[c] += diff[c] * 5;
+                below[c + 3 * step] += diff[c];
+            }
+        }
+        std::swap(current, next);
+    }
+    return indices;
+}
+
 // GIF stores one bit of transparency: everything under half opacity becomes one fully
 // transparent colour, the rest opaque, so the quantiser spends its palette on real colours.
 QImage ToBinaryAlpha(const QImage& image)
@@ -80,11 +188,14 @@ QByteArray EncodeGif(const QImage& image)
     LiqAttr attr(liq_attr_create());
     if (!attr || liq_set_max_colors(attr.get(), 256) != LIQ_OK)
         return {};
-    // liq_image_create_rgba wants one contiguous bitmap; QImage rows may be padded.
-    std::vector<void*> rows(static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[static_cast<size_t>(y)] = const_cast<uchar*>(rgba.constScanLine(y));
-    LiqImage liqImage(liq_image_create_rgba_rows(attr.get(), rows.data(), width, height, 0));
+    // The quantiser switches to a low-memory path for pictures above about four million pixels
+    // and leaks a row buffer there on every call. So it never sees more than kMaxLiqPixels: a
+    // larger picture gets its palette from an evenly sampled copy (nearest pixels, so exact
+    // colours and the one-bit alpha survive) and is remapped here.
+    const bool direct = qint64(width) * height <= kMaxLiqPixels;
+    const QImage sample = direct ? rgba : SampleForPalette(rgba);
+    LiqImage liqImage(liq_image_create_rgba(
+        attr.get(), const_cast<uchar*>(sample.constBits()), sample.width(), sample.height(), 0));
     if (!liqImage)
         return {};
     liq_result* rawResult = nullptr;
@@ -93,11 +204,20 @@ QByteArray EncodeGif(const QImage& image)
     LiqResult result(rawResult);
     liq_set_dithering_level(result.get(), 1.0f);
 
-    std::vector<GifByteType> indices(static_cast<size_t>(width) * static_cast<size_t>(height));
-    if (liq_write_remapped_image(result.get(), liqImage.get(), indices.data(), indices.size()) != LIQ_OK)
-        return {};
-    const liq_palette* palette = liq_get_palette(result.get());
-    if (!palette || palette->count == 0)
+    std::vector<GifByteType> indices;
+    const liq_palette* palette = nullptr;
+    if (direct) {
+        indices.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        if (liq_write_remapped_image(result.get(), liqImage.get(), indices.data(), indices.size()) != LIQ_OK)
+            return {};
+        // Remapping refines the palette; the indices refer to the refined one.
+        palette = liq_get_palette(result.get());
+    } else {
+        palette = liq_get_palette(result.get());
+        if (palette)
+            indices = RemapDithered(rgba, *palette);
+    }
+    if (!palette || palette->count == 0 || indices.empty())
         return {};
 
     // A GIF colour table has a power-of-two size of at least 2 entries.

@@ -2,6 +2,7 @@
 #include "imaging/Integrity.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -140,9 +141,12 @@ bool BmpLooksComplete(QByteArrayView data)
     // Only uncompressed rows have a size known in advance; RLE readers stop at the data's end.
     if (compression != 0 && compression != 3)
         return true;
-    const qint64 rowBytes = (qint64(width < 0 ? -qint64(width) : width) * bitCount + 31) / 32 * 4;
-    const qint64 rows = height < 0 ? -qint64(height) : height;
-    return qint64(pixelOffset) + rowBytes * rows <= data.size();
+    const qint64 rowBytes = (std::abs(qint64(width)) * bitCount + 31) / 32 * 4;
+    const qint64 rows = std::abs(qint64(height));
+    if (qint64(pixelOffset) > data.size())
+        return false;
+    // Divided rather than multiplied: a header may claim sizes whose product overflows 64 bits.
+    return rows == 0 || rowBytes <= (data.size() - qint64(pixelOffset)) / rows;
 }
 
 bool LooksComplete(QByteArrayView data)

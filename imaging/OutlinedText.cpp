@@ -114,16 +114,32 @@ void DrawOutlinedText(QPainter& target, const QString& text, const QRectF& layou
     const int drawHeight = static_cast<int>(th);
     if (drawWidth <= 0 || drawHeight <= 0)
         return;
-    // Area-averaging the large rendering down is the counterpart of a high-quality bicubic
-    // draw; a plain scaled drawImage would only sample it bilinearly and alias.
-    const QImage scaled
-        = glyphs.scaled(drawWidth, drawHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const float room = static_cast<float>(layout.width());
     const float roomHeight = static_cast<float>(layout.height());
     const int x = static_cast<int>(static_cast<float>(layout.x()) + Offset(hAlign, room, tw));
     const int y = static_cast<int>(static_cast<float>(layout.y()) + Offset(vAlign, roomHeight, th));
+
+    // Only the part that lands on the target is scaled: a huge font on a small picture would
+    // otherwise cost a scaled copy of the whole text.
+    const QRect dest(x, y, drawWidth, drawHeight);
+    QRect visible = dest;
+    if (const QPaintDevice* device = target.device())
+        visible &= target.worldTransform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
+    if (visible.isEmpty())
+        return;
+    QImage part = glyphs;
+    if (visible != dest) {
+        const double sx = double(w2) / drawWidth;
+        const double sy = double(h2) / drawHeight;
+        const QRectF source(
+            (visible.x() - x) * sx, (visible.y() - y) * sy, visible.width() * sx, visible.height() * sy);
+        part = glyphs.copy(source.toAlignedRect() & glyphs.rect());
+    }
+    // Area-averaging the large rendering down is the counterpart of a high-quality bicubic
+    // draw; a plain scaled drawImage would only sample it bilinearly and alias.
+    const QImage scaled = part.scaled(visible.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     target.save();
     target.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    target.drawImage(QPoint(x, y), scaled);
+    target.drawImage(visible.topLeft(), scaled);
     target.restore();
 }

@@ -61,78 +61,98 @@ std::optional<Plan> MakePlan(QSize original, const MainPart& main)
     return plan;
 }
 
-bool PrepareAsIs(const QString& sourcePath, QString& outputPath, QString* thumbPath, int thumbWidth,
-    int format, const MainPart& main, const AppearancePart& appearance)
+PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumbWidth, int format,
+    const MainPart& main, const AppearancePart& appearance)
 {
-    if (!QFileInfo(sourcePath).isFile())
-        return false;
-    outputPath = sourcePath;
-    if (thumbPath && thumbWidth > 0) {
+    PreparedImage prepared;
+    const QFileInfo info(sourcePath);
+    if (!info.isFile()) {
+        prepared.error = !info.exists() ? QStringLiteral("the file does not exist")
+            : info.isDir()              ? QStringLiteral("it is a folder, not a picture")
+                                        : QStringLiteral("it is not a regular file");
+        return prepared;
+    }
+    prepared.path = sourcePath;
+    if (thumbWidth > 0) {
         // Only the thumbnail is drawn, so the picture is decoded no larger than twice its width.
         const DecodedImage decoded = DecodeImageShrunk(sourcePath,
             [&](QSize original) { return ShrinkFactorFor(original, QSize(2 * (thumbWidth + 1), 1)); });
         if (!decoded.isNull()) {
-            RenderThumbnail(decoded.image, static_cast<float>(decoded.originalSize.width()),
-                static_cast<float>(decoded.originalSize.height()), FileSizeOf(sourcePath), thumbWidth, format,
-                *thumbPath, main, appearance);
+            prepared.thumbPath
+                = RenderThumbnail(temp, decoded.image, static_cast<float>(decoded.originalSize.width()),
+                    static_cast<float>(decoded.originalSize.height()), FileSizeOf(sourcePath), thumbWidth,
+                    format, main, appearance)
+                      .path;
         }
     }
-    return true;
+    return prepared;
 }
 
 } // namespace
 
-bool PrepareImage(const QString& sourcePath, QString& outputPath, QString* thumbPath, int thumbWidth,
-    const MainPart& main, const AppearancePart& appearance)
+PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thumbWidth, const MainPart& main,
+    const AppearancePart& appearance)
 {
-    outputPath.clear();
-    if (thumbPath)
-        thumbPath->clear();
-    const bool wantThumb = thumbPath && thumbWidth > 0;
     const int format
         = main.Image.Format >= 1 ? NormalizeFormat(main.Image.Format - 1) : FormatOfExtension(sourcePath);
     if (main.Image.KeepAsIs)
-        return PrepareAsIs(sourcePath, outputPath, thumbPath, thumbWidth, format, main, appearance);
+        return PrepareAsIs(temp, sourcePath, thumbWidth, format, main, appearance);
 
+    PreparedImage prepared;
     std::optional<Plan> plan;
     const DecodedImage decoded = DecodeImageShrunk(sourcePath, [&](QSize original) -> std::optional<int> {
         plan = MakePlan(original, main);
         if (!plan)
             return std::nullopt;
-        // A thumbnail wider than the bounded picture is better drawn from the original.
-        if (wantThumb && plan->scaled.width() < thumbWidth + 1 && original.width() > plan->scaled.width())
-            return 1;
-        // Twice the pixels of the scaled picture: detail for the filter to keep, none to alias.
-        return ShrinkFactorFor(original, plan->scaled * 2);
+        // Twice the pixels of the bounded picture, and of a thumbnail wider than it, which is drawn
+        // from the original: detail for the filter to keep, none to alias.
+        const QSize thumb = thumbWidth > 0 ? QSize(2 * (thumbWidth + 1), 1) : QSize();
+        return ShrinkFactorFor(original, (plan->picture * 2).expandedTo(thumb));
     });
-    if (decoded.isNull())
-        return false;
+    if (decoded.isNull()) {
+        prepared.error = decoded.error;
+        return prepared;
+    }
     if (!plan)
         plan = MakePlan(decoded.originalSize, main);
-    if (!plan)
-        return false;
+    if (!plan) {
+        prepared.error = QStringLiteral("the bounded size leaves nothing to draw");
+        return prepared;
+    }
 
     const QImage scaled = Resample(decoded.image,
         SourceAreaFor(decoded.extent, QRectF(QPointF(0, 0), QSizeF(plan->scaled)), plan->scaled),
         plan->scaled);
     QImage working = plan->bounded ? scaled.copy(QRect(QPoint(1, 1), plan->picture)) : scaled;
-    if (working.isNull())
-        return false;
+    if (working.isNull()) {
+        prepared.error = QStringLiteral("not enough memory for the prepared picture");
+        return prepared;
+    }
 
     const float W = plan->target.width;
     const float H = plan->target.height;
     if (main.Image.AddText || main.Image.AddLogo) {
-        // Painting detaches `working` from `scaled`, which stays unstamped for the thumbnail.
+        // Painting detaches `working` from the decoded picture, which stays unstamped for the thumbnail.
         QPainter painter(&working);
         if (main.Image.AddText)
             StampText(painter, W, H, appearance);
         if (main.Image.AddLogo)
             StampLogo(painter, W, H, appearance);
     }
-    if (!SaveToTemp(working, QStringLiteral("image.jpg"), outputPath, format, main.Image.Quality))
-        return false;
-    if (wantThumb)
-        RenderThumbnail(
-            scaled, W, H, FileSizeOf(outputPath), thumbWidth, format, *thumbPath, main, appearance);
-    return true;
+    const SavedPicture saved
+        = SaveToTemp(temp, working, QStringLiteral("image.jpg"), format, main.Image.Quality);
+    if (!saved.ok()) {
+        prepared.error = saved.error;
+        return prepared;
+    }
+    prepared.path = saved.path;
+    if (thumbWidth > 0) {
+        // The scaled picture shows the whole original too; with twice the thumbnail's pixels it
+        // serves as well as the larger decoded picture and costs a fraction to scale.
+        const QImage& source = scaled.width() >= 2 * (thumbWidth + 1) ? scaled : decoded.image;
+        prepared.thumbPath = RenderThumbnail(
+            temp, source, W, H, FileSizeOf(saved.path), thumbWidth, format, main, appearance)
+                                 .path;
+    }
+    return prepared;
 }

@@ -20,15 +20,24 @@ struct TargetSize
 /// exceeds it. Without, each set bound replaces its side, shrinking or enlarging.
 TargetSize BoundedSize(float W, float H, int maxWidth, int maxHeight, bool keepProportions);
 
+class TempFolder;
+
+/// The outcome of preparing one picture.
+struct PreparedImage
+{
+    QString path; ///< the file to upload; empty on failure
+    QString thumbPath; ///< the own thumbnail; empty when none was asked for or it could not be made
+    QString error; ///< why `path` is empty
+
+    bool ok() const { return !path.isEmpty(); }
+};
+
 /// Prepares one picture for upload; runs on a worker thread.
 ///
 /// With `Image.KeepAsIs` the source itself is the output. Otherwise the picture is decoded
 /// (at reduced size when it is bounded), bounded, stamped with text and logo as the
-/// appearance asks, and saved in the chosen format into the temporary folder. When
-/// `thumbPath` is given and `thumbWidth` is above 0 a thumbnail of that width is saved too.
-///
-/// Returns true with the file to upload in `outputPath`. On failure (a missing, undecodable or
-/// too large source, a size that truncates to nothing, a failed save) it returns false with
-/// `outputPath` empty and writes nothing. `thumbPath` is empty whenever no thumbnail was saved.
-bool PrepareImage(const QString& sourcePath, QString& outputPath, QString* thumbPath, int thumbWidth,
-    const MainPart& main, const AppearancePart& appearance);
+/// appearance asks, and saved in the chosen format into `temp`. With `thumbWidth` above 0 a
+/// thumbnail of that width is drawn from the decoded original (without the stamps) and saved
+/// too. On failure nothing is written.
+PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thumbWidth, const MainPart& main,
+    const AppearancePart& appearance);

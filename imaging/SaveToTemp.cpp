@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,23 +36,28 @@ bool WriteAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 } // namespace
 
-bool SaveToTemp(const QImage& image, const QString& nameHint, QString& outPath, int formatIndex, int quality)
+SavedPicture SaveToTemp(
+    TempFolder& folder, const QImage& image, const QString& nameHint, int formatIndex, int quality)
 {
-    outPath.clear();
     const int format = NormalizeFormat(formatIndex);
     // Encoding first means a picture that cannot be encoded leaves no empty file behind.
     const QByteArray encoded = EncodeImage(image, format, quality);
     if (encoded.isEmpty())
-        return false;
-    const QString folder = TempFolderPath();
-    // The folder is made again if something removed it since the start.
-    if (folder.isEmpty() || !EnsurePrivateFolder(folder))
-        return false;
+        return {
+            {}, QStringLiteral("the picture cannot be encoded as %1").arg(FormatExtension(format).toUpper())};
+    const QString path = folder.Path();
+    if (path.isEmpty())
+        return {{}, folder.Error()};
 
     const QString stem
-        = folder + u'/' + BaseNameOf(nameHint) + QString::number(static_cast<std::int32_t>(TickCount()));
+        = path + u'/' + BaseNameOf(nameHint) + QString::number(static_cast<std::int32_t>(TickCount()));
     const QString extension = u'.' + FormatExtension(format);
     for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
         const QString candidate
@@ -61,18 +67,21 @@ bool SaveToTemp(const QImage& image, const QString& nameHint, QString& outPath, 
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            return false;
+            return {{}, QStringLiteral("cannot write into %1: %2").arg(path, ErrnoText(errno))};
         }
         bool ok = WriteAll(fd, encoded);
-        ok = ::close(fd) == 0 && ok;
+        int error = ok ? 0 : errno;
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
         if (!ok) {
             ::unlink(native.constData());
-            return false;
+            return {{}, QStringLiteral("cannot write into %1: %2").arg(path, ErrnoText(error))};
         }
-        outPath = candidate;
-        return true;
+        return {candidate, {}};
     }
-    return false;
+    return {{}, QStringLiteral("cannot find a free file name in %1").arg(path)};
 }
 
 qint64 FileSizeOf(const QString& path)

@@ -10,6 +10,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -58,8 +59,13 @@ ThumbnailLayout ThumbnailLayoutFor(float targetW, float targetH, int thumbWidth,
     ThumbnailLayout layout;
     layout.frame = main.Thumbs.DrawFrame ? 2 : 0;
     layout.innerWidth = thumbWidth - layout.frame;
-    if (targetW > 0)
-        layout.pictureHeight = static_cast<int>(static_cast<float>(layout.innerWidth) / targetW * targetH);
+    if (targetW > 0) {
+        // In double: a picture of extreme proportions must not overflow the conversion.
+        const double full = static_cast<double>(static_cast<float>(layout.innerWidth) / targetW * targetH);
+        layout.fullPictureHeight = static_cast<int>(std::min(full, double(INT_MAX / 2)));
+        layout.pictureHeight
+            = std::min(layout.fullPictureHeight, kMaxThumbnailAspect * std::max(thumbWidth, 1));
+    }
     layout.captionHeight = captionHeight;
     layout.barHeight = main.Thumbs.AddImageSize && !appearance.Thumbs.TextOverThumb ? captionHeight : 0;
     layout.width = layout.innerWidth + layout.frame;
@@ -109,8 +115,9 @@ QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 
 
     QPainter painter(&thumb);
     // The picture overhangs by half a pixel on each side so its edges are full pixels; it reaches
-    // into row pictureHeight, which the frame or the caption bar covers where there is one.
-    const QRectF dest(-0.5, -0.5, layout.width + 1.0, layout.pictureHeight + 1.5);
+    // into row pictureHeight, which the frame or the caption bar covers where there is one. A
+    // picture cut at the bound keeps its scale, and only its top shows.
+    const QRectF dest(-0.5, -0.5, layout.width + 1.0, layout.fullPictureHeight + 1.5);
     const QSize covered(layout.width, std::min(layout.height, layout.pictureHeight + 1));
     painter.drawImage(
         QPoint(0, 0), Resample(source, SourceAreaFor(QSizeF(source.size()), dest, covered), covered));
@@ -132,12 +139,11 @@ QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 
     return thumb;
 }
 
-bool RenderThumbnail(const QImage& source, float targetW, float targetH, qint64 fileSize, int thumbWidth,
-    int formatIndex, QString& thumbPath, const MainPart& main, const AppearancePart& appearance)
+SavedPicture RenderThumbnail(TempFolder& folder, const QImage& source, float targetW, float targetH,
+    qint64 fileSize, int thumbWidth, int formatIndex, const MainPart& main, const AppearancePart& appearance)
 {
-    thumbPath.clear();
     const QImage thumb = DrawThumbnail(source, targetW, targetH, fileSize, thumbWidth, main, appearance);
     if (thumb.isNull())
-        return false;
-    return SaveToTemp(thumb, QStringLiteral("thumb"), thumbPath, formatIndex, kThumbnailQuality);
+        return {{}, QStringLiteral("the thumbnail cannot be drawn")};
+    return SaveToTemp(folder, thumb, QStringLiteral("thumb"), formatIndex, kThumbnailQuality);
 }

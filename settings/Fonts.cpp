@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -102,7 +103,8 @@ LogFont StringToFont(QStringView text, int dpiY)
         face = field;
     if (GetField(text, 1, u',', field, 32)) {
         int number = 0;
-        if (ParseLeadingInt(field, number))
+        // Sizes outside what any font dialog offers would only overflow the pixel conversion.
+        if (ParseLeadingInt(field, number) && number >= 1 && number <= kMaxFontPoints)
             points = number;
     }
     QString styles;
@@ -126,15 +128,19 @@ LogFont StringToFont(QStringView text, int dpiY)
 
 QString FontToString(const LogFont& font, int dpiY)
 {
-    const int points = -MulDiv(font.height, 72, dpiY);
-    return QStringLiteral("%1, %2, %3%4%5%6, %7")
-        .arg(font.faceName)
-        .arg(points)
-        .arg(font.weight >= 700 ? QStringLiteral("b") : QString())
-        .arg(font.italic ? QStringLiteral("i") : QString())
-        .arg(font.underline ? QStringLiteral("u") : QString())
-        .arg(font.strikeOut ? QStringLiteral("s") : QString())
-        .arg(font.charSet);
+    // 64 bits, so that no stored height can overflow the negation; one pass over the fields, so
+    // that a face name holding "%1" stays as it is.
+    const qint64 points = -static_cast<qint64>(MulDiv(font.height, 72, dpiY));
+    QString text = font.faceName + QStringLiteral(", ") + QString::number(points) + QStringLiteral(", ");
+    if (font.weight >= 700)
+        text += u'b';
+    if (font.italic)
+        text += u'i';
+    if (font.underline)
+        text += u'u';
+    if (font.strikeOut)
+        text += u's';
+    return text + QStringLiteral(", ") + QString::number(font.charSet);
 }
 
 QFont ToQFont(const LogFont& font)
@@ -142,7 +148,9 @@ QFont ToQFont(const LogFont& font)
     QFont result(font.faceName);
     // A negative logical height is the character height in pixels; a positive one the cell
     // height, which is close enough to it for drawing.
-    const int pixels = font.height != 0 ? std::abs(font.height) : 13;
+    // Capped: a font taller than any picture only costs memory wherever it is drawn.
+    const int pixels
+        = font.height != 0 ? static_cast<int>(std::min(std::abs(qint64(font.height)), qint64(4096))) : 13;
     result.setPixelSize(pixels);
     result.setWeight(static_cast<QFont::Weight>(qBound(1, font.weight, 1000)));
     result.setItalic(font.italic);

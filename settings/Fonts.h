@@ -33,6 +33,9 @@ int MulDiv(int a, int b, int c);
 bool GetField(QStringView text, int index, QChar separator, QString& field, int capacity,
     const QString* defaultValue = nullptr);
 
+/// Largest point size read from a font string; larger (or below 1) keeps the default of 10.
+inline constexpr int kMaxFontPoints = 1000;
+
 /// "face, points, bius, charset" to a logical font; missing fields keep "Ms Sans Serif", 10, none, 0.
 LogFont StringToFont(QStringView text, int dpiY = ScreenDpiY());
 

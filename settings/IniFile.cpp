@@ -5,28 +5,17 @@
 #include "settings/Paths.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStringDecoder>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-
-QString DecodeFileBytes(const QByteArray& bytes)
-{
-    if (bytes.startsWith("\xFF\xFE")) {
-        const QByteArray body = bytes.mid(2);
-        return QString::fromUtf16(reinterpret_cast<const char16_t*>(body.constData()), body.size() / 2);
-    }
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
-    // Settings files written on Windows are in the ANSI code page.
-    return FromAnsi(bytes);
-}
 
 bool IsSectionLine(QStringView trimmed)
 {
@@ -58,6 +47,11 @@ bool IsQuoted(QStringView value)
         && value.back() == value.front();
 }
 
+QStringView Unquoted(QStringView value)
+{
+    return IsQuoted(value) ? value.mid(1, value.size() - 2) : value;
+}
+
 // Values that reading would change (outer blanks, outer quotes) are written in quotes, and
 // line breaks would start a new line, so they become blanks.
 QString EncodeValue(const QString& value)
@@ -69,38 +63,158 @@ QString EncodeValue(const QString& value)
     return v;
 }
 
+// Settings files written on Windows are in the ANSI code page; ours are UTF-8. Deciding per
+// line keeps a single stray byte from turning every other line into mojibake.
+QString DecodeLine(const QByteArray& raw)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(raw);
+    return utf8.hasError() ? FromAnsi(raw) : text;
+}
+
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The file a path finally names, following symbolic links (also one that names a file not yet
+// made). Relative link targets are taken from the link's own folder.
+QString ResolveLinks(const QString& path)
+{
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(current);
+        if (!info.isSymLink())
+            return current;
+        const QString target = info.symLinkTarget();
+        if (target.isEmpty())
+            return current;
+        current = QFileInfo(target).absoluteFilePath();
+    }
+    return current;
+}
+
+bool WriteAll(int fd, const QByteArray& bytes)
+{
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, p, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += written;
+        left -= written;
+    }
+    return true;
+}
+
 } // namespace
+
+IniDocument::Line IniDocument::MakeLine(QByteArray raw, QByteArray eol)
+{
+    Line line;
+    line.text = DecodeLine(raw);
+    line.raw = std::move(raw);
+    line.eol = std::move(eol);
+    return line;
+}
 
 IniDocument IniDocument::Load(const QString& path)
 {
+    IniDocument doc;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return doc;
+    if (info.isDir()) {
+        doc.m_problem = QStringLiteral("%1 is a folder, not a settings file").arg(path);
+        return doc;
+    }
+    if (info.size() > kMaxFileBytes) {
+        doc.m_problem = QStringLiteral("%1 is larger than %2 KiB and was not read; the defaults are used")
+                            .arg(path)
+                            .arg(kMaxFileBytes / 1024);
+        return doc;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return FromText(DecodeFileBytes(file.readAll()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        doc.m_problem = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+        return doc;
+    }
+    // Read at most one byte past the limit, in case the file grew since it was measured.
+    QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes) {
+        doc.m_problem = QStringLiteral("%1 is larger than %2 KiB and was not read; the defaults are used")
+                            .arg(path)
+                            .arg(kMaxFileBytes / 1024);
+        return doc;
+    }
+
+    if (bytes.startsWith("\xFF\xFE")) {
+        const QByteArray body = bytes.mid(2);
+        doc = FromText(
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(body.constData()), body.size() / 2));
+        doc.m_reencode = true;
+        return doc;
+    }
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        doc.m_bom = bytes.left(3);
+        bytes.remove(0, 3);
+    }
+    qsizetype from = 0;
+    while (from < bytes.size()) {
+        const qsizetype nl = bytes.indexOf('\n', from);
+        if (nl < 0) {
+            doc.m_lines.append(MakeLine(bytes.mid(from), QByteArray()));
+            break;
+        }
+        QByteArray raw = bytes.mid(from, nl - from);
+        QByteArray eol = "\n";
+        if (raw.endsWith('\r')) {
+            raw.chop(1);
+            eol = "\r\n";
+        }
+        doc.m_lines.append(MakeLine(std::move(raw), std::move(eol)));
+        from = nl + 1;
+    }
+    if (!doc.m_lines.isEmpty() && !doc.m_lines.front().eol.isEmpty())
+        doc.m_eol = doc.m_lines.front().eol;
+    return doc;
 }
 
 IniDocument IniDocument::FromText(const QString& text)
 {
     IniDocument doc;
     if (text.contains(QStringLiteral("\r\n")))
-        doc.m_eol = QStringLiteral("\r\n");
+        doc.m_eol = "\r\n";
     const QStringList lines = text.split(u'\n');
     doc.m_lines.reserve(lines.size());
-    for (QString line : lines) {
-        if (line.endsWith(u'\r'))
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        const bool last = i + 1 == lines.size();
+        // A final line break leaves one empty piece behind it that is not a line of the file.
+        if (last && line.isEmpty())
+            break;
+        QByteArray eol = last ? QByteArray() : QByteArray("\n");
+        if (line.endsWith(u'\r') && !last) {
             line.chop(1);
-        doc.m_lines.append(line);
+            eol = "\r\n";
+        }
+        Line entry;
+        entry.raw = line.toUtf8();
+        entry.text = line;
+        entry.eol = eol;
+        doc.m_lines.append(entry);
     }
-    // A final line break leaves one empty piece behind it that is not a line of the file.
-    if (!doc.m_lines.isEmpty() && doc.m_lines.back().isEmpty())
-        doc.m_lines.removeLast();
     return doc;
 }
 
 int IniDocument::FindSection(QStringView section) const
 {
     for (int i = 0; i < m_lines.size(); ++i) {
-        const QStringView trimmed = QStringView(m_lines[i]).trimmed();
+        const QStringView trimmed = QStringView(m_lines[i].text).trimmed();
         if (IsSectionLine(trimmed) && SectionName(trimmed).compare(section, Qt::CaseInsensitive) == 0)
             return i;
     }
@@ -110,16 +224,16 @@ int IniDocument::FindSection(QStringView section) const
 int IniDocument::FindKey(int sectionLine, QStringView key) const
 {
     for (int i = sectionLine + 1; i < m_lines.size(); ++i) {
-        if (IsSectionLine(QStringView(m_lines[i]).trimmed()))
+        if (IsSectionLine(QStringView(m_lines[i].text).trimmed()))
             break;
         QStringView k, v;
-        if (SplitKeyLine(m_lines[i], k, v) && k.compare(key, Qt::CaseInsensitive) == 0)
+        if (SplitKeyLine(m_lines[i].text, k, v) && k.compare(key, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;
 }
 
-bool IniDocument::Contains(QStringView section, QStringView key) const
+bool IniDocument::Has(QStringView section, QStringView key) const
 {
     const int s = FindSection(section);
     return s >= 0 && FindKey(s, key) >= 0;
@@ -134,10 +248,8 @@ QString IniDocument::GetString(
     if (line < 0)
         return defaultValue.left(limit);
     QStringView k, value;
-    SplitKeyLine(m_lines[line], k, value);
-    if (IsQuoted(value))
-        value = value.mid(1, value.size() - 2);
-    return value.left(limit).toString();
+    SplitKeyLine(m_lines[line].text, k, value);
+    return Unquoted(value).left(limit).toString();
 }
 
 int IniDocument::GetInt(QStringView section, QStringView key, int defaultValue) const
@@ -147,9 +259,9 @@ int IniDocument::GetInt(QStringView section, QStringView key, int defaultValue) 
     if (line < 0)
         return defaultValue;
     QStringView k, value;
-    SplitKeyLine(m_lines[line], k, value);
+    SplitKeyLine(m_lines[line].text, k, value);
     if (IsQuoted(value))
-        value = value.mid(1, value.size() - 2).trimmed();
+        value = Unquoted(value).trimmed();
 
     qsizetype i = 0;
     bool negative = false;
@@ -173,54 +285,124 @@ int IniDocument::GetInt(QStringView section, QStringView key, int defaultValue) 
     return static_cast<int>(static_cast<std::uint32_t>(number));
 }
 
+void IniDocument::InsertLine(int at, const QString& text)
+{
+    Line line;
+    line.text = text;
+    line.eol = m_eol;
+    line.changed = true;
+    // The line before gains an end if it was the file's unterminated last one.
+    if (at > 0 && m_lines[at - 1].eol.isEmpty())
+        m_lines[at - 1].eol = m_eol;
+    m_lines.insert(at, line);
+}
+
 void IniDocument::SetString(QStringView section, QStringView key, const QString& value)
 {
     const QString encoded = EncodeValue(value);
     const int s = FindSection(section);
     if (s < 0) {
-        if (!m_lines.isEmpty() && !m_lines.back().trimmed().isEmpty())
-            m_lines.append(QString());
-        m_lines.append(u'[' + section.toString() + u']');
-        m_lines.append(key.toString() + u'=' + encoded);
+        if (!m_lines.isEmpty() && !m_lines.back().text.trimmed().isEmpty())
+            InsertLine(int(m_lines.size()), QString());
+        InsertLine(int(m_lines.size()), u'[' + section.toString() + u']');
+        InsertLine(int(m_lines.size()), key.toString() + u'=' + encoded);
         return;
     }
     const int line = FindKey(s, key);
     if (line >= 0) {
         QStringView k, v;
-        SplitKeyLine(m_lines[line], k, v);
-        m_lines[line] = k.toString() + u'=' + encoded;
+        SplitKeyLine(m_lines[line].text, k, v);
+        if (Unquoted(v) == value)
+            return; // what a read gives already: the line keeps its bytes
+        m_lines[line].text = k.toString() + u'=' + encoded;
+        m_lines[line].changed = true;
         return;
     }
     // Behind the section's last non-blank line, so blank separators stay before the next section.
     int insertAt = s + 1;
     for (int i = s + 1; i < m_lines.size(); ++i) {
-        if (IsSectionLine(QStringView(m_lines[i]).trimmed()))
+        if (IsSectionLine(QStringView(m_lines[i].text).trimmed()))
             break;
-        if (!m_lines[i].trimmed().isEmpty())
+        if (!m_lines[i].text.trimmed().isEmpty())
             insertAt = i + 1;
     }
-    m_lines.insert(insertAt, key.toString() + u'=' + encoded);
+    InsertLine(insertAt, key.toString() + u'=' + encoded);
+}
+
+QByteArray IniDocument::ToBytes() const
+{
+    QByteArray bytes = m_bom;
+    for (const Line& line : m_lines) {
+        bytes += line.changed || m_reencode ? line.text.toUtf8() : line.raw;
+        bytes += m_reencode && !line.eol.isEmpty() ? m_eol : line.eol;
+    }
+    return bytes;
 }
 
 QString IniDocument::ToText() const
 {
     QString text;
-    for (const QString& line : m_lines)
-        text += line + m_eol;
+    for (const Line& line : m_lines)
+        text += line.text + QString::fromLatin1(line.eol);
     return text;
 }
 
-bool IniDocument::Save(const QString& path) const
+IoResult IniDocument::Save(const QString& path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = ToText().toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    if (!m_problem.isEmpty())
+        return {QStringLiteral("%1, so it was not written over").arg(m_problem)};
+    const QString target = ResolveLinks(path);
+    const QByteArray native = QFile::encodeName(target);
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+
+    mode_t mode = 0;
+    bool exists = false;
+    struct stat st
+    { };
+    if (::stat(native.constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return {QStringLiteral("%1 is not a regular file").arg(target)};
+        // A read-only settings file is the user's way of keeping it as it is (for root too,
+        // whom access() would let through).
+        if ((st.st_mode & 0222) == 0 || ::access(native.constData(), W_OK) != 0)
+            return {QStringLiteral("%1 is read-only").arg(target)};
+        exists = true;
+        mode = st.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return {QStringLiteral("%1: %2").arg(target, ErrnoText(errno))};
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
     }
-    return file.commit();
+
+    QByteArray temp = folder + "/.vellmar-ini-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return {QStringLiteral("cannot write into %1: %2").arg(QFile::decodeName(folder), ErrnoText(errno))};
+    bool ok = WriteAll(fd, ToBytes()) && ::fchmod(fd, mode) == 0;
+    int error = ok ? 0 : errno;
+    if (ok && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+        // Keep the owner where we may; a file we could write but not give away stays ours.
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) { }
+    }
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temp.constData(), native.constData()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.constData());
+        return {QStringLiteral("cannot write %1: %2").arg(target, ErrnoText(error))};
+    }
+    return {};
 }
 
 QString SectionOf(QStringView name)
@@ -235,20 +417,21 @@ QString KeyOf(QStringView name)
 
 bool ReadIniValue(const QString& iniPath, QStringView name, int& value, int defaultValue)
 {
-    value = IniDocument::Load(iniPath).GetInt(SectionOf(name), KeyOf(name), defaultValue);
-    return true;
+    const IniDocument doc = IniDocument::Load(iniPath);
+    value = doc.GetInt(SectionOf(name), KeyOf(name), defaultValue);
+    return doc.Has(SectionOf(name), KeyOf(name));
 }
 
 bool ReadIniValue(const QString& iniPath, QStringView name, QString& value, const QString& defaultValue)
 {
-    value = IniDocument::Load(iniPath).GetString(SectionOf(name), KeyOf(name), defaultValue);
-    return true;
+    const IniDocument doc = IniDocument::Load(iniPath);
+    value = doc.GetString(SectionOf(name), KeyOf(name), defaultValue);
+    return doc.Has(SectionOf(name), KeyOf(name));
 }
 
-bool WriteIniValue(const QString& iniPath, QStringView name, int value, const QString* text)
+IoResult WriteIniValue(const QString& iniPath, QStringView name, int value, const QString* text)
 {
     IniDocument doc = IniDocument::Load(iniPath);
     doc.SetString(SectionOf(name), KeyOf(name), text ? *text : QString::number(value));
-    doc.Save(iniPath);
-    return true;
+    return doc.Save(iniPath);
 }

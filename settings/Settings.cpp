@@ -170,7 +170,7 @@ AppearancePart::AppearancePart()
     Thumbs.Font = StringToFont(kThumbsFontDefault);
 }
 
-void LoadSettings(const QString& iniPath, Settings& settings)
+QString LoadSettings(const QString& iniPath, Settings& settings)
 {
     const IniDocument doc = IniDocument::Load(iniPath);
     Settings defaults;
@@ -198,10 +198,13 @@ void LoadSettings(const QString& iniPath, Settings& settings)
     // Never read back: the user chooses it anew in every run.
     settings.main.Thumbs.UserServerThumbs = 0;
     settings.main.KeepProportions = 1;
+    return doc.Problem();
 }
 
-bool SaveSettings(const QString& iniPath, Settings& settings)
+IoResult SaveSettings(const QString& iniPath, const Settings& saved)
 {
+    // The key table reaches fields through mutable accessors; a copy keeps the caller's record as it is.
+    Settings settings = saved;
     IniDocument doc = IniDocument::Load(iniPath);
     for (const Key& key : kKeys) {
         if (!(key.flags & Store))
@@ -215,7 +218,6 @@ bool SaveSettings(const QString& iniPath, Settings& settings)
         else if (key.font)
             doc.SetString(section, name, FontToString(*key.font(settings)));
     }
-    settings.main.KeepProportions = 1;
     return doc.Save(iniPath);
 }
 
@@ -236,7 +238,7 @@ ScreenshotSettings LoadScreenshotSettings(const QString& iniPath)
     return values;
 }
 
-bool SaveScreenshotSettings(const QString& iniPath, const ScreenshotSettings& values)
+IoResult SaveScreenshotSettings(const QString& iniPath, const ScreenshotSettings& values)
 {
     IniDocument doc = IniDocument::Load(iniPath);
     doc.SetString(u"Screenshot", u"Format", QString::number(values.Format));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "settings/Fonts.h"
+#include "settings/IniFile.h"
 
 #include <QString>
 #include <array>
@@ -128,10 +129,12 @@ struct Settings
     bool operator==(const Settings&) const = default;
 };
 
-/// Fills `settings` from the file; missing keys and unusable values get their defaults.
-void LoadSettings(const QString& iniPath, Settings& settings);
-/// Writes every stored key, keeping the rest of the file as it was.
-bool SaveSettings(const QString& iniPath, Settings& settings);
+/// Fills `settings` from the file; missing keys and unusable values get their defaults. Returns
+/// why the file could not be used (too large, unreadable), empty when it was read or is missing.
+QString LoadSettings(const QString& iniPath, Settings& settings);
+/// Writes every stored key, keeping the rest of the file as it was. On failure the old file
+/// stays whole and the result says why.
+IoResult SaveSettings(const QString& iniPath, const Settings& settings);
 
 /// Values that live in the file but not in the record.
 struct ScreenshotSettings
@@ -142,4 +145,4 @@ struct ScreenshotSettings
     int EntireScreen = 1;
 };
 ScreenshotSettings LoadScreenshotSettings(const QString& iniPath);
-bool SaveScreenshotSettings(const QString& iniPath, const ScreenshotSettings& values);
+IoResult SaveScreenshotSettings(const QString& iniPath, const ScreenshotSettings& values);

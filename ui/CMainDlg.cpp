@@ -37,7 +37,7 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     setObjectName(QStringLiteral("129"));
     if (frame) {
         ScreenshotTaker = [frame](CMainDlg* page) {
-            return TakeScreenshot(page, frame->FrameWindow(), frame->IniPath());
+            return TakeScreenshot(frame->FrameWindow(), page, frame->IniPath(), *frame->Temp());
         };
     }
     resize(DluX(433), DluY(266));
@@ -83,17 +83,24 @@ bool CMainDlg::OnHide()
     return false;
 }
 
-void CMainDlg::AddToList(const QString& path)
+QString CMainDlg::AddToList(const QString& path)
 {
-    if (path.isEmpty() || !IsImageFile(path))
-        return;
+    if (path.isEmpty())
+        return QStringLiteral("нет имени файла");
+    if (!IsImageFile(path))
+        return QStringLiteral("не изображение (подходят файлы JPG, JPEG, PNG, BMP и GIF)");
     const QFileInfo info(path);
     // Only regular files: a folder named "x.jpg" or a missing file would only fail later.
-    if (!info.isFile() || info.size() == 0 || info.size() > kMaxFileSize)
-        return;
+    if (!info.exists())
+        return QStringLiteral("файл не найден");
+    if (!info.isFile())
+        return info.isDir() ? QStringLiteral("это папка") : QStringLiteral("это не обычный файл");
+    if (info.size() == 0)
+        return QStringLiteral("файл пуст");
     FileList.append(path);
     m_view->AddFile(path, FileNameOf(path));
     UpdateNext();
+    return {};
 }
 
 void CMainDlg::OnItemDeleting(int index)
@@ -106,9 +113,13 @@ void CMainDlg::OnItemDeleting(int index)
 void CMainDlg::OnAddImages()
 {
     const QStringList files = ImagePicker ? ImagePicker(this) : QStringList();
-    for (const QString& file : files)
-        AddToList(file);
+    QStringList refused;
+    for (const QString& file : files) {
+        if (const QString why = AddToList(file); !why.isEmpty())
+            refused << FileNameOf(file) + QStringLiteral(" — ") + why;
+    }
     m_view->StartLoader();
+    ShowRefusedFiles(this, refused);
 }
 
 void CMainDlg::OnImportVideo()
@@ -123,14 +134,21 @@ void CMainDlg::OnImportVideo()
 
 void CMainDlg::OnScreenshot()
 {
-    const QString file = ScreenshotTaker ? ScreenshotTaker(this) : QString();
+    const Screenshot shot = ScreenshotTaker ? ScreenshotTaker(this) : Screenshot();
+    const QString& file = shot.path;
     if (file.isEmpty())
         return;
-    AddToList(file);
+    if (const QString why = AddToList(file); !why.isEmpty()) {
+        ShowRefusedFiles(this, {FileNameOf(file) + QStringLiteral(" — ") + why});
+        return;
+    }
     m_view->StartLoader();
     if (m_view->count() > 0)
         m_view->scrollToItem(m_view->item(m_view->count() - 1));
-    ShowInformation(this, QStringLiteral("Снимок экрана был сделан успешно."), QStringLiteral("Vellmar"));
+    ShowInformation(this,
+        QStringLiteral("Снимок экрана был сделан успешно.")
+            + (shot.note.isEmpty() ? QString() : QStringLiteral("\n\n") + shot.note),
+        QStringLiteral("Vellmar"));
 }
 
 void CMainDlg::OnRemove()

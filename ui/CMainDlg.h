@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "capture/CScreenshotDlg.h"
 #include "ui/wizard/CWizardPage.h"
 
 #include <QStringList>
@@ -14,18 +15,16 @@ class CMainDlg : public QWidget, public CWizardPage
 {
     Q_OBJECT
 public:
-    /// Files larger than this are refused: the services take nothing bigger.
-    static constexpr qint64 kMaxFileSize = 5 * 1024 * 1024;
-
     CMainDlg(CWizardFrame* frame, QWidget* parent);
     ~CMainDlg() override;
 
     bool OnShow() override;
     bool OnHide() override;
 
-    /// Accepts one picture file into the list, or refuses it silently: not a picture by
-    /// extension, not a regular file, empty, or larger than kMaxFileSize.
-    void AddToList(const QString& path);
+    /// Accepts one picture file into the list, or refuses it and says why: not a picture by
+    /// extension, missing, not a regular file, or empty. Pictures of any size are taken: they are
+    /// usually bounded to a fraction of it before they are sent. Empty when accepted.
+    QString AddToList(const QString& path);
 
     CThumbsView* View() const { return m_view; }
 
@@ -35,8 +34,8 @@ public:
     // The dialogs the page opens; tests replace them.
     std::function<QStringList(QWidget*)> ImagePicker;
     std::function<QString(QWidget*)> VideoPicker;
-    /// Takes a screenshot; returns the saved file or an empty text when cancelled or failed.
-    std::function<QString(CMainDlg*)> ScreenshotTaker;
+    /// Takes a screenshot; the saved file is empty when cancelled or failed.
+    std::function<Screenshot(CMainDlg*)> ScreenshotTaker;
 
     void OnAddImages();
     void OnImportVideo();

@@ -2,6 +2,7 @@
 #include "ui/CUploadDlg.h"
 
 #include "settings/IniFile.h"
+#include "settings/Paths.h"
 #include "ui/CMainDlg.h"
 #include "ui/widgets/CThumbsView.h"
 #include "ui/wizard/CUpDown.h"
@@ -67,6 +68,10 @@ public:
         Post([](CUploadDlg* p) {
             ShowMessage(p, QStringLiteral("Cannot select uploading engine"), QString());
         });
+    }
+    void OnFileFailed(int index, const QString& reason) override
+    {
+        Post([index, reason](CUploadDlg* p) { p->NoteFailure(index, reason); });
     }
     void OnFinished(bool completed, const QString& summary) override
     {
@@ -140,6 +145,10 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     auto* copy = new QPushButton(QStringLiteral("Копировать всё"), this);
     copy->setObjectName(QStringLiteral("1071"));
     copy->setGeometry(DluRect(15, 218, 71, 14));
+    // The summary only counts the errors; this names each file that did not go up, and why.
+    m_failuresButton = new QPushButton(QStringLiteral("Ошибки..."), this);
+    m_failuresButton->setGeometry(DluRect(92, 218, 71, 14));
+    m_failuresButton->hide();
 
     int codeType = 0;
     if (WizardDlg)
@@ -149,6 +158,10 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     connect(m_codeType, &QComboBox::currentIndexChanged, this, &CUploadDlg::GenerateCode);
     connect(m_perRow, &QLineEdit::textChanged, this, &CUploadDlg::GenerateCode);
     connect(copy, &QPushButton::clicked, this, &CUploadDlg::CopyAll);
+    connect(m_failuresButton, &QPushButton::clicked, this, [this] {
+        ShowWarning(
+            this, QStringLiteral("Не загружены:\n\n") + Failures.join(u'\n'), QStringLiteral("Vellmar"));
+    });
 }
 
 CUploadDlg::~CUploadDlg()
@@ -172,17 +185,22 @@ bool CUploadDlg::OnShow()
         m_job.main = settings.main;
         m_job.appearance = settings.appearance;
         m_job.servers = settings.servers;
+        m_job.temp = WizardDlg->Temp();
     }
     Results.clear();
+    Failures.clear();
+    m_failuresButton->hide();
+    m_statusLine->setToolTip(QString());
     m_codeText.clear();
     m_code->setPlainText(QString());
-    m_codeNote.clear();
 
     EnablePrev(false);
     EnableNext(true);
     EnableExit(false);
     SetNextCaption(QStringLiteral("Остановить"));
     m_template = LoadTemplate(TemplatePath);
+    if (!m_template.Problem.isEmpty())
+        qWarning("Vellmar: %s", qPrintable(m_template.Problem));
 
     ++m_run;
     m_uploading = true;
@@ -256,27 +274,23 @@ void CUploadDlg::Finish()
 
 void CUploadDlg::GenerateCode()
 {
-    const GeneratedCode code
+    m_codeText
         = ::GenerateCode(Results, m_codeType->currentIndex(), ImagesPerRow(m_perRow->text()), m_template);
-    m_codeText = code.Text;
-    m_code->setPlainText(code.Text);
-    m_codeNote = code.Truncated()
-        ? QStringLiteral("Код не помещается целиком: показаны %1 из %2 изображений.")
-              .arg(code.ItemsShown)
-              .arg(code.ItemsTotal)
-        : QString();
-    ShowStatus();
+    m_code->setPlainText(m_codeText);
 }
 
 void CUploadDlg::SetStatus(const QString& text)
 {
-    m_status = text;
-    ShowStatus();
+    m_statusLine->setText(text);
 }
 
-void CUploadDlg::ShowStatus()
+void CUploadDlg::NoteFailure(int index, const QString& reason)
 {
-    m_statusLine->setText(m_codeNote.isEmpty() ? m_status : m_status + u' ' + m_codeNote);
+    const QString name = FileNameOf(m_job.files.value(index));
+    Failures << QStringLiteral("%1: %2").arg(name, reason);
+    SetStatus(QStringLiteral("Не загружен \"%1\": %2").arg(name, reason));
+    m_statusLine->setToolTip(Failures.join(u'\n'));
+    m_failuresButton->show();
 }
 
 QString CUploadDlg::StatusText() const

@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 
 /// Wizard page 4: runs the upload on a worker, shows its progress and the generated code.
 class CUploadDlg : public QWidget, public CWizardPage, public CThreadImpl<CUploadDlg>
@@ -49,6 +50,8 @@ public:
     bool StopPressed = false;
     /// Every successful file of this run, in list order. Only the user-interface thread touches it.
     QList<UploadResult> Results;
+    /// "name: reason" for every file of this run that did not go up.
+    QStringList Failures;
     QString TemplatePath; ///< template.txt beside the executable; tests point it elsewhere
 
 protected:
@@ -58,7 +61,7 @@ private:
     class Listener;
     void ForceEnd();
     void SetStatus(const QString& text);
-    void ShowStatus();
+    void NoteFailure(int index, const QString& reason);
 
     // What the worker uploads, copied on the user-interface thread before it starts.
     UploadJob m_job;
@@ -67,8 +70,6 @@ private:
     std::atomic<int> m_run {0};
     bool m_uploading = false;
     QBasicTimer m_countdown;
-    QString m_status;
-    QString m_codeNote;
     QString m_codeText;
 
     QLabel* m_statusLine = nullptr;
@@ -76,4 +77,5 @@ private:
     QComboBox* m_codeType = nullptr;
     QLineEdit* m_perRow = nullptr;
     QPlainTextEdit* m_code = nullptr;
+    QPushButton* m_failuresButton = nullptr;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/CWizardDlg.h"
 
+#include "imaging/TempFolder.h"
 #include "settings/Paths.h"
 #include "ui/About.h"
 #include "ui/Artwork.h"
@@ -39,9 +40,10 @@ QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRec
 
 } // namespace
 
-CWizardDlg::CWizardDlg(const QString& iniPath, QWidget* parent)
+CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp, QWidget* parent)
     : QDialog(parent)
     , m_iniPath(iniPath)
+    , m_temp(temp ? std::move(temp) : std::make_shared<TempFolder>())
 {
     setObjectName(QStringLiteral("108"));
     setWindowTitle(QStringLiteral("Vellmar"));
@@ -78,7 +80,8 @@ CWizardDlg::CWizardDlg(const QString& iniPath, QWidget* parent)
     connect(m_exit, &QPushButton::clicked, this, &CWizardDlg::OnExit);
 
     ShowPage(kWelcomePage, -1, -1);
-    LoadSettings(m_iniPath, m_settings);
+    if (const QString problem = LoadSettings(m_iniPath, m_settings); !problem.isEmpty())
+        qWarning("Vellmar: %s", qPrintable(problem));
 }
 
 CWizardDlg::~CWizardDlg() = default;
@@ -196,7 +199,13 @@ void CWizardDlg::OnExit()
         && !AskYesNo(
             this, QStringLiteral("Вы действительно хотите выйти из Vellmar?"), QStringLiteral("Vellmar")))
         return;
-    SaveSettings(m_iniPath, m_settings);
+    if (const IoResult saved = SaveSettings(m_iniPath, m_settings); !saved) {
+        ShowWarning(this,
+            QStringLiteral(
+                "Не удалось сохранить настройки (%1). Прежний файл настроек остался без изменений.")
+                .arg(saved.error),
+            QStringLiteral("Vellmar"));
+    }
     CloseWizard(kExitButton);
 }
 
@@ -258,10 +267,11 @@ void CWizardDlg::SetNextCaption(const QString& text)
     m_next->setText(text);
 }
 
-void CWizardDlg::AddToFileList(const QString& path)
+QString CWizardDlg::AddToFileList(const QString& path)
 {
-    if (CreatePage(kFileListPage))
-        static_cast<CMainDlg*>(m_pages[kFileListPage])->AddToList(path);
+    if (!CreatePage(kFileListPage))
+        return QStringLiteral("нет списка файлов");
+    return static_cast<CMainDlg*>(m_pages[kFileListPage])->AddToList(path);
 }
 
 void CWizardDlg::StartFileListLoader()
@@ -292,6 +302,8 @@ void CWizardDlg::DropFiles(const QStringList& paths)
     if (CurPage > kFileListPage)
         return;
     bool addedImage = false;
+    const bool takesPictures = CurPage == kWelcomePage || CurPage == kFileListPage;
+    QStringList refused;
     for (const QString& path : paths) {
         if (path.isEmpty() || path.size() > kMaxDroppedPath)
             continue;
@@ -302,14 +314,20 @@ void CWizardDlg::DropFiles(const QStringList& paths)
                 video->SetVideoFile(path);
             break;
         }
-        if (IsImageFile(path) && (CurPage == kWelcomePage || CurPage == kFileListPage)) {
-            AddToFileList(path);
-            ShowPage(kFileListPage, -1, -1);
-            addedImage = true;
+        if (!takesPictures)
+            continue;
+        if (!IsImageFile(path)) {
+            refused << FileNameOf(path) + QStringLiteral(" — не изображение и не видео");
+            continue;
         }
+        if (const QString why = AddToFileList(path); !why.isEmpty())
+            refused << FileNameOf(path) + QStringLiteral(" — ") + why;
+        ShowPage(kFileListPage, -1, -1);
+        addedImage = true;
     }
     if (addedImage)
         StartFileListLoader();
+    ShowRefusedFiles(this, refused);
 }
 
 QPixmap CWizardDlg::MakeHeaderBitmap(int index, int width)

@@ -16,7 +16,9 @@ class CWizardDlg : public QDialog, public CWizardFrame
 {
     Q_OBJECT
 public:
-    explicit CWizardDlg(const QString& iniPath, QWidget* parent = nullptr);
+    /// Without `temp` the frame makes a folder of its own in the system's temporary directory.
+    explicit CWizardDlg(
+        const QString& iniPath, std::shared_ptr<TempFolder> temp = {}, QWidget* parent = nullptr);
     ~CWizardDlg() override;
 
     bool CreatePage(int index) override;
@@ -25,11 +27,12 @@ public:
     int CurrentPage() const override { return CurPage; }
     Settings& WizardSettings() override { return m_settings; }
     QString IniPath() const override { return m_iniPath; }
+    std::shared_ptr<TempFolder> Temp() const override { return m_temp; }
     QWidget* FrameWindow() override { return this; }
     void EnableButton(WizardButton button, bool enable) override;
     void ShowButton(WizardButton button, bool show) override;
     void SetNextCaption(const QString& text) override;
-    void AddToFileList(const QString& path) override;
+    QString AddToFileList(const QString& path) override;
     void StartFileListLoader() override;
 
     void OnBack();
@@ -64,6 +67,7 @@ private:
     std::array<CWizardPage*, kPageCount> m_pages {};
     Settings m_settings;
     QString m_iniPath;
+    std::shared_ptr<TempFolder> m_temp;
     QLabel* m_header = nullptr;
     QPushButton* m_about = nullptr;
     QPushButton* m_back = nullptr;

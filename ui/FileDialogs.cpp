@@ -5,11 +5,17 @@
 
 namespace {
 
+// "*.jpg" becomes "*.[jJ][pP][gG]": file names on Linux are case-sensitive, and cameras write
+// ".JPG" and people ".Jpeg". Every dialog, Qt's own and the desktop's, understands the classes.
 QString Filter(const QString& name, const QStringList& patterns)
 {
     QStringList all;
-    for (const QString& p : patterns)
-        all << p << p.toUpper();
+    for (const QString& pattern : patterns) {
+        QString anyCase;
+        for (const QChar c : pattern)
+            anyCase += c.isLetter() ? u'[' + QString(c.toLower()) + c.toUpper() + u']' : QString(c);
+        all << anyCase;
+    }
     return name + QStringLiteral(" (") + all.join(u' ') + u')';
 }
 
@@ -29,8 +35,8 @@ QStringList Run(QWidget* owner, const QString& filter, QFileDialog::FileMode mod
 
 QString ImageFilter()
 {
-    return Filter(
-        QStringLiteral("Images (JPEG, GIF, PNG, etc)"), {"*.jpg", "*.gif", "*.png", "*.bmp", "*.tiff"});
+    return Filter(QStringLiteral("Images (JPEG, GIF, PNG, etc)"),
+        {"*.jpg", "*.jpeg", "*.gif", "*.png", "*.bmp", "*.tiff"});
 }
 
 QString VideoFilter()

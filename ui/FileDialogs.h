@@ -13,7 +13,6 @@ QString PickVideoFile(QWidget* owner);
 /// Single-selection open dialog for a picture (the logo).
 QString PickImageFile(QWidget* owner);
 
-/// What the picture dialog lists, by name and patterns; the patterns also come in capitals,
-/// since file names on Linux are case-sensitive and cameras write ".JPG".
+/// What the picture dialog lists, by name and patterns; the patterns match any case.
 QString ImageFilter();
 QString VideoFilter();

@@ -5,8 +5,8 @@ namespace {
 
 constexpr int kDefaultImagesPerRow = 4;
 
-// One code type cut into the pieces the length bound works with: an opening and a closing
-// text that always stay, and one item per result, each with its separator.
+// One code type cut into its pieces: an opening and a closing text, and one item per result,
+// each with its separator.
 struct CodePieces
 {
     QString open;
@@ -71,20 +71,6 @@ CodePieces PiecesOf(const QList<UploadResult>& results, int codeType, int perRow
     return pieces;
 }
 
-// How many leading items fit beside `fixed` characters.
-int ItemsThatFit(const QStringList& items, qsizetype fixed)
-{
-    qsizetype length = fixed;
-    int count = 0;
-    for (const QString& item : items) {
-        length += item.size();
-        if (length > kMaxCodeLength)
-            break;
-        ++count;
-    }
-    return fixed > kMaxCodeLength ? -1 : count;
-}
-
 } // namespace
 
 QStringList CodeTypeLabels()
@@ -123,33 +109,13 @@ QString SafeAddress(QStringView address)
     return out;
 }
 
-GeneratedCode GenerateCode(
+QString GenerateCode(
     const QList<UploadResult>& results, int codeType, int imagesPerRow, const CodeTemplate& tmpl)
 {
     const int perRow = imagesPerRow >= 1 ? imagesPerRow : kDefaultImagesPerRow;
     const CodePieces pieces = PiecesOf(results, codeType, perRow);
-    const QString head = tmpl.Head.value_or(QString());
-    const QString tail = tmpl.Tail.value_or(QString());
-
-    GeneratedCode code;
-    code.ItemsTotal = int(pieces.items.size());
-    const qsizetype fixed = pieces.open.size() + pieces.close.size();
-    int shown = ItemsThatFit(pieces.items, fixed + head.size() + tail.size());
-    // A template that crowds out every picture is worth less than the pictures: leave it out.
-    const bool useTemplate = shown > 0 || (shown == 0 && pieces.items.isEmpty());
-    if (!useTemplate) {
-        shown = ItemsThatFit(pieces.items, fixed);
-        code.TemplateDropped = !head.isEmpty() || !tail.isEmpty();
-    }
-    code.ItemsShown = shown;
-
-    if (useTemplate)
-        code.Text += head;
-    code.Text += pieces.open;
-    for (int i = 0; i < shown; ++i)
-        code.Text += pieces.items[i];
-    code.Text += pieces.close;
-    if (useTemplate)
-        code.Text += tail;
-    return code;
+    QString code = tmpl.Head.value_or(QString()) + pieces.open;
+    for (const QString& item : pieces.items)
+        code += item;
+    return code + pieces.close + tmpl.Tail.value_or(QString());
 }

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "upload/HttpClient.h"
 
+#include <QFile>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <curl/curl.h>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -63,8 +67,14 @@ struct Transfer
     HttpResponse* response;
     const std::atomic<bool>* stop;
     bool readBody;
+    const HttpBody* body = nullptr;
+    QFile* file = nullptr;
+    qint64 sent = 0; // bytes of the body handed to curl so far
     bool endedByUs = false; // answer cap reached, or the header was all we wanted
     bool stoppedInCallback = false;
+    bool fileChanged = false;
+    qsizetype headBytes = 0;
+    bool headTooLarge = false;
 
     bool StopRequested()
     {
@@ -96,10 +106,54 @@ size_t OnBody(char* data, size_t size, size_t count, void* user)
     return bytes;
 }
 
+// Hands curl the next piece of the body: head, file, tail. A file that ends early (it changed
+// since it was measured) aborts the request rather than sending a body of the wrong length.
+size_t OnRead(char* buffer, size_t size, size_t count, void* user)
+{
+    auto* t = static_cast<Transfer*>(user);
+    if (t->StopRequested())
+        return CURL_READFUNC_ABORT;
+    const HttpBody& body = *t->body;
+    const qint64 room = qint64(size * count);
+    const qint64 fileSize = body.filePath.isEmpty() ? 0 : body.fileSize;
+    qint64 done = 0;
+    auto copy = [&](const QByteArray& bytes, qint64 at) {
+        const qint64 n = std::min(room - done, qint64(bytes.size()) - at);
+        std::memcpy(buffer + done, bytes.constData() + at, size_t(n));
+        done += n;
+        t->sent += n;
+    };
+    while (done < room) {
+        const qint64 at = t->sent;
+        if (at < body.head.size()) {
+            copy(body.head, at);
+        } else if (at < body.head.size() + fileSize) {
+            const qint64 want = std::min(room - done, body.head.size() + fileSize - at);
+            const qint64 got = t->file->read(buffer + done, want);
+            if (got <= 0) {
+                t->fileChanged = true;
+                return CURL_READFUNC_ABORT;
+            }
+            done += got;
+            t->sent += got;
+        } else if (at < body.Size()) {
+            copy(body.tail, at - body.head.size() - fileSize);
+        } else {
+            break;
+        }
+    }
+    return size_t(done);
+}
+
 size_t OnHeader(char* data, size_t size, size_t count, void* user)
 {
     auto* t = static_cast<Transfer*>(user);
     const size_t bytes = size * count;
+    t->headBytes += qsizetype(bytes);
+    if (t->headBytes > HttpClient::kHeadCap) {
+        t->headTooLarge = true;
+        return 0;
+    }
     const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
     HttpResponse& r = *t->response;
     if (line.startsWith("HTTP/")) {
@@ -130,6 +184,16 @@ QString ConnectError(CURL* easy)
     return osErrno == ECONNREFUSED ? QStringLiteral("connection refused") : QStringLiteral("cannot connect");
 }
 
+QString TimeoutText(CURL* easy, const HttpTimeouts& timeouts)
+{
+    curl_off_t connected = 0;
+    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
+    if (connected == 0)
+        return QStringLiteral("the server could not be reached within %1 seconds")
+            .arg(timeouts.connectMs / 1000.0);
+    return QStringLiteral("no data moved for %1 seconds").arg(timeouts.stallSeconds);
+}
+
 QString ErrorText(CURLcode code, CURL* easy)
 {
     switch (code) {
@@ -137,8 +201,6 @@ QString ErrorText(CURLcode code, CURL* easy)
         return ConnectError(easy);
     case CURLE_COULDNT_RESOLVE_HOST:
         return QStringLiteral("host not found");
-    case CURLE_OPERATION_TIMEDOUT:
-        return QStringLiteral("timed out");
     case CURLE_GOT_NOTHING:
         return QStringLiteral("the server closed the connection without an answer");
     case CURLE_PARTIAL_FILE:
@@ -177,6 +239,7 @@ bool HasLineBreak(const QByteArray& text)
 struct HttpClient::Private
 {
     const std::atomic<bool>* stop = nullptr;
+    HttpTimeouts timeouts;
     MultiHandle multi;
     bool initialised = false;
 };
@@ -190,10 +253,11 @@ QByteArray HttpResponse::Header(QByteArrayView name) const
     return {};
 }
 
-HttpClient::HttpClient(const std::atomic<bool>* stop)
+HttpClient::HttpClient(const std::atomic<bool>* stop, HttpTimeouts timeouts)
     : d(std::make_unique<Private>())
 {
     d->stop = stop;
+    d->timeouts = timeouts;
     d->initialised = InitCurlOnce();
     if (d->initialised)
         d->multi.reset(curl_multi_init());
@@ -240,6 +304,13 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
     }
 
     Transfer transfer {&response, d->stop, request.readBody};
+    QFile file(request.body.filePath);
+    if (request.method == "POST" && !request.body.filePath.isEmpty()) {
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot open the file"));
+        transfer.file = &file;
+    }
+    transfer.body = &request.body;
     const QByteArray origin = "http://" + request.host.toUtf8();
     // A fixed request target would be reused for every redirect, so redirected requests name
     // their path in the URL and curl rewrites it as it follows.
@@ -253,8 +324,8 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
     curl_easy_setopt(h, CURLOPT_NOPROXY, noProxy.constData());
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kTimeoutMs);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, kTimeoutMs);
+    // Per operation, never for the whole exchange: connecting, and then no byte moving at all.
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, d->timeouts.connectMs);
     curl_easy_setopt(h, CURLOPT_USERAGENT, request.userAgent.constData());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     if (request.followRedirects) {
@@ -264,8 +335,9 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
     }
     if (request.method == "POST") {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
-        curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.constData());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.Size()));
+        curl_easy_setopt(h, CURLOPT_READFUNCTION, OnRead);
+        curl_easy_setopt(h, CURLOPT_READDATA, &transfer);
     } else {
         curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     }
@@ -283,8 +355,13 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
 
     // curl's own progress callback comes about once a second on an idle connection; polling in
     // short turns is what keeps a stop request prompt.
+    // The stall limit is kept here rather than by curl's low-speed check, which averages over
+    // several seconds and so answers late for a short limit.
     bool stopped = false;
+    bool stalled = false;
     int running = 1;
+    std::optional<std::chrono::steady_clock::time_point> lastMove;
+    qint64 moved = -1;
     while (running) {
         if (transfer.StopRequested()) {
             stopped = true;
@@ -292,9 +369,24 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         }
         if (curl_multi_perform(d->multi.get(), &running) != CURLM_OK)
             return fail(QStringLiteral("the HTTP library failed"));
+        curl_off_t connected = 0, up = 0, down = 0;
+        curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connected);
+        curl_easy_getinfo(h, CURLINFO_SIZE_UPLOAD_T, &up);
+        curl_easy_getinfo(h, CURLINFO_SIZE_DOWNLOAD_T, &down);
+        const auto now = std::chrono::steady_clock::now();
+        if (connected > 0 && qint64(up + down) + transfer.headBytes != moved) {
+            moved = qint64(up + down) + transfer.headBytes;
+            lastMove = now;
+        }
+        if (running && lastMove && now - *lastMove > std::chrono::seconds(d->timeouts.stallSeconds)) {
+            stalled = true;
+            break;
+        }
         if (running && curl_multi_poll(d->multi.get(), nullptr, 0, kPollMs, nullptr) != CURLM_OK)
             return fail(QStringLiteral("the HTTP library failed"));
     }
+    if (stalled)
+        return fail(QStringLiteral("no data moved for %1 seconds").arg(d->timeouts.stallSeconds));
     if (stopped || transfer.stoppedInCallback) {
         response.outcome = HttpResponse::Outcome::Stopped;
         response.error = QStringLiteral("stopped");
@@ -312,6 +404,13 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         return response;
     }
     response.outcome = HttpResponse::Outcome::Failed;
-    response.error = ErrorText(code, h);
+    if (transfer.headTooLarge)
+        response.error = QStringLiteral("the answer's head is larger than %1 KiB").arg(kHeadCap / 1024);
+    else if (transfer.fileChanged)
+        response.error = QStringLiteral("the file changed while it was being sent");
+    else if (code == CURLE_OPERATION_TIMEDOUT)
+        response.error = TimeoutText(h, d->timeouts);
+    else
+        response.error = ErrorText(code, h);
     return response;
 }

@@ -13,6 +13,26 @@
 // Content-Length. Every transfer runs through a one-handle multi loop so that a stop request is
 // seen within a poll interval even when the peer is silent.
 
+/// A request body: `head`, then exactly `fileSize` bytes of the file at `filePath` when one is
+/// named, then `tail`. The file is read while it is sent, so memory does not grow with its size.
+struct HttpBody
+{
+    QByteArray head;
+    QString filePath;
+    qint64 fileSize = 0;
+    QByteArray tail;
+
+    qint64 Size() const { return head.size() + (filePath.isEmpty() ? 0 : fileSize) + tail.size(); }
+};
+
+/// How long an exchange may wait. There is no limit on the whole transfer: a large upload on a
+/// slow link goes on as long as bytes move.
+struct HttpTimeouts
+{
+    long connectMs = 1000000; ///< to open the connection
+    long stallSeconds = 1000; ///< without a single byte moving either way
+};
+
 struct HttpRequest
 {
     QByteArray method = "GET"; ///< "GET" or "POST"
@@ -20,7 +40,7 @@ struct HttpRequest
     QByteArray target = "/"; ///< request target, already safe for the request line
     QByteArray userAgent;
     QList<QByteArray> headers; ///< extra "Name: value" lines, sent in this order
-    QByteArray body; ///< sent as is for POST
+    HttpBody body; ///< sent as is for POST
     bool followRedirects = false;
     bool readBody = true; ///< false: stop once the answer's header is in
 };
@@ -43,9 +63,10 @@ class HttpClient
 public:
     /// Bytes of answer kept; the transfer is ended beyond that.
     static constexpr qsizetype kAnswerCap = 262143;
-    static constexpr long kTimeoutMs = 1000000;
+    /// Bytes of answer head (status line and header lines) taken before the answer is refused.
+    static constexpr qsizetype kHeadCap = 64 * 1024;
 
-    explicit HttpClient(const std::atomic<bool>* stop = nullptr);
+    explicit HttpClient(const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;

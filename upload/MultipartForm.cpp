@@ -56,20 +56,9 @@ void AppendFileHead(QByteArray& body, QByteArrayView boundary, QByteArrayView na
     body += "\"\r\nContent-Type: image/jpeg\r\n\r\n";
 }
 
-bool AppendFileAndClose(QByteArray& body, QByteArrayView boundary, QIODevice& file, qint64 size)
+void AttachFileAndClose(HttpBody& body, QByteArrayView boundary, const QString& path, qint64 size)
 {
-    const qsizetype start = body.size();
-    body.resize(start + size);
-    qint64 done = 0;
-    // QIODevice may hand out fewer bytes per call than asked; a short file is one that ends early.
-    while (done < size) {
-        const qint64 got = file.read(body.data() + start + done, size - done);
-        if (got <= 0)
-            return false;
-        done += got;
-    }
-    body += "\r\n--";
-    body += boundary;
-    body += "--\r\n";
-    return true;
+    body.filePath = path;
+    body.fileSize = size;
+    body.tail = "\r\n--" + boundary.toByteArray() + "--\r\n";
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "upload/HttpClient.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
@@ -24,6 +26,6 @@ void AppendFormField(QByteArray& body, QByteArrayView boundary, QByteArrayView n
 /// The head of the file part; the file bytes follow directly. The type is always image/jpeg.
 void AppendFileHead(QByteArray& body, QByteArrayView boundary, QByteArrayView name, QByteArrayView fileName);
 
-/// Appends exactly `size` bytes of `file` and the closing delimiter "\r\n--boundary--\r\n".
-/// False, with `body` unusable, when the file yields fewer bytes.
-bool AppendFileAndClose(QByteArray& body, QByteArrayView boundary, QIODevice& file, qint64 size);
+/// The file's bytes follow the head, read while the body is sent; the closing delimiter
+/// "\r\n--boundary--\r\n" ends the body.
+void AttachFileAndClose(HttpBody& body, QByteArrayView boundary, const QString& path, qint64 size);

@@ -11,14 +11,16 @@ const QByteArray kMozillaAgent = "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; r
 // Every engine's UploadFile hands its own WriteRequestBody to the shared exchange.
 template<class Engine> auto BodyWriterOf(const Engine* engine)
 {
-    return [engine](QByteArray& body, const QByteArray& boundary, const QByteArray& fileName, QIODevice& file,
-               qint64 size) { return engine->WriteRequestBody(body, boundary, fileName, file, size); };
+    return
+        [engine](HttpBody& body, const QByteArray& boundary, const QByteArray& fileName, const QString& path,
+            qint64 size) { engine->WriteRequestBody(body, boundary, fileName, path, size); };
 }
 
 } // namespace
 
-CImageshackUploadEngine::CImageshackUploadEngine(const QString& host, const std::atomic<bool>* stop)
-    : CUploadEngine(host, stop)
+CImageshackUploadEngine::CImageshackUploadEngine(
+    const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
+    : CUploadEngine(host, stop, timeouts)
 { }
 
 bool CImageshackUploadEngine::UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl)
@@ -30,16 +32,17 @@ bool CImageshackUploadEngine::UploadFile(const QString& path, QString* imageUrl,
     return Exchange(path, service, BodyWriterOf(this), imageUrl, thumbUrl);
 }
 
-bool CImageshackUploadEngine::WriteRequestBody(QByteArray& body, const QByteArray& boundary,
-    const QByteArray& fileName, QIODevice& file, qint64 size) const
+void CImageshackUploadEngine::WriteRequestBody(HttpBody& body, const QByteArray& boundary,
+    const QByteArray& fileName, const QString& path, qint64 size) const
 {
-    AppendFormField(body, boundary, "uploadtype", "on");
-    AppendFileHead(body, boundary, "fileupload", fileName);
-    return AppendFileAndClose(body, boundary, file, size);
+    AppendFormField(body.head, boundary, "uploadtype", "on");
+    AppendFileHead(body.head, boundary, "fileupload", fileName);
+    AttachFileAndClose(body, boundary, path, size);
 }
 
-CKeep4uUploadEngine::CKeep4uUploadEngine(const QString& host, const std::atomic<bool>* stop)
-    : CUploadEngine(host, stop)
+CKeep4uUploadEngine::CKeep4uUploadEngine(
+    const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
+    : CUploadEngine(host, stop, timeouts)
 { }
 
 bool CKeep4uUploadEngine::UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl)
@@ -51,19 +54,20 @@ bool CKeep4uUploadEngine::UploadFile(const QString& path, QString* imageUrl, QSt
     return Exchange(path, service, BodyWriterOf(this), imageUrl, thumbUrl);
 }
 
-bool CKeep4uUploadEngine::WriteRequestBody(QByteArray& body, const QByteArray& boundary,
-    const QByteArray& fileName, QIODevice& file, qint64 size) const
+void CKeep4uUploadEngine::WriteRequestBody(HttpBody& body, const QByteArray& boundary,
+    const QByteArray& fileName, const QString& path, qint64 size) const
 {
-    AppendFormField(body, boundary, "disable_effects", "on");
-    AppendFormField(body, boundary, "preview", "yes");
-    AppendFormField(body, boundary, "preview_size", QByteArray::number(ThumbSize));
-    AppendFormField(body, boundary, "sbmt", "");
-    AppendFileHead(body, boundary, "pfile", fileName);
-    return AppendFileAndClose(body, boundary, file, size);
+    AppendFormField(body.head, boundary, "disable_effects", "on");
+    AppendFormField(body.head, boundary, "preview", "yes");
+    AppendFormField(body.head, boundary, "preview_size", QByteArray::number(ThumbSize));
+    AppendFormField(body.head, boundary, "sbmt", "");
+    AppendFileHead(body.head, boundary, "pfile", fileName);
+    AttachFileAndClose(body, boundary, path, size);
 }
 
-CRadikalUploadEngine::CRadikalUploadEngine(const QString& host, const std::atomic<bool>* stop)
-    : CUploadEngine(host, stop)
+CRadikalUploadEngine::CRadikalUploadEngine(
+    const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
+    : CUploadEngine(host, stop, timeouts)
 { }
 
 bool CRadikalUploadEngine::UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl)
@@ -75,20 +79,21 @@ bool CRadikalUploadEngine::UploadFile(const QString& path, QString* imageUrl, QS
     return Exchange(path, service, BodyWriterOf(this), imageUrl, thumbUrl);
 }
 
-bool CRadikalUploadEngine::WriteRequestBody(QByteArray& body, const QByteArray& boundary,
-    const QByteArray& fileName, QIODevice& file, qint64 size) const
+void CRadikalUploadEngine::WriteRequestBody(HttpBody& body, const QByteArray& boundary,
+    const QByteArray& fileName, const QString& path, qint64 size) const
 {
-    AppendFormField(body, boundary, "upload", "yes");
-    AppendFormField(body, boundary, "CP", "on");
-    AppendFormField(body, boundary, "VM", QByteArray::number(ThumbSize));
-    AppendFormField(body, boundary, "IM", "7");
-    AppendFormField(body, boundary, "Submit", "");
-    AppendFileHead(body, boundary, "F", fileName);
-    return AppendFileAndClose(body, boundary, file, size);
+    AppendFormField(body.head, boundary, "upload", "yes");
+    AppendFormField(body.head, boundary, "CP", "on");
+    AppendFormField(body.head, boundary, "VM", QByteArray::number(ThumbSize));
+    AppendFormField(body.head, boundary, "IM", "7");
+    AppendFormField(body.head, boundary, "Submit", "");
+    AppendFileHead(body.head, boundary, "F", fileName);
+    AttachFileAndClose(body, boundary, path, size);
 }
 
-CSmagesUploadEngine::CSmagesUploadEngine(const QString& host, const std::atomic<bool>* stop)
-    : CUploadEngine(host, stop)
+CSmagesUploadEngine::CSmagesUploadEngine(
+    const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
+    : CUploadEngine(host, stop, timeouts)
 { }
 
 bool CSmagesUploadEngine::UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl)
@@ -103,16 +108,17 @@ bool CSmagesUploadEngine::UploadFile(const QString& path, QString* imageUrl, QSt
     return Exchange(path, service, BodyWriterOf(this), imageUrl, thumbUrl);
 }
 
-bool CSmagesUploadEngine::WriteRequestBody(QByteArray& body, const QByteArray& boundary,
-    const QByteArray& fileName, QIODevice& file, qint64 size) const
+void CSmagesUploadEngine::WriteRequestBody(HttpBody& body, const QByteArray& boundary,
+    const QByteArray& fileName, const QString& path, qint64 size) const
 {
-    AppendFormField(body, boundary, "Submit", "");
-    AppendFileHead(body, boundary, "img", fileName);
-    return AppendFileAndClose(body, boundary, file, size);
+    AppendFormField(body.head, boundary, "Submit", "");
+    AppendFileHead(body.head, boundary, "img", fileName);
+    AttachFileAndClose(body, boundary, path, size);
 }
 
-CIpictureUploadEngine::CIpictureUploadEngine(const QString& host, const std::atomic<bool>* stop)
-    : CUploadEngine(host, stop)
+CIpictureUploadEngine::CIpictureUploadEngine(
+    const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
+    : CUploadEngine(host, stop, timeouts)
 { }
 
 bool CIpictureUploadEngine::UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl)
@@ -126,14 +132,14 @@ bool CIpictureUploadEngine::UploadFile(const QString& path, QString* imageUrl, Q
     return Exchange(path, service, BodyWriterOf(this), imageUrl, thumbUrl);
 }
 
-bool CIpictureUploadEngine::WriteRequestBody(QByteArray& body, const QByteArray& boundary,
-    const QByteArray& fileName, QIODevice& file, qint64 size) const
+void CIpictureUploadEngine::WriteRequestBody(HttpBody& body, const QByteArray& boundary,
+    const QByteArray& fileName, const QString& path, qint64 size) const
 {
-    AppendFormField(body, boundary, "rotate", "0");
-    AppendFormField(body, boundary, "thumb_resize_on", "on");
-    AppendFormField(body, boundary, "galleries", "12");
-    AppendFormField(body, boundary, "status", "on");
-    AppendFormField(body, boundary, "thumb_resize", QByteArray::number(ThumbSize));
-    AppendFileHead(body, boundary, "userfile", fileName);
-    return AppendFileAndClose(body, boundary, file, size);
+    AppendFormField(body.head, boundary, "rotate", "0");
+    AppendFormField(body.head, boundary, "thumb_resize_on", "on");
+    AppendFormField(body.head, boundary, "galleries", "12");
+    AppendFormField(body.head, boundary, "status", "on");
+    AppendFormField(body.head, boundary, "thumb_resize", QByteArray::number(ThumbSize));
+    AppendFileHead(body.head, boundary, "userfile", fileName);
+    AttachFileAndClose(body, boundary, path, size);
 }

@@ -10,7 +10,7 @@
 #include "upload/ServiceEngines.h"
 
 #include <QFile>
-#include <new>
+#include <QFileInfo>
 
 namespace {
 
@@ -25,9 +25,10 @@ QString AddressText(const QByteArray& bytes)
 
 } // namespace
 
-CUploadEngine::CUploadEngine(const QString& host, const std::atomic<bool>* stop)
+CUploadEngine::CUploadEngine(const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
     : m_host(host)
     , m_stop(stop)
+    , m_timeouts(timeouts)
 { }
 
 CUploadEngine::~CUploadEngine() = default;
@@ -48,60 +49,85 @@ bool CUploadEngine::Exchange(const QString& path, const Service& service, const 
     }
     const QByteArray boundary = MakeBoundary(TickCount());
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        m_lastError = QStringLiteral("the file does not exist");
+        return false;
+    }
+    if (!info.isFile()) {
+        m_lastError = info.isDir() ? QStringLiteral("it is a folder, not a file")
+                                   : QStringLiteral("it is not a regular file");
+        return false;
+    }
+    if (QFile file(path); !file.open(QIODevice::ReadOnly)) {
         m_lastError = QStringLiteral("cannot open the file");
         return false;
     }
-    const qint64 size = file.size();
+    const qint64 size = info.size();
     if (size > kMaxFileSize) {
         m_lastError = QStringLiteral("the file is too large");
         return false;
     }
-    QByteArray body;
-    bool written = false;
-    try {
-        body.reserve(qsizetype(size) + 1024);
-        written = writeBody(body, boundary, FormFileName(path), file, size);
-    } catch (const std::bad_alloc&) {
-        m_lastError = QStringLiteral("out of memory");
-        return false;
-    }
-    file.close();
-    if (!written) {
-        m_lastError = QStringLiteral("cannot read the file");
-        return false;
-    }
+    HttpBody body;
+    writeBody(body, boundary, FormFileName(path), path, size);
 
     long status = 0;
     const QByteArray answer = FetchAnswer(service, body, boundary, status);
-    body.clear();
 
+    auto failWith = [&](const QString& why) {
+        // A transport failure says more than what its half answer lacked.
+        if (m_lastError.isEmpty()) {
+            m_lastError = why;
+            if (status >= 400)
+                m_lastError += QStringLiteral(" (HTTP status %1)").arg(status);
+        }
+        return false;
+    };
     const AnswerAddresses found = ExtractAddresses(answer, service.startTag, service.endTag);
+    if (found.first.isEmpty())
+        return failWith(QStringLiteral("no addresses in the answer"));
+    const QString first = WebAddress(AddressText(found.first));
+    if (first.isEmpty())
+        return failWith(QStringLiteral("the answer's address is not a web address"));
     QString* firstOut = service.firstIsThumb ? thumbUrl : imageUrl;
     QString* secondOut = service.firstIsThumb ? imageUrl : thumbUrl;
-    if (!found.first.isEmpty() && firstOut)
-        *firstOut = AddressText(found.first);
-    if (found.ok) {
-        if (secondOut)
-            *secondOut = AddressText(found.second);
-        // The page may have come in whole before the connection broke.
-        m_lastError.clear();
-        return true;
+    if (firstOut)
+        *firstOut = first;
+    if (!found.ok)
+        return failWith(QStringLiteral("an empty address in the answer"));
+    const QString second = WebAddress(AddressText(found.second));
+    if (second.isEmpty())
+        return failWith(QStringLiteral("the answer's address is not a web address"));
+    if (secondOut)
+        *secondOut = second;
+    // The page may have come in whole before the connection broke.
+    m_lastError.clear();
+    return true;
+}
+
+QString WebAddress(const QString& address)
+{
+    QString out;
+    out.reserve(address.size());
+    for (const QChar c : address) {
+        if (c.category() != QChar::Other_Control) {
+            out += c;
+            continue;
+        }
+        for (const char byte : QString(c).toUtf8())
+            out += QStringLiteral("%%1").arg(uchar(byte), 2, 16, QChar(u'0')).toUpper();
     }
-    if (m_lastError.isEmpty()) {
-        m_lastError = found.first.isEmpty() ? QStringLiteral("no addresses in the answer")
-                                            : QStringLiteral("an empty address in the answer");
-        if (status >= 400)
-            m_lastError += QStringLiteral(" (HTTP status %1)").arg(status);
+    for (const QLatin1StringView scheme : {QLatin1StringView("http://"), QLatin1StringView("https://")}) {
+        if (out.startsWith(scheme, Qt::CaseInsensitive) && out.size() > scheme.size())
+            return out;
     }
-    return false;
+    return {};
 }
 
 QByteArray CUploadEngine::FetchAnswer(
-    const Service& service, const QByteArray& body, const QByteArray& boundary, long& status)
+    const Service& service, const HttpBody& body, const QByteArray& boundary, long& status)
 {
-    HttpClient client(m_stop);
+    HttpClient client(m_stop, m_timeouts);
     HttpRequest post;
     post.method = "POST";
     post.host = m_host;
@@ -134,9 +160,11 @@ QByteArray CUploadEngine::FetchAnswer(
     return page.body;
 }
 
-CUploadEngineSelector::CUploadEngineSelector(const ServersPart& servers, const std::atomic<bool>* stop)
+CUploadEngineSelector::CUploadEngineSelector(
+    const ServersPart& servers, const std::atomic<bool>* stop, HttpTimeouts timeouts)
     : m_servers(servers)
     , m_stop(stop)
+    , m_timeouts(timeouts)
 { }
 
 bool CUploadEngineSelector::Select(int serverId)
@@ -144,7 +172,7 @@ bool CUploadEngineSelector::Select(int serverId)
     Engine.reset();
     if (serverId < 0 || serverId >= kServiceCount)
         return false;
-    Engine = CreateUploadEngine(serverId, m_servers.Host[size_t(serverId)], m_stop);
+    Engine = CreateUploadEngine(serverId, m_servers.Host[size_t(serverId)], m_stop, m_timeouts);
     ServerId = serverId;
     return Engine != nullptr;
 }
@@ -163,19 +191,19 @@ bool CUploadEngineSelector::HasServerThumbs(int serverId)
 }
 
 std::unique_ptr<CUploadEngine> CreateUploadEngine(
-    int serverId, const QString& host, const std::atomic<bool>* stop)
+    int serverId, const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
 {
     switch (serverId) {
     case 0:
-        return std::make_unique<CImageshackUploadEngine>(host, stop);
+        return std::make_unique<CImageshackUploadEngine>(host, stop, timeouts);
     case 1:
-        return std::make_unique<CKeep4uUploadEngine>(host, stop);
+        return std::make_unique<CKeep4uUploadEngine>(host, stop, timeouts);
     case 2:
-        return std::make_unique<CRadikalUploadEngine>(host, stop);
+        return std::make_unique<CRadikalUploadEngine>(host, stop, timeouts);
     case 3:
-        return std::make_unique<CSmagesUploadEngine>(host, stop);
+        return std::make_unique<CSmagesUploadEngine>(host, stop, timeouts);
     case 4:
-        return std::make_unique<CIpictureUploadEngine>(host, stop);
+        return std::make_unique<CIpictureUploadEngine>(host, stop, timeouts);
     default:
         return nullptr;
     }

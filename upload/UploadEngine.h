@@ -2,9 +2,9 @@
 #pragma once
 
 #include "settings/Settings.h"
+#include "upload/HttpClient.h"
 
 #include <QByteArray>
-#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <atomic>
@@ -42,12 +42,12 @@ protected:
         QByteArray endTag = "[/IMG]";
         bool firstIsThumb = false; ///< which tagged address is the picture
     };
-    /// Appends the form head, the file and the closing delimiter to the body.
-    using BodyWriter = std::function<bool(QByteArray& body, const QByteArray& boundary,
-        const QByteArray& fileName, QIODevice& file, qint64 size)>;
+    /// Lays out the form head, the file and the closing delimiter of the body.
+    using BodyWriter = std::function<void(HttpBody& body, const QByteArray& boundary,
+        const QByteArray& fileName, const QString& path, qint64 size)>;
 
     /// `host` is "name" or "name:port"; `stop`, when given, aborts a running exchange.
-    CUploadEngine(const QString& host, const std::atomic<bool>* stop);
+    CUploadEngine(const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts);
 
     const QString& Host() const { return m_host; }
     /// "Referer: http://host/".
@@ -57,10 +57,11 @@ protected:
 
 private:
     QByteArray FetchAnswer(
-        const Service& service, const QByteArray& body, const QByteArray& boundary, long& status);
+        const Service& service, const HttpBody& body, const QByteArray& boundary, long& status);
 
     QString m_host;
     const std::atomic<bool>* m_stop;
+    HttpTimeouts m_timeouts;
     QString m_lastError;
 };
 
@@ -68,7 +69,8 @@ private:
 class CUploadEngineSelector
 {
 public:
-    explicit CUploadEngineSelector(const ServersPart& servers, const std::atomic<bool>* stop = nullptr);
+    explicit CUploadEngineSelector(
+        const ServersPart& servers, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
 
     int ServerId = 0;
     std::unique_ptr<CUploadEngine> Engine;
@@ -83,8 +85,14 @@ public:
 private:
     ServersPart m_servers;
     const std::atomic<bool>* m_stop;
+    HttpTimeouts m_timeouts;
 };
 
 /// The engine of service `serverId` talking to `host`, or none for an unknown number.
 std::unique_ptr<CUploadEngine> CreateUploadEngine(
-    int serverId, const QString& host, const std::atomic<bool>* stop = nullptr);
+    int serverId, const QString& host, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
+
+/// An address as a service answered it, made fit for output: control characters (a line break
+/// could forge an extra result line) are percent-encoded, and only http and https addresses
+/// count; anything else (javascript:, data:, ...) gives an empty text.
+QString WebAddress(const QString& address);

@@ -2,6 +2,8 @@
 #include "upload/UploadWorker.h"
 
 #include "imaging/Prepare.h"
+#include "imaging/SaveToTemp.h"
+#include "imaging/TempFolder.h"
 #include "settings/Paths.h"
 #include "upload/UploadEngine.h"
 
@@ -19,10 +21,15 @@ bool IsSet(const std::atomic<bool>* flag)
     return flag && flag->load();
 }
 
-QString PrepareFailure(const QString& source)
+// The limit applies to what is sent: a large photo is usually bounded to a fraction of it.
+QString OverLimit(const QString& path)
 {
-    return QFileInfo(source).isFile() ? QStringLiteral("the picture cannot be prepared")
-                                      : QStringLiteral("the file does not exist");
+    const qint64 size = FileSizeOf(path);
+    if (size <= kMaxUploadBytes)
+        return {};
+    return QStringLiteral("the file to send is %1 bytes, more than the %2 bytes the services take")
+        .arg(size)
+        .arg(kMaxUploadBytes);
 }
 
 } // namespace
@@ -40,7 +47,7 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
     const std::atomic<bool>* abort)
 {
     // The abort flag is the one the transfers poll; a stop alone lets the running file finish.
-    CUploadEngineSelector selector(job.servers, abort);
+    CUploadEngineSelector selector(job.servers, abort, job.timeouts);
     const int serverId = job.main.Main.ServerID;
     if (!selector.Select(serverId)) {
         listener.OnEngineFailure();
@@ -69,22 +76,22 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
             QStringLiteral("Uploading file %1 of %2 - \"%3\"").arg(i + 1).arg(count).arg(FileNameOf(source)));
 
         // Fresh buffers per file, so an address of the previous file can never stick to this one.
-        QString sendPath;
-        QString thumbPath;
-        if (!PrepareImage(source, sendPath, ownThumb ? &thumbPath : nullptr, ownThumb ? thumbWidth : 0,
-                job.main, job.appearance)) {
-            listener.OnFileFailed(i, PrepareFailure(source));
+        const PreparedImage prepared
+            = PrepareImage(*job.temp, source, ownThumb ? thumbWidth : 0, job.main, job.appearance);
+        const QString refusal = prepared.ok() ? OverLimit(prepared.path) : prepared.error;
+        if (!refusal.isEmpty()) {
+            listener.OnFileFailed(i, refusal);
             listener.OnProgress(i + 1);
             continue;
         }
 
         UploadResult result;
         QString thumbUrl;
-        const bool sent = selector.Upload(sendPath, &result.ImageUrl, &thumbUrl, thumbWidth);
-        if (sent && !result.ImageUrl.isEmpty() && ownThumb && !thumbPath.isEmpty()) {
+        const bool sent = selector.Upload(prepared.path, &result.ImageUrl, &thumbUrl, thumbWidth);
+        if (sent && !result.ImageUrl.isEmpty() && ownThumb && !prepared.thumbPath.isEmpty()) {
             // A failed thumbnail upload leaves the service's own thumbnail address in place.
             QString ownThumbUrl;
-            selector.Upload(thumbPath, &ownThumbUrl, nullptr, kOwnThumbUploadSize);
+            selector.Upload(prepared.thumbPath, &ownThumbUrl, nullptr, kOwnThumbUploadSize);
             if (!ownThumbUrl.isEmpty())
                 thumbUrl = ownThumbUrl;
         }

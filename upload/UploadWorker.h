@@ -2,11 +2,13 @@
 #pragma once
 
 #include "settings/Settings.h"
+#include "upload/HttpClient.h"
 #include "upload/UploadResult.h"
 
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <memory>
 
 /// What the upload walk reports, on the thread that runs it. Listeners of a page pass the
 /// calls on to the user-interface thread; the walk itself never touches a widget.
@@ -31,6 +33,11 @@ public:
     virtual void OnFileFailed(int index, const QString& reason);
 };
 
+class TempFolder;
+
+/// The largest file a service is sent: the limit the hosting services set.
+inline constexpr qint64 kMaxUploadBytes = 5 * 1024 * 1024;
+
 /// One run: the files in list order and the copies of the settings it decides by.
 struct UploadJob
 {
@@ -38,6 +45,10 @@ struct UploadJob
     MainPart main;
     AppearancePart appearance;
     ServersPart servers;
+    /// Where prepared pictures and thumbnails go; shared, so a run given up by its page can
+    /// finish with it on its own.
+    std::shared_ptr<TempFolder> temp;
+    HttpTimeouts timeouts;
 };
 
 /// Walks `job.files` once: prepares each file, sends it through the service of

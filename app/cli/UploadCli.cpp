@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "app/cli/UploadCli.h"
 
+#include "imaging/Prepare.h"
+#include "imaging/TempFolder.h"
 #include "settings/Paths.h"
 #include "settings/Settings.h"
 #include "upload/CodeGenerator.h"
 #include "upload/UploadWorker.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <climits>
 
 namespace {
 
 constexpr int kMaxThumbSize = 1024;
+constexpr int kMaxTimeoutSeconds = 1000000;
 
 const char kUsage[] = R"(Usage: vellmar-upload [OPTIONS] FILE...
 
@@ -33,6 +37,12 @@ Options:
   --ini PATH             settings file to read (default: vellmar.ini beside the program)
   --raw                  send each file as it is, without preparing it and without
                          an own thumbnail; the thumbnail address is the service's
+  --timeout SECONDS      give up a transfer after this long without a single byte
+                         moving, and a connection that takes longer to open
+                         (default: 1000); a slow upload never fails while data flows
+  --prepare-only DIR     prepare each file as an upload would (bounds, format,
+                         stamps, own thumbnail) into DIR and upload nothing; prints
+                         the prepared file, a tab and the thumbnail per file
   --code TYPE            print code of this type instead of the address lines:
                          0 BBCode thumbnail table, 1 BBCode thumbnails,
                          2 BBCode pictures, 3 BBCode links, 4 plain links,
@@ -44,10 +54,9 @@ Options:
   -h, --help             show this text
 
 The code is printed as the wizard shows it, lines ended by CR LF, with a final
-line break added when it does not end with one. Code longer than 10239 characters
-loses whole pictures from its end; standard error then says how many are shown.
+line break added when it does not end with one.
 
-A file that cannot be uploaded is named on standard error with the reason.
+A file that cannot be uploaded (or prepared) is named on standard error with the reason.
 Exit status: 0 when every file was uploaded, 1 when at least one failed,
 2 for bad arguments or a service that does not exist.
 )";
@@ -107,10 +116,13 @@ private:
     QTextStream& m_err;
 };
 
-UploadJob MakeJob(const UploadCliOptions& options)
+UploadJob MakeJob(const UploadCliOptions& options, QTextStream& err)
 {
     Settings settings;
-    LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
+    const QString problem
+        = LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
+    if (!problem.isEmpty())
+        err << "vellmar-upload: " << problem << '\n' << Qt::flush;
     UploadJob job;
     job.files = options.files;
     job.main = settings.main;
@@ -126,6 +138,11 @@ UploadJob MakeJob(const UploadCliOptions& options)
         job.main.Image.KeepAsIs = 1;
         job.main.Thumbs.UserServerThumbs = 1;
     }
+    if (options.timeoutSeconds > 0) {
+        job.timeouts.connectMs = long(options.timeoutSeconds) * 1000;
+        job.timeouts.stallSeconds = options.timeoutSeconds;
+    }
+    job.temp = std::make_shared<TempFolder>();
     return job;
 }
 
@@ -134,18 +151,60 @@ void PrintCode(
 {
     const CodeTemplate tmpl
         = LoadTemplate(options.templatePath.isEmpty() ? DefaultTemplatePath() : options.templatePath);
-    const GeneratedCode code = GenerateCode(results, options.codeType, options.perRow, tmpl);
-    out << code.Text;
-    if (!code.Text.endsWith(u'\n'))
+    if (!tmpl.Problem.isEmpty())
+        err << "vellmar-upload: " << tmpl.Problem << '\n' << Qt::flush;
+    const QString code = GenerateCode(results, options.codeType, options.perRow, tmpl);
+    out << code;
+    if (!code.endsWith(u'\n'))
         out << '\n';
     out << Qt::flush;
-    if (code.Truncated()) {
-        err << "vellmar-upload: the code holds " << code.ItemsShown << " of " << code.ItemsTotal
-            << " pictures; all of them would exceed " << kMaxCodeLength << " characters\n";
+}
+
+// "name.ext", or "name_1.ext", "name_2.ext", ... for the first that does not exist yet.
+QString FreeName(const QDir& dir, const QString& base, const QString& extension)
+{
+    for (int n = 0;; ++n) {
+        const QString name = base + (n == 0 ? QString() : u'_' + QString::number(n)) + u'.' + extension;
+        if (!QFileInfo::exists(dir.filePath(name)))
+            return dir.filePath(name);
     }
-    if (code.TemplateDropped)
-        err << "vellmar-upload: the template left no room for the pictures and was left out\n";
-    err << Qt::flush;
+}
+
+// Moves (or, across file systems, copies) a prepared file into the output folder under a name of
+// its own, never over an existing file.
+QString Deliver(const QString& file, const QDir& dir, const QString& base, bool keepSource)
+{
+    const QString target = FreeName(dir, base, QFileInfo(file).suffix().toLower());
+    if (!keepSource && QFile::rename(file, target))
+        return target;
+    return QFile::copy(file, target) ? target : QString();
+}
+
+int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, QTextStream& err)
+{
+    const QDir dir(folder);
+    const bool thumbs = job.main.Main.CreateThumbs != 0;
+    const int thumbWidth = thumbs ? EffectiveThumbWidth(job.main.Main.ThumbWidth) : 0;
+    int failures = 0;
+    for (const QString& source : job.files) {
+        const PreparedImage prepared = PrepareImage(*job.temp, source, thumbWidth, job.main, job.appearance);
+        const QString base = QFileInfo(source).completeBaseName();
+        const QString picture
+            = prepared.ok() ? Deliver(prepared.path, dir, base, prepared.path == source) : QString();
+        if (picture.isEmpty()) {
+            ++failures;
+            err << "vellmar-upload: " << source << ": not prepared: "
+                << (prepared.ok() ? QStringLiteral("cannot write into %1").arg(folder) : prepared.error)
+                << '\n'
+                << Qt::flush;
+            continue;
+        }
+        const QString thumb = prepared.thumbPath.isEmpty()
+            ? QString()
+            : Deliver(prepared.thumbPath, dir, base + QStringLiteral("-thumb"), false);
+        out << picture << '\t' << thumb << '\n' << Qt::flush;
+    }
+    return failures == 0 ? 0 : 1;
 }
 
 } // namespace
@@ -168,7 +227,9 @@ CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options,
     const QCommandLineOption code(QStringLiteral("code"), QString(), QStringLiteral("TYPE"));
     const QCommandLineOption perRow(QStringLiteral("per-row"), QString(), QStringLiteral("N"));
     const QCommandLineOption templ(QStringLiteral("template"), QString(), QStringLiteral("PATH"));
-    parser.addOptions({help, server, thumbSize, host, ini, raw, code, perRow, templ});
+    const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
+    const QCommandLineOption prepareOnly(QStringLiteral("prepare-only"), QString(), QStringLiteral("DIR"));
+    parser.addOptions({help, server, thumbSize, host, ini, raw, code, perRow, templ, timeout, prepareOnly});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return CliParse::Error;
@@ -223,6 +284,23 @@ CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options,
             return CliParse::Error;
         }
     }
+    if (parser.isSet(timeout)
+        && !ParseInt(parser.value(timeout), 1, kMaxTimeoutSeconds, options.timeoutSeconds)) {
+        error = QStringLiteral("--timeout takes a number of seconds from 1 to %1").arg(kMaxTimeoutSeconds);
+        return CliParse::Error;
+    }
+    if (parser.isSet(prepareOnly)) {
+        options.prepareOnly = parser.value(prepareOnly);
+        if (!QFileInfo(options.prepareOnly).isDir()) {
+            error = QStringLiteral("no folder %1 to prepare into").arg(options.prepareOnly);
+            return CliParse::Error;
+        }
+        if (options.raw || options.codeType >= 0) {
+            error
+                = QStringLiteral("--prepare-only uploads nothing, so it goes with neither --raw nor --code");
+            return CliParse::Error;
+        }
+    }
     options.files = parser.positionalArguments();
     if (options.files.isEmpty()) {
         error = QStringLiteral("no file to upload");
@@ -247,7 +325,9 @@ int RunUploadCli(
         break;
     }
 
-    const UploadJob job = MakeJob(options);
+    const UploadJob job = MakeJob(options, err);
+    if (!options.prepareOnly.isEmpty())
+        return PrepareOnly(job, options.prepareOnly, out, err);
     const bool printCode = options.codeType >= 0;
     CliListener listener(options.files, !printCode, out, err);
     // Ctrl+C ends the running transfer at once; nothing is worth finishing then.

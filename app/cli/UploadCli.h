@@ -20,6 +20,8 @@ struct UploadCliOptions
     int perRow = 4;
     QString templatePath; ///< empty: template.txt beside the executable (with a code type only)
     bool raw = false; ///< send the files as they are, without own thumbnails
+    int timeoutSeconds = 0; ///< 0: the default; how long a transfer may go without a byte moving
+    QString prepareOnly; ///< prepare into this folder and upload nothing
     QStringList files;
 };
 

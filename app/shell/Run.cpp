@@ -3,6 +3,7 @@
 
 #include "imaging/TempFolder.h"
 #include "ui/CWizardDlg.h"
+#include "ui/wizard/MessageBoxes.h"
 
 #include <QApplication>
 #include <memory>
@@ -10,15 +11,23 @@
 int Run(const QString& iniPath)
 {
     int exitCode = 0;
+    const auto temp = std::make_shared<TempFolder>();
     {
-        auto frame = std::make_unique<CWizardDlg>(iniPath);
+        auto frame = std::make_unique<CWizardDlg>(iniPath, temp);
         QObject::connect(
             frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
         frame->show();
+        // Said at once, not at the first upload, where it would only count as failures.
+        if (const QString problem = temp->RootProblem(); !problem.isEmpty()) {
+            ShowWarning(frame.get(),
+                QStringLiteral("Временная папка недоступна (%1). Изображения не удастся подготовить к загрузке.")
+                    .arg(problem),
+                QStringLiteral("Vellmar"));
+        }
         exitCode = QApplication::exec();
         // Destroying the frame destroys the pages, and each page waits for its worker, so
         // nothing writes into the temporary folder while it is emptied.
     }
-    EmptyTempFolder();
+    temp->Empty();
     return exitCode;
 }

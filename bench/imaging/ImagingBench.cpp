@@ -106,18 +106,20 @@ double TimeVellmar(const QStringList& photos)
     main.Image.AddText = 1;
     main.Image.AddLogo = 0;
     const AppearancePart appearance;
+    TempFolder temp;
     QElapsedTimer timer;
     timer.start();
     for (const QString& photo : photos) {
-        QString out, thumb;
-        if (!PrepareImage(photo, out, &thumb, 180, main, appearance) || thumb.isEmpty()) {
-            std::fprintf(stderr, "Vellmar failed on %s\n", qPrintable(photo));
+        const PreparedImage prepared = PrepareImage(temp, photo, 180, main, appearance);
+        if (!prepared.ok() || prepared.thumbPath.isEmpty()) {
+            std::fprintf(stderr, "Vellmar failed on %s: %s\n", qPrintable(photo), qPrintable(prepared.error));
             return -1;
         }
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
-    QString out, thumb;
-    PrepareImage(photos.first(), out, &thumb, 180, main, appearance);
+    const PreparedImage first = PrepareImage(temp, photos.first(), 180, main, appearance);
+    const QString out = first.path;
+    const QString thumb = first.thumbPath;
     std::printf("  Vellmar output %dx%d, thumbnail %dx%d\n", QImageReader(out).size().width(),
         QImageReader(out).size().height(), QImageReader(thumb).size().width(),
         QImageReader(thumb).size().height());
@@ -211,7 +213,6 @@ int main(int argc, char** argv)
     const double vips1 = TimeVips(photos, scratch.filePath("vips1"), {"VIPS_CONCURRENCY=1"});
     const double convert = TimeConvert(photos, scratch.filePath("convert"), false);
     const double convertHint = TimeConvert(photos, scratch.filePath("convert-hint"), true);
-    EmptyTempFolder();
 
     const int n = options.files;
     std::printf("\nResize to 1024 x 768 + 180-pixel thumbnail, %d photos:\n", n);

@@ -275,7 +275,7 @@ void Print(const char* tool, const Score& score, const std::optional<double>& vi
         qPrintable(delta), score.seconds);
 }
 
-void Measure(const QString& path, const QString& work)
+void Measure(TempFolder& temp, const QString& path, const QString& work)
 {
     const QImage original = QImage(path).convertToFormat(QImage::Format_RGB32);
     if (original.isNull()) {
@@ -294,13 +294,14 @@ void Measure(const QString& path, const QString& work)
     main.Image.AddLogo = 0;
     main.Thumbs.DrawFrame = 0;
     main.Thumbs.AddImageSize = 0;
-    QString out, thumb;
     QElapsedTimer timer;
     timer.start();
-    const bool prepared = PrepareImage(path, out, &thumb, kThumb, main, AppearancePart());
+    const PreparedImage prepared = PrepareImage(temp, path, kThumb, main, AppearancePart());
     const double vellmarSeconds = timer.nsecsElapsed() / 1e9;
-    const QImage bounded = prepared ? QImage(out) : QImage();
-    const QImage small = prepared ? QImage(thumb) : QImage();
+    if (!prepared.ok())
+        std::printf("    Vellmar failed: %s\n", qPrintable(prepared.error));
+    const QImage bounded = prepared.ok() ? QImage(prepared.path) : QImage();
+    const QImage small = prepared.thumbPath.isEmpty() ? QImage() : QImage(prepared.thumbPath);
     Score vellmarBig, vellmarSmall;
     vellmarBig.seconds = vellmarSmall.seconds = vellmarSeconds;
     if (!bounded.isNull()) {
@@ -312,7 +313,8 @@ void Measure(const QString& path, const QString& work)
         const QRectF from(-dest.x() * original.width() / dest.width(),
             -dest.y() * original.height() / dest.height(), small.width() * original.width() / dest.width(),
             small.height() * original.height() / dest.height());
-        vellmarSmall.psnr = Psnr(ReferenceLanczos(original, from, small.size()), small);
+        if (!small.isNull())
+            vellmarSmall.psnr = Psnr(ReferenceLanczos(original, from, small.size()), small);
         // How far the floating-point reference is from ImageMagick's where both can draw.
         const QRectF boundedFrom(original.width() / (w.width() + 2.0), original.height() / (w.height() + 2.0),
             w.width() * original.width() / (w.width() + 2.0),
@@ -406,8 +408,9 @@ int main(int argc, char** argv)
                  {"*.jpg", "*.jpeg", "*.JPG", "*.JPEG", "*.png", "*.PNG"}, QDir::Files, QDir::Name))
             pictures << folder.filePath(name);
     }
+    TempFolder temp;
     for (const QString& picture : pictures)
-        Measure(picture, scratch.path());
-    EmptyTempFolder();
+        Measure(temp, picture, scratch.path());
+    temp.Empty();
     return 0;
 }

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "capture/platform/CXcbScreenGrabber.h"
 
+#include "capture/CaptureGeometry.h"
+
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <cstdlib>
 #include <memory>
+#include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -78,6 +83,34 @@ ForegroundWindow CXcbScreenGrabber::FindForegroundWindow() const
     if (!xcb_ewmh_get_active_window_reply(
             ewmh.get(), xcb_ewmh_get_active_window(ewmh.get(), screenNumber), &active, nullptr))
         return Unavailable(QStringLiteral("the window manager does not publish _NET_ACTIVE_WINDOW"));
+
+    // Our own dialog may still count as active although it is hidden already: then the window
+    // the user worked in before is the topmost one that is not ours.
+    std::vector<quint64> stacking;
+    xcb_ewmh_get_windows_reply_t clients {};
+    if (xcb_ewmh_get_client_list_stacking_reply(
+            ewmh.get(), xcb_ewmh_get_client_list_stacking(ewmh.get(), screenNumber), &clients, nullptr)) {
+        stacking.assign(clients.windows, clients.windows + clients.windows_len);
+        xcb_ewmh_get_windows_reply_wipe(&clients);
+    }
+    auto isOwn = [&](quint64 window) {
+        uint32_t pid = 0;
+        if (xcb_ewmh_get_wm_pid_reply(
+                ewmh.get(), xcb_ewmh_get_wm_pid(ewmh.get(), xcb_window_t(window)), &pid, nullptr)
+            && pid == uint32_t(::getpid()))
+            return true;
+        for (const QWindow* own : QGuiApplication::allWindows()) {
+            if (own->handle() && own->winId() == window)
+                return true;
+        }
+        return false;
+    };
+    auto isShown = [&](quint64 window) {
+        XcbReply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, xcb_window_t(window)), nullptr));
+        return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    };
+    active = xcb_window_t(CaptureTarget(active, stacking, isOwn, isShown));
     if (active == XCB_NONE)
         return Unavailable(QStringLiteral("no window is active"));
 

@@ -53,3 +53,26 @@ TEST(CaptureGeometry, NoScreenMeansNothingToCopy)
 }
 
 } // namespace
+
+// Our own hidden dialog may still be the active window; the window the user meant is then the
+// topmost one that is neither ours nor hidden.
+TEST(CaptureGeometry, TheActiveWindowIsNeverOurOwn)
+{
+    const std::vector<quint64> stacking = {10, 11, 12, 13, 14}; // bottom to top
+    auto isOwn = [](quint64 w) { return w == 13 || w == 14; };
+    auto isShown = [](quint64 w) { return w != 12; };
+    const struct
+    {
+        quint64 active;
+        std::vector<quint64> stacking;
+        quint64 target;
+    } cases[] = {
+        {11, stacking, 11}, // someone else's window: itself, even under ours
+        {14, stacking, 11}, // ours: the topmost shown window that is not ours
+        {0, stacking, 11}, // none named: the same
+        {13, {13, 14}, 0}, // nothing but ours
+        {14, {}, 0}, // no stacking list
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CaptureTarget(c.active, c.stacking, isOwn, isShown), c.target) << c.active;
+}

@@ -27,6 +27,7 @@ struct Frame
 {
     QWidget window;
     QWidget* page;
+    TempFolder temp;
     Frame()
         : page(new QWidget(&window))
     {
@@ -68,7 +69,7 @@ TEST(ScreenshotDlg, HasTheControlsOfItsTemplate)
 {
     TestDir dir;
     Frame frame;
-    CScreenshotDlg dlg(&frame.window, frame.page, dir.file("vellmar.ini"),
+    CScreenshotDlg dlg(&frame.window, frame.page, dir.file("vellmar.ini"), frame.temp,
         std::make_unique<CFakeGrabber>(std::make_shared<FakeScreen>()));
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Скриншот"));
     EXPECT_EQ(dlg.parentWidget(), &frame.window);
@@ -122,8 +123,8 @@ TEST(ScreenshotDlg, OpensWithTheStoredSettingsAndTheirFixes)
         TestDir dir;
         const QString ini = c.ini ? dir.write("vellmar.ini", c.ini) : dir.file("vellmar.ini");
         Frame frame;
-        CScreenshotDlg dlg(
-            &frame.window, frame.page, ini, std::make_unique<CFakeGrabber>(std::make_shared<FakeScreen>()));
+        CScreenshotDlg dlg(&frame.window, frame.page, ini, frame.temp,
+            std::make_unique<CFakeGrabber>(std::make_shared<FakeScreen>()));
         EXPECT_EQ(Control<QRadioButton>(dlg, "1061")->isChecked(), c.wholeScreen);
         EXPECT_EQ(Control<QRadioButton>(dlg, "1062")->isChecked(), !c.wholeScreen);
         EXPECT_EQ(Control<QLineEdit>(dlg, "1060")->text(), QString::fromLatin1(c.delay));
@@ -150,7 +151,7 @@ TEST(ScreenshotDlg, CancelEndsWithResultTwoAndKeepsTheSettings)
         auto state = std::make_shared<FakeScreen>();
         state->screen = Screen();
         Frame frame;
-        CScreenshotDlg dlg(&frame.window, frame.page, ini, std::make_unique<CFakeGrabber>(state));
+        CScreenshotDlg dlg(&frame.window, frame.page, ini, frame.temp, std::make_unique<CFakeGrabber>(state));
         QSignalSpy finished(&dlg, &QDialog::finished);
         dlg.show();
         Control<QRadioButton>(dlg, "1062")->setChecked(true);
@@ -223,7 +224,7 @@ TEST(ScreenshotDlg, CapturesAfterTheDelay)
         state->foreground = c.foreground;
         state->grabFails = c.grabFails;
         Frame frame;
-        CScreenshotDlg dlg(&frame.window, frame.page, ini, std::make_unique<CFakeGrabber>(state));
+        CScreenshotDlg dlg(&frame.window, frame.page, ini, frame.temp, std::make_unique<CFakeGrabber>(state));
         MessageBoxWatcher messages;
 
         int timerMs = -1;
@@ -260,7 +261,7 @@ TEST(ScreenshotDlg, CapturesAfterTheDelay)
         }
         EXPECT_EQ(messages.Count(), 0);
         const QString path = dlg.ResultPath();
-        EXPECT_TRUE(path.startsWith(TempFolderPath() + QStringLiteral("/screenshot"))) << path.toStdString();
+        EXPECT_TRUE(path.startsWith(frame.temp.Path() + QStringLiteral("/screenshot"))) << path.toStdString();
         EXPECT_TRUE(path.endsWith(c.format == 1 ? QStringLiteral(".png") : QStringLiteral(".jpg")));
         const QImage picture(path);
         ASSERT_EQ(picture.size(), c.copied.size());
@@ -291,7 +292,11 @@ TEST(ScreenshotDlg, TakeScreenshotUsesThePlatformGrabber)
         }
     });
     poll.start(20);
-    const QString path = TakeScreenshot(frame.page, &frame.window, ini);
+    const Screenshot shot = TakeScreenshot(&frame.window, frame.page, ini, frame.temp);
+    const QString path = shot.path;
+    EXPECT_EQ(shot.note,
+        QStringLiteral("Активное окно определить не удалось (the platform \"offscreen\" does not tell which "
+                       "window is active), поэтому снят весь экран."));
     poll.stop();
     EXPECT_EQ(clicks, 1);
     ASSERT_FALSE(path.isEmpty());

@@ -1,269 +1,164 @@
 // SPDX-License-Identifier: MIT
-// Captures on a real X server: an Xvfb of the test's own, with a child process on the xcb
-// platform doing the capture (this process is bound to the offscreen platform).
-#include "imaging/TempFolder.h"
-#include "settings/Settings.h"
-#include "tests/support/TempDir.h"
+// The X11 grabber on a real X server: CTest runs this program under xvfb-run on a 1024 x 768
+// screen, with no window manager, so the test plays its part (_NET_ACTIVE_WINDOW and the
+// stacking list on the root window).
+#include "capture/CaptureGeometry.h"
+#include "capture/platform/CXcbScreenGrabber.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QImage>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QThread>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+#include <cstdlib>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
+#include <vector>
 #include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
 
 namespace {
 
-constexpr QSize kScreen(1024, 768);
-const QByteArray kIni = "[Screenshot]\nFormat=1\nQuality=80\nDelay=1\nEntireScreen=1\n";
+struct ConnectionDeleter
+{
+    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+};
 
-// An Xvfb on the first free display from :93 on, shared by the tests of this file.
-class XServer
+// A connection of its own, so the windows it makes belong to "another program" as far as the
+// grabber can tell: they are not Qt's and carry no process id.
+class OtherClient
 {
 public:
-    ~XServer()
+    OtherClient()
+        : m_c(xcb_connect(nullptr, &m_screenNumber))
     {
-        if (m_process) {
-            m_process->terminate();
-            if (!m_process->waitForFinished(5000)) {
-                m_process->kill();
-                m_process->waitForFinished(5000);
-            }
-        }
+        if (xcb_connection_has_error(m_c.get()))
+            return;
+        m_ok = xcb_ewmh_init_atoms_replies(&m_ewmh, xcb_ewmh_init_atoms(m_c.get(), &m_ewmh), nullptr);
+    }
+    ~OtherClient()
+    {
+        if (m_ok)
+            xcb_ewmh_connection_wipe(&m_ewmh);
+    }
+    bool ok() const { return m_ok; }
+
+    /// A window filled with `rgb` by the server itself, mapped when `show`.
+    xcb_window_t Window(const QRect& rect, uint32_t rgb, bool show = true)
+    {
+        xcb_screen_t* screen = m_ewmh.screens[m_screenNumber];
+        const xcb_window_t w = xcb_generate_id(m_c.get());
+        const uint32_t values[] = {rgb, 1}; // background pixel; override-redirect: placed as asked
+        xcb_create_window(m_c.get(), XCB_COPY_FROM_PARENT, w, screen->root, int16_t(rect.x()),
+            int16_t(rect.y()), uint16_t(rect.width()), uint16_t(rect.height()), 0,
+            XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT,
+            values);
+        if (show)
+            xcb_map_window(m_c.get(), w);
+        xcb_flush(m_c.get());
+        return w;
     }
 
-    // Empty with `why` set when no server could be started.
-    QString Start(QString& why)
+    void Map(xcb_window_t w)
     {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty()) {
-            why = QStringLiteral("Xvfb is not installed");
-            return {};
-        }
-        for (int number = 93; number <= 120; ++number) {
-            // A lock file or socket means another server has (or had) this display.
-            if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))
-                || QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-                continue;
-            const QString display = QStringLiteral(":%1").arg(number);
-            auto process = std::make_unique<QProcess>();
-            process->setStandardOutputFile(QProcess::nullDevice());
-            process->setStandardErrorFile(QProcess::nullDevice());
-            // -br: a black root, so that pixels of hidden windows are told apart.
-            process->start(xvfb,
-                {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("%1x%2x24").arg(kScreen.width()).arg(kScreen.height()),
-                    QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-br"),
-                    QStringLiteral("-noreset")});
-            if (!process->waitForStarted(5000))
-                continue;
-            if (WaitUntilReady(*process, number)) {
-                m_process = std::move(process);
-                return display;
-            }
-            process->kill();
-            process->waitForFinished(5000);
-        }
-        why = QStringLiteral("no display from :93 to :120 could be started");
-        return {};
+        xcb_map_window(m_c.get(), w);
+        xcb_flush(m_c.get());
+    }
+
+    /// The window manager's part: the active window (0 removes the property) and the stacking.
+    void Publish(xcb_window_t active, const std::vector<xcb_window_t>& stacking)
+    {
+        const xcb_window_t root = m_ewmh.screens[m_screenNumber]->root;
+        if (active)
+            xcb_ewmh_set_active_window(&m_ewmh, m_screenNumber, active);
+        else
+            xcb_delete_property(m_c.get(), root, m_ewmh._NET_ACTIVE_WINDOW);
+        xcb_ewmh_set_client_list_stacking(
+            &m_ewmh, m_screenNumber, uint32_t(stacking.size()), const_cast<xcb_window_t*>(stacking.data()));
+        // A round trip: the properties are set before the grabber reads them.
+        std::free(xcb_get_input_focus_reply(m_c.get(), xcb_get_input_focus(m_c.get()), nullptr));
     }
 
 private:
-    // Ready when the display answers and its lock file names our process: another test running
-    // at the same time may have won the display, and its server would answer just as well.
-    static bool WaitUntilReady(QProcess& process, int number)
-    {
-        const QString lock = QStringLiteral("/tmp/.X%1-lock").arg(number);
-        const QByteArray name = QStringLiteral(":%1").arg(number).toLatin1();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            if (process.state() != QProcess::Running)
-                return false;
-            if (TestDir::read(lock).trimmed().toLongLong() == process.processId()) {
-                xcb_connection_t* c = xcb_connect(name.constData(), nullptr);
-                const bool ok = !xcb_connection_has_error(c);
-                xcb_disconnect(c);
-                if (ok)
-                    return true;
-            }
-            QThread::msleep(50);
-        }
-        return false;
-    }
-
-    std::unique_ptr<QProcess> m_process;
+    int m_screenNumber = 0;
+    std::unique_ptr<xcb_connection_t, ConnectionDeleter> m_c;
+    xcb_ewmh_connection_t m_ewmh {};
+    bool m_ok = false;
 };
 
-struct ChildRun
+// What the screenshot dialog does with a grabber: find the target, clip it, copy it.
+QImage CaptureActiveWindow(CXcbScreenGrabber& grabber, ForegroundWindow& found)
 {
-    bool finished = false;
-    int exitCode = -1;
-    std::map<std::string, std::string> report;
-    QString errors;
-};
-
-class XcbCapture : public testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new XServer;
-        s_display = s_server->Start(s_why);
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
-    void SetUp() override
-    {
-        if (s_display.isEmpty())
-            GTEST_SKIP() << s_why.toStdString();
-    }
-
-    // Runs the child in `mode` with a temporary directory and settings file in `dir`.
-    ChildRun Run(const char* mode, const TestDir& dir, const QString& ini)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("DISPLAY"), s_display);
-        env.insert(QStringLiteral("TMPDIR"), dir.path());
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        // libxkbcommon-x11, which Qt's xcb plugin loads, hands strndup() atom names that are not
-        // NUL-terminated; that is legal, but strict string checking reports it as an overflow.
-        if (env.contains(QStringLiteral("ASAN_OPTIONS")))
-            env.insert(QStringLiteral("ASAN_OPTIONS"),
-                env.value(QStringLiteral("ASAN_OPTIONS"))
-                    .replace(
-                        QStringLiteral("strict_string_checks=1"), QStringLiteral("strict_string_checks=0")));
-        env.insert(
-            QStringLiteral("LSAN_OPTIONS"), ChildLeakOptions(env.value(QStringLiteral("LSAN_OPTIONS")), dir));
-        QProcess child;
-        child.setProcessEnvironment(env);
-        child.start(QStringLiteral(CAPTURE_XCB_CHILD), {QString::fromLatin1(mode), ini});
-        ChildRun run;
-        run.finished = child.waitForFinished(60000);
-        if (!run.finished) {
-            child.kill();
-            child.waitForFinished(5000);
-        }
-        run.exitCode = child.exitCode();
-        run.errors = QString::fromLocal8Bit(child.readAllStandardError());
-        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
-            const qsizetype eq = line.indexOf('=');
-            if (eq > 0)
-                run.report[line.left(eq).toStdString()] = line.mid(eq + 1).toStdString();
-        }
-        return run;
-    }
-
-    // The suppressions the tests run with, plus libdbus: Qt's xcb plugin talks to the session
-    // bus, and libdbus keeps what it allocates for that until the process is gone.
-    static QString ChildLeakOptions(const QString& options, const TestDir& dir)
-    {
-        QStringList kept;
-        QByteArray suppressions;
-        for (const QString& option : options.split(u':', Qt::SkipEmptyParts)) {
-            if (option.startsWith(QStringLiteral("suppressions=")))
-                suppressions = TestDir::read(option.mid(13));
-            else
-                kept << option;
-        }
-        suppressions += "\nleak:libdbus-1.so\n";
-        kept << QStringLiteral("suppressions=") + dir.write("child-lsan.supp", suppressions);
-        return kept.join(u':');
-    }
-
-    static QStringList TempFiles(const TestDir& dir)
-    {
-        return QDir(dir.path() + u'/' + QLatin1String(kTempFolderName)).entryList(QDir::Files);
-    }
-
-    static XServer* s_server;
-    static QString s_display;
-    static QString s_why;
-};
-
-XServer* XcbCapture::s_server = nullptr;
-QString XcbCapture::s_display;
-QString XcbCapture::s_why;
-
-#define EXPECT_CHILD_OK(run)                                                                                 \
-    do {                                                                                                     \
-        ASSERT_TRUE((run).finished) << (run).errors.toStdString();                                           \
-        ASSERT_EQ((run).exitCode, 0) << (run).errors.toStdString();                                          \
-    } while (false)
-
-TEST_F(XcbCapture, PicturesOfTheScreenAndOfTheActiveWindow)
-{
-    const QColor red(Qt::red);
-    const QColor black(Qt::black);
-    const struct
-    {
-        const char* mode;
-        int entireScreen;
-        QSize size;
-        bool fellBack;
-        // Pixels of the picture and the colour each must have.
-        std::vector<std::pair<QPoint, QColor>> pixels;
-    } cases[] = {
-        // The red window at (100, 80); the hidden frame and dialog near (700, 475) leave the root black.
-        {"screen", 1, kScreen, false,
-            {{QPoint(0, 0), black}, {QPoint(100, 80), red}, {QPoint(419, 319), red},
-                {QPoint(420, 320), black}, {QPoint(700, 475), black}, {QPoint(1023, 767), black}}},
-        {"window", 0, QSize(320, 240), false,
-            {{QPoint(0, 0), red}, {QPoint(319, 0), red}, {QPoint(0, 239), red}, {QPoint(319, 239), red}}},
-        {"maximised", 0, kScreen, false,
-            {{QPoint(0, 0), red}, {QPoint(700, 475), red}, {QPoint(1023, 767), red}}},
-        {"noproperty", 0, kScreen, true,
-            {{QPoint(0, 0), black}, {QPoint(200, 200), red}, {QPoint(700, 475), black}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.mode);
-        TestDir dir;
-        const QString ini = dir.write("vellmar.ini",
-            QByteArray(kIni).replace("EntireScreen=1", "EntireScreen=" + QByteArray::number(c.entireScreen)));
-        const ChildRun run = Run(c.mode, dir, ini);
-        EXPECT_CHILD_OK(run);
-        EXPECT_EQ(run.report.at("result"), "1");
-        EXPECT_EQ(run.report.at("framevisible"), "1");
-        EXPECT_EQ(run.report.at("fellback"), c.fellBack ? "1" : "0");
-        EXPECT_EQ(run.errors.contains(QStringLiteral("capturing the whole screen")), c.fellBack);
-        const QString path = QString::fromStdString(run.report.at("path"));
-        const QFileInfo file(path);
-        EXPECT_EQ(file.absolutePath(), QDir(dir.path()).filePath(QLatin1String(kTempFolderName)));
-        EXPECT_TRUE(file.fileName().startsWith(QStringLiteral("screenshot")));
-        EXPECT_EQ(file.suffix(), QStringLiteral("png"));
-        EXPECT_EQ(TempFiles(dir), QStringList {file.fileName()});
-        const QImage picture(path);
-        ASSERT_EQ(picture.size(), c.size);
-        for (const auto& [at, colour] : c.pixels)
-            EXPECT_EQ(picture.pixelColor(at), colour) << at.x() << "," << at.y();
-        const ScreenshotSettings stored = LoadScreenshotSettings(ini);
-        EXPECT_EQ(stored.Format, 1);
-        EXPECT_EQ(stored.Delay, 1);
-        EXPECT_EQ(stored.EntireScreen, c.entireScreen);
-    }
-}
-
-TEST_F(XcbCapture, AnActiveWindowThatIsNotOnTheScreenCannotBeGrabbed)
-{
-    TestDir dir;
-    const QByteArray stored = QByteArray(kIni).replace("EntireScreen=1", "EntireScreen=0");
-    const QString ini = dir.write("vellmar.ini", stored);
-    const ChildRun run = Run("unmapped", dir, ini);
-    EXPECT_CHILD_OK(run);
-    EXPECT_EQ(run.report.at("result"), "0");
-    EXPECT_EQ(run.report.at("path"), "");
-    EXPECT_EQ(run.report.at("fellback"), "0");
-    EXPECT_EQ(run.report.at("framevisible"), "1");
-    EXPECT_EQ(run.report.at("message"), "Cannot grab screen.");
-    EXPECT_EQ(run.report.at("caption"), "Vellmar");
-    EXPECT_TRUE(TempFiles(dir).isEmpty());
-    EXPECT_EQ(TestDir::read(ini), stored);
+    found = grabber.FindForegroundWindow();
+    const QRect rect = found.available ? found.frame : grabber.ScreenRect();
+    const std::optional<CaptureArea> area = ClipToScreen(rect, grabber.ScreenRect().size());
+    return area ? grabber.Grab(area->screenRect) : QImage();
 }
 
 } // namespace
+
+TEST(XcbCapture, ActiveWindowsOfOtherProgramsAndOurOwn)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    OtherClient other;
+    ASSERT_TRUE(other.ok());
+    CXcbScreenGrabber grabber;
+    ASSERT_EQ(grabber.ScreenRect(), QRect(0, 0, 1024, 768));
+
+    const xcb_window_t red = other.Window(QRect(100, 80, 320, 240), 0xFF0000);
+    const xcb_window_t maximised = other.Window(QRect(-8, -8, 1040, 784), 0x0000FF, false);
+    const xcb_window_t unmapped = other.Window(QRect(10, 10, 50, 50), 0x00FF00, false);
+    // Our own window, still named active while the screenshot dialog hides: green, on top.
+    QWidget ours;
+    ours.setGeometry(600, 400, 200, 150);
+    QPalette green = ours.palette();
+    green.setColor(QPalette::Window, Qt::green);
+    ours.setPalette(green);
+    ours.setAutoFillBackground(true);
+    ours.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ours));
+    const auto own = xcb_window_t(ours.winId());
+
+    const struct
+    {
+        const char* what;
+        xcb_window_t active;
+        std::vector<xcb_window_t> stacking;
+        bool available;
+        QSize size;
+        QRgb colour; ///< of the picture's middle
+    } cases[] = {
+        {"another program's window", red, {red, own}, true, {320, 240}, qRgb(255, 0, 0)},
+        {"our own window: the one below it", own, {unmapped, red, own}, true, {320, 240}, qRgb(255, 0, 0)},
+        {"nothing named active", 0, {red}, false, {1024, 768}, qRgb(0, 0, 0)},
+        {"only our own", own, {own}, false, {1024, 768}, qRgb(0, 0, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        other.Publish(c.active, c.stacking);
+        ForegroundWindow found;
+        const QImage picture = CaptureActiveWindow(grabber, found);
+        EXPECT_EQ(found.available, c.available) << found.reason.toStdString();
+        ASSERT_EQ(picture.size(), c.size);
+        EXPECT_EQ(picture.pixel(c.size.width() / 2, c.size.height() / 2), c.colour);
+        if (!c.available) { // the whole screen: the red window and ours are in it
+            EXPECT_EQ(picture.pixel(700, 475), qRgb(0, 255, 0));
+        }
+    }
+
+    // Unmapped (minimised): nothing to copy, and no falling back either.
+    other.Publish(unmapped, {unmapped});
+    ForegroundWindow found;
+    EXPECT_TRUE(CaptureActiveWindow(grabber, found).isNull());
+    EXPECT_TRUE(found.available);
+    EXPECT_TRUE(found.frame.isEmpty());
+
+    // Larger than the screen (maximised with its borders outside): cut to the screen.
+    other.Map(maximised);
+    other.Publish(maximised, {red, maximised});
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const QImage picture = CaptureActiveWindow(grabber, found);
+        return picture.size() == QSize(1024, 768) && picture.pixel(512, 384) == qRgb(0, 0, 255);
+    }));
+    EXPECT_EQ(found.frame, QRect(-8, -8, 1040, 784));
+}

@@ -43,6 +43,22 @@ QByteArray PngClaiming(quint32 w, quint32 h)
         + PngChunk("IEND", {});
 }
 
+// A bare BITMAPINFOHEADER claiming any size, with a few bytes of pixels.
+QByteArray BmpClaiming(qint32 w, qint32 h, quint16 bitCount)
+{
+    QByteArray bmp(54 + 16, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    qToLittleEndian<quint32>(quint32(bmp.size()), bmp.data() + 2);
+    qToLittleEndian<quint32>(54, bmp.data() + 10);
+    qToLittleEndian<quint32>(40, bmp.data() + 14);
+    qToLittleEndian<qint32>(w, bmp.data() + 18);
+    qToLittleEndian<qint32>(h, bmp.data() + 22);
+    qToLittleEndian<quint16>(1, bmp.data() + 26);
+    qToLittleEndian<quint16>(bitCount, bmp.data() + 28);
+    return bmp;
+}
+
 } // namespace
 
 TEST(Integrity, EveryPrefixOfAFileIsIncompleteAndTheWholeFileIsComplete)
@@ -89,6 +105,8 @@ TEST(Decode, FaultsGiveANullPictureWithoutCrashing)
         {"truncated bmp", dir.write("cut.bmp", Encode(Gradient(64, 48), "bmp").left(2000))},
         {"png claiming 100000 x 100000", dir.write("huge.png", PngClaiming(100000, 100000))},
         {"png claiming just over 1 GiB", dir.write("over.png", PngClaiming(16385, 16384))},
+        {"bmp claiming 2^31 - 1 squared", dir.write("huge.bmp", BmpClaiming(0x7fffffff, 0x7fffffff, 32))},
+        {"bmp claiming -2^31 rows", dir.write("neg.bmp", BmpClaiming(4, -0x7fffffff - 1, 65535))},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(DecodeImage(c.path).isNull()) << c.name;

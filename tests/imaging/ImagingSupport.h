@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "imaging/TempFolder.h"
+#include "tests/support/Memory.h"
 #include "tests/support/TempDir.h"
 
 #include <QBuffer>
@@ -43,6 +45,21 @@ inline bool Near(QRgb a, QRgb b, int tolerance)
         && std::abs(qBlue(a) - qBlue(b)) <= tolerance && std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
 }
 
+/// The mean colour of `area`, alpha ignored.
+inline QRgb MeanColour(const QImage& image, const QRect& area)
+{
+    qint64 r = 0, g = 0, b = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            r += qRed(p);
+            g += qGreen(p);
+            b += qBlue(p);
+        }
+    const qint64 n = qMax<qint64>(1, qint64(area.width()) * area.height());
+    return qRgb(int(r / n), int(g / n), int(b / n));
+}
+
 /// How many pixels of `area` satisfy `test`.
 template<class Test> int CountPixels(const QImage& image, const QRect& area, Test test)
 {
@@ -62,6 +79,13 @@ inline QRect InkBox(const QImage& image, QRgb background, int tolerance = 24)
             if (!Near(image.pixel(x, y), background, tolerance))
                 box |= QRect(x, y, 1, 1);
     return box;
+}
+
+/// The temporary folder the tests of one program share.
+inline TempFolder& TestTemp()
+{
+    static TempFolder folder;
+    return folder;
 }
 
 inline int FileCount(const QString& folder)

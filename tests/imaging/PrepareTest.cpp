@@ -6,7 +6,9 @@
 #include "tests/imaging/ImagingSupport.h"
 
 #include <QImageReader>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -26,10 +28,8 @@ MainPart PngWithoutStamps(int maxWidth = 0, int maxHeight = 0)
 
 QImage Prepared(const QString& source, const MainPart& main, const AppearancePart& appearance = {})
 {
-    QString out;
-    if (!PrepareImage(source, out, nullptr, 0, main, appearance))
-        return {};
-    return QImage(out).convertToFormat(QImage::Format_RGB32);
+    const PreparedImage prepared = PrepareImage(TestTemp(), source, 0, main, appearance);
+    return prepared.ok() ? QImage(prepared.path).convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
 } // namespace
@@ -113,41 +113,77 @@ TEST(Prepare, FormatFollowsTheSettingOrTheSourceExtension)
     for (const auto& c : cases) {
         MainPart main;
         main.Image.Format = c.setting;
-        QString out;
-        ASSERT_TRUE(PrepareImage(dir.write(c.name, Encode(picture, c.writeAs)), out, nullptr, 0, main, {}))
-            << c.name;
+        const QString out
+            = PrepareImage(TestTemp(), dir.write(c.name, Encode(picture, c.writeAs)), 0, main, {}).path;
+        ASSERT_FALSE(out.isEmpty()) << c.name;
         EXPECT_TRUE(out.endsWith(c.extension)) << c.name << " " << out.toStdString();
         EXPECT_TRUE(TestDir::read(out).startsWith(c.signature)) << c.name;
     }
 }
 
-TEST(Prepare, FaultsWriteNothing)
+TEST(Prepare, FaultsWriteNothingAndSayWhy)
 {
     TestDir dir;
     QDir(dir.path()).mkdir("folder.jpg");
     const QByteArray jpeg = Encode(Solid(64, 48, kGrey), "jpeg", 90);
-    const QString sources[] = {dir.file("missing.jpg"), dir.file("folder.jpg"), dir.write("empty.jpg", {}),
-        dir.write("cut.jpg", jpeg.left(jpeg.size() - 40)), dir.write("junk.png", "\x89PNG\r\n\x1a\n junk"),
-        dir.write("thin.png", Encode(Solid(3000, 10, kGrey), "png"))}; // bounded to 100 x 0.33
-    const int before = FileCount(TempFolderPath());
-    for (const QString& source : sources) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file("fifo.jpg")).constData(), 0600), 0);
+    const struct
+    {
+        QString source;
+        const char* error;
+        const char* errorAsIs; ///< kept as is; empty: the original goes up
+    } cases[] = {
+        {dir.file("missing.jpg"), "the file does not exist", "the file does not exist"},
+        {dir.file("folder.jpg"), "it is a folder, not a picture", "it is a folder, not a picture"},
+        {dir.file("fifo.jpg"), "it is not a regular file", "it is not a regular file"},
+        {dir.write("empty.jpg", {}), "the file is empty", ""},
+        {dir.write("cut.jpg", jpeg.left(jpeg.size() - 40)), "the picture is cut short", ""},
+        {dir.write("junk.png", "\x89PNG\r\n\x1a\n junk"), "it cannot be decoded as a picture", ""},
+        {dir.write("thin.png", Encode(Solid(3000, 10, kGrey), "png")), // bounded to 100 x 0.33
+            "the picture's size leaves nothing to draw", ""},
+    };
+    const int before = FileCount(TestTemp().Path());
+    for (const auto& c : cases) {
         for (int keepAsIs : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << c.source.toStdString() << (keepAsIs ? " as is" : ""));
             MainPart main = PngWithoutStamps(100, 0);
             main.Image.KeepAsIs = keepAsIs;
-            QString out = "stale";
-            QString thumb = "stale";
-            const bool ok = PrepareImage(source, out, &thumb, 160, main, {});
-            EXPECT_TRUE(thumb.isEmpty()) << source.toStdString();
-            // Kept as is, a file that exists goes up unchanged, decodable or not.
-            if (keepAsIs && QFileInfo(source).isFile()) {
-                EXPECT_TRUE(ok && out == source) << source.toStdString();
-            } else {
-                EXPECT_FALSE(ok) << source.toStdString();
-                EXPECT_TRUE(out.isEmpty()) << source.toStdString();
-            }
+            const PreparedImage prepared = PrepareImage(TestTemp(), c.source, 160, main, {});
+            EXPECT_TRUE(prepared.thumbPath.isEmpty());
+            const char* error = keepAsIs ? c.errorAsIs : c.error;
+            EXPECT_EQ(prepared.error.toStdString(), error);
+            EXPECT_EQ(prepared.path, *error ? QString() : c.source);
         }
     }
-    EXPECT_EQ(FileCount(TempFolderPath()), before);
+    EXPECT_EQ(FileCount(TestTemp().Path()), before);
+}
+
+TEST(Prepare, MemoryStaysBoundedWhateverTheProportionsAndSettings)
+{
+    TestDir dir;
+    const QString strip = dir.write("strip.png", Encode(Solid(1, 10000, kGrey), "png")); // ~100 bytes
+    const QString tiny = dir.write("tiny.png", Encode(Solid(16, 12, kGrey), "png"));
+    MainPart plain = PngWithoutStamps();
+    MainPart stamped = plain;
+    stamped.Image.AddText = 1;
+    AppearancePart huge;
+    huge.Text.Font = StringToFont(u"Tahoma,1000,b,204"); // the largest size a font string may hold
+    huge.Text.Font.height = -16000; // as 12,000 points would give
+    PreparedImage prepared;
+    const qint64 stripGrowth
+        = PeakMemoryGrowth([&] { prepared = PrepareImage(TestTemp(), strip, 160, plain, {}); });
+    ASSERT_TRUE(prepared.ok()) << prepared.error.toStdString();
+    const int caption = CaptionHeight(ToQFont(AppearancePart().Thumbs.Font));
+    EXPECT_EQ(QImageReader(prepared.thumbPath).size(), QSize(160, 2 + caption + 8 * 160));
+    EXPECT_LT(stripGrowth, 64 << 20);
+
+    const qint64 textGrowth
+        = PeakMemoryGrowth([&] { prepared = PrepareImage(TestTemp(), tiny, 0, stamped, huge); });
+    ASSERT_TRUE(prepared.ok());
+    EXPECT_LT(textGrowth, 64 << 20);
+    // The corner of a giant white letter covers the picture.
+    EXPECT_GT(
+        CountPixels(QImage(prepared.path), QRect(0, 0, 16, 12), [](QRgb c) { return qGray(c) > 200; }), 0);
 }
 
 TEST(Prepare, KeepAsIsUploadsTheOriginalWithAThumbnailOfItsSize)
@@ -157,9 +193,9 @@ TEST(Prepare, KeepAsIsUploadsTheOriginalWithAThumbnailOfItsSize)
     MainPart main;
     main.Image.KeepAsIs = 1;
     main.Image.MaxWidth = 100;
-    QString out, thumb;
-    ASSERT_TRUE(PrepareImage(source, out, &thumb, 160, main, {}));
-    EXPECT_EQ(out, source);
+    const PreparedImage prepared = PrepareImage(TestTemp(), source, 160, main, {});
+    EXPECT_EQ(prepared.path, source);
+    const QString thumb = prepared.thumbPath;
     const int caption = CaptionHeight(ToQFont(AppearancePart().Thumbs.Font));
     EXPECT_EQ(QImageReader(thumb).size(), QSize(160, 2 + caption + 118));
     EXPECT_TRUE(thumb.endsWith(".jpg"));
@@ -195,11 +231,39 @@ TEST(Prepare, StampsAndThumbnail)
     EXPECT_FALSE(whiteAndDark(covered, QRect(650, 1560, 150, 40)));
 
     // The thumbnail shows the unstamped picture at the bounded proportions.
-    QString out, thumb;
-    ASSERT_TRUE(PrepareImage(source, out, &thumb, 160, main, appearance));
-    const QImage small(thumb);
+    const QImage small(PrepareImage(TestTemp(), source, 160, main, appearance).thumbPath);
     EXPECT_EQ(small.size(), QSize(160, 2 + CaptionHeight(ToQFont(appearance.Thumbs.Font)) + 316));
     EXPECT_TRUE(Near(small.pixel(150, 300), kGrey, 2));
+}
+
+// A thumbnail wider than the bounded picture is drawn from the original, not blown up from the
+// small copy: a grating that the 20-pixel picture averages away stays visible in it.
+TEST(Prepare, AThumbnailWiderThanThePictureComesFromTheOriginal)
+{
+    TestDir dir;
+    QImage grating(800, 600, QImage::Format_RGB32);
+    for (int x = 0; x < grating.width(); ++x) {
+        const int level = qRound(127.5 + 127.5 * std::sin(x * 2 * M_PI / 40));
+        for (int y = 0; y < grating.height(); ++y)
+            grating.setPixel(x, y, qRgb(level, level, level));
+    }
+    const QString source = dir.write("grating.png", Encode(grating, "png"));
+    MainPart main = PngWithoutStamps(20, 0);
+    main.Thumbs.DrawFrame = 0;
+    main.Thumbs.AddImageSize = 0;
+    const PreparedImage prepared = PrepareImage(TestTemp(), source, 160, main, {});
+    ASSERT_TRUE(prepared.ok());
+    auto contrast = [](const QImage& thumb) {
+        int darkest = 255, lightest = 0;
+        for (int x = 10; x < 150; ++x) {
+            darkest = std::min(darkest, qGray(thumb.pixel(x, 40)));
+            lightest = std::max(lightest, qGray(thumb.pixel(x, 40)));
+        }
+        return lightest - darkest;
+    };
+    const QImage fromBounded = DrawThumbnail(QImage(prepared.path), 20, 15, 1, 160, main, {});
+    EXPECT_LT(contrast(fromBounded), 80); // what the thumbnail would be, drawn from the small copy
+    EXPECT_GT(contrast(QImage(prepared.thumbPath)), 160);
 }
 
 TEST(Prepare, RunsOnWorkerThreads)
@@ -208,18 +272,17 @@ TEST(Prepare, RunsOnWorkerThreads)
     const QString source = dir.write("photo.jpg", Encode(Solid(1200, 900, kGrey), "jpeg"));
     MainPart main;
     main.Image.MaxWidth = 640;
-    QString out[2], thumb[2];
-    bool ok[2] = {};
+    PreparedImage prepared[2];
     std::thread workers[2];
     for (int i = 0; i < 2; ++i)
-        workers[i] = std::thread([&, i] { ok[i] = PrepareImage(source, out[i], &thumb[i], 150, main, {}); });
+        workers[i] = std::thread([&, i] { prepared[i] = PrepareImage(TestTemp(), source, 150, main, {}); });
     for (auto& w : workers)
         w.join();
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(ok[i]);
-        EXPECT_EQ(QImageReader(out[i]).size(), QSize(640, 480));
-        EXPECT_FALSE(thumb[i].isEmpty());
+        ASSERT_TRUE(prepared[i].ok());
+        EXPECT_EQ(QImageReader(prepared[i].path).size(), QSize(640, 480));
+        EXPECT_FALSE(prepared[i].thumbPath.isEmpty());
     }
-    EXPECT_NE(out[0], out[1]);
-    EXPECT_NE(thumb[0], thumb[1]);
+    EXPECT_NE(prepared[0].path, prepared[1].path);
+    EXPECT_NE(prepared[0].thumbPath, prepared[1].thumbPath);
 }

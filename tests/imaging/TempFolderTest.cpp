@@ -4,14 +4,15 @@
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <utime.h>
 
 namespace {
 
 enum class Occupant { Nothing, OurOpenFolder, OtherUsersFolder, Link, File };
 
-// Puts `occupant` where the temporary folder would go; false when this user cannot.
+// Puts `occupant` where a temporary folder would go; false when this user cannot.
 bool Occupy(Occupant occupant, const QString& name, const QString& elsewhere)
 {
     const QByteArray native = QFile::encodeName(name);
@@ -21,7 +22,7 @@ bool Occupy(Occupant occupant, const QString& name, const QString& elsewhere)
     case Occupant::OtherUsersFolder:
         return ::geteuid() == 0 && QDir().mkdir(name) && ::chown(native.constData(), 65534, 65534) == 0;
     case Occupant::Link:
-        return QDir().mkdir(elsewhere) && QFile::link(elsewhere, name);
+        return QDir().mkpath(elsewhere) && QFile::link(elsewhere, name);
     case Occupant::File:
         return QFile(name).open(QIODevice::WriteOnly);
     default:
@@ -29,52 +30,119 @@ bool Occupy(Occupant occupant, const QString& name, const QString& elsewhere)
     }
 }
 
+QString Parent(const QString& path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
 } // namespace
 
-TEST(TempFolder, ResolvesToAPrivateFolderOfOurOwn)
+TEST(TempFolder, APrivateFolderOfOurOwnWhoeverHoldsTheSharedName)
 {
+    const QString perUser = QStringLiteral("pelk_vl_temp-%1").arg(::geteuid());
     const struct
     {
         const char* name;
-        Occupant occupant;
-        bool keepsName;
-    } cases[] = {{"fresh", Occupant::Nothing, true}, {"ours, too open", Occupant::OurOpenFolder, true},
-        {"another user's", Occupant::OtherUsersFolder, false}, {"a link", Occupant::Link, false},
-        {"a file", Occupant::File, false}};
+        Occupant shared;
+        Occupant second;
+        QString base; ///< the folder the copy's folder is in; empty: one made for this copy
+    } cases[] = {
+        {"fresh", Occupant::Nothing, Occupant::Nothing, "pelk_vl_temp"},
+        {"ours, too open", Occupant::OurOpenFolder, Occupant::Nothing, "pelk_vl_temp"},
+        {"another user's", Occupant::OtherUsersFolder, Occupant::Nothing, perUser},
+        {"a link", Occupant::Link, Occupant::Nothing, perUser},
+        {"a file, and a link too", Occupant::File, Occupant::Link, ""},
+    };
     for (const auto& c : cases) {
         TestDir root;
-        const QString preferred = root.file("pelk_vl_temp");
         const QString elsewhere = root.file("elsewhere");
-        if (!Occupy(c.occupant, preferred, elsewhere)) {
+        if (!Occupy(c.shared, root.file("pelk_vl_temp"), elsewhere)
+            || !Occupy(c.second, root.file(perUser), elsewhere + "2")) {
             std::printf("[  SKIPPED ] case '%s' needs root\n", c.name);
             continue;
         }
-        const QString resolved = ResolveTempFolder(root.path());
-        ASSERT_TRUE(resolved.startsWith(preferred)) << c.name;
-        EXPECT_EQ(resolved == preferred, c.keepsName) << c.name << ": " << resolved.toStdString();
-        struct stat st
-        { };
-        ASSERT_EQ(::lstat(QFile::encodeName(resolved).constData(), &st), 0);
-        EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) << c.name;
-        EXPECT_EQ(st.st_mode & 07777, 0700u) << c.name;
+        QString base;
+        {
+            TempFolder temp(root.path());
+            const QString path = temp.Path();
+            ASSERT_FALSE(path.isEmpty()) << c.name << ": " << temp.Error().toStdString();
+            base = Parent(path);
+            if (c.base.isEmpty())
+                EXPECT_TRUE(QFileInfo(base).fileName().startsWith(perUser + "-")) << base.toStdString();
+            else
+                EXPECT_EQ(base, root.file(c.base)) << c.name;
+            for (const QString& folder : {base, path}) {
+                struct stat st
+                { };
+                ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0);
+                EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) << c.name;
+                EXPECT_EQ(st.st_mode & 07777, 0700u) << c.name;
+            }
+        }
         EXPECT_TRUE(QDir(elsewhere).isEmpty()) << c.name; // nothing went through the link
+        // A folder made for one copy goes with it, so they do not pile up run after run.
+        EXPECT_EQ(QFileInfo::exists(base), !c.base.isEmpty()) << c.name;
     }
 }
 
-TEST(TempFolder, EmptyingRemovesFilesOnly)
+TEST(TempFolder, CopiesKeepApartAndLeftoversOfEndedCopiesGo)
 {
-    const QDir folder(TempFolderPath());
+    TestDir root;
+    auto first = std::make_unique<TempFolder>(root.path());
+    TempFolder second(root.path());
+    ASSERT_NE(first->Path(), second.Path());
+    const QString mine = second.Path() + "/image1.jpg";
+    ASSERT_TRUE(QFile(mine).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile(first->Path() + "/image2.jpg").open(QIODevice::WriteOnly));
+    const QString firstPath = first->Path();
+    first.reset(); // the copy that exits first takes only its own files
+    EXPECT_FALSE(QFileInfo::exists(firstPath));
+    EXPECT_TRUE(QFileInfo::exists(mine));
+
+    // Left by copies that crashed: one whose lock nobody holds, one that never took its lock.
+    const QDir base(Parent(second.Path()));
+    for (const char* name : {"run-1-crashed", "run-2-unlocked"}) {
+        ASSERT_TRUE(base.mkdir(name));
+        ASSERT_TRUE(QFile(base.filePath(name) + "/image3.jpg").open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile(base.filePath("run-1-crashed/.lock")).open(QIODevice::WriteOnly));
+    const utimbuf old {100, 100};
+    ASSERT_EQ(::utime(QFile::encodeName(base.filePath("run-2-unlocked")).constData(), &old), 0);
+    TempFolder third(root.path());
+    EXPECT_FALSE(base.exists("run-1-crashed"));
+    EXPECT_FALSE(base.exists("run-2-unlocked"));
+    EXPECT_TRUE(QFileInfo::exists(mine)); // a running copy's folder is held by its lock
+}
+
+TEST(TempFolder, EmptyingRemovesFilesAndCreatesNothing)
+{
+    TestDir root;
+    TempFolder unused(root.path());
+    unused.Empty();
+    EXPECT_TRUE(QDir(root.path()).isEmpty()); // shutdown makes no folder
+
+    TempFolder temp(root.path());
+    const QDir folder(temp.Path());
     TestDir outside;
     const QString kept = outside.write("kept.txt", "kept");
-    for (const char* name : {"image1.jpg", ".hidden", "sub/inner.jpg"}) {
-        folder.mkdir("sub");
+    folder.mkdir("sub");
+    for (const char* name : {"image1.jpg", ".hidden", "sub/inner.jpg"})
         ASSERT_TRUE(QFile(folder.filePath(name)).open(QIODevice::WriteOnly));
-    }
     ASSERT_TRUE(QFile::link(kept, folder.filePath("link")));
-
-    EmptyTempFolder();
+    temp.Empty();
     EXPECT_EQ(FileCount(folder.path()), 0);
-    EXPECT_TRUE(QFileInfo::exists(folder.filePath("sub/inner.jpg")));
-    EXPECT_TRUE(QFileInfo(folder.filePath("link")).isSymLink());
+    EXPECT_FALSE(QFileInfo(folder.filePath("link")).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(folder.filePath("sub/inner.jpg"))); // sub-folders stay
     EXPECT_EQ(TestDir::read(kept), "kept");
+}
+
+TEST(TempFolder, AMissingTemporaryDirectoryIsNamed)
+{
+    TestDir root;
+    const QString file = root.write("file", "x");
+    for (const QString& missing : {root.file("gone"), file}) {
+        TempFolder temp(missing);
+        EXPECT_TRUE(temp.Path().isEmpty());
+        EXPECT_EQ(temp.Error(), QStringLiteral("the temporary directory %1 does not exist").arg(missing));
+    }
 }

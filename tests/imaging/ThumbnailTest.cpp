@@ -25,15 +25,17 @@ TEST(Thumbnail, LayoutRules)
         const char* name;
         float w, h;
         int frame, addSize, overThumb;
-        ThumbnailLayout expected; ///< frame, inner, picture, caption, bar, width, height, bar top
+        ThumbnailLayout
+            expected; ///< frame, inner, picture, caption, bar, width, height, bar top, full picture
     } cases[] = {
-        {"framed with caption", 800, 600, 1, 1, 0, {2, 158, 118, 13, 13, 160, 133, 119}},
-        {"unframed", 800, 600, 0, 1, 0, {0, 160, 120, 13, 13, 160, 133, 120}},
-        {"caption over the picture", 800, 600, 1, 1, 1, {2, 158, 118, 13, 0, 160, 120, 106}},
-        {"no caption", 800, 600, 1, 0, 1, {2, 158, 118, 13, 0, 160, 120, 106}},
-        {"wide, 7.9 truncated", 2000, 100, 1, 1, 0, {2, 158, 7, 13, 13, 160, 22, 8}},
-        {"tall", 100, 2000, 1, 1, 0, {2, 158, 3160, 13, 13, 160, 3175, 3161}},
-        {"narrow picture enlarged", 50, 40, 0, 0, 0, {0, 160, 128, 13, 0, 160, 128, 115}},
+        {"framed with caption", 800, 600, 1, 1, 0, {2, 158, 118, 13, 13, 160, 133, 119, 118}},
+        {"unframed", 800, 600, 0, 1, 0, {0, 160, 120, 13, 13, 160, 133, 120, 120}},
+        {"caption over the picture", 800, 600, 1, 1, 1, {2, 158, 118, 13, 0, 160, 120, 106, 118}},
+        {"no caption", 800, 600, 1, 0, 1, {2, 158, 118, 13, 0, 160, 120, 106, 118}},
+        {"wide, 7.9 truncated", 2000, 100, 1, 1, 0, {2, 158, 7, 13, 13, 160, 22, 8, 7}},
+        {"tall, up to 8 widths", 100, 1000, 1, 1, 0, {2, 158, 1280, 13, 13, 160, 1295, 1281, 1580}},
+        {"a strip of 1 x 10000", 1, 10000, 1, 1, 0, {2, 158, 1280, 13, 13, 160, 1295, 1281, 1580000}},
+        {"narrow picture enlarged", 50, 40, 0, 0, 0, {0, 160, 128, 13, 0, 160, 128, 115, 128}},
     };
     for (const auto& c : cases) {
         MainPart main;
@@ -95,9 +97,7 @@ TEST(Thumbnail, FrameBarAndPictureOnPixels)
     const QRect bar(1, 119, 158, caption);
     EXPECT_TRUE(DrawThumbnail(QImage(), 800, 600, 1, 160, main, appearance).isNull());
     EXPECT_TRUE(DrawThumbnail(thumb, 0, 600, 1, 160, main, appearance).isNull());
-    QString path = "stale";
-    EXPECT_FALSE(RenderThumbnail(QImage(), 800, 600, 1, 160, 0, path, main, appearance));
-    EXPECT_TRUE(path.isEmpty());
+    EXPECT_FALSE(RenderThumbnail(TestTemp(), QImage(), 800, 600, 1, 160, 0, main, appearance).ok());
     EXPECT_GT(CountPixels(thumb, bar, [](QRgb c) { return Near(c, 0xFFFFFFFF, 30); }), 10);
 }
 

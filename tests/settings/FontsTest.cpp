@@ -32,6 +32,14 @@ TEST(Fonts, StringToFontAndBack)
         {"Courier,,,", 96, "Courier", -13, 400, false, false, false, 0, "Courier, 10, , 0"},
         {"Tahoma,8,,204", 120, "Tahoma", -13, 400, false, false, false, 204, "Tahoma, 8, , 204"},
         {"   Georgia,  9 ,b", 96, "Georgia", -12, 700, false, false, false, 0, "Georgia, 9, b, 0"},
+        // Sizes no font dialog offers keep the default; they would overflow the conversion.
+        {"Tahoma,-2147483648,,0", 72, "Tahoma", -10, 400, false, false, false, 0, "Tahoma, 10, , 0"},
+        {"Tahoma,0,b", 96, "Tahoma", -13, 700, false, false, false, 0, "Tahoma, 10, b, 0"},
+        {"Tahoma,1001", 96, "Tahoma", -13, 400, false, false, false, 0, "Tahoma, 10, , 0"},
+        {"Tahoma,1000", 96, "Tahoma", -1333, 400, false, false, false, 0, "Tahoma, 1000, , 0"},
+        // A face name is text, never a format.
+        {"Odd %1 %2 Face,9,i", 96, "Odd %1 %2 Face", -12, 400, true, false, false, 0,
+            "Odd %1 %2 Face, 9, i, 0"},
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789,8", 96, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", -11, 400, false,
             false, false, 0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234, 8, , 0"},
     };

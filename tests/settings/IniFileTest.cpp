@@ -3,9 +3,13 @@
 
 #include "tests/support/TempDir.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <csignal>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,20 +161,78 @@ TEST(IniDocument, MissingUnreadableAndHugeFiles)
 {
     TestDir dir;
     int value = 0;
-    EXPECT_TRUE(ReadIniValue(dir.file(QStringLiteral("missing.ini")), u"A.B", value, 5));
+    EXPECT_FALSE(ReadIniValue(dir.file(QStringLiteral("missing.ini")), u"A.B", value, 5));
     EXPECT_EQ(value, 5);
-    EXPECT_TRUE(ReadIniValue(dir.path(), u"A.B", value, 6)); // a folder, not a file
+    EXPECT_FALSE(ReadIniValue(dir.path(), u"A.B", value, 6)); // a folder, not a file
     EXPECT_EQ(value, 6);
 
-    QByteArray huge("[A]\nB=");
-    huge.append(QByteArray(1 << 20, 'x'));
-    huge.append("\nC=3\n");
-    const QString path = dir.write(QStringLiteral("huge.ini"), huge);
+    QByteArray big("[A]\nB=");
+    big.append(QByteArray(100000, 'x'));
+    big.append("\nC=3\n");
+    const QString path = dir.write(QStringLiteral("big.ini"), big);
     QString text;
-    ReadIniValue(path, u"A.B", text, QString());
+    EXPECT_TRUE(ReadIniValue(path, u"A.B", text, QString()));
     EXPECT_EQ(text, QString(255, u'x'));
     ReadIniValue(path, u"A.C", value, 0);
     EXPECT_EQ(value, 3);
+
+    // Larger than any settings file: refused whole, and never written over with defaults.
+    QByteArray huge("[A]\nC=3\n");
+    huge.append(QByteArray(IniDocument::kMaxFileBytes, ';'));
+    const QString hugePath = dir.write(QStringLiteral("huge.ini"), huge);
+    const IniDocument doc = IniDocument::Load(hugePath);
+    EXPECT_THAT(doc.Problem().toStdString(), testing::HasSubstr("larger than 1024 KiB"));
+    EXPECT_EQ(doc.GetInt(u"A", u"C", 7), 7);
+    EXPECT_FALSE(WriteIniValue(hugePath, u"A.C", 4));
+    EXPECT_EQ(TestDir::read(hugePath), huge);
+}
+
+TEST(IniDocument, UnchangedLinesKeepTheirBytes)
+{
+    TestDir dir;
+    // UTF-8 with one stray Latin-1 byte, a Windows-1251 line, and no line end at the end.
+    const QByteArray bytes("; \xD0\xBA\xD0\xBE\xD0\xBC\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82\r\n"
+                           "[Text]\r\nNote=caf\xE9\r\nText=\xD0\x9C\xD0\xBE\xD0\xB9\r\nOld=\xCC\xEE\xE9\r\n"
+                           "  [Main]  \r\n ServerID = 1 ");
+    const QString path = dir.write(QStringLiteral("x.ini"), bytes);
+    IniDocument doc = IniDocument::Load(path);
+    EXPECT_EQ(doc.GetString(u"Text", u"Text", QString()), QStringLiteral("Мой"));
+    EXPECT_EQ(doc.GetString(u"Text", u"Old", QString()), QStringLiteral("Мой"));
+    EXPECT_EQ(doc.GetString(u"Text", u"Note", QString()), QStringLiteral("cafй"));
+
+    doc.SetString(u"Text", u"Text", QStringLiteral("Мой")); // the same value: no change
+    doc.SetString(u"Main", u"ServerID", QStringLiteral("3"));
+    doc.SetString(u"New", u"Key", QStringLiteral("ё"));
+    ASSERT_TRUE(doc.Save(path));
+    QByteArray expected = bytes;
+    expected.replace(" ServerID = 1 ", "ServerID=3\r\n\r\n[New]\r\nKey=\xD1\x91\r\n");
+    EXPECT_EQ(TestDir::read(path), expected);
+}
+
+TEST(IniDocument, SavingThroughLinksKeepsTheFileAndItsMode)
+{
+    TestDir dir;
+    QDir().mkdir(dir.file(QStringLiteral("real")));
+    const QString real = dir.write(QStringLiteral("real/vellmar.ini"), "[A]\nB=1\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    const QString link = dir.file(QStringLiteral("link.ini"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("real/vellmar.ini"), link)); // relative to the link's folder
+
+    ASSERT_TRUE(WriteIniValue(link, u"A.B", 2));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(TestDir::read(real), QByteArray("[A]\nB=2\n"));
+    struct stat st
+    { };
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // Read-only means left alone, and the reason is told.
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0444), 0);
+    const IoResult refused = WriteIniValue(link, u"A.B", 3);
+    EXPECT_FALSE(refused);
+    EXPECT_THAT(refused.error.toStdString(), testing::HasSubstr("read-only"));
+    EXPECT_EQ(TestDir::read(real), QByteArray("[A]\nB=2\n"));
+    EXPECT_EQ(QDir(dir.file(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 // A process killed at any moment of a save leaves the old file or the new one, never a mix.

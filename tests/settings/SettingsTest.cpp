@@ -65,9 +65,7 @@ TEST(Settings, SaveWritesEveryStoredKeyInOrder)
     TestDir dir;
     const QString path = dir.file(QStringLiteral("vellmar.ini"));
     Settings s;
-    s.main.KeepProportions = 0;
     ASSERT_TRUE(SaveSettings(path, s));
-    EXPECT_EQ(s.main.KeepProportions, 1);
     EXPECT_EQ(QString::fromUtf8(TestDir::read(path)),
         QStringLiteral(
             "[Image]\nMaxWidth=0\nMaxHeight=0\nKeepAsIs=0\nAddLogo=1\nAddText=1\nFormat=1\nQuality=80\n"

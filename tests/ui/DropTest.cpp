@@ -34,17 +34,20 @@ TEST(Drops, RoutedByKindAndPage)
         int page;
         std::vector<const char*> list; // file names in the list afterwards
         const char* video; // the video page's file, or ""
+        const char* notice; // the lines of the notice about refused files, or ""
     };
     const Case cases[] = {
-        {"three pictures on welcome", 0, {"a.png", "b.jpg", "c.gif"}, 2, {"a.png", "b.jpg", "c.gif"}, ""},
-        {"pictures on the list page", 2, {"b.jpg"}, 2, {"first.png", "b.jpg"}, ""},
-        {"other files are ignored", 0, {"x.tiff", "notes.txt", "noext"}, 0, {}, ""},
-        {"a folder named like a picture", 0, {"folder.jpg"}, 2, {}, ""},
-        {"missing picture", 0, {"missing.png"}, 2, {}, ""},
-        {"a video", 0, {"clip.AVI"}, 1, {}, "clip.AVI"},
-        {"picture, video, picture", 0, {"a.png", "clip.mkv", "b.jpg"}, 1, {"a.png"}, "clip.mkv"},
-        {"video first ignores the rest", 0, {"clip.mp4", "a.png"}, 1, {}, "clip.mp4"},
-        {"drops on the settings page are ignored", 3, {"a.png", "clip.avi"}, 3, {"first.png"}, ""},
+        {"three pictures on welcome", 0, {"a.png", "b.jpg", "c.gif"}, 2, {"a.png", "b.jpg", "c.gif"}, "", ""},
+        {"pictures on the list page", 2, {"b.jpg"}, 2, {"first.png", "b.jpg"}, "", ""},
+        {"other files are named", 0, {"x.tiff", "notes.txt", "noext"}, 0, {}, "",
+            "x.tiff — не изображение и не видео\nnotes.txt — не изображение и не видео\n"
+            "noext — не изображение и не видео"},
+        {"a folder named like a picture", 0, {"folder.jpg"}, 2, {}, "", "folder.jpg — это папка"},
+        {"missing picture", 0, {"missing.png"}, 2, {}, "", "missing.png — файл не найден"},
+        {"a video", 0, {"clip.AVI"}, 1, {}, "clip.AVI", ""},
+        {"picture, video, picture", 0, {"a.png", "clip.mkv", "b.jpg"}, 1, {"a.png"}, "clip.mkv", ""},
+        {"video first ignores the rest", 0, {"clip.mp4", "a.png"}, 1, {}, "clip.mp4", ""},
+        {"drops on the settings page are ignored", 3, {"a.png", "clip.avi"}, 3, {"first.png"}, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -68,7 +71,12 @@ TEST(Drops, RoutedByKindAndPage)
         QStringList dropped;
         for (const char* name : c.dropped)
             dropped << dir.file(QString::fromUtf8(name));
+        ModalAnswer notice(QStringLiteral("ОК"), 300);
         frame.DropFiles(dropped);
+        WaitFor([&] { return notice.Seen(); }, *c.notice ? 5000 : 300);
+        EXPECT_EQ(notice.Text(),
+            *c.notice ? QStringLiteral("Эти файлы не добавлены в список:\n\n") + QString::fromUtf8(c.notice)
+                      : QString());
 
         EXPECT_EQ(frame.CurrentPage(), c.page);
         QStringList expected;

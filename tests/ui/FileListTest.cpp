@@ -27,18 +27,19 @@ TEST(FileList, AddToListLimits)
     {
         const char* name;
         qint64 size; // -1: do not create the file
-        bool accepted;
+        const char* refusal; // empty: accepted
     };
+    const char* notAPicture = "не изображение (подходят файлы JPG, JPEG, PNG, BMP и GIF)";
     const Case cases[] = {
-        {"empty.jpg", 0, false},
-        {"one.jpg", 1, true},
-        {"limit.jpg", 5242880, true},
-        {"over.jpg", 5242881, false},
-        {"photo.JPEG", 1000, true},
-        {"shot.bmp", 1000, true},
-        {"scan.tiff", 1000, false},
-        {"data.bin", 1000, false},
-        {"missing.png", -1, false},
+        {"empty.jpg", 0, "файл пуст"},
+        {"one.jpg", 1, ""},
+        // Large photos are taken: the limit of the services is on the prepared file.
+        {"over.jpg", 5242881, ""},
+        {"photo.JPEG", 1000, ""},
+        {"shot.bmp", 1000, ""},
+        {"scan.tiff", 1000, notAPicture},
+        {"data.bin", 1000, notAPicture},
+        {"missing.png", -1, "файл не найден"},
     };
     TestDir dir;
     CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
@@ -51,8 +52,8 @@ TEST(FileList, AddToListLimits)
         SCOPED_TRACE(c.name);
         const QString path = c.size >= 0 ? WriteSizedFile(dir.path(), QString::fromUtf8(c.name), c.size)
                                          : dir.file(QString::fromUtf8(c.name));
-        page->AddToList(path);
-        if (c.accepted)
+        EXPECT_EQ(page->AddToList(path), QString::fromUtf8(c.refusal));
+        if (!*c.refusal)
             expected << path;
         EXPECT_EQ(page->FileList, expected);
         EXPECT_EQ(page->View()->count(), expected.size());
@@ -77,8 +78,14 @@ TEST(FileList, MultiSelectionKeepsOrderAndSkipsRefused)
         WritePicture(dir.path(), QStringLiteral("5.jpg"), 10, 10, "JPEG"),
     };
     page->ImagePicker = [&](QWidget*) { return chosen; };
+    ModalAnswer notice(QStringLiteral("ОК"));
     ButtonById(page, 1000)->click();
     EXPECT_EQ(page->FileList, (QStringList {chosen[0], chosen[1], chosen[4]}));
+    // One notice names every refused file with its reason.
+    ASSERT_TRUE(WaitFor([&] { return notice.Seen(); }));
+    EXPECT_EQ(notice.Text(),
+        QStringLiteral("Эти файлы не добавлены в список:\n\n3.png — файл пуст\n"
+                       "4.tiff — не изображение (подходят файлы JPG, JPEG, PNG, BMP и GIF)"));
     EXPECT_TRUE(WaitFor([&] { return page->View()->ImageIndexOf(2) == 3; }));
 
     // A cancelled dialog adds nothing.
@@ -165,12 +172,12 @@ TEST(FileList, ScreenshotIsAddedAndAnnounced)
     CMainDlg* page = ListPage(frame);
     EXPECT_TRUE(ButtonById(page, 1058)->isEnabled()) << "the page takes screenshots itself";
 
-    page->ScreenshotTaker = [](CMainDlg*) { return QString(); };
+    page->ScreenshotTaker = [](CMainDlg*) { return Screenshot(); };
     page->OnScreenshot();
     EXPECT_EQ(page->FileList.size(), 1) << "cancelled: nothing added, nothing said";
 
     const QString shot = WritePicture(dir.path(), QStringLiteral("screenshot123.png"), 80, 60);
-    page->ScreenshotTaker = [&](CMainDlg*) { return shot; };
+    page->ScreenshotTaker = [&](CMainDlg*) { return Screenshot {shot, {}}; };
     ModalAnswer ok(QStringLiteral("ОК"));
     page->OnScreenshot();
     EXPECT_EQ(page->FileList.size(), 2);

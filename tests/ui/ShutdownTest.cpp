@@ -40,8 +40,9 @@ int RunWith(const QString& ini, const std::function<void(CWizardDlg&)>& script)
 
 void PutLeftovers(QStringList& files)
 {
-    const QString temp = TempFolderPath();
-    ASSERT_FALSE(temp.isEmpty());
+    // Loose files in the shared folder, as older versions left them.
+    const QString temp = QDir::tempPath() + QStringLiteral("/pelk_vl_temp");
+    ASSERT_TRUE(EnsurePrivateFolder(temp));
     for (const char* name : {"image123.jpg", "thumb456.png", "old_run.gif"}) {
         QFile f(temp + u'/' + QString::fromLatin1(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -66,7 +67,7 @@ TEST(Shutdown, ExitFromWelcomeSavesAndEmptiesTheTemporaryFolder)
     for (const QString& f : leftovers)
         EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
     // Sub-folders and the folder itself stay.
-    EXPECT_TRUE(QDir(TempFolderPath() + QStringLiteral("/subfolder")).exists());
+    EXPECT_TRUE(QDir(QDir::tempPath() + QStringLiteral("/pelk_vl_temp/subfolder")).exists());
     Settings saved;
     LoadSettings(ini, saved);
     EXPECT_EQ(saved.main.Image.Quality, 42);
@@ -96,6 +97,25 @@ TEST(Shutdown, ClosingWhileTheLoaderRuns)
     for (const QString& f : leftovers)
         EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
     EXPECT_TRUE(QFile::exists(ini));
+}
+
+// A settings file that cannot be written is told once; the old file stays whole.
+TEST(Shutdown, AFailedSaveIsToldAndTheOldFileKept)
+{
+    TestDir dir;
+    const QString ini = dir.write(QStringLiteral("vellmar.ini"), "[Image]\nQuality=55\n");
+    ASSERT_TRUE(QFile::setPermissions(ini, QFileDevice::ReadOwner));
+    QString told;
+    const int code = RunWith(ini, [&](CWizardDlg& frame) {
+        frame.WizardSettings().main.Image.Quality = 42;
+        ModalAnswer ok(QStringLiteral("ОК"));
+        frame.OnExit();
+        told = ok.Text();
+    });
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(told.startsWith(QStringLiteral("Не удалось сохранить настройки (") + ini + " is read-only)"))
+        << told.toStdString();
+    EXPECT_EQ(TestDir::read(ini), QByteArray("[Image]\nQuality=55\n"));
 }
 
 TEST(Shutdown, NoMeansTheProgramGoesOn)

@@ -17,8 +17,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -112,6 +114,30 @@ TEST(UploadPage, RunShowsProgressCodeAndCopies)
     EXPECT_EQ(list->View()->count(), 0);
 }
 
+// The summary counts the errors; each failed file is also named with its reason.
+TEST(UploadPage, FailedFilesAreNamedWithTheirReason)
+{
+    // Upload 3 is the second picture (each picture is followed by its own thumbnail).
+    UploadFixture f([](TestHost& host) { host.SetUploadFault(3, TestHost::Fault::ServerError); });
+    CUploadDlg* page = f.StartUpload();
+    ASSERT_TRUE(WaitFor([&] { return f.Finished(); }, 30000));
+    EXPECT_EQ(page->StatusText(),
+        QStringLiteral("Закачка завершена. Всего 2 из 3 файлов было загружено. 1 ошибок."));
+    const QString failure = QStringLiteral("p1.png: no addresses in the answer (HTTP status 500)");
+    EXPECT_EQ(page->Failures, QStringList {failure});
+    EXPECT_EQ(page->findChild<QLabel*>(QStringLiteral("1050"))->toolTip(), failure);
+    QPushButton* details = nullptr;
+    for (QPushButton* button : page->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("Ошибки..."))
+            details = button;
+    }
+    ASSERT_NE(details, nullptr);
+    EXPECT_FALSE(details->isHidden());
+    ModalAnswer box(QStringLiteral("ОК"));
+    details->click();
+    EXPECT_EQ(box.Text(), QStringLiteral("Не загружены:\n\n") + failure);
+}
+
 TEST(UploadPage, StoredCodeTypeIsSelected)
 {
     const struct
@@ -199,7 +225,9 @@ TEST(UploadPage, StopWaitsForTheCurrentFile)
 TEST(UploadPage, ClosingDuringAnUploadEndsTheProgram)
 {
     UploadFixture f([](TestHost& host) { host.SetSilentFrom(1); });
-    const QString leftover = TempFolderPath() + QStringLiteral("/left.jpg");
+    const QString base = QDir::tempPath() + QStringLiteral("/pelk_vl_temp");
+    ASSERT_TRUE(EnsurePrivateFolder(base));
+    const QString leftover = base + QStringLiteral("/left.jpg");
     {
         QFile file(leftover);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));

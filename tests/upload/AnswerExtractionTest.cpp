@@ -134,6 +134,14 @@ TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
         // Addresses come back as Windows-1251 text.
         {2, "[IMG]http://h/\xEA\xEE\xF2[/IMG]", true, QString::fromUtf8("http://h/кот"),
             QString::fromUtf8("http://h/кот")},
+        // Answers are untrusted: only web addresses count, and no control character gets through.
+        {2, "[IMG]javascript:alert(1)[/IMG][IMG]http://h/P[/IMG]", false, kUntouched, kUntouched},
+        {2, "[IMG]http://h/T[/IMG][IMG]data:image/png,x[/IMG]", false, t, kUntouched},
+        {2, "[IMG]ftp://h/T[/IMG]", false, kUntouched, kUntouched},
+        {2, "[IMG]http://[/IMG]", false, kUntouched, kUntouched},
+        {2, "[IMG]HTTPS://h/T[/IMG]", true, "HTTPS://h/T", "HTTPS://h/T"},
+        {2, "[IMG]http://h/T\r\nhttp://forged\t\x7F[/IMG]", true, "http://h/T%0D%0Ahttp://forged%09%7F",
+            "http://h/T%0D%0Ahttp://forged%09%7F"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QStringLiteral("service %1, page %2")
@@ -152,7 +160,7 @@ TEST(AnswerExtraction, OnlyTheFirstBytesOfALargeAnswerCount)
 {
     const qsizetype cap = HttpClient::kAnswerCap;
     ASSERT_EQ(cap, 262143);
-    const QByteArray tags = "[IMG]A[/IMG]";
+    const QByteArray tags = "[IMG]http://A[/IMG]";
     struct Case
     {
         const char* what;
@@ -171,7 +179,7 @@ TEST(AnswerExtraction, OnlyTheFirstBytesOfALargeAnswerCount)
         SCOPED_TRACE(c.what);
         const Upload result = UploadWithAnswer(2, c.page);
         EXPECT_EQ(result.ok, c.ok) << result.error.toStdString();
-        EXPECT_EQ(result.image, c.ok ? QStringLiteral("A") : kUntouched);
+        EXPECT_EQ(result.image, c.ok ? QStringLiteral("http://A") : kUntouched);
     }
 }
 
@@ -181,7 +189,7 @@ TEST(AnswerExtraction, NullOutputsStillMakeTheWholeExchange)
     TestHost host;
     host.SetMode(TestHost::Mode::Canned);
     ASSERT_TRUE(host.Start());
-    host.SetCannedAnswers({CannedAnswer("[IMG]a[/IMG][IMG]b[/IMG]")});
+    host.SetCannedAnswers({CannedAnswer("[IMG]http://a[/IMG][IMG]http://b[/IMG]")});
     const auto engine = CreateUploadEngine(1, host.HostText());
     EXPECT_TRUE(engine->UploadFile(dir.write("p.jpg", "x"), nullptr, nullptr));
     host.SetCannedAnswers({CannedAnswer("nothing")});

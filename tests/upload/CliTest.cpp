@@ -7,9 +7,15 @@
 #include "upload/testhost/TestHost.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -100,7 +106,7 @@ TEST(UploadCli, PreparesEachFileAsTheWizardDoes)
         dir.write("bad.png", "\x89PNG\r\n\x1A\n broken"), dir.write("b.png", SamplePng(80, 60))});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err,
-        "vellmar-upload: " + dir.file("bad.png") + ": not uploaded: the picture cannot be prepared\n");
+        "vellmar-upload: " + dir.file("bad.png") + ": not uploaded: it cannot be decoded as a picture\n");
     const QString base = QStringLiteral("http://") + host.HostText();
     EXPECT_EQ(run.out, base + "/i/1\t" + base + "/i/2\n" + base + "/i/3\t" + base + "/i/4\n");
 
@@ -115,6 +121,58 @@ TEST(UploadCli, PreparesEachFileAsTheWizardDoes)
             EXPECT_EQ(image.size(), sizes[i]) << i;
         else
             EXPECT_EQ(image.width(), 50) << i;
+    }
+}
+
+TEST(UploadCli, PrepareOnlyWritesIntoAFolderAndUploadsNothing)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    const QString ini = WriteIni(
+        dir, "[Image]\nMaxWidth=100\nFormat=2\nAddText=0\n[Main]\nThumbWidth=50\n" + HostLines(host));
+    const QString out = dir.file("out");
+    ASSERT_TRUE(QDir().mkdir(out));
+    const QByteArray taken = "an earlier file of the same name";
+    dir.write("out/a.png", taken);
+    const CliRun run = RunCli({QStringLiteral("--ini"), ini, QStringLiteral("--prepare-only"), out,
+        dir.write("a.jpg", SampleJpeg(300, 150)), dir.file("missing.jpg")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, out + "/a_1.png\t" + out + "/a-thumb.png\n");
+    EXPECT_EQ(
+        run.err, "vellmar-upload: " + dir.file("missing.jpg") + ": not prepared: the file does not exist\n");
+    EXPECT_EQ(QImage(out + "/a_1.png").size(), QSize(100, 50));
+    EXPECT_EQ(QImage(out + "/a-thumb.png").width(), 50);
+    EXPECT_EQ(TestDir::read(out + "/a.png"), taken);
+    EXPECT_TRUE(host.Requests().isEmpty());
+}
+
+// The limit is on silence, not on the whole exchange: an answer that keeps trickling in for
+// three seconds goes through with a one-second limit, a silent server is given up after one.
+TEST(UploadCli, TimeoutIsForASilenceNotForTheWholeTransfer)
+{
+    TestDir dir;
+    const QString file = dir.write("a.png", SamplePng(20, 20));
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "slow");
+        TestHost host;
+        host.SetMode(silent ? TestHost::Mode::Silent : TestHost::Mode::Canned);
+        host.SetCannedAnswers({CannedAnswer("[IMG]http://h/a[/IMG][IMG]http://h/b[/IMG]")});
+        host.SetTrickle(10, 300);
+        ASSERT_TRUE(host.Start());
+        QElapsedTimer clock;
+        clock.start();
+        const CliRun run = RunCli({QStringLiteral("--raw"), QStringLiteral("--timeout"), QStringLiteral("1"),
+            QStringLiteral("--server"), QStringLiteral("2"), QStringLiteral("--host"),
+            QStringLiteral("2=") + host.HostText(), file});
+        EXPECT_EQ(run.code, silent ? 1 : 0) << run.err.toStdString();
+        if (silent) {
+            EXPECT_EQ(run.err, "vellmar-upload: " + file + ": not uploaded: no data moved for 1 seconds\n");
+            EXPECT_LT(clock.elapsed(), 2500);
+        } else {
+            EXPECT_EQ(run.out, QStringLiteral("http://h/a\thttp://h/b\n"));
+            EXPECT_GT(clock.elapsed(), 2500);
+        }
     }
 }
 
@@ -226,6 +284,9 @@ TEST(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
         {QStringLiteral("--per-row"), QStringLiteral("3"), file},
         {QStringLiteral("--template"), file, file},
         {code, QStringLiteral("1")},
+        {QStringLiteral("--timeout"), QStringLiteral("0"), file},
+        {QStringLiteral("--prepare-only"), dir.file("no-folder"), file},
+        {QStringLiteral("--prepare-only"), dir.path(), QStringLiteral("--raw"), file},
     };
     for (const QStringList& args : cases) {
         const CliRun run = RunCli(args);
@@ -240,8 +301,9 @@ TEST(UploadCli, HelpDocumentsEveryOption)
 {
     const CliRun run = RunCli({QStringLiteral("--help")});
     EXPECT_EQ(run.code, 0);
-    for (const char* option : {"--server N", "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--raw",
-             "--code TYPE", "--per-row N", "--template PATH", "--help"})
+    for (const char* option :
+        {"--server N", "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--raw", "--code TYPE",
+            "--per-row N", "--template PATH", "--timeout SECONDS", "--prepare-only DIR", "--help"})
         EXPECT_TRUE(run.out.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run.err.isEmpty());
 }

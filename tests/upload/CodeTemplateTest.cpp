@@ -62,6 +62,9 @@ TEST(CodeTemplate, EncodingsAndTheMarker)
         {"UTF-8 mark only", kUtf8Mark, "", std::nullopt},
         {"no mark: UTF-8", QString("[b]Мои[/b] %images%!").toUtf8(), "[b]Мои[/b] ", "!"},
         {"no mark, two bytes", "ab", "ab", std::nullopt},
+        // Not plainly UTF-8: the first two bytes are taken for the mark, whatever they are.
+        {"UTF-16LE without a mark", Utf16Le("<p>%images%</p>"), "p>", "</p>"},
+        {"Windows-1251 bytes", "\xCC\xEE\xE9%\x00", QString(QChar(0x25E9)), std::nullopt},
     };
     TestDir dir;
     for (const Case& c : cases) {
@@ -92,6 +95,8 @@ TEST(CodeTemplate, FilesThatGiveNoTemplate)
         const CodeTemplate tmpl = LoadTemplate(path);
         EXPECT_FALSE(tmpl.Head.has_value()) << path.toStdString();
         EXPECT_FALSE(tmpl.Tail.has_value()) << path.toStdString();
+        // Only a file too large to be meant is worth a word.
+        EXPECT_EQ(tmpl.Problem.isEmpty(), !path.endsWith(QStringLiteral("huge.txt"))) << path.toStdString();
     }
     // Exactly at the limit is still a template.
     const CodeTemplate big = LoadTemplate(dir.write(QStringLiteral("big.txt"), QByteArray(1024 * 1024, 'a')));

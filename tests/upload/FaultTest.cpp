@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // What goes wrong on a real network, and that every such case ends quickly and cleanly.
+#include "tests/support/Memory.h"
 #include "tests/support/TempDir.h"
 #include "tests/upload/UploadTestSupport.h"
 #include "upload/UploadEngine.h"
@@ -63,7 +64,8 @@ TEST(Faults, BrokenAnswers)
             false, "the connection closed in the middle of the answer"},
         // What came in is searched, as with any answer.
         {"closed after both addresses",
-            "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n[IMG]a[/IMG][IMG]b[/IMG]<p>", true, ""},
+            "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n[IMG]http://a[/IMG][IMG]http://b[/IMG]<p>", true,
+            ""},
         {"error page", "HTTP/1.1 500 Oops\r\nContent-Length: 3\r\n\r\nsad", false,
             "no addresses in the answer (HTTP status 500)"},
         {"not HTTP at all", "garbage\r\n\r\n", false, ""},
@@ -121,6 +123,27 @@ TEST(Faults, StopFlagEndsASilentExchangeQuickly)
     }
 }
 
+// The body is read from the file while it is sent: a large file costs no more memory than a small one.
+TEST(Faults, AnUploadsMemoryDoesNotGrowWithTheFile)
+{
+    TestDir dir;
+    TestHost host;
+    host.SetMode(TestHost::Mode::Canned);
+    host.SetDiscardBodies(true);
+    host.SetCannedAnswers({CannedAnswer("[IMG]http://h/a[/IMG][IMG]http://h/b[/IMG]")});
+    ASSERT_TRUE(host.Start());
+    const QString file = dir.write("large.jpg", QByteArray(64 << 20, 'x'));
+    const auto engine = CreateUploadEngine(2, host.HostText());
+    bool ok = false;
+    const qint64 growth = PeakMemoryGrowth([&] { ok = engine->UploadFile(file, nullptr, nullptr); });
+    EXPECT_TRUE(ok) << engine->LastError().toStdString();
+    EXPECT_LT(growth, 16 << 20);
+    ASSERT_EQ(host.Requests().size(), 1);
+    const qsizetype at = host.Requests()[0].indexOf("Content-Length: ");
+    const qint64 length = host.Requests()[0].mid(at + 16, 12).split('\r').value(0).toLongLong();
+    EXPECT_TRUE(length > (64 << 20) && length < (64 << 20) + 1024) << length;
+}
+
 TEST(Faults, NothingIsSentWhenTheUploadCannotStart)
 {
     TestDir dir;
@@ -136,8 +159,8 @@ TEST(Faults, NothingIsSentWhenTheUploadCannotStart)
         QString error;
     };
     const Case cases[] = {
-        {"missing file", host.HostText(), dir.file("missing.jpg"), nullptr, "cannot open the file"},
-        {"a folder", host.HostText(), dir.path(), nullptr, "cannot open the file"},
+        {"missing file", host.HostText(), dir.file("missing.jpg"), nullptr, "the file does not exist"},
+        {"a folder", host.HostText(), dir.path(), nullptr, "it is a folder, not a file"},
         {"stop already requested", host.HostText(), dir.write("p.jpg", "x"), &stopped, "stopped"},
         {"host that cannot be a server", "bad host/x", dir.write("p.jpg", "x"), nullptr, "invalid host name"},
     };

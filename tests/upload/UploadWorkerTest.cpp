@@ -82,11 +82,11 @@ TEST(UploadWorker, ThreePicturesThroughEveryService)
                 EXPECT_EQ(listener.results[i].ImageUrl, images[i]);
                 EXPECT_EQ(listener.results[i].ThumbUrl, thumbs[i]);
             }
-            EXPECT_EQ(GenerateCode(listener.results, 0, 2, {}).Text,
+            EXPECT_EQ(GenerateCode(listener.results, 0, 2, {}),
                 "[url=" + images[0] + "][img]" + thumbs[0] + "[/img][/url]  [url=" + images[1] + "][img]"
                     + thumbs[1] + "[/img][/url]\r\n\r\n[url=" + images[2] + "][img]" + thumbs[2]
                     + "[/img][/url]  ");
-            EXPECT_EQ(GenerateCode(listener.results, 5, 2, CodeTemplate {"<p>", "</p>"}).Text,
+            EXPECT_EQ(GenerateCode(listener.results, 5, 2, CodeTemplate {"<p>", "</p>"}),
                 "<p><center><a href=\"" + images[0] + "\"><img src=\"" + thumbs[0]
                     + "\" border=0></a>&nbsp;&nbsp;" + "<a href=\"" + images[1] + "\"><img src=\"" + thumbs[1]
                     + "\" border=0></a><br>&nbsp;<br>" + "<a href=\"" + images[2] + "\"><img src=\""
@@ -101,7 +101,7 @@ TEST(UploadWorker, ThreePicturesThroughEveryService)
                 const bool isThumb = ownThumbs && k % 2 == 1;
                 const Source& source = sources[ownThumbs ? k / 2 : k];
                 EXPECT_EQ(
-                    TestDir::read(QDir(TempFolderPath()).filePath(QString::fromLatin1(sent[k].fileName))),
+                    TestDir::read(QDir(TestTemp()->Path()).filePath(QString::fromLatin1(sent[k].fileName))),
                     sent[k].data);
                 EXPECT_EQ(Fetch(Address(host, "i", k + 1)).body, sent[k].data);
                 const QImage decoded = QImage::fromData(sent[k].data, "JPEG");

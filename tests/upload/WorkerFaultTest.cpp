@@ -6,9 +6,12 @@
 #include "tests/upload/WorkerTestSupport.h"
 #include "upload/testhost/TestHost.h"
 
+#include <QDir>
 #include <QFile>
+#include <QtEndian>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace std::chrono;
@@ -29,6 +32,23 @@ QStringList WriteSources(const TestDir& dir, int count)
     for (int i = 0; i < count; ++i)
         files << dir.write(QStringLiteral("p%1.png").arg(i + 1), SamplePng(40 + 10 * i, 30));
     return files;
+}
+
+// An uncompressed 24-bit BMP of w x h, padded with trailing bytes to `size` in all.
+QByteArray Bmp(int w, int h, qint64 size)
+{
+    QByteArray bmp(54, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    qToLittleEndian<quint32>(quint32(size), bmp.data() + 2);
+    qToLittleEndian<quint32>(54, bmp.data() + 10);
+    qToLittleEndian<quint32>(40, bmp.data() + 14);
+    qToLittleEndian<qint32>(w, bmp.data() + 18);
+    qToLittleEndian<qint32>(h, bmp.data() + 22);
+    qToLittleEndian<quint16>(1, bmp.data() + 26);
+    qToLittleEndian<quint16>(24, bmp.data() + 28);
+    bmp.append(QByteArray(size - 54, '\x40'));
+    return bmp;
 }
 
 } // namespace
@@ -160,22 +180,31 @@ TEST(WorkerFaults, StopDuringTheSecondFileOfFive)
     EXPECT_EQ(TempFiles().size() - before.size(), 4);
 }
 
-TEST(WorkerFaults, FilesThatCannotBePrepared)
+TEST(WorkerFaults, FilesThatCannotBePreparedOrSent)
 {
+    enum Kind { Broken, Deleted, Folder, Fifo, Big };
     struct Case
     {
         const char* what;
+        Kind kind; ///< what file 2 of 3 is; Deleted: removed while the first file is on its way
         bool keepAsIs;
-        bool deleteIt; ///< deleted while the first file is on its way; otherwise not a picture
         int uploaded;
         QString reason;
     };
+    const QString tooBig
+        = QStringLiteral("the file to send is %1 bytes, more than the 5242880 bytes the services take")
+              .arg(kMaxUploadBytes + 1);
     const Case cases[] = {
-        {"deleted", false, true, 2, "the file does not exist"},
-        {"deleted, sent as is", true, true, 2, "the file does not exist"},
-        {"undecodable", false, false, 2, "the picture cannot be prepared"},
+        {"deleted", Deleted, false, 2, "the file does not exist"},
+        {"deleted, sent as is", Deleted, true, 2, "the file does not exist"},
+        {"undecodable", Broken, false, 2, "the picture is cut short"},
         // A file sent as it is needs no decoding; the service takes whatever it gets.
-        {"undecodable, sent as is", true, false, 3, ""},
+        {"undecodable, sent as is", Broken, true, 3, ""},
+        {"a folder named like a picture", Folder, false, 2, "it is a folder, not a picture"},
+        {"a pipe named like a picture", Fifo, true, 2, "it is not a regular file"},
+        // The limit is on what is sent: bounded, the same file is far below it.
+        {"over 5 MB, sent as is", Big, true, 2, tooBig},
+        {"over 5 MB, bounded", Big, false, 3, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -183,13 +212,28 @@ TEST(WorkerFaults, FilesThatCannotBePrepared)
         TestHost host;
         ASSERT_TRUE(host.Start());
         QStringList files = WriteSources(dir, 3);
-        files[1] = dir.write(QStringLiteral("broken.jpg"), "\xFF\xD8\xFF\xE0 not a picture at all");
+        switch (c.kind) {
+        case Folder:
+            files[1] = dir.file(QStringLiteral("folder.jpg"));
+            ASSERT_TRUE(QDir().mkdir(files[1]));
+            break;
+        case Fifo:
+            files[1] = dir.file(QStringLiteral("pipe.jpg"));
+            ASSERT_EQ(::mkfifo(QFile::encodeName(files[1]).constData(), 0600), 0);
+            break;
+        case Big: // a BMP whose header and size agree, one byte over the limit with its padding
+            files[1] = dir.write(QStringLiteral("big.bmp"), Bmp(1024, 1280, kMaxUploadBytes + 1));
+            break;
+        default:
+            files[1] = dir.write(QStringLiteral("broken.jpg"), "\xFF\xD8\xFF\xE0 not a picture at all");
+        }
         UploadJob job = JobFor(host, 2, files);
         job.main.Image.KeepAsIs = c.keepAsIs ? 1 : 0;
+        job.main.Image.MaxWidth = 800;
         job.main.Main.CreateThumbs = 0;
         RecordingListener listener;
         listener.onStatus = [&](const QString& text) {
-            if (c.deleteIt && text.startsWith(QStringLiteral("Uploading file 1 ")))
+            if (c.kind == Deleted && text.startsWith(QStringLiteral("Uploading file 1 ")))
                 QFile::remove(files[1]);
         };
         EXPECT_EQ(RunUpload(job, listener, nullptr, nullptr), c.uploaded);

@@ -58,14 +58,21 @@ UploadJob JobFor(const TestHost& host, int serverId, const QStringList& files)
     job.main.Main.ServerID = serverId;
     for (QString& name : job.servers.Host)
         name = host.HostText();
+    job.temp = TestTemp();
     return job;
+}
+
+const std::shared_ptr<TempFolder>& TestTemp()
+{
+    static const auto temp = std::make_shared<TempFolder>();
+    return temp;
 }
 
 QStringList TempFiles()
 {
     QStringList files;
-    const QDir dir(TempFolderPath());
-    for (const QString& name : dir.entryList(QDir::Files))
+    const QDir dir(TestTemp()->Path());
+    for (const QString& name : dir.entryList(QDir::Files)) // the lock file is hidden
         files << dir.filePath(name);
     return files;
 }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class CWizardPage;
+class TempFolder;
 class QWidget;
 struct Settings;
 
@@ -43,6 +45,8 @@ public:
     virtual Settings& WizardSettings() = 0;
     /// The settings file, for the few values kept outside the record.
     virtual QString IniPath() const = 0;
+    /// The folder of this running copy for intermediate pictures.
+    virtual std::shared_ptr<TempFolder> Temp() const = 0;
     /// The frame's own window: owner of dialogs, hidden during a screenshot.
     virtual QWidget* FrameWindow() = 0;
 
@@ -50,8 +54,8 @@ public:
     virtual void ShowButton(WizardButton button, bool show) = 0;
     virtual void SetNextCaption(const QString& text) = 0;
 
-    /// Hands a picture file to the file list page (creating it first).
-    virtual void AddToFileList(const QString& path) = 0;
+    /// Hands a picture file to the file list page (creating it first); why it was refused, or empty.
+    virtual QString AddToFileList(const QString& path) = 0;
     /// Starts the file list page's thumbnail loader.
     virtual void StartFileListLoader() = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -39,4 +40,14 @@ void ShowWarning(QWidget* owner, const QString& text, const QString& caption)
 void ShowMessage(QWidget* owner, const QString& text, const QString& caption)
 {
     ShowWithOk(owner, QMessageBox::NoIcon, text, caption);
+}
+
+void ShowRefusedFiles(QWidget* owner, const QStringList& lines)
+{
+    if (lines.isEmpty() || !owner)
+        return;
+    QTimer::singleShot(0, owner, [owner, lines] {
+        ShowInformation(owner, QStringLiteral("Эти файлы не добавлены в список:\n\n") + lines.join(u'\n'),
+            QStringLiteral("Vellmar"));
+    });
 }

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "upload/testhost/TestHost.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include <QDir>
 #include <QFile>
 #include <arpa/inet.h>
@@ -196,8 +199,9 @@ bool TestHost::ReadRequest(int fd, QByteArray& raw, HttpMessage& message)
 {
     qsizetype headEnd = -1;
     qsizetype total = -1;
+    qsizetype discarded = 0;
     char chunk[16384];
-    while (total < 0 || raw.size() < total) {
+    while (total < 0 || raw.size() + discarded < total) {
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
         const int ready = ::poll(fds, 2, kIdleMs);
         if (ready < 0 && errno == EINTR)
@@ -209,6 +213,10 @@ bool TestHost::ReadRequest(int fd, QByteArray& raw, HttpMessage& message)
             continue;
         if (n <= 0)
             return false;
+        if (headEnd >= 0 && m_discardBodies) {
+            discarded += n;
+            continue;
+        }
         raw.append(chunk, n);
         if (headEnd < 0) {
             headEnd = raw.indexOf("\r\n\r\n");
@@ -223,6 +231,10 @@ bool TestHost::ReadRequest(int fd, QByteArray& raw, HttpMessage& message)
             if (length < 0 || length > kMaxBodyBytes)
                 return false;
             total = headEnd + 4 + length;
+            if (m_discardBodies) {
+                discarded = raw.size() - headEnd - 4;
+                raw.truncate(headEnd + 4);
+            }
         }
     }
     message.body = raw.mid(headEnd + 4, total - headEnd - 4);
@@ -284,7 +296,13 @@ void TestHost::Serve(int fd)
                 if (!m_canned.isEmpty())
                     answer = m_canned[std::min(m_requests.size(), m_canned.size()) - 1];
             }
-            SendAll(fd, answer);
+            const int pieces = std::max(1, m_tricklePieces.load());
+            const qsizetype step = answer.size() / pieces + 1;
+            for (qsizetype at = 0; at < answer.size(); at += step) {
+                if (at > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(m_tricklePauseMs.load()));
+                SendAll(fd, answer.mid(at, step));
+            }
         } else if (const std::optional<Fault> fault = FaultFor(message)) {
             if (*fault == Fault::Silent)
                 HoldSilently(fd);

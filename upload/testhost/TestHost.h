@@ -44,6 +44,14 @@ public:
     void SetUploadFault(int number, Fault fault);
     /// In Serve mode, every upload from `number` on meets Fault::Silent.
     void SetSilentFrom(int number);
+    /// Canned answers go out in `pieces` parts `pauseMs` apart: a slow link on which data keeps moving.
+    void SetTrickle(int pieces, int pauseMs)
+    {
+        m_tricklePieces = pieces;
+        m_tricklePauseMs = pauseMs;
+    }
+    /// Request bodies are counted, not kept: for uploads larger than the test wants to hold.
+    void SetDiscardBodies(bool discard) { m_discardBodies = discard; }
     /// Every raw request is also written to this folder, one file each.
     void SetLogDir(const QString& dir) { m_logDir = dir; }
 
@@ -76,6 +84,9 @@ private:
     int m_listenFd = -1;
     int m_wakePipe[2] = {-1, -1};
     std::atomic<bool> m_stopping {false};
+    std::atomic<bool> m_discardBodies {false};
+    std::atomic<int> m_tricklePieces {1};
+    std::atomic<int> m_tricklePauseMs {0};
     std::thread m_acceptThread;
     HostedServices m_services;
 
