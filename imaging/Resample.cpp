@@ -307,7 +307,16 @@ int VerticalRowSse2(const std::uint32_t* const* lines, const std::int16_t* w, in
 #endif
 
 #if defined(VELLMAR_RESAMPLE_AVX2)
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+// Asked on first use: a namespace-scope initializer could run before the processor's features
+// are known.
+bool HasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
 
 // With AVX2 the vertical pass reads rows widened to 16 bits once, as every row serves several
 // output rows: blue and red of eight pixels, then green and alpha, each value shifted left by 7
@@ -606,7 +615,7 @@ QImage Resample(const QImage& source, const QRectF& from, QSize size, ResampleVe
     // and no intermediate picture is made.
     std::vector<std::uint32_t> middle(x1 - x0);
 #if defined(VELLMAR_RESAMPLE_AVX2)
-    const bool wide = kHasAvx2 && vectors == ResampleVectors::Best;
+    const bool wide = vectors == ResampleVectors::Best && HasAvx2();
 #else
     const bool wide = false;
     (void)vectors;
