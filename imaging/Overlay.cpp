@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr qint64 kMaxLogoPixels = 4096 * 4096;
+
 int ValidPosition(int position)
 {
     return position >= 0 && position <= 5 ? position : 0;
@@ -58,7 +60,14 @@ void StampLogo(QPainter& painter, float W, float H, const AppearancePart& appear
 {
     if (appearance.Logo.Filename.isEmpty())
         return;
-    const DecodedImage logo = DecodeImage(appearance.Logo.Filename);
+    // The logo is read for every picture; one far larger than any picture would cost its full
+    // size in memory each time for a stamp that is cut to the picture anyway.
+    const DecodedImage logo
+        = DecodeImageScaled(appearance.Logo.Filename, [](QSize original) -> std::optional<QSize> {
+              if (qint64(original.width()) * original.height() > kMaxLogoPixels)
+                  return std::nullopt;
+              return QSize();
+          });
     if (logo.isNull())
         return;
     painter.save();

@@ -23,5 +23,6 @@ QPoint LogoOrigin(int position, float W, float H, QSize logo);
 void StampText(QPainter& painter, float W, float H, const AppearancePart& appearance);
 
 /// Draws the picture `Logo.Filename` at its own size and with its own transparency at
-/// `Logo.Position`; a missing or undecodable logo is skipped. The file is read on every call.
+/// `Logo.Position`; a missing, undecodable or larger than 4096 x 4096 logo is skipped. The file
+/// is read on every call.
 void StampLogo(QPainter& painter, float W, float H, const AppearancePart& appearance);

@@ -11,7 +11,7 @@ VELLMAR_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libcurl4-openssl-dev libgif-dev libimagequant-dev
     libxcb1-dev libxcb-ewmh-dev
-    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     googletest libgtest-dev
     fonts-dejavu-core xvfb xauth x11-utils clang-format
 )

@@ -75,6 +75,7 @@ struct Transfer
     bool fileChanged = false;
     qsizetype headBytes = 0;
     bool headTooLarge = false;
+    bool headDone = false; // the blank line after the final answer's header lines has come
 
     bool StopRequested()
     {
@@ -162,6 +163,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user)
         const QList<QByteArray> parts = line.split(' ');
         r.status = parts.size() > 1 ? parts[1].toLong() : 0;
     } else if (line.isEmpty()) {
+        if (r.status >= 200)
+            t->headDone = true;
         if (!t->readBody && r.status >= 200) {
             t->endedByUs = true;
             return 0;
@@ -404,7 +407,9 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         return response;
     }
     response.outcome = HttpResponse::Outcome::Failed;
-    if (transfer.headTooLarge)
+    // A single header line beyond curl's own limit ends the transfer, as "out of memory", before
+    // our callback sees the line.
+    if (transfer.headTooLarge || (code == CURLE_OUT_OF_MEMORY && !transfer.headDone))
         response.error = QStringLiteral("the answer's head is larger than %1 KiB").arg(kHeadCap / 1024);
     else if (transfer.fileChanged)
         response.error = QStringLiteral("the file changed while it was being sent");

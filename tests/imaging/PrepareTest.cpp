@@ -169,6 +169,8 @@ TEST(Prepare, MemoryStaysBoundedWhateverTheProportionsAndSettings)
     AppearancePart huge;
     huge.Text.Font = StringToFont(u"Tahoma,1000,b,204"); // the largest size a font string may hold
     huge.Text.Font.height = -16000; // as 12,000 points would give
+    stamped.Image.AddLogo = 1;
+    huge.Logo.Filename = dir.write("logo.png", Encode(Solid(5000, 5000, qRgb(255, 0, 0)), "png"));
     PreparedImage prepared;
     const qint64 stripGrowth
         = PeakMemoryGrowth([&] { prepared = PrepareImage(TestTemp(), strip, 160, plain, {}); });

@@ -69,6 +69,12 @@ TEST(Faults, BrokenAnswers)
         {"error page", "HTTP/1.1 500 Oops\r\nContent-Length: 3\r\n\r\nsad", false,
             "no addresses in the answer (HTTP status 500)"},
         {"not HTTP at all", "garbage\r\n\r\n", false, ""},
+        {"an answer head of 100 KiB",
+            "HTTP/1.1 200 OK\r\n" + QByteArray("X-Padding: 0123456789\r\n").repeated(4000) + "\r\n", false,
+            "the answer's head is larger than 64 KiB"},
+        {"one header line of 200 KiB",
+            "HTTP/1.1 200 OK\r\nX-Padding: " + QByteArray(200 * 1024, 'p') + "\r\n\r\n", false,
+            "the answer's head is larger than 64 KiB"},
     };
     TestDir dir;
     for (const Case& c : cases) {

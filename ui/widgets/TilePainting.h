@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QColor>
-#include <QLinearGradient>
 #include <QRectF>
 #include <QSizeF>
 
@@ -12,10 +11,6 @@ class QPainter;
 // diagonal gradient, and a red-to-black notice for files that do not decode.
 
 inline constexpr QRgb kTileBackground = 0xFF4B4B4B;
-
-/// A gradient over `rect` running from its upper-right corner (`from`) to its lower-left corner
-/// (`to`), with the other two corners halfway, as a backward-diagonal brush has it.
-QLinearGradient BackwardDiagonalGradient(const QRectF& rect, const QColor& from, const QColor& to);
 
 /// The light box: white at the upper right fading to 0xD2D2D2 at the lower left of `gradientRect`,
 /// filled into `box`.

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "video/TileSheet.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <atomic>
+
+// vellmar-grab: frames of a video file as JPEG files, and optionally one tile sheet of them,
+// made by the same extraction and sheet code as the wizard's video page.
+
+struct GrabCliOptions
+{
+    int frames = 8;
+    QString outDir = QStringLiteral(".");
+    QString sheetPath; ///< empty: no sheet
+    TileSheetLayout layout;
+    bool deinterlace = false;
+    QString video;
+};
+
+enum class GrabParse { Run, Help, Error };
+
+/// Reads `arguments` (the first one is the program name). On Error, `error` says why.
+GrabParse ParseGrabCli(const QStringList& arguments, GrabCliOptions& options, QString& error);
+QString GrabCliUsage();
+
+/// The whole program: one "path<TAB>HH:MM:SS" line on `out` per frame written, then
+/// "sheet<TAB>path" when a sheet was asked for; what went wrong on `err`. Returns 0 when every
+/// frame (and the sheet) was written, 1 otherwise, 2 for bad arguments. `stop`, when set, ends
+/// the extraction; the frames written so far stay, no sheet is made.
+int RunGrabCli(const QStringList& arguments, QTextStream& out, QTextStream& err,
+    const std::atomic<bool>* stop = nullptr);

@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: MIT
+#include "tests/support/TempDir.h"
+#include "tests/video/VideoSamples.h"
+#include "video/FrameExtraction.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr MediaTime kSecond = kTicksPerSecond;
+constexpr MediaTime kFrame = kSecond / kSampleFps;
+const QString kDone = QStringLiteral("Извлечение видео кадров завершено.");
+
+struct Recorder : FrameSink
+{
+    void OnStatus(const QString& text) override { statuses << text; }
+    void OnProgress(int done) override { progress << done; }
+    void OnFrame(const GrabbedFrame& frame) override
+    {
+        frames << frame;
+        if (onFrame)
+            onFrame(frame);
+    }
+
+    QStringList statuses;
+    QList<int> progress;
+    QList<GrabbedFrame> frames;
+    std::function<void(const GrabbedFrame&)> onFrame;
+};
+
+bool IsWhite(QRgb pixel)
+{
+    return qRed(pixel) > 220 && qGreen(pixel) > 220 && qBlue(pixel) > 220;
+}
+
+} // namespace
+
+TEST(Extraction, Positions)
+{
+    const struct
+    {
+        MediaTime duration;
+        int count;
+        std::vector<MediaTime> expected;
+    } cases[] = {
+        {100 * kSecond, 5, {8 * kSecond, 28 * kSecond, 48 * kSecond, 68 * kSecond, 88 * kSecond}},
+        {10 * kSecond, 1, {4 * kSecond}},
+        {9 * kSecond, 3, {12'000'000, 42'000'000, 72'000'000}},
+        // More frames than the video has: positions crowd together, none falls outside it.
+        {3 * kFrame, 5, {240'000, 840'000, 1'440'000, 2'040'000, 2'640'000}},
+        {7, 3, {2, 4, 6}},
+        {0, 5, {}},
+        {-kSecond, 5, {}},
+        {kSecond, 0, {}},
+        {kSecond, -2, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FramePositions(c.duration, c.count), c.expected) << c.duration << " / " << c.count;
+
+    EXPECT_EQ(FrameCaption(0), "00:00:00");
+    EXPECT_EQ(FrameCaption(kSecond - 1), "00:00:00");
+    EXPECT_EQ(FrameCaption(3723 * kSecond + kFrame), "01:02:03");
+    EXPECT_EQ(FrameCaption(100 * 3600 * kSecond), "100:00:00");
+}
+
+// Every container and codec: the picture's own number says which frame came, the caption and
+// the time must be that frame's, the frame must lie within a key-frame interval of its
+// position, and the picture must stand as a viewer shows it.
+TEST(Extraction, FramesCarryTheirPictureAndTime)
+{
+    const struct
+    {
+        const char* sample;
+        QSize size;
+        QPoint box; ///< inside the white box after rotation and widening
+        QPoint grey; ///< well away from it
+        std::vector<double> expected; ///< seconds; empty: within a key-frame interval
+    } cases[] = {
+        // An index: the key frame nearest each position (0.6, 2.1, 3.6, 5.1 s).
+        {"h264.mp4", {64, 48}, {6, 6}, {40, 30}, {1, 2, 4, 5}},
+        {"mpeg4.avi", {64, 48}, {6, 6}, {40, 30}, {1, 2, 4, 5}},
+        {"vp9.webm", {64, 48}, {6, 6}, {40, 30}, {}},
+        {"wmv2.wmv", {64, 48}, {6, 6}, {40, 30}, {}},
+        {"h264-10bit.mkv", {64, 48}, {6, 6}, {40, 30}, {1, 2, 4, 5}},
+        // No index and a start time of 1.5 s: still the nearest, counted from the start.
+        {"mpeg2.ts", {64, 48}, {6, 6}, {40, 30}, {1, 2, 4, 5}},
+        // Stored turned: shown turned back, the box from the upper left to the lower left.
+        {"rotated.mp4", {48, 64}, {6, 57}, {30, 20}, {1, 2, 4, 5}},
+        // Pixels twice as wide as high: the picture and its box twice as wide.
+        {"sar.mp4", {128, 48}, {26, 6}, {90, 30}, {1, 2, 4, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sample);
+        const QString path = SampleVideo(QString::fromLatin1(c.sample));
+        ASSERT_FALSE(path.isEmpty());
+        Recorder sink;
+        const ExtractionResult result = ExtractFrames(path, 4, sink, nullptr);
+        EXPECT_TRUE(result.Complete());
+        ASSERT_EQ(sink.frames.size(), 4);
+        EXPECT_EQ(sink.progress, QList<int>({1, 2, 3, 4}));
+        EXPECT_EQ(sink.statuses.value(0),
+            QStringLiteral("Извлечение кадров из файла \"%1\" ...").arg(path.section(u'/', -1)));
+        EXPECT_EQ(sink.statuses.last(), kDone);
+
+        const std::vector<MediaTime> positions = FramePositions(6 * kSecond, 4);
+        for (int i = 0; i < 4; ++i) {
+            const GrabbedFrame& frame = sink.frames[i];
+            SCOPED_TRACE(i);
+            EXPECT_EQ(frame.index, i);
+            EXPECT_EQ(frame.image.format(), QImage::Format_RGB32);
+            ASSERT_EQ(frame.image.size(), c.size);
+            EXPECT_TRUE(IsWhite(frame.image.pixel(c.box)));
+            const int number = FrameNumberAt(frame.image, c.grey.x(), c.grey.y());
+            ASSERT_GE(number, 0) << qPrintable(QString::number(frame.image.pixel(c.grey), 16));
+            EXPECT_EQ(frame.time, number * kFrame);
+            EXPECT_EQ(frame.caption, FrameCaption(number * kFrame));
+            EXPECT_EQ(sink.statuses.value(1 + i), frame.caption);
+            if (c.expected.empty())
+                EXPECT_LE(std::abs(frame.time - positions[i]), kSecond);
+            else
+                EXPECT_EQ(frame.time, MediaTime(c.expected[i] * kSecond));
+        }
+    }
+}
+
+TEST(Extraction, Faults)
+{
+    TestDir dir;
+    const QString text
+        = dir.write(QStringLiteral("notes.mp4"), "these are not the frames you are looking for\n");
+    const QString empty = dir.write(QStringLiteral("empty.avi"), {});
+    const QByteArray whole = TestDir::read(SampleVideo(QStringLiteral("h264.mp4")));
+    // Cut in the middle of the frames, behind the index at the front.
+    const qsizetype frames = whole.indexOf("mdat");
+    const QString truncated = dir.write(QStringLiteral("cut.mp4"), whole.left((frames + whole.size()) / 2));
+    const struct
+    {
+        QString path;
+        int count;
+        ExtractionOutcome outcome;
+        const char* status;
+        int taken; ///< -1: some but not all
+    } cases[] = {
+        {text, 4, ExtractionOutcome::NotReadable, "Невозможно загрузить видео файл.", 0},
+        {empty, 4, ExtractionOutcome::NotReadable, "Невозможно загрузить видео файл.", 0},
+        {dir.file(QStringLiteral("missing.mkv")), 4, ExtractionOutcome::NotReadable,
+            "Невозможно загрузить видео файл.", 0},
+        {SampleVideo(QStringLiteral("audio.m4a")), 4, ExtractionOutcome::NoVideoStream,
+            "Невозможно соединить исходные пины с фильтром.", 0},
+        {SampleVideo(QStringLiteral("live.mkv")), 4, ExtractionOutcome::UnknownDuration,
+            "Невозможно определить длину видео потока.", 0},
+        // Frames whose data is gone are reported missing, the others still come.
+        {truncated, 4, ExtractionOutcome::Finished, "Извлечение видео кадров завершено.", -1},
+        // More frames asked than the video has: each position still gets the frame it lands on.
+        {SampleVideo(QStringLiteral("short.mp4")), 10, ExtractionOutcome::Finished,
+            "Извлечение видео кадров завершено.", 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        Recorder sink;
+        const ExtractionResult result = ExtractFrames(c.path, c.count, sink, nullptr);
+        EXPECT_EQ(result.outcome, c.outcome);
+        if (c.taken >= 0) {
+            EXPECT_EQ(result.framesTaken, c.taken);
+        } else {
+            EXPECT_GT(result.framesTaken, 0);
+            EXPECT_LT(result.framesTaken, c.count);
+        }
+        EXPECT_EQ(result.missed.size(),
+            c.outcome == ExtractionOutcome::Finished ? c.count - result.framesTaken : 0);
+        EXPECT_EQ(sink.frames.size(), result.framesTaken);
+        EXPECT_EQ(sink.statuses.last(), QString::fromUtf8(c.status));
+        for (const GrabbedFrame& frame : std::as_const(sink.frames))
+            EXPECT_EQ(frame.time, FrameNumberAt(frame.image, 40, 30) * kFrame);
+    }
+
+    Recorder nothing;
+    EXPECT_EQ(ExtractFrames(QString(), 4, nothing, nullptr).outcome, ExtractionOutcome::NoFile);
+    EXPECT_TRUE(nothing.statuses.isEmpty());
+}
+
+TEST(Extraction, FileDeletedWhileExtracting)
+{
+    TestDir dir;
+    const QString path
+        = dir.write(QStringLiteral("doomed.mp4"), TestDir::read(SampleVideo(QStringLiteral("h264.mp4"))));
+    Recorder sink;
+    sink.onFrame = [&](const GrabbedFrame&) { QFile::remove(path); };
+    // The open file stays readable to the one who holds it.
+    EXPECT_TRUE(ExtractFrames(path, 4, sink, nullptr).Complete());
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(Extraction, StopEndsPromptlyAndSaysSo)
+{
+    const QString path = SampleVideo(QStringLiteral("vp9.webm"));
+    std::atomic<bool> stop {false};
+    Recorder sink;
+    sink.onFrame = [&](const GrabbedFrame& frame) { stop = frame.index == 1; };
+    QElapsedTimer clock;
+    clock.start();
+    const ExtractionResult result = ExtractFrames(path, 50, sink, &stop);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(result.outcome, ExtractionOutcome::Stopped);
+    EXPECT_EQ(result.framesTaken, 2);
+    EXPECT_EQ(sink.progress, QList<int>({1, 2}));
+    EXPECT_EQ(sink.statuses.last(), kDone);
+
+    // A stop that comes first: even opening the file is cut short, inside FFmpeg's reads too.
+    Recorder early;
+    EXPECT_EQ(ExtractFrames(path, 4, early, &stop).outcome, ExtractionOutcome::Stopped);
+    EXPECT_TRUE(early.frames.isEmpty());
+    EXPECT_EQ(early.statuses.last(), kDone);
+    FfmpegVideo video(&stop);
+    EXPECT_EQ(video.Open(path).failure, OpenFailure::Stopped);
+}
