@@ -44,8 +44,18 @@ QSize ReducedSizeFor(QSize original, QSize box)
         std::max(1, int(std::ceil(original.height() * scale))));
 }
 
-DecodedImage DecodeImageScaled(
-    const QString& path, const std::function<std::optional<QSize>(QSize original)>& sizeFor)
+namespace {
+
+QString TooLarge()
+{
+    return QStringLiteral("the picture is too large to open (more than %1 MiB of pixels)")
+        .arg(kMaxDecodedBytes >> 20);
+}
+
+// Reads and checks the file; `configure` sets the reader up once the picture's own size is
+// known, or says why the picture is refused.
+DecodedImage Decode(
+    const QString& path, const std::function<QString(QImageReader&, QSize original)>& configure)
 {
     EnsureAllocationLimit();
     DecodedImage result;
@@ -81,31 +91,82 @@ DecodedImage DecodeImageScaled(
     // GDI+ never turned pictures by their EXIF orientation; neither do we.
     reader.setAutoTransform(false);
     const QSize original = reader.size();
-    const QString tooLarge = QStringLiteral("the picture is too large to open (more than %1 MiB of pixels)")
-                                 .arg(kMaxDecodedBytes >> 20);
     if (original.isValid()) {
         if (!WithinDecodeLimit(original))
-            return fail(tooLarge);
-        const std::optional<QSize> wanted = sizeFor ? sizeFor(original) : QSize();
-        if (!wanted)
-            return fail(QStringLiteral("the picture's size leaves nothing to draw"));
-        if (!wanted->isEmpty() && *wanted != original) {
-            if (!WithinDecodeLimit(*wanted))
-                return fail(tooLarge);
-            reader.setScaledSize(*wanted);
-        }
+            return fail(TooLarge());
+        const QString refused = configure(reader, original);
+        if (!refused.isEmpty())
+            return fail(refused);
     }
 
     QImage image = reader.read();
     if (image.isNull())
         return fail(QStringLiteral("it cannot be decoded as a picture"));
     if (!WithinDecodeLimit(image.size()))
-        return fail(tooLarge);
+        return fail(TooLarge());
     result.originalSize = original.isValid() ? original : image.size();
+    result.extent = QSizeF(image.size());
     result.image = image.hasAlphaChannel()
         ? std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied)
         : std::move(image).convertToFormat(QImage::Format_RGB32);
     return result;
+}
+
+QString NothingToDraw()
+{
+    return QStringLiteral("the picture's size leaves nothing to draw");
+}
+
+} // namespace
+
+DecodedImage DecodeImageScaled(
+    const QString& path, const std::function<std::optional<QSize>(QSize original)>& sizeFor)
+{
+    return Decode(path, [&](QImageReader& reader, QSize original) {
+        const std::optional<QSize> wanted = sizeFor ? sizeFor(original) : QSize();
+        if (!wanted)
+            return NothingToDraw();
+        if (!wanted->isEmpty() && *wanted != original) {
+            if (!WithinDecodeLimit(*wanted))
+                return TooLarge();
+            reader.setScaledSize(*wanted);
+        }
+        return QString();
+    });
+}
+
+DecodedImage DecodeImageShrunk(
+    const QString& path, const std::function<std::optional<int>(QSize original)>& shrinkFor)
+{
+    int shrink = 1;
+    QSize shrunk;
+    DecodedImage result = Decode(path, [&](QImageReader& reader, QSize original) {
+        const std::optional<int> wanted = shrinkFor ? shrinkFor(original) : 1;
+        if (!wanted)
+            return NothingToDraw();
+        shrink = *wanted >= 8 ? 8 : *wanted >= 4 ? 4 : *wanted >= 2 ? 2 : 1;
+        shrunk = QSize(original.width() / shrink, original.height() / shrink);
+        if (shrink == 1 || shrunk.isEmpty() || reader.format() != "jpeg")
+            return QString();
+        // Qt's reader picks the DCT factor from the size asked for and resamples whatever
+        // differs; only a size cut to whole blocks of the factor comes out of the DCT untouched.
+        if (shrunk * shrink != original)
+            reader.setClipRect(QRect(QPoint(0, 0), shrunk * shrink));
+        reader.setScaledSize(shrunk);
+        return QString();
+    });
+    if (!result.isNull() && shrink > 1 && result.image.size() == shrunk && shrunk != result.originalSize)
+        result.extent = QSizeF(result.originalSize) / shrink;
+    return result;
+}
+
+int ShrinkFactorFor(QSize original, QSize atLeast)
+{
+    for (const int shrink : {8, 4, 2})
+        if (original.width() / shrink >= std::max(1, atLeast.width())
+            && original.height() / shrink >= std::max(1, atLeast.height()))
+            return shrink;
+    return 1;
 }
 
 DecodedImage DecodeImage(const QString& path, QSize fitInto)

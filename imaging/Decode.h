@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -16,6 +17,9 @@ struct DecodedImage
     QImage image;
     /// The picture's own size, also when `image` was decoded smaller.
     QSize originalSize;
+    /// The whole picture measured in pixels of `image`: its size, except after an exact shrink
+    /// (DecodeImageShrunk) that left out the last rows or columns too few to fill a pixel.
+    QSizeF extent;
     /// Why `image` is null, in words a user understands.
     QString error;
 
@@ -36,6 +40,18 @@ DecodedImage DecodeImage(const QString& path, QSize fitInto = {});
 /// value means the caller has no use for the picture (the result is then null).
 DecodedImage DecodeImageScaled(
     const QString& path, const std::function<std::optional<QSize>(QSize original)>& sizeFor);
+
+/// Decodes a picture at 1/`shrink` of its size where the decoder does so exactly on its own:
+/// JPEG's DCT scaling by 2, 4 or 8, with no resampling after it. `shrinkFor` picks the factor
+/// from the picture's own size (no value: no use for the picture). Other formats, and a factor
+/// of 1, decode at full size. When a side is not a multiple of the factor, the last rows or
+/// columns that do not fill a whole pixel are left out; `extent` says how far the picture reaches.
+DecodedImage DecodeImageShrunk(
+    const QString& path, const std::function<std::optional<int>(QSize original)>& shrinkFor);
+
+/// The largest of 8, 4 and 2 by which `original` shrinks, in whole pixels, to at least
+/// `atLeast`; 1 when none does.
+int ShrinkFactorFor(QSize original, QSize atLeast);
 
 /// True for a size that is not empty and stays within kMaxDecodedBytes.
 bool WithinDecodeLimit(QSize size);

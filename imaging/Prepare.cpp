@@ -4,12 +4,12 @@
 #include "imaging/Decode.h"
 #include "imaging/Encoders.h"
 #include "imaging/Overlay.h"
+#include "imaging/Resample.h"
 #include "imaging/SaveToTemp.h"
 #include "imaging/Thumbnail.h"
 
 #include <QFileInfo>
 #include <QPainter>
-#include <climits>
 #include <optional>
 
 TargetSize BoundedSize(float W, float H, int maxWidth, int maxHeight, bool keepProportions)
@@ -74,8 +74,9 @@ PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumb
     }
     prepared.path = sourcePath;
     if (thumbWidth > 0) {
-        // Only the thumbnail is drawn, so the picture is decoded no larger than it needs.
-        const DecodedImage decoded = DecodeImage(sourcePath, QSize(thumbWidth + 1, INT_MAX));
+        // Only the thumbnail is drawn, so the picture is decoded no larger than twice its width.
+        const DecodedImage decoded = DecodeImageShrunk(sourcePath,
+            [&](QSize original) { return ShrinkFactorFor(original, QSize(2 * (thumbWidth + 1), 1)); });
         if (!decoded.isNull()) {
             prepared.thumbPath
                 = RenderThumbnail(temp, decoded.image, static_cast<float>(decoded.originalSize.width()),
@@ -98,16 +99,14 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
 
     PreparedImage prepared;
     std::optional<Plan> plan;
-    const DecodedImage decoded = DecodeImageScaled(sourcePath, [&](QSize original) -> std::optional<QSize> {
+    const DecodedImage decoded = DecodeImageShrunk(sourcePath, [&](QSize original) -> std::optional<int> {
         plan = MakePlan(original, main);
         if (!plan)
             return std::nullopt;
-        // A thumbnail wider than the bounded picture is drawn from the original, decoded as
-        // large as the thumbnail needs.
-        if (thumbWidth > 0 && plan->scaled.width() < thumbWidth + 1
-            && original.width() > plan->scaled.width())
-            return ReducedSizeFor(original, QSize(thumbWidth + 1, INT_MAX));
-        return plan->scaled;
+        // Twice the pixels of the bounded picture, and of a thumbnail wider than it, which is drawn
+        // from the original: detail for the filter to keep, none to alias.
+        const QSize thumb = thumbWidth > 0 ? QSize(2 * (thumbWidth + 1), 1) : QSize();
+        return ShrinkFactorFor(original, (plan->picture * 2).expandedTo(thumb));
     });
     if (decoded.isNull()) {
         prepared.error = decoded.error;
@@ -120,9 +119,9 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
         return prepared;
     }
 
-    const QImage scaled = decoded.image.size() == plan->scaled
-        ? decoded.image
-        : decoded.image.scaled(plan->scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage scaled = Resample(decoded.image,
+        SourceAreaFor(decoded.extent, QRectF(QPointF(0, 0), QSizeF(plan->scaled)), plan->scaled),
+        plan->scaled);
     QImage working = plan->bounded ? scaled.copy(QRect(QPoint(1, 1), plan->picture)) : scaled;
     if (working.isNull()) {
         prepared.error = QStringLiteral("not enough memory for the prepared picture");
@@ -147,8 +146,11 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
     }
     prepared.path = saved.path;
     if (thumbWidth > 0) {
+        // The scaled picture shows the whole original too; with twice the thumbnail's pixels it
+        // serves as well as the larger decoded picture and costs a fraction to scale.
+        const QImage& source = scaled.width() >= 2 * (thumbWidth + 1) ? scaled : decoded.image;
         prepared.thumbPath = RenderThumbnail(
-            temp, decoded.image, W, H, FileSizeOf(saved.path), thumbWidth, format, main, appearance)
+            temp, source, W, H, FileSizeOf(saved.path), thumbWidth, format, main, appearance)
                                  .path;
     }
     return prepared;

@@ -3,6 +3,7 @@
 
 #include "imaging/Decode.h"
 #include "imaging/OutlinedText.h"
+#include "imaging/Resample.h"
 #include "imaging/SaveToTemp.h"
 #include "settings/Colors.h"
 
@@ -113,20 +114,13 @@ QImage DrawThumbnail(const QImage& source, float targetW, float targetH, qint64 
     thumb.fill(Qt::transparent);
 
     QPainter painter(&thumb);
-    // The picture overhangs by half a pixel on each side so its edges are full pixels.
-    const QRectF dest(-0.5, -0.5, layout.width + 1.0, layout.pictureHeight + 1.5);
-    // A picture cut at the bound shows the same share of its source from the top.
-    QImage visible = source;
-    if (layout.pictureHeight < layout.fullPictureHeight) {
-        const double share = (layout.pictureHeight + 1.5) / (layout.fullPictureHeight + 1.5);
-        visible = source.copy(0, 0, source.width(), qMax(1, qRound(source.height() * share)));
-    }
-    // Averaging the picture down first stands in for a high-quality bicubic draw; the
-    // painter's own filtering then only has to move it by the half pixel.
-    const QImage reduced = visible.scaled(qMax(1, qRound(dest.width())), qMax(1, qRound(dest.height())),
-        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(dest, reduced);
+    // The picture overhangs by half a pixel on each side so its edges are full pixels; it reaches
+    // into row pictureHeight, which the frame or the caption bar covers where there is one. A
+    // picture cut at the bound keeps its scale, and only its top shows.
+    const QRectF dest(-0.5, -0.5, layout.width + 1.0, layout.fullPictureHeight + 1.5);
+    const QSize covered(layout.width, std::min(layout.height, layout.pictureHeight + 1));
+    painter.drawImage(
+        QPoint(0, 0), Resample(source, SourceAreaFor(QSizeF(source.size()), dest, covered), covered));
 
     if (main.Thumbs.AddImageSize) {
         const int alpha = appearance.Thumbs.TextOverThumb ? qBound(0, appearance.Thumbs.Alpha, 255) : 255;

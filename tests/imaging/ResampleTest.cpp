@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: MIT
+#include "imaging/Resample.h"
+#include "imaging/Decode.h"
+#include "tests/imaging/ImagingSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A picture dark left of column `edge` and bright from it on; transposed when `vertical`.
+QImage Step(int length, int edge, bool vertical)
+{
+    QImage image = Solid(vertical ? 6 : length, vertical ? length : 6, qRgb(0, 0, 0));
+    for (int i = edge; i < length; ++i)
+        for (int j = 0; j < 6; ++j)
+            image.setPixel(vertical ? j : i, vertical ? i : j, qRgb(200, 200, 200));
+    return image;
+}
+
+// Where the middle line of `image` crosses half the step's height, between pixel centres.
+double Crossing(const QImage& image, bool vertical)
+{
+    const int n = vertical ? image.height() : image.width();
+    auto at = [&](int i) {
+        return double(
+            qGreen(image.pixel(vertical ? image.width() / 2 : i, vertical ? i : image.height() / 2)));
+    };
+    for (int i = 0; i + 1 < n; ++i)
+        if (at(i) < 100 && at(i + 1) >= 100)
+            return i + 0.5 + (100 - at(i)) / (at(i + 1) - at(i));
+    return -1;
+}
+
+double Mean(const QImage& image, QRect area)
+{
+    double sum = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            sum += qGreen(image.pixel(x, y));
+    return sum / (area.width() * area.height());
+}
+
+} // namespace
+
+TEST(Resample, EdgesLandWhereTheDrawingPutsThem)
+{
+    const struct
+    {
+        const char* name;
+        int length, edge; ///< source length and first bright pixel
+        double drawnAt, drawnLength; ///< where the whole picture is drawn, in output pixels
+        int output;
+        double expected; ///< the edge in output pixels
+    } cases[] = {
+        {"bounded: two larger, border cut", 400, 200, -1, 102, 100, 50},
+        {"bounded, edge off centre", 400, 100, -1, 102, 100, 24.5},
+        {"bounded and enlarged", 50, 20, -1, 102, 100, 39.8},
+        {"thumbnail, half-pixel overhang", 360, 180, -0.5, 181, 180, 90},
+        {"thumbnail of a large picture", 2000, 700, -0.5, 181, 180, 62.85},
+        {"strong reduction, whole picture", 2000, 500, 0, 100, 100, 25},
+        {"nearly the same size", 101, 37, -1, 103, 101, 36.7327},
+    };
+    for (const auto& c : cases) {
+        for (const bool vertical : {false, true}) {
+            const QImage source = Step(c.length, c.edge, vertical);
+            const QRectF target
+                = vertical ? QRectF(0, c.drawnAt, 6, c.drawnLength) : QRectF(c.drawnAt, 0, c.drawnLength, 6);
+            const QSize size = vertical ? QSize(6, c.output) : QSize(c.output, 6);
+            const QImage out = Resample(source, SourceAreaFor(QSizeF(source.size()), target, size), size);
+            ASSERT_EQ(out.size(), size) << c.name;
+            EXPECT_NEAR(Crossing(out, vertical), c.expected, 0.1)
+                << c.name << (vertical ? " (rows)" : " (columns)");
+        }
+    }
+}
+
+TEST(Resample, FlatColoursStayExactAndPremultipliedEdgesKeepTheirColour)
+{
+    const struct
+    {
+        QImage::Format format;
+        QRgb color;
+    } flats[] = {
+        {QImage::Format_RGB32, qRgb(13, 200, 77)},
+        {QImage::Format_ARGB32_Premultiplied, qPremultiply(qRgba(250, 120, 10, 128))},
+        {QImage::Format_ARGB32, qRgba(250, 120, 10, 128)},
+    };
+    const struct
+    {
+        QRectF from;
+        QSize size;
+    } geometries[] = {
+        {{0.3, 0.7, 97.1, 61.9}, {31, 17}}, // reduction with a fractional offset
+        {{0, 0, 100, 64}, {7, 5}}, // through block averaging
+        {{-3, 2.5, 20, 10}, {77, 41}}, // enlargement reaching past the edges
+    };
+    for (const auto& flat : flats) {
+        const QImage source = Solid(100, 64, flat.color, flat.format);
+        for (const auto& g : geometries) {
+            const QImage out = Resample(source, g.from, g.size);
+            ASSERT_EQ(out.size(), g.size);
+            EXPECT_EQ(out.hasAlphaChannel(), source.hasAlphaChannel());
+            const QRgb expected = source.convertToFormat(out.format()).pixel(0, 0);
+            EXPECT_EQ(CountPixels(out, out.rect(), [&](QRgb c) { return c != expected; }), 0)
+                << std::hex << flat.color << " to " << g.size.width() << "x" << g.size.height();
+        }
+    }
+    // Opaque red beside full transparency: blended pixels fade out, they do not darken, and the
+    // filter's overshoot never leaves a colour above its alpha.
+    QImage half = Solid(64, 16, 0, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x)
+            half.setPixel(x, y, qRgba(255, 0, 0, 255));
+    for (const QSize size : {QSize(21, 5), QSize(150, 40)}) {
+        const QImage out = Resample(half, QRectF(0, 0, 64, 16), size);
+        ASSERT_EQ(out.format(), QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(CountPixels(out, out.rect(), [](QRgb c) { return qRed(c) > qAlpha(c); }), 0);
+        const QImage plain = out.convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(CountPixels(plain, plain.rect(),
+                      [](QRgb c) { return qAlpha(c) >= 16 && (qRed(c) < 235 || qGreen(c) > 10); }),
+            0)
+            << size.width();
+        EXPECT_GT(
+            CountPixels(plain, plain.rect(), [](QRgb c) { return qAlpha(c) > 16 && qAlpha(c) < 240; }), 0);
+    }
+    EXPECT_TRUE(Resample(QImage(), QRectF(0, 0, 1, 1), QSize(1, 1)).isNull());
+    EXPECT_TRUE(Resample(half, QRectF(0, 0, 0, 16), QSize(4, 4)).isNull());
+    EXPECT_TRUE(Resample(half, QRectF(0, 0, 64, 16), QSize(0, 4)).isNull());
+}
+
+TEST(Resample, FineLinesKeepTheirMeanAndDoNotAlias)
+{
+    // One-pixel black and white columns: 127.5 on average, a pattern no reduction can show.
+    QImage lines(1000, 40, QImage::Format_RGB32);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 1000; ++x)
+            lines.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const struct
+    {
+        QRectF from;
+        QSize size;
+        bool enlarged; ///< the lines must stay, else they must blend into a flat grey
+    } cases[] = {
+        {{0, 0, 1000, 40}, {301, 12}, false}, // 3.3x
+        {{0, 0, 1000, 40}, {37, 7}, false}, // 27x, through block averaging
+        {{1.5, 0, 997, 40}, {433, 17}, false}, // 2.3x with an offset
+        {{100, 0, 100, 10}, {370, 37}, true}, // 3.7x enlarged
+    };
+    for (const auto& c : cases) {
+        const QImage out = Resample(lines, c.from, c.size);
+        ASSERT_EQ(out.size(), c.size);
+        // The outer pixels lean on the repeated edge column and are left out.
+        const QRect inner = out.rect().adjusted(3, 0, -3, 0);
+        EXPECT_NEAR(Mean(out, inner), 127.5, 2.0) << c.size.width();
+        const int strays = CountPixels(out, inner, [](QRgb p) { return std::abs(qGreen(p) - 127.5) > 6; });
+        if (c.enlarged)
+            EXPECT_GT(strays, inner.width() * inner.height() / 2) << c.size.width();
+        else
+            EXPECT_EQ(strays, 0) << c.size.width();
+    }
+}
+
+TEST(Resample, JpegShrinksByWholeBlocksOthersDecodeWhole)
+{
+    TestDir dir;
+    const QImage picture = Gradient(1001, 601);
+    const QString jpeg = dir.write("odd.jpg", Encode(picture, "jpeg", 90));
+    const QString png = dir.write("odd.png", Encode(picture, "png"));
+    const struct
+    {
+        const QString* path;
+        int shrink;
+        QSize decoded;
+        QSizeF extent;
+    } cases[] = {
+        {&jpeg, 4, {250, 150}, {250.25, 150.25}},
+        {&jpeg, 2, {500, 300}, {500.5, 300.5}},
+        {&jpeg, 1, {1001, 601}, {1001, 601}},
+        {&png, 4, {1001, 601}, {1001, 601}},
+    };
+    for (const auto& c : cases) {
+        const DecodedImage d = DecodeImageShrunk(*c.path, [&](QSize) { return c.shrink; });
+        EXPECT_EQ(d.image.size(), c.decoded) << c.path->toStdString() << " /" << c.shrink;
+        EXPECT_EQ(d.extent, c.extent) << c.path->toStdString() << " /" << c.shrink;
+        EXPECT_EQ(d.originalSize, QSize(1001, 601));
+    }
+    EXPECT_TRUE(DecodeImageShrunk(jpeg, [](QSize) { return std::optional<int>(); }).isNull());
+
+    EXPECT_EQ(ShrinkFactorFor(QSize(6000, 4000), QSize(2052, 1368)), 2);
+    EXPECT_EQ(ShrinkFactorFor(QSize(6000, 4000), QSize(362, 1)), 8);
+    EXPECT_EQ(ShrinkFactorFor(QSize(4103, 3000), QSize(2052, 1368)), 1); // 2051 is one short
+    EXPECT_EQ(ShrinkFactorFor(QSize(800, 600), QSize(1604, 1204)), 1);
+}
+
+TEST(Resample, VectorPathsAgree)
+{
+    // Noise in every channel, opaque and translucent: the widest vectors this processor has and
+    // the SSE2 baseline round differently, but by no more than one step.
+    QImage noise(203, 117, QImage::Format_ARGB32_Premultiplied);
+    quint32 state = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int a = x < 100 ? 255 : int(state >> 24);
+            noise.setPixel(x, y,
+                qPremultiply(qRgba(int(state >> 8) & 255, int(state >> 16) & 255, int(state) & 255, a)));
+        }
+    const QImage opaque = noise.convertToFormat(QImage::Format_RGB32);
+    const struct
+    {
+        QRectF from;
+        QSize size;
+    } cases[] = {
+        {{0, 0, 203, 117}, {69, 40}}, // 2.9x, as a photo to 1024
+        {{1.5, 0.5, 200, 116}, {37, 21}}, // 5.4x with an offset
+        {{0, 0, 203, 117}, {19, 9}}, // through block averaging
+        {{10, 10, 40, 30}, {131, 97}}, // enlarged
+    };
+    for (const QImage& source : {opaque, noise})
+        for (const auto& c : cases) {
+            const QImage best = Resample(source, c.from, c.size);
+            const QImage baseline = Resample(source, c.from, c.size, ResampleVectors::Sse2);
+            ASSERT_EQ(best.size(), c.size);
+            ASSERT_EQ(baseline.size(), c.size);
+            int worst = 0;
+            for (int y = 0; y < c.size.height(); ++y)
+                for (int x = 0; x < c.size.width(); ++x) {
+                    const QRgb p = best.pixel(x, y);
+                    const QRgb q = baseline.pixel(x, y);
+                    worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                        std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+                }
+            EXPECT_LE(worst, 1) << c.size.width() << "x" << c.size.height() << " alpha "
+                                << source.hasAlphaChannel();
+        }
+}
