@@ -289,7 +289,7 @@ void Measure(TempFolder& temp, const QString& path, const QString& work)
     MainPart main;
     main.Image.MaxWidth = kBounded;
     main.Image.MaxHeight = 0;
-    main.Image.Format = 2;
+    main.Image.Format = ImageFormat::Png;
     main.Image.AddText = 0;
     main.Image.AddLogo = 0;
     main.Thumbs.DrawFrame = 0;
