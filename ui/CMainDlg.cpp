@@ -9,7 +9,6 @@
 #include "ui/widgets/CThumbsView.h"
 #include "ui/wizard/Dlu.h"
 #include "ui/wizard/MessageBoxes.h"
-#include "video/CVideoGrabber.h"
 
 #include <QFileInfo>
 #include <QMenu>
@@ -49,7 +48,7 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     m_view = new CThumbsView(this);
     m_view->setObjectName(QStringLiteral("1002"));
     m_view->setGeometry(DluRect(4, 23, 377, 224));
-    m_view->Init();
+    m_view->Init(&FileList);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
 
     connect(add, &QPushButton::clicked, this, &CMainDlg::OnAddImages);
@@ -57,7 +56,10 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     connect(shot, &QPushButton::clicked, this, &CMainDlg::OnScreenshot);
     connect(remove, &QPushButton::clicked, this, &CMainDlg::OnRemove);
     connect(properties, &QPushButton::clicked, this, &CMainDlg::OnProperties);
-    connect(m_view, &CThumbsView::itemDeleting, this, &CMainDlg::OnItemDeleting);
+    // However items leave or come (the buttons, the view's keys and mouse, a Clear), Next follows.
+    connect(&FileList, &QAbstractItemModel::rowsRemoved, this, &CMainDlg::UpdateNext);
+    connect(&FileList, &QAbstractItemModel::rowsInserted, this, &CMainDlg::UpdateNext);
+    connect(&FileList, &QAbstractItemModel::modelReset, this, &CMainDlg::UpdateNext);
     connect(m_view, &QWidget::customContextMenuRequested, this, &CMainDlg::OnContextMenu);
     shot->setEnabled(static_cast<bool>(ScreenshotTaker));
 }
@@ -95,17 +97,8 @@ QString CMainDlg::AddToList(const QString& path)
         return info.isDir() ? QStringLiteral("это папка") : QStringLiteral("это не обычный файл");
     if (info.size() == 0)
         return QStringLiteral("файл пуст");
-    FileList.append(path);
     m_view->AddFile(path, FileNameOf(path));
-    UpdateNext();
     return {};
-}
-
-void CMainDlg::OnItemDeleting(int index)
-{
-    if (index >= 0 && index < FileList.size())
-        FileList.removeAt(index);
-    UpdateNext();
 }
 
 void CMainDlg::OnAddImages()
@@ -125,8 +118,7 @@ void CMainDlg::OnImportVideo()
     const QString file = VideoPicker ? VideoPicker(window()) : QString();
     if (file.isEmpty() || !WizardDlg || !WizardDlg->CreatePage(kVideoPage))
         return;
-    if (auto* video = dynamic_cast<CVideoGrabber*>(WizardDlg->Page(kVideoPage)))
-        video->SetVideoFile(file);
+    WizardDlg->SetVideoFile(file);
     WizardDlg->ShowPage(kVideoPage, kFileListPage, kFileListPage);
 }
 
@@ -141,8 +133,7 @@ void CMainDlg::OnScreenshot()
         return;
     }
     m_view->StartLoader();
-    if (m_view->count() > 0)
-        m_view->scrollToItem(m_view->item(m_view->count() - 1));
+    m_view->scrollTo(FileList.index(FileList.Count() - 1));
     ShowInformation(this,
         QStringLiteral("Снимок экрана был сделан успешно.")
             + (shot.note.isEmpty() ? QString() : QStringLiteral("\n\n") + shot.note),
@@ -154,51 +145,30 @@ void CMainDlg::OnRemove()
     m_view->DeleteSelected();
 }
 
-namespace {
-
-// The focused item, else the first selected one, else none.
-int ChosenItem(const CThumbsView* view)
-{
-    if (const QListWidgetItem* current = view->currentItem(); current && current->isSelected())
-        return view->row(current);
-    const QList<QListWidgetItem*> selected = view->selectedItems();
-    int first = -1;
-    for (const QListWidgetItem* item : selected) {
-        const int row = view->row(item);
-        if (first < 0 || row < first)
-            first = row;
-    }
-    if (first < 0 && view->currentItem())
-        first = view->row(view->currentItem());
-    return first;
-}
-
-} // namespace
-
 void CMainDlg::OnProperties()
 {
-    const int item = ChosenItem(m_view);
+    const int item = m_view->ChosenItem();
     if (item >= 0)
         ShowFileProperties(this, m_view->GetFileName(item));
 }
 
 void CMainDlg::OnView()
 {
-    const int item = ChosenItem(m_view);
+    const int item = m_view->ChosenItem();
     if (item >= 0)
         m_view->Viewer()->ShowImage(m_view->GetFileName(item));
 }
 
 void CMainDlg::OnContextMenu(const QPoint& pos)
 {
-    QListWidgetItem* hit = m_view->itemAt(pos);
-    if (!hit)
+    const QModelIndex hit = m_view->indexAt(pos);
+    if (!hit.isValid())
         return;
-    if (!hit->isSelected()) {
+    if (!m_view->selectionModel()->isSelected(hit)) {
         m_view->clearSelection();
-        hit->setSelected(true);
+        m_view->SetSelected(hit.row(), true);
     }
-    m_view->setCurrentItem(hit);
+    m_view->selectionModel()->setCurrentIndex(hit, QItemSelectionModel::NoUpdate);
 
     QMenu menu(this);
     QAction* view = menu.addAction(QStringLiteral("Просмотр"));

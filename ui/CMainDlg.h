@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capture/CScreenshotDlg.h"
+#include "ui/widgets/CThumbsModel.h"
 #include "ui/wizard/CWizardPage.h"
 
 #include <QStringList>
@@ -28,8 +29,8 @@ public:
 
     CThumbsView* View() const { return m_view; }
 
-    /// The paths to upload, in list order; entry k is item k of the view.
-    QStringList FileList;
+    /// The pictures to upload, in list order; the view shows them.
+    CThumbsModel FileList;
 
     // The dialogs the page opens; tests replace them.
     std::function<QStringList(QWidget*)> ImagePicker;
@@ -45,9 +46,8 @@ public:
     void OnView();
 
 private:
-    void OnItemDeleting(int index);
     void OnContextMenu(const QPoint& pos);
-    void UpdateNext() { EnableNext(!FileList.isEmpty()); }
+    void UpdateNext() { EnableNext(FileList.Count() > 0); }
 
     CThumbsView* m_view = nullptr;
 };

@@ -3,35 +3,48 @@
 
 #include "settings/IniFile.h"
 #include "settings/Paths.h"
-#include "ui/CMainDlg.h"
-#include "ui/widgets/CThumbsView.h"
 #include "ui/wizard/CUpDown.h"
 #include "ui/wizard/Dlu.h"
 #include "ui/wizard/MessageBoxes.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QTimerEvent>
 
 namespace {
 
 constexpr int kStopSeconds = 5;
+// At exit, how long a worker may take to end before it is left to end on its own.
+constexpr int kExitWaitMs = 10000;
 
 } // namespace
 
+// What one run shares between the page and its worker. A worker given up by a forced end may
+// outlive the page's interest in it, so it owns a share of everything it uses.
+struct CUploadDlg::RunState
+{
+    UploadJob job;
+    std::atomic<bool> stop {false}; ///< before the next file
+    std::atomic<bool> abort {false}; ///< the transfer in flight too
+    int id = 0;
+};
+
 // Carries the worker's reports to the page. Every call is queued to the user-interface thread
-// and dropped there when it belongs to a run the page has already given up.
+// and dropped there when the page is gone or has given the run up.
 class CUploadDlg::Listener : public UploadListener
 {
 public:
-    Listener(CUploadDlg* page, int run)
+    Listener(const QPointer<CUploadDlg>& page, int run)
         : m_page(page)
         , m_run(run)
     { }
@@ -82,18 +95,16 @@ public:
 private:
     template<class F> void Post(F&& f)
     {
-        const int run = m_run;
-        CUploadDlg* page = m_page;
         QMetaObject::invokeMethod(
-            page,
-            [page, run, f = std::forward<F>(f)] {
-                if (page->m_run == run)
-                    f(page);
+            qApp,
+            [page = m_page, run = m_run, f = std::forward<F>(f)] {
+                if (page && page->m_runId == run)
+                    f(page.data());
             },
             Qt::QueuedConnection);
     }
 
-    CUploadDlg* m_page;
+    QPointer<CUploadDlg> m_page;
     int m_run;
 };
 
@@ -159,27 +170,39 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
 
 CUploadDlg::~CUploadDlg()
 {
-    // The program is closing: abort the transfer in flight and wait; the worker never waits on us.
-    m_abort = true;
-    Stop();
+    // The program is closing: abort the transfer in flight and give the worker a while to end;
+    // one still preparing a huge picture after that is left to end on its own.
+    if (m_run)
+        m_run->abort = true;
+    m_worker.RequestStop();
+    QElapsedTimer waited;
+    waited.start();
+    while (m_worker.IsRunning() && waited.elapsed() < kExitWaitMs)
+        QThread::msleep(10);
+    if (m_worker.IsRunning())
+        m_worker.Abandon();
+    else
+        m_worker.Stop();
 }
 
 bool CUploadDlg::OnShow()
 {
-    // A worker given up by a forced end may still be aborting its transfer.
-    m_abort = true;
-    Stop();
-    m_abort = false;
+    // A worker given up by a forced end may still be finishing its file; it ends on its own
+    // while the new run starts, never holding up the window.
+    if (m_worker.IsRunning())
+        m_worker.Abandon();
 
-    auto* list = WizardDlg ? dynamic_cast<CMainDlg*>(WizardDlg->Page(kFileListPage)) : nullptr;
-    m_job.files = list ? list->FileList : QStringList();
+    auto run = std::make_shared<RunState>();
+    run->id = ++m_runId;
     if (WizardDlg) {
         const Settings& settings = WizardDlg->WizardSettings();
-        m_job.main = settings.main;
-        m_job.appearance = settings.appearance;
-        m_job.servers = settings.servers;
-        m_job.temp = WizardDlg->Temp();
+        run->job.files = WizardDlg->FileListPaths();
+        run->job.main = settings.main;
+        run->job.appearance = settings.appearance;
+        run->job.servers = settings.servers;
+        run->job.temp = WizardDlg->Temp();
     }
+    m_run = run;
     Results.clear();
     Failures.clear();
     m_failuresButton->hide();
@@ -195,25 +218,25 @@ bool CUploadDlg::OnShow()
     if (!m_template.Problem.isEmpty())
         qWarning("Vellmar: %s", qPrintable(m_template.Problem));
 
-    ++m_run;
     m_uploading = true;
     StopPressed = false;
-    if (!Start())
+    if (!m_worker.Start(run))
         Finish();
     return true;
 }
 
-int CUploadDlg::ThreadProc()
+int CUploadDlg::ThreadProc(std::stop_token stop, std::shared_ptr<RunState> run)
 {
-    Listener listener(this, m_run);
-    RunUpload(m_job, listener, StopFlag(), &m_abort);
+    const std::stop_callback stopping(stop, [run] { run->stop = true; });
+    Listener listener(QPointer<CUploadDlg>(this), run->id);
+    RunUpload(run->job, listener, &run->stop, &run->abort);
     return 0;
 }
 
 bool CUploadDlg::OnNext()
 {
     if (m_uploading) {
-        RequestStop();
+        m_worker.RequestStop();
         StopCountdown = kStopSeconds;
         if (StopPressed) {
             ForceEnd();
@@ -230,8 +253,7 @@ bool CUploadDlg::OnNext()
         if (const IoResult saved = SaveSettings(WizardDlg->IniPath(), settings, SettingsGroup::Upload);
             !saved)
             qWarning("Vellmar: %s", qPrintable(saved.error));
-        if (auto* list = dynamic_cast<CMainDlg*>(WizardDlg->Page(kFileListPage)))
-            list->View()->Clear();
+        WizardDlg->ClearFileList();
     }
     EnableExit(true);
     return true;
@@ -253,8 +275,10 @@ void CUploadDlg::ForceEnd()
 {
     // Threads are never killed: abort the transfer, forget the run, and let the worker end by
     // itself moments later. Its remaining reports are dropped.
-    m_abort = true;
-    ++m_run;
+    if (m_run)
+        m_run->abort = true;
+    m_worker.RequestStop();
+    ++m_runId;
     Finish();
 }
 
@@ -283,7 +307,7 @@ void CUploadDlg::SetStatus(const QString& text)
 
 void CUploadDlg::NoteFailure(int index, const QString& reason)
 {
-    const QString name = FileNameOf(m_job.files.value(index));
+    const QString name = FileNameOf(m_run ? m_run->job.files.value(index) : QString());
     Failures << QStringLiteral("%1: %2").arg(name, reason);
     SetStatus(QStringLiteral("Не загружен \"%1\": %2").arg(name, reason));
     m_statusLine->setToolTip(Failures.join(u'\n'));

@@ -12,7 +12,7 @@
 #include <QList>
 #include <QStringList>
 #include <QWidget>
-#include <atomic>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -22,7 +22,7 @@ class QProgressBar;
 class QPushButton;
 
 /// Wizard page 4: runs the upload on a worker, shows its progress and the generated code.
-class CUploadDlg : public QWidget, public CWizardPage, public CThreadImpl<CUploadDlg>
+class CUploadDlg : public QWidget, public CWizardPage
 {
     Q_OBJECT
 public:
@@ -36,12 +36,13 @@ public:
     /// Afterwards: stores the code type, empties the file list and lets the frame go home.
     bool OnNext() override;
 
-    int ThreadProc();
     /// Rebuilds the code box from Results; on the user-interface thread only.
     void GenerateCode();
     void Finish();
     void CopyAll();
     bool IsUploading() const { return m_uploading; }
+    /// A worker still runs, also one given up by a forced end that has not ended yet.
+    bool IsRunning() const { return m_worker.IsRunning(); }
     /// The code the box shows, exactly as generated.
     const QString& CodeText() const { return m_codeText; }
     QString StatusText() const;
@@ -58,16 +59,17 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    friend class CThreadImpl<CUploadDlg>;
+    struct RunState;
     class Listener;
+    int ThreadProc(std::stop_token stop, std::shared_ptr<RunState> run);
     void ForceEnd();
     void SetStatus(const QString& text);
     void NoteFailure(int index, const QString& reason);
 
-    // What the worker uploads, copied on the user-interface thread before it starts.
-    UploadJob m_job;
+    std::shared_ptr<RunState> m_run; ///< the latest run
+    int m_runId = 0; ///< reports of other runs are dropped
     CodeTemplate m_template;
-    std::atomic<bool> m_abort {false};
-    std::atomic<int> m_run {0};
     bool m_uploading = false;
     QBasicTimer m_countdown;
     QString m_codeText;
@@ -78,4 +80,5 @@ private:
     QLineEdit* m_perRow = nullptr;
     QPlainTextEdit* m_code = nullptr;
     QPushButton* m_failuresButton = nullptr;
+    CThreadImpl<CUploadDlg> m_worker {*this}; // last: it goes first, while all it uses is still there
 };

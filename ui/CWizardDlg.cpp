@@ -80,9 +80,10 @@ CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp,
     connect(m_next, &QPushButton::clicked, this, &CWizardDlg::OnNext);
     connect(m_exit, &QPushButton::clicked, this, &CWizardDlg::OnExit);
 
-    ShowPage(kWelcomePage, -1, -1);
+    // Loaded before any page is shown: a page may read the record as it starts.
     if (const QString problem = LoadSettings(m_iniPath, m_settings); !problem.isEmpty())
         qWarning("Vellmar: %s", qPrintable(problem));
+    ShowPage(kWelcomePage, -1, -1);
 }
 
 CWizardDlg::~CWizardDlg() = default;
@@ -106,10 +107,10 @@ bool CWizardDlg::CreatePage(int index)
         page = new CWelcomeDlg(this, this);
         break;
     case kVideoPage:
-        page = new CVideoGrabber(this, this);
+        page = m_video = new CVideoGrabber(this, this);
         break;
     case kFileListPage:
-        page = new CMainDlg(this, this);
+        page = m_fileList = new CMainDlg(this, this);
         break;
     case kUploadSettingsPage:
         page = new CUploadSettings(this, this);
@@ -283,13 +284,30 @@ QString CWizardDlg::AddToFileList(const QString& path)
 {
     if (!CreatePage(kFileListPage))
         return QStringLiteral("нет списка файлов");
-    return static_cast<CMainDlg*>(m_pages[kFileListPage])->AddToList(path);
+    return m_fileList->AddToList(path);
 }
 
 void CWizardDlg::StartFileListLoader()
 {
-    if (auto* list = static_cast<CMainDlg*>(Page(kFileListPage)))
-        list->View()->StartLoader();
+    if (m_fileList)
+        m_fileList->View()->StartLoader();
+}
+
+QStringList CWizardDlg::FileListPaths() const
+{
+    return m_fileList ? m_fileList->FileList.Paths() : QStringList();
+}
+
+void CWizardDlg::ClearFileList()
+{
+    if (m_fileList)
+        m_fileList->View()->Clear();
+}
+
+void CWizardDlg::SetVideoFile(const QString& path)
+{
+    if (CreatePage(kVideoPage))
+        m_video->SetVideoFile(path);
 }
 
 void CWizardDlg::dragEnterEvent(QDragEnterEvent* event)
@@ -322,8 +340,7 @@ void CWizardDlg::DropFiles(const QStringList& paths)
         if (IsVideoFile(path)) {
             const int next = Page(kFileListPage) ? kFileListPage : kUploadSettingsPage;
             ShowPage(kVideoPage, CurPage, next);
-            if (auto* video = static_cast<CVideoGrabber*>(Page(kVideoPage)))
-                video->SetVideoFile(path);
+            SetVideoFile(path);
             break;
         }
         if (!takesPictures)

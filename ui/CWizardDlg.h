@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <array>
 
+class CMainDlg;
+class CVideoGrabber;
 class QLabel;
 class QPushButton;
 
@@ -38,6 +40,9 @@ public:
     Screenshot TakeScreenshot(QWidget* page) override;
     QString AddToFileList(const QString& path) override;
     void StartFileListLoader() override;
+    QStringList FileListPaths() const override;
+    void ClearFileList() override;
+    void SetVideoFile(const QString& path) override;
 
     void OnBack();
     void OnNext();
@@ -69,6 +74,9 @@ private:
 
     int CurPage = -1;
     std::array<CWizardPage*, kPageCount> m_pages {};
+    // The same pages by their classes, for the few things the frame asks of each.
+    CMainDlg* m_fileList = nullptr;
+    CVideoGrabber* m_video = nullptr;
     Settings m_settings;
     QString m_iniPath;
     std::shared_ptr<TempFolder> m_temp;

@@ -1,56 +1,53 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QtGlobal>
 #include <atomic>
+#include <memory>
+#include <stop_token>
 #include <thread>
 
-/// Holds one worker thread. Threads are never killed: a worker ends by returning from its
-/// routine, which it does soon after it sees the stop request.
-class CThreadT
+/// The worker thread of an owner `T`, which supplies `int ThreadProc(std::stop_token)` and polls
+/// the token between units of work. Threads are never killed: a worker ends by returning, soon
+/// after it sees the stop request.
+///
+/// The owner holds this as a member, declared after everything its thread uses, and stops the
+/// thread in its own destructor: by then its other members are still there. A worker whose
+/// owner gives up waiting can be abandoned instead; it must then work on state it shares
+/// ownership of, not on its owner.
+template<class T> class CThreadImpl
 {
 public:
-    CThreadT() = default;
-    CThreadT(const CThreadT&) = delete;
-    CThreadT& operator=(const CThreadT&) = delete;
-    virtual ~CThreadT()
+    explicit CThreadImpl(T& owner)
+        : m_owner(&owner)
+    { }
+    ~CThreadImpl()
     {
-        // The owner has stopped its worker in its own destructor (it must: the worker runs the
-        // owner's code). Joining here only catches an owner that forgot.
-        if (m_thread.joinable())
-            m_thread.join();
+        Q_ASSERT_X(!IsRunning(), "CThreadImpl", "the owner stops its thread before its members go");
+        Stop();
     }
+    CThreadImpl(const CThreadImpl&) = delete;
+    CThreadImpl& operator=(const CThreadImpl&) = delete;
 
-protected:
-    std::thread m_thread;
-    std::atomic<bool> m_running {false};
-};
-
-/// Worker-thread mix-in: `T` supplies `int ThreadProc()` and polls `StopRequested()` between units
-/// of work. Owners call `Stop()` in their destructor, so the thread never outlives the object.
-template<class T> class CThreadImpl : public CThreadT
-{
-public:
-    virtual ~CThreadImpl() { Stop(); }
-
-    /// Clears the stop request and starts `ThreadProc` on a new thread. False while a previous
-    /// worker still runs (two workers of one owner would share its state) or when no thread can be made.
-    virtual bool Start()
+    /// Starts ThreadProc(stop, args...) with a fresh stop request; the arguments are the worker's
+    /// own copies. False while a previous worker still runs (two workers of one owner would share
+    /// its state) or when no thread can be made.
+    template<class... Args> bool Start(Args... args)
     {
         if (IsRunning())
             return false;
-        if (m_thread.joinable())
-            m_thread.join(); // a worker that ended by itself
-        m_stop = false;
-        m_running = true;
+        Stop(); // a worker that ended by itself: its thread is joined at once
+        auto running = std::make_shared<std::atomic<bool>>(true);
         try {
-            m_thread = std::thread([this] {
-                m_exitCode = static_cast<T*>(this)->ThreadProc();
-                m_running = false;
-            });
+            m_thread = std::jthread(
+                [owner = m_owner, running, ... args = std::move(args)](std::stop_token stop) mutable {
+                    owner->ThreadProc(stop, std::move(args)...);
+                    *running = false;
+                });
         } catch (...) {
-            m_running = false;
             return false;
         }
+        m_running = std::move(running);
         return true;
     }
 
@@ -59,25 +56,29 @@ public:
     {
         if (!m_thread.joinable())
             return false;
-        m_stop = true;
+        m_thread.request_stop();
         return true;
     }
 
-    /// Asks the worker to stop and waits for it. Must not be called while the worker waits on the caller.
-    virtual void Stop()
+    /// Asks the worker to stop and waits for it. Not for a worker that may wait on the caller.
+    void Stop()
     {
-        if (!RequestStop())
-            return;
-        m_thread.join();
+        if (RequestStop())
+            m_thread.join();
     }
 
-    bool IsRunning() const { return m_running.load(); }
-    bool StopRequested() const { return m_stop.load(std::memory_order_relaxed); }
-    /// The stop request itself, for blocking calls (transfers, decoders) that poll it.
-    const std::atomic<bool>* StopFlag() const { return &m_stop; }
-    int ExitCode() const { return m_exitCode.load(); }
+    /// Asks the worker to stop and lets it end on its own; a new Start may follow at once.
+    void Abandon()
+    {
+        if (RequestStop())
+            m_thread.detach();
+        m_running.reset();
+    }
+
+    bool IsRunning() const { return m_running && m_running->load(); }
 
 private:
-    std::atomic<bool> m_stop {false};
-    std::atomic<int> m_exitCode {0};
+    T* m_owner;
+    std::jthread m_thread;
+    std::shared_ptr<std::atomic<bool>> m_running;
 };

@@ -2,9 +2,13 @@
 #include "imaging/Decode.h"
 #include "imaging/GifEncoder.h"
 #include "imaging/Integrity.h"
-#include "tests/imaging/ImagingSupport.h"
+#include "tests/support/Memory.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 
+#include <QBuffer>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QtEndian>
 #include <gtest/gtest.h>
 

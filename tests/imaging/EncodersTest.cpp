@@ -3,8 +3,11 @@
 #include "app/core/TickCount.h"
 #include "imaging/SaveToTemp.h"
 #include "imaging/TempFolder.h"
-#include "tests/imaging/ImagingSupport.h"
+#include "tests/support/Memory.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>

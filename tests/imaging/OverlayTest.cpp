@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Overlay.h"
 #include "imaging/OutlinedText.h"
-#include "tests/imaging/ImagingSupport.h"
+#include "tests/support/Memory.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

@@ -3,7 +3,9 @@
 #include "imaging/Decode.h"
 #include "imaging/TempFolder.h"
 #include "imaging/Thumbnail.h"
-#include "tests/imaging/ImagingSupport.h"
+#include "tests/support/Memory.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 
 #include <QImageReader>
 #include <cmath>
@@ -28,7 +30,7 @@ MainPart PngWithoutStamps(int maxWidth = 0, int maxHeight = 0)
 
 QImage Prepared(const QString& source, const MainPart& main, const AppearancePart& appearance = {})
 {
-    const PreparedImage prepared = PrepareImage(TestTemp(), source, 0, main, appearance);
+    const PreparedImage prepared = PrepareImage(*TestTemp(), source, 0, main, appearance);
     return prepared.ok() ? QImage(prepared.path).convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
@@ -113,7 +115,7 @@ TEST(Prepare, FormatFollowsTheSettingOrTheSourceExtension)
         MainPart main;
         main.Image.Format = c.setting;
         const QString out
-            = PrepareImage(TestTemp(), dir.write(c.name, Encode(picture, c.writeAs)), 0, main, {}).path;
+            = PrepareImage(*TestTemp(), dir.write(c.name, Encode(picture, c.writeAs)), 0, main, {}).path;
         ASSERT_FALSE(out.isEmpty()) << c.name;
         EXPECT_TRUE(out.endsWith(c.extension)) << c.name << " " << out.toStdString();
         EXPECT_TRUE(TestDir::read(out).startsWith(c.signature)) << c.name;
@@ -141,20 +143,20 @@ TEST(Prepare, FaultsWriteNothingAndSayWhy)
         {dir.write("thin.png", Encode(Solid(3000, 10, kGrey), "png")), // bounded to 100 x 0.33
             "the picture's size leaves nothing to draw", ""},
     };
-    const int before = FileCount(TestTemp().Path());
+    const int before = FileCount(TestTemp()->Path());
     for (const auto& c : cases) {
         for (int keepAsIs : {0, 1}) {
             SCOPED_TRACE(testing::Message() << c.source.toStdString() << (keepAsIs ? " as is" : ""));
             MainPart main = PngWithoutStamps(100, 0);
             main.Image.KeepAsIs = keepAsIs;
-            const PreparedImage prepared = PrepareImage(TestTemp(), c.source, 160, main, {});
+            const PreparedImage prepared = PrepareImage(*TestTemp(), c.source, 160, main, {});
             EXPECT_TRUE(prepared.thumbPath.isEmpty());
             const char* error = keepAsIs ? c.errorAsIs : c.error;
             EXPECT_EQ(prepared.error.toStdString(), error);
             EXPECT_EQ(prepared.path, *error ? QString() : c.source);
         }
     }
-    EXPECT_EQ(FileCount(TestTemp().Path()), before);
+    EXPECT_EQ(FileCount(TestTemp()->Path()), before);
 }
 
 TEST(Prepare, MemoryStaysBoundedWhateverTheProportionsAndSettings)
@@ -172,14 +174,14 @@ TEST(Prepare, MemoryStaysBoundedWhateverTheProportionsAndSettings)
     huge.Logo.Filename = dir.write("logo.png", Encode(Solid(5000, 5000, qRgb(255, 0, 0)), "png"));
     PreparedImage prepared;
     const qint64 stripGrowth
-        = PeakMemoryGrowth([&] { prepared = PrepareImage(TestTemp(), strip, 160, plain, {}); });
+        = PeakMemoryGrowth([&] { prepared = PrepareImage(*TestTemp(), strip, 160, plain, {}); });
     ASSERT_TRUE(prepared.ok()) << prepared.error.toStdString();
     const int caption = CaptionHeight(ToQFont(AppearancePart().Thumbs.Font));
     EXPECT_EQ(QImageReader(prepared.thumbPath).size(), QSize(160, 2 + caption + 8 * 160));
     EXPECT_LT(stripGrowth, 64 << 20);
 
     const qint64 textGrowth
-        = PeakMemoryGrowth([&] { prepared = PrepareImage(TestTemp(), tiny, 0, stamped, huge); });
+        = PeakMemoryGrowth([&] { prepared = PrepareImage(*TestTemp(), tiny, 0, stamped, huge); });
     ASSERT_TRUE(prepared.ok());
     EXPECT_LT(textGrowth, 64 << 20);
     // The corner of a giant white letter covers the picture.
@@ -194,7 +196,7 @@ TEST(Prepare, KeepAsIsUploadsTheOriginalWithAThumbnailOfItsSize)
     MainPart main;
     main.Image.KeepAsIs = 1;
     main.Image.MaxWidth = 100;
-    const PreparedImage prepared = PrepareImage(TestTemp(), source, 160, main, {});
+    const PreparedImage prepared = PrepareImage(*TestTemp(), source, 160, main, {});
     EXPECT_EQ(prepared.path, source);
     const QString thumb = prepared.thumbPath;
     const int caption = CaptionHeight(ToQFont(AppearancePart().Thumbs.Font));
@@ -232,7 +234,7 @@ TEST(Prepare, StampsAndThumbnail)
     EXPECT_FALSE(whiteAndDark(covered, QRect(650, 1560, 150, 40)));
 
     // The thumbnail shows the unstamped picture at the bounded proportions.
-    const QImage small(PrepareImage(TestTemp(), source, 160, main, appearance).thumbPath);
+    const QImage small(PrepareImage(*TestTemp(), source, 160, main, appearance).thumbPath);
     EXPECT_EQ(small.size(), QSize(160, 2 + CaptionHeight(ToQFont(appearance.Thumbs.Font)) + 316));
     EXPECT_TRUE(Near(small.pixel(150, 300), kGrey, 2));
 }
@@ -252,7 +254,7 @@ TEST(Prepare, AThumbnailWiderThanThePictureComesFromTheOriginal)
     MainPart main = PngWithoutStamps(20, 0);
     main.Thumbs.DrawFrame = 0;
     main.Thumbs.AddImageSize = 0;
-    const PreparedImage prepared = PrepareImage(TestTemp(), source, 160, main, {});
+    const PreparedImage prepared = PrepareImage(*TestTemp(), source, 160, main, {});
     ASSERT_TRUE(prepared.ok());
     auto contrast = [](const QImage& thumb) {
         int darkest = 255, lightest = 0;
@@ -276,7 +278,7 @@ TEST(Prepare, RunsOnWorkerThreads)
     PreparedImage prepared[2];
     std::thread workers[2];
     for (int i = 0; i < 2; ++i)
-        workers[i] = std::thread([&, i] { prepared[i] = PrepareImage(TestTemp(), source, 150, main, {}); });
+        workers[i] = std::thread([&, i] { prepared[i] = PrepareImage(*TestTemp(), source, 150, main, {}); });
     for (auto& w : workers)
         w.join();
     for (int i = 0; i < 2; ++i) {

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Resample.h"
 #include "imaging/Decode.h"
-#include "tests/imaging/ImagingSupport.h"
+#include "tests/support/Memory.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

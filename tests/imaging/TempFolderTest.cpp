@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/TempFolder.h"
-#include "tests/imaging/ImagingSupport.h"
+#include "tests/support/Memory.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Thumbnail.h"
 #include "settings/Colors.h"
-#include "tests/imaging/ImagingSupport.h"
+#include "tests/support/Memory.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +100,7 @@ TEST(Thumbnail, FrameBarAndPictureOnPixels)
     EXPECT_TRUE(DrawThumbnail(QImage(), 800, 600, 1, 160, main, appearance).isNull());
     EXPECT_TRUE(DrawThumbnail(thumb, 0, 600, 1, 160, main, appearance).isNull());
     EXPECT_FALSE(
-        RenderThumbnail(TestTemp(), QImage(), 800, 600, 1, 160, ImageFormat::Jpeg, main, appearance).ok());
+        RenderThumbnail(*TestTemp(), QImage(), 800, 600, 1, 160, ImageFormat::Jpeg, main, appearance).ok());
     EXPECT_GT(CountPixels(thumb, bar, [](QRgb c) { return Near(c, 0xFFFFFFFF, 30); }), 10);
 }
 

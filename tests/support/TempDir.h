@@ -4,6 +4,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
+
+class TempFolder;
 
 /// A private folder for one test, removed afterwards; never the user's home or temp folder of the program.
 class TestDir
@@ -19,3 +22,9 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+/// Writes `bytes` to `path`, replacing the file.
+void WriteFile(const QString& path, const QByteArray& bytes);
+
+/// The program's temporary folder for one test program, shared by its tests.
+const std::shared_ptr<TempFolder>& TestTemp();

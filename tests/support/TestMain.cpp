@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
-// GoogleTest entry point with a QGuiApplication, so that fonts, images and painters work
+// GoogleTest entry point with a QApplication, so that fonts, images, painters and widgets work
 // the way they do in the program (offscreen platform unless the test environment says otherwise).
-#include <QDir>
-#include <QGuiApplication>
-#ifdef VELLMAR_TEST_WIDGETS
 #include <QApplication>
-#endif
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -27,10 +24,6 @@ int main(int argc, char** argv)
                 qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
         }
     }
-#ifdef VELLMAR_TEST_WIDGETS
     QApplication app(argc, argv);
-#else
-    QGuiApplication app(argc, argv);
-#endif
     return RUN_ALL_TESTS();
 }

@@ -4,13 +4,16 @@
 #include "ui/widgets/CThumbsView.h"
 #include "video/CVideoGrabber.h"
 
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/Widgets.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -71,9 +74,10 @@ TEST(Drops, RoutedByKindAndPage)
         QStringList dropped;
         for (const char* name : c.dropped)
             dropped << dir.file(QString::fromUtf8(name));
-        ModalAnswer notice(QStringLiteral("ОК"), 300);
+        ModalAnswer notice(QStringLiteral("ОК"));
         frame.DropFiles(dropped);
-        WaitFor([&] { return notice.Seen(); }, *c.notice ? 5000 : 300);
+        // Without a notice expected, a short look is enough to catch one shown by mistake.
+        (void)QTest::qWaitFor([&] { return notice.Seen(); }, *c.notice ? 5000 : 300);
         EXPECT_EQ(notice.Text(),
             *c.notice ? QStringLiteral("Эти файлы не добавлены в список:\n\n") + QString::fromUtf8(c.notice)
                       : QString());
@@ -83,9 +87,9 @@ TEST(Drops, RoutedByKindAndPage)
         for (const char* name : c.list)
             expected << QString::fromUtf8(name);
         auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
-        EXPECT_EQ(list ? FileNames(list->FileList) : QStringList(), expected);
+        EXPECT_EQ(list ? FileNames(list->FileList.Paths()) : QStringList(), expected);
         if (list) {
-            EXPECT_EQ(list->View()->count(), list->FileList.size());
+            EXPECT_EQ(list->View()->count(), list->FileList.Count());
         }
         auto* video = static_cast<CVideoGrabber*>(frame.Page(kVideoPage));
         EXPECT_EQ(video ? QFileInfo(video->VideoFile()).fileName() : QString(), QString::fromUtf8(c.video));
@@ -108,7 +112,7 @@ TEST(Drops, LongNames)
     frame.DropFiles({impossible, longPicture});
     auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->FileList, QStringList {longPicture});
+    EXPECT_EQ(list->FileList.Paths(), QStringList {longPicture});
 }
 
 TEST(Drops, ThroughTheWindowSystem)
@@ -127,9 +131,9 @@ TEST(Drops, ThroughTheWindowSystem)
     QApplication::sendEvent(&frame, &drop);
     EXPECT_EQ(frame.CurrentPage(), kFileListPage);
     auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
-    EXPECT_EQ(list->FileList, QStringList {picture});
+    EXPECT_EQ(list->FileList.Paths(), QStringList {picture});
     // The loader was started after the drop and draws the thumbnail.
-    EXPECT_TRUE(WaitFor([&] { return list->View()->ImageIndexOf(0) == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->View()->ImageIndexOf(0) == 1; }));
 }
 
 } // namespace

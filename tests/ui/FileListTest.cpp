@@ -5,11 +5,14 @@
 #include "ui/widgets/CThumbsView.h"
 #include "video/CVideoGrabber.h"
 
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
 #include <QFile>
+#include <QLocale>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -55,14 +58,14 @@ TEST(FileList, AddToListLimits)
         EXPECT_EQ(page->AddToList(path), QString::fromUtf8(c.refusal));
         if (!*c.refusal)
             expected << path;
-        EXPECT_EQ(page->FileList, expected);
+        EXPECT_EQ(page->FileList.Paths(), expected);
         EXPECT_EQ(page->View()->count(), expected.size());
         EXPECT_EQ(next->isEnabled(), !expected.isEmpty());
     }
     page->AddToList(QString());
     page->AddToList(expected.first()); // the same file twice is allowed
-    EXPECT_EQ(page->FileList.size(), expected.size() + 1);
-    EXPECT_EQ(page->View()->item(0)->text(), QStringLiteral("one.jpg"));
+    EXPECT_EQ(page->FileList.Count(), expected.size() + 1);
+    EXPECT_EQ(page->FileList.index(0).data(Qt::DisplayRole).toString(), QStringLiteral("one.jpg"));
 }
 
 TEST(FileList, MultiSelectionKeepsOrderAndSkipsRefused)
@@ -80,18 +83,18 @@ TEST(FileList, MultiSelectionKeepsOrderAndSkipsRefused)
     page->ImagePicker = [&](QWidget*) { return chosen; };
     ModalAnswer notice(QStringLiteral("ОК"));
     ButtonById(page, 1000)->click();
-    EXPECT_EQ(page->FileList, (QStringList {chosen[0], chosen[1], chosen[4]}));
+    EXPECT_EQ(page->FileList.Paths(), (QStringList {chosen[0], chosen[1], chosen[4]}));
     // One notice names every refused file with its reason.
-    ASSERT_TRUE(WaitFor([&] { return notice.Seen(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notice.Seen(); }));
     EXPECT_EQ(notice.Text(),
         QStringLiteral("Эти файлы не добавлены в список:\n\n3.png — файл пуст\n"
                        "4.tiff — не изображение (подходят файлы JPG, JPEG, PNG, BMP и GIF)"));
-    EXPECT_TRUE(WaitFor([&] { return page->View()->ImageIndexOf(2) == 3; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->View()->ImageIndexOf(2) == 3; }));
 
     // A cancelled dialog adds nothing.
     page->ImagePicker = [](QWidget*) { return QStringList(); };
     ButtonById(page, 1000)->click();
-    EXPECT_EQ(page->FileList.size(), 3);
+    EXPECT_EQ(page->FileList.Count(), 3);
 }
 
 TEST(FileList, RemovingKeepsTheListInStep)
@@ -107,23 +110,23 @@ TEST(FileList, RemovingKeepsTheListInStep)
         page->AddToList(f);
 
     CThumbsView* view = page->View();
-    view->item(1)->setSelected(true);
-    view->item(3)->setSelected(true);
+    view->SetSelected(1, true);
+    view->SetSelected(3, true);
     ButtonById(page, 1089)->click();
-    EXPECT_EQ(page->FileList, (QStringList {files[0], files[2], files[4]}));
+    EXPECT_EQ(page->FileList.Paths(), (QStringList {files[0], files[2], files[4]}));
     for (int i = 0; i < view->count(); ++i)
-        EXPECT_EQ(view->GetFileName(i), page->FileList[i]);
+        EXPECT_EQ(view->GetFileName(i), page->FileList.Path(i));
 
     view->setFocus();
     view->selectAll();
     QTest::keyClick(view, Qt::Key_Delete);
-    EXPECT_TRUE(page->FileList.isEmpty());
+    EXPECT_TRUE(page->FileList.Paths().isEmpty());
     EXPECT_FALSE(ButtonById(&frame, kNextButton)->isEnabled());
 
     for (const QString& f : files)
         page->AddToList(f);
     view->Clear();
-    EXPECT_TRUE(page->FileList.isEmpty());
+    EXPECT_TRUE(page->FileList.Paths().isEmpty());
     EXPECT_FALSE(ButtonById(&frame, kNextButton)->isEnabled());
 }
 
@@ -155,7 +158,8 @@ TEST(FileList, PropertiesDescribeTheFile)
     const QString text = FilePropertiesText(path);
     EXPECT_TRUE(text.contains(QStringLiteral("p.png")));
     EXPECT_TRUE(text.contains(QStringLiteral("64 x 48")));
-    EXPECT_TRUE(text.contains(QString::number(QFile(path).size())));
+    EXPECT_TRUE(
+        text.contains(QLocale(QLocale::Russian).toString(QFile(path).size()) + QStringLiteral(" байт")));
     EXPECT_TRUE(
         FilePropertiesText(dir.file(QStringLiteral("gone.png"))).contains(QStringLiteral("не найден")));
 }
@@ -174,17 +178,17 @@ TEST(FileList, ScreenshotIsAddedAndAnnounced)
 
     page->ScreenshotTaker = [](CMainDlg*) { return Screenshot(); };
     page->OnScreenshot();
-    EXPECT_EQ(page->FileList.size(), 1) << "cancelled: nothing added, nothing said";
+    EXPECT_EQ(page->FileList.Count(), 1) << "cancelled: nothing added, nothing said";
 
     const QString shot = WritePicture(dir.path(), QStringLiteral("screenshot123.png"), 80, 60);
     page->ScreenshotTaker = [&](CMainDlg*) { return Screenshot {shot, {}}; };
     ModalAnswer ok(QStringLiteral("ОК"));
     page->OnScreenshot();
-    EXPECT_EQ(page->FileList.size(), 2);
-    EXPECT_EQ(page->FileList.last(), shot);
+    EXPECT_EQ(page->FileList.Count(), 2);
+    EXPECT_EQ(page->FileList.Paths().last(), shot);
     EXPECT_EQ(ok.Text(), QStringLiteral("Снимок экрана был сделан успешно."));
     EXPECT_EQ(ok.Caption(), QStringLiteral("Vellmar"));
-    EXPECT_TRUE(WaitFor([&] { return page->View()->ImageIndexOf(1) == 2; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->View()->ImageIndexOf(1) == 2; }));
 }
 
 } // namespace

@@ -2,11 +2,14 @@
 #include "ui/CWizardDlg.h"
 #include "ui/wizard/CWizardPage.h"
 
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -43,7 +46,7 @@ void RunStep(CWizardDlg& frame, const std::string& step, const TestDir& dir)
     } else if (step == "video") {
         frame.DropFiles({dir.file(QStringLiteral("clip.avi"))});
     } else if (step == "done") {
-        ASSERT_TRUE(WaitFor([&] { return ButtonById(&frame, kExitButton)->isEnabled(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ButtonById(&frame, kExitButton)->isEnabled(); }));
     } else if (step.rfind("show:", 0) == 0) {
         int index = 0, back = 0, next = 0;
         ASSERT_EQ(std::sscanf(step.c_str() + 5, "%d,%d,%d", &index, &back, &next), 3);
@@ -91,7 +94,7 @@ TEST(Navigation, NextBackAndButtons)
         SCOPED_TRACE(c.name);
         TestDir dir;
         // Uploads go to a port nothing listens on: they fail at once and never leave the machine.
-        WriteText(dir.file(QStringLiteral("vellmar.ini")), RefusingServers());
+        WriteFile(dir.file(QStringLiteral("vellmar.ini")), RefusingServers());
         CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
         for (const std::string& step : c.steps)
             RunStep(frame, step, dir);

@@ -5,8 +5,10 @@
 #include "ui/CWizardDlg.h"
 #include "ui/widgets/CThumbsView.h"
 
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -8,8 +8,10 @@
 #include "ui/widgets/CThumbsView.h"
 #include "upload/testhost/TestHost.h"
 
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -41,7 +43,7 @@ struct UploadFixture
         if (setUp)
             setUp(host);
         EXPECT_TRUE(host.Start()) << qPrintable(host.ErrorText());
-        WriteText(ini, ServersSection(host.HostText()));
+        WriteFile(ini, ServersSection(host.HostText()));
         for (int i = 0; i < 3; ++i)
             pictures << WritePicture(dir.path(), QStringLiteral("p%1.png").arg(i), 120 + i, 90);
     }
@@ -70,7 +72,7 @@ TEST(UploadPage, RunShowsProgressCodeAndCopies)
     EXPECT_FALSE(f.Exit()->isEnabled());
     EXPECT_FALSE(ButtonById(f.frame.get(), kPrevButton)->isEnabled());
 
-    ASSERT_TRUE(WaitFor([&] { return f.Finished(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));
     EXPECT_TRUE(f.Exit()->isEnabled());
     EXPECT_TRUE(ButtonById(f.frame.get(), kPrevButton)->isEnabled());
     ASSERT_EQ(page->Results.size(), 3);
@@ -110,7 +112,7 @@ TEST(UploadPage, RunShowsProgressCodeAndCopies)
     ReadIniValue(f.ini, u"Upload.Codetype", stored, 0);
     EXPECT_EQ(stored, 5);
     auto* list = static_cast<CMainDlg*>(f.frame->Page(kFileListPage));
-    EXPECT_TRUE(list->FileList.isEmpty());
+    EXPECT_TRUE(list->FileList.Paths().isEmpty());
     EXPECT_EQ(list->View()->count(), 0);
 }
 
@@ -120,7 +122,7 @@ TEST(UploadPage, FailedFilesAreNamedWithTheirReason)
     // Upload 3 is the second picture (each picture is followed by its own thumbnail).
     UploadFixture f([](TestHost& host) { host.SetUploadFault(3, TestHost::Fault::ServerError); });
     CUploadDlg* page = f.StartUpload();
-    ASSERT_TRUE(WaitFor([&] { return f.Finished(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));
     EXPECT_EQ(page->StatusText(),
         QStringLiteral("Закачка завершена. Всего 2 из 3 файлов было загружено. 1 ошибок."));
     const QString failure = QStringLiteral("p1.png: no addresses in the answer (HTTP status 500)");
@@ -149,7 +151,7 @@ TEST(UploadPage, StoredCodeTypeIsSelected)
         SCOPED_TRACE(c.stored);
         TestDir dir;
         const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-        WriteText(ini, RefusingServers() + "[Upload]\nCodetype=" + c.stored + '\n');
+        WriteFile(ini, RefusingServers() + "[Upload]\nCodetype=" + c.stored + '\n');
         CWizardDlg frame(ini);
         ASSERT_TRUE(frame.CreatePage(kUploadPage));
         auto* type = frame.Page(kUploadPage)->PageWnd->findChild<QComboBox*>(QStringLiteral("1025"));
@@ -174,7 +176,7 @@ TEST(UploadPage, SecondStopEndsTheRunAtOnce)
     EXPECT_FALSE(page->StopPressed);
     EXPECT_TRUE(f.Exit()->isEnabled());
     // The abandoned worker aborts its transfer and ends by itself, promptly.
-    EXPECT_TRUE(WaitFor([&] { return !page->IsRunning(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !page->IsRunning(); }, 2000));
     EXPECT_TRUE(page->Results.isEmpty());
 }
 
@@ -183,7 +185,7 @@ TEST(UploadPage, CountdownEndsAStuckRun)
     // Upload 1 is the first picture, 2 its own thumbnail, 3 the second picture.
     UploadFixture f([](TestHost& host) { host.SetSilentFrom(3); });
     CUploadDlg* page = f.StartUpload();
-    ASSERT_TRUE(WaitFor([&] { return page->Results.size() == 1; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->Results.size() == 1; }, 20000));
     f.Next()->click();
 
     QStringList captions;
@@ -193,14 +195,14 @@ TEST(UploadPage, CountdownEndsAStuckRun)
             captions << f.Next()->text();
     });
     watch.start(50);
-    ASSERT_TRUE(WaitFor([&] { return f.Finished(); }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 8000));
     watch.stop();
     EXPECT_EQ(captions,
         QStringList({QStringLiteral("Остановить"), QStringLiteral("Остановить (4)"),
             QStringLiteral("Остановить (3)"), QStringLiteral("Остановить (2)"),
             QStringLiteral("Остановить (1)"), QStringLiteral("Завершить >")}));
     EXPECT_LE(page->StopCountdown, 0);
-    EXPECT_TRUE(WaitFor([&] { return !page->IsRunning(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !page->IsRunning(); }, 2000));
     EXPECT_EQ(page->Results.size(), 1) << "the file in flight gets no record";
 }
 
@@ -209,16 +211,16 @@ TEST(UploadPage, StopWaitsForTheCurrentFile)
     UploadFixture f;
     CUploadDlg* page = f.StartUpload();
     f.Next()->click();
-    ASSERT_TRUE(WaitFor([&] { return f.Finished(); }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 8000));
     EXPECT_GT(page->StopCountdown, 0) << "the worker ended by itself, not by the countdown";
     EXPECT_LT(page->Results.size(), 3);
-    EXPECT_TRUE(WaitFor([&] { return !page->IsRunning(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !page->IsRunning(); }, 2000));
 
     // Back and on again: a fresh run of the whole list.
     ButtonById(f.frame.get(), kPrevButton)->click();
     f.Next()->click();
     EXPECT_EQ(f.frame->CurrentPage(), kUploadPage);
-    ASSERT_TRUE(WaitFor([&] { return f.Finished(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));
     EXPECT_EQ(page->Results.size(), 3);
 }
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Cutting the two addresses out of an answer page: the rules alone, then per service through
 // the engines (which address is the picture, tag case) and the cap on the answer size.
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/upload/UploadTestSupport.h"
 #include "upload/AnswerParser.h"
 #include "upload/HttpClient.h"
 #include "upload/UploadEngine.h"

@@ -2,7 +2,8 @@
 // The code the upload page shows and the command line prints: every code type, the images per
 // row, the template around the code, the length bound and the safety of the addresses in it.
 #include "upload/CodeGenerator.h"
-#include "tests/upload/UploadTestSupport.h"
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 
 #include <gtest/gtest.h>
 

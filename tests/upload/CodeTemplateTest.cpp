@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Reading template.txt: the encodings it may come in, the split at the marker, and the files
 // that give no template at all.
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/upload/UploadTestSupport.h"
 #include "upload/CodeGenerator.h"
 
 #include <QDir>

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What goes wrong on a real network, and that every such case ends quickly and cleanly.
+#include "tests/support/Hosts.h"
 #include "tests/support/Memory.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/upload/UploadTestSupport.h"
 #include "upload/UploadEngine.h"
 #include "upload/testhost/TestHost.h"
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The service that answers its POST with a Refresh header: where its GET goes and what it
 // sends; and which services follow redirects.
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/upload/UploadTestSupport.h"
 #include "upload/RefreshTarget.h"
 #include "upload/UploadEngine.h"
 #include "upload/testhost/TestHost.h"

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The whole walk against the local test host: pictures prepared, sent to each service, their own
 // thumbnails sent after them, the addresses gathered and turned into code.
+#include "upload/UploadWorker.h"
 #include "imaging/TempFolder.h"
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/upload/UploadTestSupport.h"
 #include "tests/upload/WorkerTestSupport.h"
-#include "upload/CodeGenerator.h"
 #include "upload/testhost/TestHost.h"
 
 #include <QDir>
@@ -24,9 +25,9 @@ struct Source
 QList<Source> ThreeSources()
 {
     return {
-        {QStringLiteral("wide.png"), SamplePng(900, 600), QSize(400, 266)},
-        {QStringLiteral("фото.jpg"), SampleJpeg(640, 480), QSize(400, 300)},
-        {QStringLiteral("tall.png"), SamplePng(300, 700), QSize(128, 300)},
+        {QStringLiteral("wide.png"), PngOf(900, 600), QSize(400, 266)},
+        {QStringLiteral("фото.jpg"), JpegOf(640, 480), QSize(400, 300)},
+        {QStringLiteral("tall.png"), PngOf(300, 700), QSize(128, 300)},
     };
 }
 
@@ -82,19 +83,9 @@ TEST(UploadWorker, ThreePicturesThroughEveryService)
                 EXPECT_EQ(listener.results[i].ImageUrl, images[i]);
                 EXPECT_EQ(listener.results[i].ThumbUrl, thumbs[i]);
             }
-            EXPECT_EQ(GenerateCode(listener.results, CodeTypeOf(0), 2, {}),
-                "[url=" + images[0] + "][img]" + thumbs[0] + "[/img][/url]  [url=" + images[1] + "][img]"
-                    + thumbs[1] + "[/img][/url]\r\n\r\n[url=" + images[2] + "][img]" + thumbs[2]
-                    + "[/img][/url]  ");
-            EXPECT_EQ(GenerateCode(listener.results, CodeTypeOf(5), 2, CodeTemplate {"<p>", "</p>"}),
-                "<p><center><a href=\"" + images[0] + "\"><img src=\"" + thumbs[0]
-                    + "\" border=0></a>&nbsp;&nbsp;" + "<a href=\"" + images[1] + "\"><img src=\"" + thumbs[1]
-                    + "\" border=0></a><br>&nbsp;<br>" + "<a href=\"" + images[2] + "\"><img src=\""
-                    + thumbs[2] + "\" border=0></a>&nbsp;&nbsp;</center></p>");
-
             // What reached the server is byte for byte the prepared file in the temporary folder,
             // and the service stored exactly that.
-            const QList<SentUpload> sent = SentUploads(host);
+            const QList<StoredUpload> sent = host.Uploads();
             ASSERT_EQ(sent.size(), ownThumbs ? 6 : 3);
             for (int k = 0; k < sent.size(); ++k) {
                 SCOPED_TRACE(testing::Message() << "upload " << k + 1);
@@ -102,9 +93,8 @@ TEST(UploadWorker, ThreePicturesThroughEveryService)
                 const Source& source = sources[ownThumbs ? k / 2 : k];
                 EXPECT_EQ(
                     TestDir::read(QDir(TestTemp()->Path()).filePath(QString::fromLatin1(sent[k].fileName))),
-                    sent[k].data);
-                EXPECT_EQ(Fetch(Address(host, "i", k + 1)).body, sent[k].data);
-                const QImage decoded = QImage::fromData(sent[k].data, "JPEG");
+                    sent[k].bytes);
+                const QImage decoded = QImage::fromData(sent[k].bytes, "JPEG");
                 ASSERT_FALSE(decoded.isNull());
                 if (isThumb) {
                     EXPECT_TRUE(sent[k].fileName.startsWith("thumb")) << sent[k].fileName.constData();
@@ -127,7 +117,7 @@ TEST(UploadWorker, CallOrderOfARun)
     TestHost host;
     ASSERT_TRUE(host.Start());
     UploadJob job = JobFor(host, 2,
-        {dir.write("a.png", SamplePng(50, 40)), dir.file("gone.png"), dir.write("b.png", SamplePng(60, 40))});
+        {dir.write("a.png", PngOf(50, 40)), dir.file("gone.png"), dir.write("b.png", PngOf(60, 40))});
     RecordingListener listener;
     RunUpload(job, listener, nullptr, nullptr);
     EXPECT_EQ(listener.calls,
@@ -135,65 +125,55 @@ TEST(UploadWorker, CallOrderOfARun)
             "progress 2", "status 3", "result", "progress 3", "finished"}));
 }
 
-TEST(UploadWorker, ThumbnailWidthRule)
+TEST(UploadWorker, ThumbnailWidth)
 {
+    // Out-of-range settings fall back to 150.
+    const std::pair<int, int> widths[]
+        = {{0, 150}, {2000, 150}, {-5, 150}, {1025, 150}, {1024, 1024}, {160, 160}};
+    for (const auto& [setting, width] : widths)
+        EXPECT_EQ(EffectiveThumbWidth(setting), width) << setting;
+
+    enum Thumbs { Own, Services, Off };
     struct Case
     {
+        Thumbs thumbs;
         int setting;
         int width;
     };
-    const Case cases[] = {{0, 150}, {2000, 150}, {-5, 150}, {1025, 150}, {1024, 1024}, {160, 160}};
+    const Case cases[] = {{Own, 1025, 150}, {Services, 1024, 1024}, {Off, 160, 160}};
     TestDir dir;
-    const QString file = dir.write(QStringLiteral("p.png"), SamplePng(1200, 800));
+    const QString file = dir.write(QStringLiteral("p.png"), PngOf(1200, 800));
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.setting);
-        EXPECT_EQ(EffectiveThumbWidth(c.setting), c.width);
         for (const int service : {1, 2, 4}) {
-            SCOPED_TRACE(service);
-            const QByteArray asked = QByteArray::number(c.width);
-
-            // Own thumbnails: the service is asked for the width, the thumbnail has it, and the
-            // thumbnail itself goes up with 160.
-            TestHost own;
-            ASSERT_TRUE(own.Start());
-            UploadJob job = JobFor(own, service, {file});
+            SCOPED_TRACE(testing::Message() << "thumbnails " << c.thumbs << ", service " << service);
+            TestHost host;
+            ASSERT_TRUE(host.Start());
+            UploadJob job = JobFor(host, service, {file});
             job.main.Main.ThumbWidth = c.setting;
-            RecordingListener ownRun;
-            ASSERT_EQ(RunUpload(job, ownRun, nullptr, nullptr), 1);
-            QList<SentUpload> sent = SentUploads(own);
-            ASSERT_EQ(sent.size(), 2);
-            EXPECT_EQ(sent[0].sizeField, asked);
-            EXPECT_EQ(sent[1].sizeField, "160");
-            EXPECT_EQ(QImage::fromData(sent[1].data).width(), c.width);
+            job.main.Thumbs.UserServerThumbs = c.thumbs == Services;
+            job.main.Main.CreateThumbs = c.thumbs != Off;
+            RecordingListener run;
+            ASSERT_EQ(RunUpload(job, run, nullptr, nullptr), 1);
+            ASSERT_EQ(run.results.size(), 1);
+            EXPECT_FALSE(run.results[0].ImageUrl.isEmpty());
 
-            // The service's thumbnails: one upload, and the service's thumbnail has the width.
-            TestHost theirs;
-            ASSERT_TRUE(theirs.Start());
-            job = JobFor(theirs, service, {file});
-            job.main.Main.ThumbWidth = c.setting;
-            job.main.Thumbs.UserServerThumbs = 1;
-            RecordingListener theirRun;
-            ASSERT_EQ(RunUpload(job, theirRun, nullptr, nullptr), 1);
-            sent = SentUploads(theirs);
-            ASSERT_EQ(sent.size(), 1);
-            EXPECT_EQ(sent[0].sizeField, asked);
-            ASSERT_EQ(theirRun.results.size(), 1);
-            EXPECT_EQ(QImage::fromData(Fetch(theirRun.results[0].ThumbUrl).body).width(), c.width);
-
-            // Thumbnails off: the service is still asked for the width, but no address is kept.
-            TestHost off;
-            ASSERT_TRUE(off.Start());
-            job = JobFor(off, service, {file});
-            job.main.Main.ThumbWidth = c.setting;
-            job.main.Main.CreateThumbs = 0;
-            RecordingListener offRun;
-            ASSERT_EQ(RunUpload(job, offRun, nullptr, nullptr), 1);
-            sent = SentUploads(off);
-            ASSERT_EQ(sent.size(), 1);
-            EXPECT_EQ(sent[0].sizeField, asked);
-            ASSERT_EQ(offRun.results.size(), 1);
-            EXPECT_FALSE(offRun.results[0].ImageUrl.isEmpty());
-            EXPECT_TRUE(offRun.results[0].ThumbUrl.isEmpty());
+            // The service is always asked for the width, whoever makes the thumbnail.
+            const QList<StoredUpload> sent = host.Uploads();
+            ASSERT_EQ(sent.size(), c.thumbs == Own ? 2 : 1);
+            EXPECT_EQ(sent[0].sizeField, QByteArray::number(c.width));
+            switch (c.thumbs) {
+            case Own: // our thumbnail has the width, and goes up itself asking for 160
+                EXPECT_EQ(sent[1].sizeField, "160");
+                EXPECT_EQ(QImage::fromData(sent[1].bytes).width(), c.width);
+                break;
+            case Services:
+                EXPECT_EQ(run.results[0].ThumbUrl, Address(host, "t", 1));
+                EXPECT_EQ(QImage::fromData(sent[0].thumb).width(), c.width);
+                break;
+            case Off: // no address kept
+                EXPECT_TRUE(run.results[0].ThumbUrl.isEmpty());
+                break;
+            }
         }
     }
 }

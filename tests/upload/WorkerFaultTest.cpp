@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What goes wrong during a run: a refused file, a server that stops answering, a stop request,
 // files that vanish or cannot be decoded, a service that does not exist.
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/upload/UploadTestSupport.h"
 #include "tests/upload/WorkerTestSupport.h"
 #include "upload/testhost/TestHost.h"
 
@@ -30,7 +31,7 @@ QStringList WriteSources(const TestDir& dir, int count)
 {
     QStringList files;
     for (int i = 0; i < count; ++i)
-        files << dir.write(QStringLiteral("p%1.png").arg(i + 1), SamplePng(40 + 10 * i, 30));
+        files << dir.write(QStringLiteral("p%1.png").arg(i + 1), PngOf(40 + 10 * i, 30));
     return files;
 }
 
@@ -89,9 +90,10 @@ TEST(WorkerFaults, RefusedFileIsCountedAndTheWalkGoesOn)
                 EXPECT_EQ(listener.failures[0].second, c.reason);
             }
             ASSERT_EQ(listener.results.size(), 2);
-            EXPECT_EQ(Fetch(listener.results[0].ImageUrl).body, TestDir::read(files[0]));
-            EXPECT_EQ(Fetch(listener.results[1].ImageUrl).body, TestDir::read(files[2]));
-            EXPECT_EQ(SentUploads(host).size(), 3);
+            ASSERT_EQ(host.StoredCount(), 2);
+            EXPECT_EQ(host.Uploads()[0].bytes, TestDir::read(files[0]));
+            EXPECT_EQ(host.Uploads()[1].bytes, TestDir::read(files[2]));
+            EXPECT_EQ(PostCount(host), 3);
         }
     }
 }
@@ -128,7 +130,7 @@ TEST(WorkerFaults, AbortEndsARunWhoseServerStoppedAnswering)
         steady_clock::time_point abortAt;
         std::thread pageThread([&] {
             // The page asks first, then ends the transfer when the countdown runs out.
-            while (SentUploads(host).size() < 2)
+            while (PostCount(host) < 2)
                 std::this_thread::sleep_for(milliseconds(10));
             stop = true;
             std::this_thread::sleep_for(milliseconds(330));
@@ -151,7 +153,7 @@ TEST(WorkerFaults, AbortEndsARunWhoseServerStoppedAnswering)
         EXPECT_EQ(listener.finished, 1);
         EXPECT_EQ(listener.failures, (QList<std::pair<int, QString>>({{1, QStringLiteral("stopped")}})));
         EXPECT_EQ(listener.statuses.size(), 2);
-        EXPECT_EQ(SentUploads(host).size(), 2);
+        EXPECT_EQ(PostCount(host), 2);
     }
 }
 
@@ -170,7 +172,7 @@ TEST(WorkerFaults, StopDuringTheSecondFileOfFive)
     EXPECT_EQ(RunUpload(JobFor(host, 3, WriteSources(dir, 5)), listener, &stop, nullptr), 2);
     // The second file still went up with its own thumbnail and was recorded.
     EXPECT_EQ(listener.results.size(), 2);
-    EXPECT_EQ(SentUploads(host).size(), 4);
+    EXPECT_EQ(host.StoredCount(), 4);
     EXPECT_EQ(listener.progress, QList<int>({0, 1, 2}));
     EXPECT_EQ(listener.statuses.size(), 2);
     EXPECT_FALSE(listener.completed);
@@ -239,7 +241,7 @@ TEST(WorkerFaults, FilesThatCannotBePreparedOrSent)
         EXPECT_EQ(RunUpload(job, listener, nullptr, nullptr), c.uploaded);
         EXPECT_EQ(listener.summary, Summary(c.uploaded, 3));
         EXPECT_EQ(listener.progress.last(), 3);
-        EXPECT_EQ(SentUploads(host).size(), c.uploaded);
+        EXPECT_EQ(PostCount(host), c.uploaded);
         if (c.uploaded == 2) {
             EXPECT_EQ(listener.failures, (QList<std::pair<int, QString>>({{1, c.reason}})));
         } else {

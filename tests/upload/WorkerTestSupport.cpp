@@ -2,6 +2,7 @@
 #include "tests/upload/WorkerTestSupport.h"
 
 #include "imaging/TempFolder.h"
+#include "tests/support/TempDir.h"
 #include "upload/testhost/TestHost.h"
 
 #include <QDir>
@@ -60,12 +61,6 @@ UploadJob JobFor(const TestHost& host, int serverId, const QStringList& files)
         name = host.HostText();
     job.temp = TestTemp();
     return job;
-}
-
-const std::shared_ptr<TempFolder>& TestTemp()
-{
-    static const auto temp = std::make_shared<TempFolder>();
-    return temp;
 }
 
 QStringList TempFiles()

@@ -36,8 +36,6 @@ public:
     std::function<void(const QString&)> onStatus;
 };
 
-/// The temporary folder every job of this test run writes into.
-const std::shared_ptr<TempFolder>& TestTemp();
 /// A job for service `serverId` at `host` with the defaults of the settings record.
 UploadJob JobFor(const TestHost& host, int serverId, const QStringList& files);
 /// The regular files now in the jobs' temporary folder.

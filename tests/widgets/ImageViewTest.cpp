@@ -3,8 +3,8 @@
 #include "ui/widgets/CMyImage.h"
 #include "ui/widgets/TilePainting.h"
 
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/widgets/WidgetTestSupport.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -65,8 +65,8 @@ TEST(ImageView, PictureIsFittedAndCentred)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.picture.width() << "x" << c.picture.height());
-        const QString file = WriteFramedPicture(
-            dir.path(), QStringLiteral("p.png"), c.picture.width(), c.picture.height(), kFill);
+        const QString file = WritePicture(
+            dir.path(), QStringLiteral("p.png"), c.picture.width(), c.picture.height(), "PNG", kFill);
         QImage picture(c.picture, QImage::Format_RGB32);
         picture.fill(kFill);
         // Both ways in: a picture handed over, and the file decoded by the window itself.
@@ -114,7 +114,8 @@ TEST(ImageView, ShowsAndHides)
     CImageView viewer(&owner);
     EXPECT_FALSE(viewer.isVisible());
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
-    const QString path = WriteFramedPicture(dir.path(), QStringLiteral("big.png"), 3000, 900);
+    const QString path
+        = WritePicture(dir.path(), QStringLiteral("big.png"), 3000, 900, "PNG", QColor(30, 120, 200));
 
     viewer.ShowImage(path);
     ASSERT_TRUE(viewer.isVisible());

@@ -3,6 +3,7 @@
 
 #include "imaging/Decode.h"
 #include "ui/widgets/CImageView.h"
+#include "ui/widgets/CThumbsModel.h"
 #include "ui/widgets/TilePainting.h"
 
 #include <QKeyEvent>
@@ -10,12 +11,9 @@
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
+#include <functional>
 
 namespace {
-
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kImageIndexRole = Qt::UserRole + 1;
-constexpr int kIdRole = Qt::UserRole + 2;
 
 void RaiseTo(std::atomic<int>& value, int candidate)
 {
@@ -26,18 +24,20 @@ void RaiseTo(std::atomic<int>& value, int candidate)
 } // namespace
 
 CThumbsView::CThumbsView(QWidget* parent)
-    : QListWidget(parent)
+    : QListView(parent)
 { }
 
 CThumbsView::~CThumbsView()
 {
-    // The loader never waits on this thread, so waiting for it here cannot deadlock; results it
-    // posted after this point are dropped together with the object.
-    Stop();
+    // The loader never waits on this thread, so waiting for it here cannot deadlock; tiles it
+    // posted after this point are dropped together with the view.
+    m_loader.Stop();
 }
 
-void CThumbsView::Init()
+void CThumbsView::Init(CThumbsModel* files)
 {
+    m_files = files;
+    setModel(files);
     if (!m_viewer)
         m_viewer = new CImageView(this);
     setViewMode(QListView::IconMode);
@@ -57,32 +57,36 @@ void CThumbsView::Init()
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setAcceptDrops(false);
     viewport()->setAcceptDrops(false);
+    // Whichever way an item leaves, a thumbnail still waiting for it is not drawn.
+    connect(files, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+        [this](const QModelIndex&, int first, int last) {
+            for (int row = first; row <= last; ++row)
+                Forget(m_files->IdOf(row));
+        });
+    connect(files, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const std::lock_guard lock(m_waitingMutex);
+        m_waiting.clear();
+    });
 }
 
-int CThumbsView::AddFile(const QString& path, const QString& caption, const QImage& picture)
+int CThumbsView::count() const
 {
-    if (path.isNull())
-        return 0;
+    return m_files ? m_files->Count() : 0;
+}
+
+void CThumbsView::AddFile(const QString& path, const QString& caption, const QImage& picture)
+{
+    if (path.isNull() || !m_files)
+        return;
     if (m_placeholder.isNull())
         DrawItemThumbnail(-1, {});
-
-    auto* item = new QListWidgetItem(m_placeholder, caption);
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    const quint64 id = m_nextId++;
-    item->setData(kPathRole, path);
-    item->setData(kImageIndexRole, 0);
-    item->setData(kIdRole, id);
-    const int index = count();
-    insertItem(index, item);
-    m_items.emplace(id, item);
-
+    const quint64 id = m_files->Append(path, caption, m_placeholder);
     if (!picture.isNull()) {
-        DrawItemThumbnail(index, picture);
+        DrawItemThumbnail(m_files->Count() - 1, picture);
     } else {
         const std::lock_guard lock(m_waitingMutex);
         m_waiting.push_back({id, path});
     }
-    return 0;
 }
 
 QRect CThumbsView::TilePictureRect(QSizeF sourceSize)
@@ -126,18 +130,14 @@ void CThumbsView::DrawItemThumbnail(int index, const QImage& picture)
 {
     if (index < 0) {
         RaiseMaxima(QSizeF(0, 0));
-        m_placeholder = QIcon(QPixmap::fromImage(RenderTile({}, {}, true)));
+        m_placeholder = QPixmap::fromImage(RenderTile({}, {}, true));
         return;
     }
-    QListWidgetItem* target = item(index);
-    if (!target)
+    if (index >= count())
         return;
     RaiseMaxima(picture.size());
-    target->setIcon(QIcon(QPixmap::fromImage(RenderTile(picture, picture.size(), false))));
-    target->setData(kImageIndexRole, index + 1);
-    const quint64 id = target->data(kIdRole).toULongLong();
-    const std::lock_guard lock(m_waitingMutex);
-    std::erase_if(m_waiting, [id](const Waiting& waiting) { return waiting.id == id; });
+    m_files->SetThumbnail(index, QPixmap::fromImage(RenderTile(picture, picture.size(), false)), index + 1);
+    Forget(m_files->IdOf(index));
 }
 
 void CThumbsView::StartLoader()
@@ -147,21 +147,26 @@ void CThumbsView::StartLoader()
         const std::lock_guard lock(m_waitingMutex);
         leaving = m_loaderLeaving;
     }
-    if (IsRunning() && !leaving)
+    if (m_loader.IsRunning() && !leaving)
         return;
     // A loader that found no more work is only returning and waits on nothing: joining is quick.
-    if (IsRunning())
-        Stop();
+    if (m_loader.IsRunning())
+        m_loader.Stop();
     {
         const std::lock_guard lock(m_waitingMutex);
         m_loaderLeaving = false;
     }
-    Start();
+    m_loader.Start();
 }
 
-int CThumbsView::ThreadProc()
+void CThumbsView::RequestStop()
 {
-    while (!StopRequested()) {
+    m_loader.RequestStop();
+}
+
+int CThumbsView::ThreadProc(std::stop_token stop)
+{
+    while (!stop.stop_requested()) {
         Waiting job;
         {
             const std::lock_guard lock(m_waitingMutex);
@@ -190,91 +195,95 @@ int CThumbsView::ThreadProc()
 
 void CThumbsView::ApplyThumbnail(quint64 id, const QImage& tile)
 {
-    const auto found = m_items.find(id);
-    if (found == m_items.end())
+    const int row = m_files ? m_files->RowOf(id) : -1;
+    if (row < 0)
         return; // removed while it was being drawn
-    QListWidgetItem* target = found->second;
-    const int index = row(target);
-    target->setIcon(QIcon(QPixmap::fromImage(tile)));
-    target->setData(kImageIndexRole, index + 1);
-    emit thumbnailDrawn(index);
+    m_files->SetThumbnail(row, QPixmap::fromImage(tile), row + 1);
+    emit thumbnailDrawn(row);
 }
 
-QString CThumbsView::GetFileName(int index) const
+void CThumbsView::Forget(quint64 id)
 {
-    const QListWidgetItem* found = item(index);
-    return found ? found->data(kPathRole).toString() : QString();
-}
-
-int CThumbsView::ImageIndexOf(int index) const
-{
-    const QListWidgetItem* found = item(index);
-    return found ? found->data(kImageIndexRole).toInt() : -1;
-}
-
-void CThumbsView::ForgetItem(QListWidgetItem* gone)
-{
-    const quint64 id = gone->data(kIdRole).toULongLong();
-    m_items.erase(id);
     const std::lock_guard lock(m_waitingMutex);
     std::erase_if(m_waiting, [id](const Waiting& waiting) { return waiting.id == id; });
 }
 
+QString CThumbsView::GetFileName(int index) const
+{
+    return m_files ? m_files->Path(index) : QString();
+}
+
+int CThumbsView::ImageIndexOf(int index) const
+{
+    return m_files ? m_files->ImageIndex(index) : -1;
+}
+
+QPixmap CThumbsView::Tile(int index) const
+{
+    return m_files ? m_files->data(m_files->index(index), Qt::DecorationRole).value<QPixmap>() : QPixmap();
+}
+
+void CThumbsView::SetSelected(int index, bool selected)
+{
+    if (m_files && index >= 0 && index < count())
+        selectionModel()->select(
+            m_files->index(index), selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+QRect CThumbsView::ItemRect(int index) const
+{
+    return m_files ? visualRect(m_files->index(index)) : QRect();
+}
+
+int CThumbsView::ChosenItem() const
+{
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isSelected(current))
+        return current.row();
+    int first = -1;
+    for (const QModelIndex& selected : selectionModel()->selectedIndexes()) {
+        if (first < 0 || selected.row() < first)
+            first = selected.row();
+    }
+    if (first < 0 && current.isValid())
+        first = current.row();
+    return first;
+}
+
 bool CThumbsView::RemoveItem(int index)
 {
-    if (index < 0 || index >= count())
+    if (!m_files || !m_files->Remove(index))
         return false;
-    emit itemDeleting(index);
-    QListWidgetItem* gone = takeItem(index);
-    ForgetItem(gone);
-    delete gone;
-    m_lastRemoved = index;
     if (count() > 0)
-        scrollToItem(item(std::min(index, count() - 1)));
+        scrollTo(m_files->index(std::min(index, count() - 1)));
     return true;
 }
 
 void CThumbsView::DeleteSelected()
 {
     setUpdatesEnabled(false);
-    int from = 0;
-    for (;;) {
-        int found = -1;
-        for (int r = from; r < count(); ++r) {
-            if (item(r)->isSelected()) {
-                found = r;
-                break;
-            }
-        }
-        if (found < 0)
-            break;
-        RemoveItem(found);
-        from = found; // everything before it was not selected
-    }
+    // From the last selected item back, so the rows of the others stay as they are.
+    QList<int> rows;
+    for (const QModelIndex& selected : selectionModel()->selectedIndexes())
+        rows << selected.row();
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    for (const int row : rows)
+        m_files->Remove(row);
     RenumberImages();
     setUpdatesEnabled(true);
 }
 
 void CThumbsView::Clear()
 {
-    for (int index = count() - 1; index >= 0; --index)
-        emit itemDeleting(index);
-    QListWidget::clear();
-    m_items.clear();
-    {
-        const std::lock_guard lock(m_waitingMutex);
-        m_waiting.clear();
-    }
-    m_placeholder = QIcon();
+    if (m_files)
+        m_files->Clear();
+    m_placeholder = QPixmap();
 }
 
 void CThumbsView::RenumberImages()
 {
-    for (int index = 0; index < count(); ++index) {
-        QListWidgetItem* each = item(index);
-        if (each->data(kImageIndexRole).toInt() > 0)
-            each->setData(kImageIndexRole, index + 1);
-    }
+    if (m_files)
+        m_files->RenumberImages();
 }
 
 void CThumbsView::keyPressEvent(QKeyEvent* event)
@@ -301,23 +310,23 @@ void CThumbsView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QListWidget::mousePressEvent(event);
+    QListView::mousePressEvent(event);
 }
 
 void CThumbsView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::MiddleButton) {
-        QListWidget::mouseReleaseEvent(event);
+        QListView::mouseReleaseEvent(event);
         return;
     }
     event->accept();
-    QListWidgetItem* hit = itemAt(event->position().toPoint());
-    if (!hit)
+    const QModelIndex hit = indexAt(event->position().toPoint());
+    if (!hit.isValid())
         return;
-    if (hit->isSelected()) {
+    if (selectionModel()->isSelected(hit)) {
         DeleteSelected();
     } else {
-        RemoveItem(row(hit));
+        RemoveItem(hit.row());
         RenumberImages();
     }
 }
@@ -327,6 +336,6 @@ void CThumbsView::mouseDoubleClickEvent(QMouseEvent* event)
     event->accept();
     if (event->button() != Qt::LeftButton || !m_viewer)
         return;
-    if (const QListWidgetItem* hit = itemAt(event->position().toPoint()))
-        m_viewer->ShowImage(hit->data(kPathRole).toString());
+    if (const QModelIndex hit = indexAt(event->position().toPoint()); hit.isValid())
+        m_viewer->ShowImage(GetFileName(hit.row()));
 }

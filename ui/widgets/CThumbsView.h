@@ -3,21 +3,22 @@
 
 #include "app/core/CThreadImpl.h"
 
-#include <QIcon>
 #include <QImage>
-#include <QListWidget>
+#include <QListView>
+#include <QPixmap>
 #include <QSizeF>
 #include <atomic>
 #include <deque>
 #include <mutex>
-#include <unordered_map>
 
 class CImageView;
+class CThumbsModel;
 
-/// A grid of picture files as 170 x 120 thumbnails with captions. Items first show a shared
-/// placeholder; a loader thread draws the real thumbnails in list order. Delete, Ctrl+A and a
-/// middle click remove and select items, a double click opens the picture in the viewer.
-class CThumbsView : public QListWidget, public CThreadImpl<CThumbsView>
+/// A grid of picture files as 170 x 120 thumbnails with captions: a view of a CThumbsModel.
+/// Items first show a shared placeholder; a loader thread draws the real thumbnails in list
+/// order. Delete, Ctrl+A and a middle click remove and select items, a double click opens the
+/// picture in the viewer.
+class CThumbsView : public QListView
 {
     Q_OBJECT
 public:
@@ -27,17 +28,23 @@ public:
     explicit CThumbsView(QWidget* parent = nullptr);
     ~CThumbsView() override;
 
-    /// Creates the viewer and sets up the icon grid; call once, after the view is placed.
-    void Init();
+    /// Shows `files`, creates the viewer and sets up the icon grid; call once, after the view is placed.
+    void Init(CThumbsModel* files);
+    CThumbsModel* Files() const { return m_files; }
 
     /// Appends an item. With `picture` (an already decoded frame) its thumbnail is drawn at once;
     /// otherwise it waits for the loader, which the caller starts with StartLoader.
-    int AddFile(const QString& path, const QString& caption, const QImage& picture = {});
+    void AddFile(const QString& path, const QString& caption, const QImage& picture = {});
     /// Draws item `index`'s thumbnail from `picture`; index -1 makes the placeholder.
     void DrawItemThumbnail(int index, const QImage& picture);
+
     /// Starts the loader unless one is already at work.
     void StartLoader();
+    /// Asks the loader to stop after the thumbnail it is drawing; does not wait.
+    void RequestStop();
+    bool IsRunning() const { return m_loader.IsRunning(); }
 
+    int count() const;
     /// The full path stored with item `index`; null when there is no such item.
     QString GetFileName(int index) const;
     bool RemoveItem(int index);
@@ -49,6 +56,12 @@ public:
 
     /// 0 while item `index` shows the placeholder, else its image index; -1 when there is no item.
     int ImageIndexOf(int index) const;
+    QPixmap Tile(int index) const;
+    void SetSelected(int index, bool selected);
+    /// Where item `index` is drawn, in viewport coordinates.
+    QRect ItemRect(int index) const;
+    /// The focused item, else the first selected one; -1 when there is neither.
+    int ChosenItem() const;
     /// The largest source size drawn so far, placeholder included; never reset.
     int maxImageWidth() const { return m_maxImageWidth.load(); }
     int maxImageHeight() const { return m_maxImageHeight.load(); }
@@ -60,11 +73,7 @@ public:
     /// Where RenderTile puts a picture of `sourceSize`.
     static QRect TilePictureRect(QSizeF sourceSize);
 
-    int ThreadProc();
-
 signals:
-    /// Item `index` is about to leave the view, whichever way it goes.
-    void itemDeleting(int index);
     /// The loader finished item `index`'s thumbnail.
     void thumbnailDrawn(int index);
 
@@ -75,21 +84,21 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    friend class CThreadImpl<CThumbsView>;
     struct Waiting
     {
         quint64 id;
         QString path;
     };
 
+    int ThreadProc(std::stop_token stop);
     void ApplyThumbnail(quint64 id, const QImage& tile);
-    void ForgetItem(QListWidgetItem* item);
+    void Forget(quint64 id);
     void RaiseMaxima(QSizeF size);
 
+    CThumbsModel* m_files = nullptr;
     CImageView* m_viewer = nullptr;
-    QIcon m_placeholder;
-    quint64 m_nextId = 1;
-    std::unordered_map<quint64, QListWidgetItem*> m_items;
-    int m_lastRemoved = 0;
+    QPixmap m_placeholder;
 
     // Shared with the loader; everything else belongs to the user-interface thread.
     std::mutex m_waitingMutex;
@@ -97,4 +106,5 @@ private:
     bool m_loaderLeaving = false;
     std::atomic<int> m_maxImageWidth {0};
     std::atomic<int> m_maxImageHeight {0};
+    CThreadImpl<CThumbsView> m_loader {*this}; // last: it goes first, while all it uses is still there
 };

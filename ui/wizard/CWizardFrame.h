@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class CWizardPage;
@@ -28,8 +29,8 @@ enum WizardButton : int {
     kAboutButton = 1081,
 };
 
-/// What a page may ask of the wizard frame. Pages in other libraries (the video grabber)
-/// reach the frame, the settings record and the file list only through this interface.
+/// What a page may ask of the wizard frame. Pages reach the frame, the settings record and each
+/// other only through this interface: no page knows another page's class.
 class CWizardFrame
 {
 public:
@@ -63,4 +64,10 @@ public:
     virtual QString AddToFileList(const QString& path) = 0;
     /// Starts the file list page's thumbnail loader.
     virtual void StartFileListLoader() = 0;
+    /// The files of the file list page, in list order; none while it does not exist.
+    virtual QStringList FileListPaths() const = 0;
+    /// Empties the file list page.
+    virtual void ClearFileList() = 0;
+    /// Hands the video page the file to take frames from (creating the page first).
+    virtual void SetVideoFile(const QString& path) = 0;
 };

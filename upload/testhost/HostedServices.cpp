@@ -186,11 +186,11 @@ QByteArray HostedServices::Respond(const HttpMessage& request, const QByteArray&
     if (const int id = IdAfter(request.target, kRefreshPagePrefix); id > 0 && id <= count)
         return Answer("200 OK", "text/html; charset=utf-8", Page(id, host));
     if (const int id = IdAfter(request.target, "/i/"); id > 0 && id <= count) {
-        const QByteArray& bytes = m_pictures[size_t(id - 1)].bytes;
+        const QByteArray& bytes = m_pictures[size_t(id - 1)].upload.bytes;
         return Answer("200 OK", SniffType(bytes), bytes);
     }
     if (const int id = IdAfter(request.target, "/t/"); id > 0 && id <= count) {
-        const QByteArray& bytes = m_pictures[size_t(id - 1)].thumb;
+        const QByteArray& bytes = m_pictures[size_t(id - 1)].upload.thumb;
         return Answer("200 OK", SniffType(bytes), bytes);
     }
     return NotFound();
@@ -208,14 +208,17 @@ QByteArray HostedServices::Upload(const HttpMessage& request, const QByteArray& 
     picture.service = service;
     int thumbSize = kDefaultThumbSize;
     for (const FormPart& part : parts) {
-        if (part.isFile)
-            picture.bytes = part.data;
-        else if (!form.sizeField.isEmpty() && part.name == form.sizeField)
+        if (part.isFile) {
+            picture.upload.bytes = part.data;
+            picture.upload.fileName = part.fileName;
+        } else if (!form.sizeField.isEmpty() && part.name == form.sizeField) {
+            picture.upload.sizeField = part.data;
             thumbSize = part.data.toInt();
+        }
     }
     if (thumbSize < 1 || thumbSize > kMaxThumbSize)
         thumbSize = kDefaultThumbSize;
-    picture.thumb = MakeThumb(picture.bytes, thumbSize);
+    picture.upload.thumb = MakeThumb(picture.upload.bytes, thumbSize);
 
     std::lock_guard lock(m_mutex);
     m_pictures.push_back(std::move(picture));
@@ -257,4 +260,19 @@ int HostedServices::StoredCount() const
 {
     std::lock_guard lock(m_mutex);
     return int(m_pictures.size());
+}
+
+QList<StoredUpload> HostedServices::Uploads() const
+{
+    std::lock_guard lock(m_mutex);
+    QList<StoredUpload> uploads;
+    for (const Picture& picture : m_pictures)
+        uploads << picture.upload;
+    return uploads;
+}
+
+StoredUpload HostedServices::Stored(int id) const
+{
+    std::lock_guard lock(m_mutex);
+    return id >= 1 && id <= int(m_pictures.size()) ? m_pictures[size_t(id - 1)].upload : StoredUpload();
 }

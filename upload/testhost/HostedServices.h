@@ -34,6 +34,15 @@ QList<FormPart> ParseMultipart(const QByteArray& body, const QByteArray& boundar
 /// The boundary parameter of a Content-Type value, quotes removed.
 QByteArray BoundaryOf(const QByteArray& contentType);
 
+/// One upload as the host stored it.
+struct StoredUpload
+{
+    QByteArray fileName; ///< as the form's file part named it
+    QByteArray bytes;
+    QByteArray sizeField; ///< the form's thumbnail size as sent; empty for forms without one
+    QByteArray thumb; ///< what the host serves as its thumbnail
+};
+
 class HostedServices
 {
 public:
@@ -41,13 +50,15 @@ public:
     /// the request carries no usable Host header.
     QByteArray Respond(const HttpMessage& request, const QByteArray& fallbackHost);
     int StoredCount() const;
+    QList<StoredUpload> Uploads() const;
+    /// Upload `id` (counted from 1, as in the addresses); empty when there is none.
+    StoredUpload Stored(int id) const;
 
 private:
     struct Picture
     {
         int service = 0;
-        QByteArray bytes;
-        QByteArray thumb;
+        StoredUpload upload;
     };
 
     QByteArray Upload(const HttpMessage& request, const QByteArray& host);

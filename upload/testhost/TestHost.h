@@ -66,6 +66,10 @@ public:
     /// The raw bytes of every request received so far, in arrival order.
     QList<QByteArray> Requests() const;
     int StoredCount() const { return m_services.StoredCount(); }
+    /// The uploads the host stored, in order, as it parsed them.
+    QList<StoredUpload> Uploads() const { return m_services.Uploads(); }
+    /// Upload `id`, counted from 1 as in the addresses the host hands out.
+    StoredUpload Stored(int id) const { return m_services.Stored(id); }
 
 private:
     struct Connection;

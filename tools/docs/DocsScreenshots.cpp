@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Draws a few landscape-like pictures, drops them on the wizard and saves a picture of the file
 // list page once every thumbnail is drawn. Run under Xvfb to refresh the README's screenshot:
-//   xvfb-run -s "-screen 0 1024x768x24" build/dev/tests/ui/vellmar_docs_screenshot docs/file-list.png
+//   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs/file-list.png
 #include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/widgets/CThumbsView.h"
@@ -68,8 +68,8 @@ int main(int argc, char** argv)
     frame.DropFiles(files);
     auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
     for (const QString& file : files) {
-        if (!list->FileList.contains(file))
-            fprintf(stderr, "Refused: %s (%lld bytes)\n", qPrintable(file), QFileInfo(file).size());
+        if (!list->FileList.Paths().contains(file))
+            fprintf(stderr, "Refused: %s\n", qPrintable(file));
     }
     QElapsedTimer clock;
     clock.start();
@@ -81,7 +81,7 @@ int main(int argc, char** argv)
         if (done)
             break;
     }
-    list->View()->item(1)->setSelected(true);
+    list->View()->SetSelected(1, true);
     app.processEvents();
     if (!frame.grab().save(out)) {
         fprintf(stderr, "Cannot write %s\n", qPrintable(out));
