@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "app/core/Version.h"
 #include "app/shell/Run.h"
 #include "settings/Paths.h"
 
@@ -8,7 +9,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellmar"));
-    QApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QApplication::setApplicationVersion(QLatin1String(kVellmarVersion));
     QApplication::setQuitOnLastWindowClosed(false);
     return Run(DefaultIniPath());
 }

@@ -3,9 +3,10 @@
 
 #include "capture/CaptureGeometry.h"
 #include "imaging/SaveToTemp.h"
-#include "ui/wizard/CUpDown.h"
-#include "ui/wizard/Dlu.h"
-#include "ui/wizard/MessageBoxes.h"
+#include "ui/kit/CUpDown.h"
+#include "ui/kit/Controls.h"
+#include "ui/kit/Dlu.h"
+#include "ui/kit/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QEventLoop>
@@ -36,21 +37,6 @@ int ReadNumber(const QLineEdit* edit)
     return ok ? value : 0;
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& rect)
-{
-    auto* label = new QLabel(text, parent);
-    label->setGeometry(rect);
-    return label;
-}
-
-QLineEdit* MakeEdit(QWidget* parent, int id, const QRect& rect)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::number(id));
-    edit->setGeometry(rect);
-    return edit;
-}
-
 } // namespace
 
 CScreenshotDlg::CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const ScreenshotPart& values,
@@ -67,37 +53,30 @@ CScreenshotDlg::CScreenshotDlg(QWidget* frameWindow, QWidget* pageWindow, const 
     setFixedSize(DluX(150), DluY(122));
 
     auto* group = new QGroupBox(QStringLiteral("Сделать снимок:"), this);
-    group->setGeometry(DluRect(7, 5, 136, 42));
+    PlaceControl(group, 0, {7, 5, 136, 42});
     m_wholeScreen = new QRadioButton(QStringLiteral(" Всего экрана"), this);
-    m_wholeScreen->setObjectName(QStringLiteral("1061"));
-    m_wholeScreen->setGeometry(DluRect(15, 17, 120, 10));
+    PlaceControl(m_wholeScreen, 1061, {15, 17, 120, 10});
     m_activeWindow = new QRadioButton(QStringLiteral(" Активного окна"), this);
-    m_activeWindow->setObjectName(QStringLiteral("1062"));
-    m_activeWindow->setGeometry(DluRect(15, 30, 120, 10));
+    PlaceControl(m_activeWindow, 1062, {15, 30, 120, 10});
 
-    MakeLabel(this, QStringLiteral("Задержка:"), DluRect(9, 56, 42, 8));
-    m_delay = MakeEdit(this, 1060, DluRect(54, 54, 30, 12));
+    MakeLabel(this, 0, QStringLiteral("Задержка:"), {9, 56, 42, 8});
+    m_delay = MakeEdit(this, 1060, {54, 54, 30, 12});
     (new CUpDown(m_delay, kMinDelay, kMaxDelay, this))->setObjectName(QStringLiteral("1059"));
-    MakeLabel(this, QStringLiteral("с"), DluRect(98, 56, 12, 8));
+    MakeLabel(this, 0, QStringLiteral("с"), {98, 56, 12, 8});
 
-    MakeLabel(this, QStringLiteral("Формат:"), DluRect(9, 73, 42, 8));
+    MakeLabel(this, 0, QStringLiteral("Формат:"), {9, 73, 42, 8});
     m_format = new QComboBox(this);
-    m_format->setObjectName(QStringLiteral("1011"));
-    m_format->setGeometry(DluRect(54, 71, 53, 13));
+    PlaceControl(m_format, 1011, {54, 71, 53, 13});
     m_format->addItems({QStringLiteral("JPEG"), QStringLiteral("PNG")});
 
-    MakeLabel(this, QStringLiteral("Качество:"), DluRect(9, 90, 42, 8));
-    m_quality = MakeEdit(this, 1015, DluRect(54, 88, 30, 12));
+    MakeLabel(this, 0, QStringLiteral("Качество:"), {9, 90, 42, 8});
+    m_quality = MakeEdit(this, 1015, {54, 88, 30, 12});
     (new CUpDown(m_quality, 1, 100, this))->setObjectName(QStringLiteral("1012"));
-    MakeLabel(this, QStringLiteral("%"), DluRect(98, 90, 12, 8));
+    MakeLabel(this, 0, QStringLiteral("%"), {98, 90, 12, 8});
 
-    auto* take = new QPushButton(QStringLiteral("Сделать"), this);
-    take->setObjectName(QStringLiteral("1"));
-    take->setGeometry(DluRect(26, 104, 55, 14));
+    QPushButton* take = MakeButton(this, 1, QStringLiteral("Сделать"), {26, 104, 55, 14});
     take->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    cancel->setGeometry(DluRect(88, 104, 55, 14));
+    QPushButton* cancel = MakeButton(this, 2, QStringLiteral("Отмена"), {88, 104, 55, 14});
 
     (values.EntireScreen ? m_wholeScreen : m_activeWindow)->setChecked(true);
     m_quality->setText(QString::number(values.Quality));

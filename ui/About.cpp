@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/About.h"
 
+#include "app/core/Version.h"
 #include "ui/Artwork.h"
 
 #include <QDialogButtonBox>
@@ -17,7 +18,9 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
     auto* icon = new QLabel(this);
     icon->setPixmap(ProgramIcon().pixmap(48, 48));
-    auto* title = new QLabel(QStringLiteral("<b>Vellmar v1.1</b><br>Мастер публикации изображений"), this);
+    auto* title = new QLabel(QStringLiteral("<b>Vellmar v%1</b><br>Мастер публикации изображений")
+                                 .arg(QLatin1String(kVellmarVersion)),
+        this);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("ОК"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("1"));

@@ -5,26 +5,15 @@
 #include "settings/Paths.h"
 #include "ui/FileDialogs.h"
 #include "ui/FileProperties.h"
+#include "ui/kit/Controls.h"
+#include "ui/kit/Dlu.h"
+#include "ui/kit/MessageBoxes.h"
 #include "ui/widgets/CImageView.h"
 #include "ui/widgets/CThumbsView.h"
-#include "ui/wizard/Dlu.h"
-#include "ui/wizard/MessageBoxes.h"
 
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
-
-namespace {
-
-QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRect& rect)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::number(id));
-    button->setGeometry(rect);
-    return button;
-}
-
-} // namespace
 
 CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
@@ -39,15 +28,14 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     }
     resize(DluX(433), DluY(266));
 
-    auto* add = MakeButton(this, 1000, QStringLiteral("Добавить изображения"), DluRect(4, 4, 95, 14));
-    auto* video = MakeButton(this, 1001, QStringLiteral("Импорт видео файла"), DluRect(107, 4, 89, 14));
-    auto* shot = MakeButton(this, 1058, QStringLiteral("Сделать снимок экрана"), DluRect(206, 4, 102, 14));
-    auto* remove = MakeButton(this, 1089, QStringLiteral("Удалить из списка"), DluRect(4, 249, 79, 14));
-    auto* properties = MakeButton(this, 1080, QStringLiteral("Свойства"), DluRect(96, 249, 50, 14));
+    auto* add = MakeButton(this, 1000, QStringLiteral("Добавить изображения"), {4, 4, 95, 14});
+    auto* video = MakeButton(this, 1001, QStringLiteral("Импорт видео файла"), {107, 4, 89, 14});
+    auto* shot = MakeButton(this, 1058, QStringLiteral("Сделать снимок экрана"), {206, 4, 102, 14});
+    auto* remove = MakeButton(this, 1089, QStringLiteral("Удалить из списка"), {4, 249, 79, 14});
+    auto* properties = MakeButton(this, 1080, QStringLiteral("Свойства"), {96, 249, 50, 14});
 
     m_view = new CThumbsView(this);
-    m_view->setObjectName(QStringLiteral("1002"));
-    m_view->setGeometry(DluRect(4, 23, 377, 224));
+    PlaceControl(m_view, 1002, {4, 23, 377, 224});
     m_view->Init(&FileList);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
 

@@ -3,9 +3,9 @@
 
 #include "settings/IniFile.h"
 #include "settings/Paths.h"
-#include "ui/wizard/CUpDown.h"
-#include "ui/wizard/Dlu.h"
-#include "ui/wizard/MessageBoxes.h"
+#include "ui/kit/CUpDown.h"
+#include "ui/kit/Controls.h"
+#include "ui/kit/MessageBoxes.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -117,43 +117,32 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     setObjectName(QStringLiteral("104"));
 
     auto* group = new QGroupBox(QStringLiteral("Загрузка файлов на сервер"), this);
-    group->setGeometry(DluRect(6, 4, 375, 49));
-    m_statusLine = new QLabel(QStringLiteral("Загрузка"), this);
-    m_statusLine->setObjectName(QStringLiteral("1050"));
-    m_statusLine->setGeometry(DluRect(22, 15, 347, 12));
+    PlaceControl(group, 0, {6, 4, 375, 49});
+    m_statusLine = MakeLabel(this, 1050, QStringLiteral("Загрузка"), {22, 15, 347, 12});
     m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("1049"));
-    m_progress->setGeometry(DluRect(19, 30, 347, 11));
+    PlaceControl(m_progress, 1049, {19, 30, 347, 11});
     m_progress->setTextVisible(false);
     m_progress->setValue(0);
 
-    auto* typeLabel = new QLabel(QStringLiteral("Тип кода:"), this);
-    typeLabel->setGeometry(DluRect(12, 60, 40, 8));
+    MakeLabel(this, 0, QStringLiteral("Тип кода:"), {12, 60, 40, 8});
     m_codeType = new QComboBox(this);
-    m_codeType->setObjectName(QStringLiteral("1025"));
-    m_codeType->setGeometry(DluRect(53, 57, 206, 13));
+    PlaceControl(m_codeType, 1025, {53, 57, 206, 13});
     m_codeType->addItems(CodeTypeLabels());
 
-    auto* rowLabel = new QLabel(QStringLiteral("Картинок в строке:"), this);
-    rowLabel->setGeometry(DluRect(268, 59, 74, 8));
-    m_perRow = new QLineEdit(QStringLiteral("4"), this);
-    m_perRow->setObjectName(QStringLiteral("1040"));
-    m_perRow->setGeometry(DluRect(342, 57, 22, 13));
+    MakeLabel(this, 0, QStringLiteral("Картинок в строке:"), {268, 59, 74, 8});
+    m_perRow = MakeEdit(this, 1040, {342, 57, 22, 13});
+    m_perRow->setText(QStringLiteral("4"));
     auto* upDown = new CUpDown(m_perRow, 1, 100, this);
     upDown->setObjectName(QStringLiteral("1083"));
 
     m_code = new QPlainTextEdit(this);
-    m_code->setObjectName(QStringLiteral("1051"));
-    m_code->setGeometry(DluRect(6, 76, 375, 139));
+    PlaceControl(m_code, 1051, {6, 76, 375, 139});
     m_code->setReadOnly(true);
     m_code->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-    auto* copy = new QPushButton(QStringLiteral("Копировать всё"), this);
-    copy->setObjectName(QStringLiteral("1071"));
-    copy->setGeometry(DluRect(15, 218, 71, 14));
+    QPushButton* copy = MakeButton(this, 1071, QStringLiteral("Копировать всё"), {15, 218, 71, 14});
     // The summary only counts the errors; this names each file that did not go up, and why.
-    m_failuresButton = new QPushButton(QStringLiteral("Ошибки..."), this);
-    m_failuresButton->setGeometry(DluRect(92, 218, 71, 14));
+    m_failuresButton = MakeButton(this, 0, QStringLiteral("Ошибки..."), {92, 218, 71, 14});
     m_failuresButton->hide();
 
     if (WizardDlg)

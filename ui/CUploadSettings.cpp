@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/CUploadSettings.h"
 
-#include <QLabel>
+#include "ui/kit/Controls.h"
 
 CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
@@ -9,6 +9,6 @@ CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     WizardDlg = frame;
     PageWnd = this;
     setObjectName(QStringLiteral("110"));
-    auto* note = new QLabel(QStringLiteral("Настройки загрузки появятся здесь в следующей версии."), this);
-    note->setGeometry(24, 24, 500, 20);
+    MakeLabel(
+        this, 0, QStringLiteral("Настройки загрузки появятся здесь в следующей версии."), {16, 16, 330, 10});
 }

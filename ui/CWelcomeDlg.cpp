@@ -1,24 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ui/CWelcomeDlg.h"
 
-#include "ui/wizard/Dlu.h"
+#include "ui/kit/Controls.h"
+#include "ui/kit/Dlu.h"
 
 #include <QLabel>
-
-namespace {
-
-QLabel* MakeLabel(QWidget* parent, int id, const QString& text, const QRect& rect)
-{
-    auto* label = new QLabel(text, parent);
-    if (id)
-        label->setObjectName(QString::number(id));
-    label->setGeometry(rect);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-} // namespace
 
 CWelcomeDlg::CWelcomeDlg(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
@@ -32,17 +18,17 @@ CWelcomeDlg::CWelcomeDlg(CWizardFrame* frame, QWidget* parent)
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
 
-    QLabel* title = MakeLabel(this, 1077, QStringLiteral("Vellmar"), DluRect(204, 15, 184, 25));
+    QLabel* title = MakeLabel(this, 1077, QStringLiteral("Vellmar"), {204, 15, 184, 25});
     MakeLabel(this, 0,
         QStringLiteral("Добро пожаловать в мастер публикации изображений, который поможет вам разместить "
                        "ваши фотографии, изображения, кадры из видео-файлов в Интернете!"),
-        DluRect(122, 47, 259, 29));
-    QLabel* choose = MakeLabel(this, 1076, QStringLiteral("Выберите действие:"), DluRect(125, 93, 144, 8));
-    MakeLabel(this, 0, QStringLiteral("Совет:"), DluRect(130, 244, 24, 8));
+        {122, 47, 259, 29});
+    QLabel* choose = MakeLabel(this, 1076, QStringLiteral("Выберите действие:"), {125, 93, 144, 8});
+    MakeLabel(this, 0, QStringLiteral("Совет:"), {130, 244, 24, 8});
     MakeLabel(this, 0,
         QStringLiteral("Просто перетащите изображения или видео-файл в окно программы и программа "
                        "обработает их."),
-        DluRect(172, 244, 211, 24));
+        {172, 244, 211, 24});
 
     QFont bold = font();
     bold.setBold(true);

@@ -10,9 +10,10 @@
 #include "ui/CUploadDlg.h"
 #include "ui/CUploadSettings.h"
 #include "ui/CWelcomeDlg.h"
+#include "ui/kit/Controls.h"
+#include "ui/kit/Dlu.h"
+#include "ui/kit/MessageBoxes.h"
 #include "ui/widgets/CThumbsView.h"
-#include "ui/wizard/Dlu.h"
-#include "ui/wizard/MessageBoxes.h"
 #include "video/CVideoGrabber.h"
 
 #include <QApplication>
@@ -29,15 +30,6 @@ namespace {
 
 // A dropped path longer than a file system path can be is not a file of ours.
 constexpr int kMaxDroppedPath = 4095;
-
-QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRect& rect)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::number(id));
-    button->setGeometry(rect);
-    button->setAutoDefault(false);
-    return button;
-}
 
 } // namespace
 
@@ -60,8 +52,7 @@ CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp,
     setAttribute(Qt::WA_WindowPropagation); // the dialogs it owns too
 
     m_header = new QLabel(this);
-    m_header->setObjectName(QStringLiteral("1084"));
-    m_header->setGeometry(DluRect(0, 0, 15, 13));
+    PlaceControl(m_header, 1084, {0, 0, 15, 13});
     m_header->hide();
 
     auto* line = new QFrame(this);
@@ -69,10 +60,13 @@ CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp,
     line->setFrameShadow(QFrame::Sunken);
     line->setGeometry(DluX(0), DluY(269), DluX(423), 2);
 
-    m_about = MakeButton(this, kAboutButton, QStringLiteral("О программе..."), DluRect(6, 273, 79, 14));
-    m_back = MakeButton(this, kPrevButton, QStringLiteral("< Назад"), DluRect(159, 273, 65, 14));
-    m_next = MakeButton(this, kNextButton, QStringLiteral("Далее >"), DluRect(235, 273, 62, 14));
-    m_exit = MakeButton(this, kExitButton, QStringLiteral("Выход"), DluRect(323, 273, 57, 14));
+    m_about = MakeButton(this, kAboutButton, QStringLiteral("О программе..."), {6, 273, 79, 14});
+    m_back = MakeButton(this, kPrevButton, QStringLiteral("< Назад"), {159, 273, 65, 14});
+    m_next = MakeButton(this, kNextButton, QStringLiteral("Далее >"), {235, 273, 62, 14});
+    m_exit = MakeButton(this, kExitButton, QStringLiteral("Выход"), {323, 273, 57, 14});
+    // Enter means Next wherever the focus is, never another of the frame's buttons.
+    for (QPushButton* button : {m_about, m_back, m_next, m_exit})
+        button->setAutoDefault(false);
     m_next->setDefault(true);
 
     connect(m_about, &QPushButton::clicked, this, &CWizardDlg::OnAbout);
@@ -123,7 +117,7 @@ bool CWizardDlg::CreatePage(int index)
     widget = page->PageWnd;
     if (index == kUploadSettingsPage || index == kUploadPage) {
         // Below the header band.
-        widget->setGeometry(0, 50, width(), 380);
+        widget->setGeometry(0, kHeaderHeight, width(), kHeaderPageHeight);
     } else {
         widget->move(0, 0);
         widget->resize(qMin(widget->width(), width()), qMin(widget->height(), DluY(269)));
@@ -369,10 +363,10 @@ QPixmap CWizardDlg::MakeHeaderBitmap(int index, int width)
     else
         return {};
 
-    QImage image(width, 50, QImage::Format_RGB32);
+    QImage image(width, kHeaderHeight, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    const QRect rect(0, 0, width, 50);
+    const QRect rect(0, 0, width, kHeaderHeight);
     QLinearGradient background(rect.topLeft(), rect.bottomLeft());
     background.setColorAt(0, QColor::fromRgba(0xFFFFFFFF));
     background.setColorAt(1, QColor::fromRgba(0xFFEBEBEB));

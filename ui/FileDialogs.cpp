@@ -55,8 +55,3 @@ QString PickVideoFile(QWidget* owner)
 {
     return Run(owner, VideoFilter(), QFileDialog::ExistingFile).value(0);
 }
-
-QString PickImageFile(QWidget* owner)
-{
-    return Run(owner, ImageFilter(), QFileDialog::ExistingFile).value(0);
-}

@@ -10,8 +10,6 @@ class QWidget;
 QStringList PickImageFiles(QWidget* owner);
 /// Single-selection open dialog for a video file; empty when cancelled.
 QString PickVideoFile(QWidget* owner);
-/// Single-selection open dialog for a picture (the logo).
-QString PickImageFile(QWidget* owner);
 
 /// What the picture dialog lists, by name and patterns; the patterns match any case.
 QString ImageFilter();

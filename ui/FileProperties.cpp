@@ -2,7 +2,7 @@
 #include "ui/FileProperties.h"
 
 #include "settings/Paths.h"
-#include "ui/wizard/MessageBoxes.h"
+#include "ui/kit/MessageBoxes.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "video/CVideoGrabber.h"
 
-#include <QLabel>
+#include "ui/kit/Controls.h"
+#include "ui/kit/Dlu.h"
+
 #include <QLineEdit>
 
 CVideoGrabber::CVideoGrabber(CWizardFrame* frame, QWidget* parent)
@@ -10,14 +12,11 @@ CVideoGrabber::CVideoGrabber(CWizardFrame* frame, QWidget* parent)
     WizardDlg = frame;
     PageWnd = this;
     setObjectName(QStringLiteral("103"));
-    resize(578, 437);
-    auto* label = new QLabel(QStringLiteral("Имя файла:"), this);
-    label->setGeometry(18, 24, 80, 20);
-    m_fileName = new QLineEdit(this);
-    m_fileName->setObjectName(QStringLiteral("1040"));
-    m_fileName->setGeometry(100, 22, 440, 22);
-    auto* note = new QLabel(QStringLiteral("Извлечение кадров появится здесь в следующей версии."), this);
-    note->setGeometry(18, 60, 500, 20);
+    resize(DluX(385), DluY(269));
+    MakeLabel(this, 0, QStringLiteral("Имя файла:"), {12, 15, 50, 8});
+    m_fileName = MakeEdit(this, 1040, {66, 13, 290, 12});
+    MakeLabel(
+        this, 0, QStringLiteral("Извлечение кадров появится здесь в следующей версии."), {12, 40, 330, 10});
 }
 
 void CVideoGrabber::SetVideoFile(const QString& path)

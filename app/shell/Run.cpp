@@ -3,7 +3,7 @@
 
 #include "imaging/TempFolder.h"
 #include "ui/CWizardDlg.h"
-#include "ui/wizard/MessageBoxes.h"
+#include "ui/kit/MessageBoxes.h"
 
 #include <QApplication>
 #include <memory>
@@ -20,7 +20,8 @@ int Run(const QString& iniPath)
         // Said at once, not at the first upload, where it would only count as failures.
         if (const QString problem = temp->RootProblem(); !problem.isEmpty()) {
             ShowWarning(frame.get(),
-                QStringLiteral("Временная папка недоступна (%1). Изображения не удастся подготовить к загрузке.")
+                QStringLiteral(
+                    "Временная папка недоступна (%1). Изображения не удастся подготовить к загрузке.")
                     .arg(problem),
                 QStringLiteral("Vellmar"));
         }

@@ -3,7 +3,7 @@
 
 #include "imaging/TempFolder.h"
 #include "tests/capture/CaptureTestSupport.h"
-#include "ui/wizard/CUpDown.h"
+#include "ui/kit/CUpDown.h"
 
 #include <QApplication>
 #include <QComboBox>

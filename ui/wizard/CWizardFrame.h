@@ -21,6 +21,11 @@ enum WizardPageIndex : int {
     kPageCount = 5,
 };
 
+/// The band above pages 3 and 4 that shows the page's header picture, and the height those
+/// pages get below it, in pixels.
+inline constexpr int kHeaderHeight = 50;
+inline constexpr int kHeaderPageHeight = 380;
+
 /// Ids of the frame's buttons, as the pages address them.
 enum WizardButton : int {
     kExitButton = 2,

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/wizard/MessageBoxes.h"
+#include "ui/kit/MessageBoxes.h"
 
 #include <QMessageBox>
 #include <QPushButton>

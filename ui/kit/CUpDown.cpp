@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/wizard/CUpDown.h"
+#include "ui/kit/CUpDown.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -34,12 +34,6 @@ CUpDown::CUpDown(QLineEdit* buddy, int minimum, int maximum, QWidget* parent)
     // Beside the right edge of the edit, as tall as it.
     const QRect r = buddy->geometry();
     setGeometry(r.right() + 1, r.top(), 16, r.height());
-}
-
-void CUpDown::SetRange(int minimum, int maximum)
-{
-    m_min = minimum;
-    m_max = maximum;
 }
 
 void CUpDown::Step(int delta)

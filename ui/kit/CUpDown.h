@@ -14,7 +14,6 @@ class CUpDown : public QWidget
 public:
     CUpDown(QLineEdit* buddy, int minimum, int maximum, QWidget* parent);
 
-    void SetRange(int minimum, int maximum);
     int Minimum() const { return m_min; }
     int Maximum() const { return m_max; }
     QLineEdit* Buddy() const { return m_buddy; }
