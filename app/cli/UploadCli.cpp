@@ -61,16 +61,6 @@ Exit status: 0 when every file was uploaded, 1 when at least one failed,
 2 for bad arguments or a service that does not exist.
 )";
 
-bool ParseInt(const QString& text, int low, int high, int& value)
-{
-    bool ok = false;
-    const int number = text.toInt(&ok);
-    if (!ok || number < low || number > high)
-        return false;
-    value = number;
-    return true;
-}
-
 // Prints what the worker reports: addresses as they come in, failures naming the file.
 class CliListener : public UploadListener
 {
@@ -214,7 +204,7 @@ QString UploadCliUsage()
     return QString::fromUtf8(kUsage);
 }
 
-CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options, QString& error)
+ParsedUploadCli ParseUploadCli(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -230,107 +220,91 @@ CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options,
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption prepareOnly(QStringLiteral("prepare-only"), QString(), QStringLiteral("DIR"));
     parser.addOptions({help, server, thumbSize, host, ini, raw, code, perRow, templ, timeout, prepareOnly});
-    if (!parser.parse(arguments)) {
-        error = parser.errorText();
-        return CliParse::Error;
-    }
+    if (!parser.parse(arguments))
+        return ParsedUploadCli::Error(parser.errorText());
     if (parser.isSet(help))
-        return CliParse::Help;
+        return ParsedUploadCli::Help();
 
-    int number = 0;
-    if (parser.isSet(server)) {
-        if (!ParseInt(parser.value(server), 0, kServiceCount - 1, number)) {
-            error = QStringLiteral("--server takes a service number from 0 to %1").arg(kServiceCount - 1);
-            return CliParse::Error;
-        }
-        options.service = static_cast<ServiceId>(number);
-    }
-    if (parser.isSet(thumbSize) && !ParseInt(parser.value(thumbSize), 1, kMaxThumbSize, options.thumbSize)) {
-        error = QStringLiteral("--thumb-size takes a size from 1 to %1").arg(kMaxThumbSize);
-        return CliParse::Error;
-    }
+    ParsedUploadCli parsed;
+    UploadCliOptions& options = parsed.options;
+    // An option that is given must read as a number within its range.
+    const auto number = [&](const QCommandLineOption& option, int low, int high) {
+        return parser.isSet(option) ? ParseInt(parser.value(option), low, high) : std::nullopt;
+    };
+    const auto badNumber = [&](const QCommandLineOption& option, int low, int high) {
+        return parser.isSet(option) && !number(option, low, high);
+    };
+
+    if (badNumber(server, 0, kServiceCount - 1))
+        return ParsedUploadCli::Error(
+            QStringLiteral("--server takes a service number from 0 to %1").arg(kServiceCount - 1));
+    if (const auto id = number(server, 0, kServiceCount - 1))
+        options.service = static_cast<ServiceId>(*id);
+    if (badNumber(thumbSize, 1, kMaxThumbSize))
+        return ParsedUploadCli::Error(
+            QStringLiteral("--thumb-size takes a size from 1 to %1").arg(kMaxThumbSize));
+    options.thumbSize = number(thumbSize, 1, kMaxThumbSize).value_or(0);
     for (const QString& value : parser.values(host)) {
         const qsizetype equals = value.indexOf(u'=');
-        int number = -1;
         const QString name = value.mid(equals + 1);
-        if (equals < 0 || !ParseInt(value.left(equals), 0, kServiceCount - 1, number) || !IsValidHost(name)) {
-            error = QStringLiteral("--host takes N=NAME[:PORT] with N from 0 to %1, not \"%2\"")
-                        .arg(kServiceCount - 1)
-                        .arg(value);
-            return CliParse::Error;
+        const std::optional<int> id
+            = equals < 0 ? std::nullopt : ParseInt(value.left(equals), 0, kServiceCount - 1);
+        if (!id || !IsValidHost(name)) {
+            return ParsedUploadCli::Error(
+                QStringLiteral("--host takes N=NAME[:PORT] with N from 0 to %1, not \"%2\"")
+                    .arg(kServiceCount - 1)
+                    .arg(value));
         }
-        options.hosts.insert(number, name);
+        options.hosts.insert(*id, name);
     }
     if (parser.isSet(ini)) {
         options.iniPath = parser.value(ini);
-        if (!QFileInfo(options.iniPath).isFile()) {
-            error = QStringLiteral("no settings file %1").arg(options.iniPath);
-            return CliParse::Error;
-        }
+        if (!QFileInfo(options.iniPath).isFile())
+            return ParsedUploadCli::Error(QStringLiteral("no settings file %1").arg(options.iniPath));
     }
     options.raw = parser.isSet(raw);
-    if (parser.isSet(code)) {
-        if (!ParseInt(parser.value(code), 0, kCodeTypeCount - 1, number)) {
-            error = QStringLiteral("--code takes a code type from 0 to %1").arg(kCodeTypeCount - 1);
-            return CliParse::Error;
-        }
-        options.codeType = CodeTypeOf(number);
-    }
-    if ((parser.isSet(perRow) || parser.isSet(templ)) && !options.codeType) {
-        error = QStringLiteral("--per-row and --template go with --code");
-        return CliParse::Error;
-    }
-    if (parser.isSet(perRow) && !ParseInt(parser.value(perRow), 1, INT_MAX, options.perRow)) {
-        error = QStringLiteral("--per-row takes a number of pictures from 1 up");
-        return CliParse::Error;
-    }
+    if (badNumber(code, 0, kCodeTypeCount - 1))
+        return ParsedUploadCli::Error(
+            QStringLiteral("--code takes a code type from 0 to %1").arg(kCodeTypeCount - 1));
+    if (const auto type = number(code, 0, kCodeTypeCount - 1))
+        options.codeType = CodeTypeOf(*type);
+    if ((parser.isSet(perRow) || parser.isSet(templ)) && !options.codeType)
+        return ParsedUploadCli::Error(QStringLiteral("--per-row and --template go with --code"));
+    if (badNumber(perRow, 1, INT_MAX))
+        return ParsedUploadCli::Error(QStringLiteral("--per-row takes a number of pictures from 1 up"));
+    options.perRow = number(perRow, 1, INT_MAX).value_or(options.perRow);
     if (parser.isSet(templ)) {
         options.templatePath = parser.value(templ);
-        if (!QFileInfo(options.templatePath).isFile()) {
-            error = QStringLiteral("no template file %1").arg(options.templatePath);
-            return CliParse::Error;
-        }
+        if (!QFileInfo(options.templatePath).isFile())
+            return ParsedUploadCli::Error(QStringLiteral("no template file %1").arg(options.templatePath));
     }
-    if (parser.isSet(timeout)
-        && !ParseInt(parser.value(timeout), 1, kMaxTimeoutSeconds, options.timeoutSeconds)) {
-        error = QStringLiteral("--timeout takes a number of seconds from 1 to %1").arg(kMaxTimeoutSeconds);
-        return CliParse::Error;
-    }
+    if (badNumber(timeout, 1, kMaxTimeoutSeconds))
+        return ParsedUploadCli::Error(
+            QStringLiteral("--timeout takes a number of seconds from 1 to %1").arg(kMaxTimeoutSeconds));
+    options.timeoutSeconds = number(timeout, 1, kMaxTimeoutSeconds).value_or(0);
     if (parser.isSet(prepareOnly)) {
         options.prepareOnly = parser.value(prepareOnly);
-        if (!QFileInfo(options.prepareOnly).isDir()) {
-            error = QStringLiteral("no folder %1 to prepare into").arg(options.prepareOnly);
-            return CliParse::Error;
-        }
-        if (options.raw || options.codeType) {
-            error
-                = QStringLiteral("--prepare-only uploads nothing, so it goes with neither --raw nor --code");
-            return CliParse::Error;
-        }
+        if (!QFileInfo(options.prepareOnly).isDir())
+            return ParsedUploadCli::Error(
+                QStringLiteral("no folder %1 to prepare into").arg(options.prepareOnly));
+        if (options.raw || options.codeType)
+            return ParsedUploadCli::Error(
+                QStringLiteral("--prepare-only uploads nothing, so it goes with neither --raw nor --code"));
     }
     options.files = parser.positionalArguments();
-    if (options.files.isEmpty()) {
-        error = QStringLiteral("no file to upload");
-        return CliParse::Error;
-    }
-    return CliParse::Run;
+    if (options.files.isEmpty())
+        return ParsedUploadCli::Error(QStringLiteral("no file to upload"));
+    return parsed;
 }
 
 int RunUploadCli(
     const QStringList& arguments, QTextStream& out, QTextStream& err, const std::atomic<bool>* stop)
 {
-    UploadCliOptions options;
-    QString error;
-    switch (ParseUploadCli(arguments, options, error)) {
-    case CliParse::Help:
-        out << UploadCliUsage() << Qt::flush;
-        return 0;
-    case CliParse::Error:
-        err << "vellmar-upload: " << error << "\n\n" << UploadCliUsage() << Qt::flush;
-        return 2;
-    case CliParse::Run:
-        break;
-    }
+    const ParsedUploadCli parsed = ParseUploadCli(arguments);
+    if (const std::optional<int> exitCode
+        = AnswerWithoutRunning(parsed, "vellmar-upload", UploadCliUsage(), out, err))
+        return *exitCode;
+    const UploadCliOptions& options = parsed.options;
 
     const UploadJob job = MakeJob(options, err);
     if (!options.prepareOnly.isEmpty())

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/tool/CommandLine.h"
 #include "settings/Settings.h"
 
 #include <QMap>
@@ -28,10 +29,10 @@ struct UploadCliOptions
     QStringList files;
 };
 
-enum class CliParse { Run, Help, Error };
+using ParsedUploadCli = ParsedArguments<UploadCliOptions>;
 
-/// Reads `arguments` (the first one is the program name). On Error, `error` says why.
-CliParse ParseUploadCli(const QStringList& arguments, UploadCliOptions& options, QString& error);
+/// Reads `arguments` (the first one is the program name).
+ParsedUploadCli ParseUploadCli(const QStringList& arguments);
 QString UploadCliUsage();
 
 /// The whole program. Without --code, one "picture<TAB>thumbnail" line on `out` per uploaded

@@ -44,16 +44,6 @@ could not be read or a frame is missing, 2 for bad arguments. Ctrl+C stops the
 extraction; the frames written so far stay, no sheet is made.
 )";
 
-bool ParseInt(const QString& text, int low, int high, int& value)
-{
-    bool ok = false;
-    const int number = text.toInt(&ok);
-    if (!ok || number < low || number > high)
-        return false;
-    value = number;
-    return true;
-}
-
 QString ReasonFor(const ExtractionResult& result)
 {
     QString reason;
@@ -176,7 +166,7 @@ QString GrabCliUsage()
     return QString::fromUtf8(kUsage);
 }
 
-GrabParse ParseGrabCli(const QStringList& arguments, GrabCliOptions& options, QString& error)
+ParsedGrabCli ParseGrabCli(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -190,12 +180,13 @@ GrabParse ParseGrabCli(const QStringList& arguments, GrabCliOptions& options, QS
     const QCommandLineOption gapY(QStringLiteral("gap-y"), QString(), QStringLiteral("PX"));
     const QCommandLineOption deinterlace(QStringLiteral("deinterlace"));
     parser.addOptions({help, frames, out, sheet, columns, tileWidth, gapX, gapY, deinterlace});
-    if (!parser.parse(arguments)) {
-        error = parser.errorText();
-        return GrabParse::Error;
-    }
+    if (!parser.parse(arguments))
+        return ParsedGrabCli::Error(parser.errorText());
     if (parser.isSet(help))
-        return GrabParse::Help;
+        return ParsedGrabCli::Help();
+
+    ParsedGrabCli parsed;
+    GrabCliOptions& options = parsed.options;
 
     const struct
     {
@@ -211,57 +202,44 @@ GrabParse ParseGrabCli(const QStringList& arguments, GrabCliOptions& options, QS
         {gapY, 0, 200, options.layout.gapHeight, "--gap-y takes a gap from 0 to 200"},
     };
     for (const auto& number : numbers) {
-        if (parser.isSet(number.option)
-            && !ParseInt(parser.value(number.option), number.low, number.high, number.value)) {
-            error = QString::fromLatin1(number.what);
-            return GrabParse::Error;
-        }
+        if (!parser.isSet(number.option))
+            continue;
+        const std::optional<int> value = ParseInt(parser.value(number.option), number.low, number.high);
+        if (!value)
+            return ParsedGrabCli::Error(QString::fromLatin1(number.what));
+        number.value = *value;
     }
     if (parser.isSet(out))
         options.outDir = parser.value(out);
-    if (!QDir().mkpath(options.outDir)) {
-        error = QStringLiteral("cannot make the folder %1").arg(options.outDir);
-        return GrabParse::Error;
-    }
+    if (!QDir().mkpath(options.outDir))
+        return ParsedGrabCli::Error(QStringLiteral("cannot make the folder %1").arg(options.outDir));
     if (parser.isSet(sheet)) {
         options.sheetPath = parser.value(sheet);
         const QByteArray format = QFileInfo(options.sheetPath).suffix().toLower().toLatin1();
-        if (!QImageWriter::supportedImageFormats().contains(format)) {
-            error
-                = QStringLiteral("--sheet needs a file name ending in a picture format such as .jpg or .png");
-            return GrabParse::Error;
-        }
-        if (QFileInfo::exists(options.sheetPath)) {
-            error = QStringLiteral("%1 exists already and is not replaced").arg(options.sheetPath);
-            return GrabParse::Error;
-        }
+        if (!QImageWriter::supportedImageFormats().contains(format))
+            return ParsedGrabCli::Error(
+                QStringLiteral("--sheet needs a file name ending in a picture format such as .jpg or .png"));
+        if (QFileInfo::exists(options.sheetPath))
+            return ParsedGrabCli::Error(
+                QStringLiteral("%1 exists already and is not replaced").arg(options.sheetPath));
     }
     options.deinterlace = parser.isSet(deinterlace);
     const QStringList videos = parser.positionalArguments();
-    if (videos.size() != 1) {
-        error
-            = videos.isEmpty() ? QStringLiteral("no video file") : QStringLiteral("one video file at a time");
-        return GrabParse::Error;
-    }
+    if (videos.size() != 1)
+        return ParsedGrabCli::Error(
+            videos.isEmpty() ? QStringLiteral("no video file") : QStringLiteral("one video file at a time"));
     options.video = videos.first();
-    return GrabParse::Run;
+    return parsed;
 }
 
 int RunGrabCli(
     const QStringList& arguments, QTextStream& out, QTextStream& err, const std::atomic<bool>* stop)
 {
-    GrabCliOptions options;
-    QString error;
-    switch (ParseGrabCli(arguments, options, error)) {
-    case GrabParse::Help:
-        out << GrabCliUsage() << Qt::flush;
-        return 0;
-    case GrabParse::Error:
-        err << "vellmar-grab: " << error << "\n\n" << GrabCliUsage() << Qt::flush;
-        return 2;
-    case GrabParse::Run:
-        break;
-    }
+    const ParsedGrabCli parsed = ParseGrabCli(arguments);
+    if (const std::optional<int> exitCode
+        = AnswerWithoutRunning(parsed, "vellmar-grab", GrabCliUsage(), out, err))
+        return *exitCode;
+    const GrabCliOptions& options = parsed.options;
 
     GrabSink sink(options, out, err);
     const ExtractionResult result = ExtractFrames(options.video, options.frames, sink, stop);

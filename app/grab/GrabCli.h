@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/tool/CommandLine.h"
 #include "video/TileSheet.h"
 
 #include <QString>
@@ -21,10 +22,10 @@ struct GrabCliOptions
     QString video;
 };
 
-enum class GrabParse { Run, Help, Error };
+using ParsedGrabCli = ParsedArguments<GrabCliOptions>;
 
-/// Reads `arguments` (the first one is the program name). On Error, `error` says why.
-GrabParse ParseGrabCli(const QStringList& arguments, GrabCliOptions& options, QString& error);
+/// Reads `arguments` (the first one is the program name).
+ParsedGrabCli ParseGrabCli(const QStringList& arguments);
 QString GrabCliUsage();
 
 /// The whole program: one "path<TAB>HH:MM:SS" line on `out` per frame written, then
