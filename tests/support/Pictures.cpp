@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 QImage Solid(int w, int h, QRgb color, QImage::Format format)
@@ -62,6 +63,21 @@ QString WritePicture(const QString& dir, const QString& name, int w, int h, cons
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(Encode(fill.isValid() ? Framed(w, h, fill) : Gradient(w, h), format, 95));
     return path;
+}
+
+QColor SharedColour(int index)
+{
+    return QColor::fromHsv((index * 37) % 360, 220, 230);
+}
+
+QStringList SharedPictures(int count)
+{
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/shared-pictures-XXXXXX"));
+    static QStringList written;
+    for (int i = int(written.size()); i < count; ++i)
+        written << WritePicture(dir.path(), QStringLiteral("p%1.png").arg(i, 3, 10, QLatin1Char('0')), 400,
+            300, "PNG", SharedColour(i));
+    return written.mid(0, count);
 }
 
 QString WriteSizedFile(const QString& dir, const QString& name, qint64 size)

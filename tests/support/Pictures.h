@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 // Pictures the tests make, and checks of the pixels the code under test draws.
 
@@ -22,6 +23,11 @@ QByteArray JpegOf(int w, int h);
 /// A picture file in `dir`: the gradient, or `fill` framed when a colour is given.
 QString WritePicture(const QString& dir, const QString& name, int w = 64, int h = 48,
     const char* format = "PNG", QColor fill = QColor());
+/// The first `count` (at most 500) of one set of 400 x 300 PNG files, written once per test
+/// program and shared by its tests: picture i is framed SharedColour(i). Read them, never change them.
+QStringList SharedPictures(int count);
+QColor SharedColour(int index);
+
 /// A file of exactly `size` bytes that starts like a JPEG.
 QString WriteSizedFile(const QString& dir, const QString& name, qint64 size);
 

