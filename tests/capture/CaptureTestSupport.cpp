@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "tests/capture/CaptureTestSupport.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-
 QImage PatternScreen(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -27,29 +24,4 @@ QImage CFakeGrabber::Grab(const QRect& area)
 {
     m_state->grabs.push_back(area);
     return m_state->grabFails ? QImage() : m_state->screen.copy(area);
-}
-
-MessageBoxWatcher::MessageBoxWatcher()
-{
-    connect(&m_timer, &QTimer::timeout, this, &MessageBoxWatcher::Poll);
-    m_timer.start(20);
-}
-
-void MessageBoxWatcher::Poll()
-{
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible())
-        return;
-    ++m_count;
-    m_text = box->text();
-    m_caption = box->windowTitle();
-    m_icon = box->icon();
-    m_owner = box->parentWidget();
-    for (QAbstractButton* button : box->buttons()) {
-        if (button->text() == QStringLiteral("ОК")) {
-            button->click();
-            return;
-        }
-    }
-    box->reject();
 }

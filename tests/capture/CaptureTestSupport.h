@@ -4,10 +4,6 @@
 #include "capture/platform/CScreenGrabber.h"
 
 #include <QImage>
-#include <QMessageBox>
-#include <QObject>
-#include <QString>
-#include <QTimer>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -39,25 +35,4 @@ public:
 
 private:
     std::shared_ptr<FakeScreen> m_state;
-};
-
-/// Answers every message box that opens while it lives with "ОК", remembering the last one.
-class MessageBoxWatcher : public QObject
-{
-public:
-    MessageBoxWatcher();
-    int Count() const { return m_count; }
-    QString Text() const { return m_text; }
-    QString Caption() const { return m_caption; }
-    QMessageBox::Icon Icon() const { return m_icon; }
-    QWidget* Owner() const { return m_owner; }
-
-private:
-    void Poll();
-    QTimer m_timer;
-    int m_count = 0;
-    QString m_text;
-    QString m_caption;
-    QMessageBox::Icon m_icon = QMessageBox::NoIcon;
-    QWidget* m_owner = nullptr;
 };

@@ -3,9 +3,9 @@
 
 #include "imaging/TempFolder.h"
 #include "tests/capture/CaptureTestSupport.h"
+#include "tests/support/Widgets.h"
 #include "ui/kit/CUpDown.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -43,11 +43,7 @@ template<typename T> T* Control(QWidget& dlg, const char* id)
 
 ForegroundWindow Window(NativeWindow id, const QRect& frame)
 {
-    ForegroundWindow w;
-    w.available = true;
-    w.id = id;
-    w.frame = frame;
-    return w;
+    return {true, id, frame, {}};
 }
 
 const QImage& Screen()
@@ -182,7 +178,7 @@ TEST(ScreenshotDlg, CapturesAfterTheDelay)
         Frame frame;
         CScreenshotDlg dlg(
             &frame.window, frame.page, kStored, frame.temp, std::make_unique<CFakeGrabber>(state));
-        MessageBoxWatcher messages;
+        ModalAnswer message(QStringLiteral("ОК"));
 
         int timerMs = -1;
         bool hiddenDuringDelay = false;
@@ -209,14 +205,13 @@ TEST(ScreenshotDlg, CapturesAfterTheDelay)
         EXPECT_EQ(state->topmostCalls, c.topmost ? raisedAndLowered : Calls {});
         if (c.result != 1) {
             EXPECT_TRUE(dlg.ResultPath().isEmpty());
-            EXPECT_EQ(messages.Count(), 1);
-            EXPECT_EQ(messages.Text(), QStringLiteral("Cannot grab screen."));
-            EXPECT_EQ(messages.Caption(), QStringLiteral("Vellmar"));
-            EXPECT_EQ(messages.Icon(), QMessageBox::Warning);
-            EXPECT_EQ(messages.Owner(), frame.page);
+            EXPECT_EQ(message.Text(), QStringLiteral("Cannot grab screen."));
+            EXPECT_EQ(message.Caption(), QStringLiteral("Vellmar"));
+            EXPECT_EQ(message.Icon(), QMessageBox::Warning);
+            EXPECT_EQ(message.Owner(), frame.page);
             continue;
         }
-        EXPECT_EQ(messages.Count(), 0);
+        EXPECT_FALSE(message.Seen());
         const QString path = dlg.ResultPath();
         EXPECT_TRUE(path.startsWith(frame.temp.Path() + QStringLiteral("/screenshot"))) << path.toStdString();
         EXPECT_TRUE(path.endsWith(c.format == 1 ? QStringLiteral(".png") : QStringLiteral(".jpg")));
@@ -233,19 +228,10 @@ TEST(ScreenshotDlg, TakeScreenshotUsesThePlatformGrabberAndSaysWhenItTookAll)
     // The offscreen platform names no active window, so the active-window choice takes the
     // whole screen; a one-second delay is the shortest the dialog allows.
     Frame frame;
-    int clicks = 0;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-        if (auto* dlg = qobject_cast<CScreenshotDlg*>(QApplication::activeModalWidget())) {
-            ++clicks;
-            dlg->findChild<QPushButton*>(QStringLiteral("1"))->click();
-        }
-    });
-    poll.start(20);
+    ModalAnswer take(QStringLiteral("Сделать"));
     const Screenshot shot
         = TakeScreenshot(&frame.window, frame.page, {ImageFormat::Png, 80, 1, false}, frame.temp);
-    poll.stop();
-    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(take.Caption(), QStringLiteral("Скриншот"));
     EXPECT_EQ(shot.note,
         QStringLiteral("Активное окно определить не удалось (the platform \"offscreen\" does not tell which "
                        "window is active), поэтому снят весь экран."));

@@ -11,6 +11,7 @@
 #include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QTest>
@@ -29,7 +30,7 @@ TEST(FileList, AddToListLimits)
     struct Case
     {
         const char* name;
-        qint64 size; // -1: do not create the file
+        qint64 size; // -1: do not create the file, -2: a folder
         const char* refusal; // empty: accepted
     };
     const char* notAPicture = "не изображение (подходят файлы JPG, JPEG, PNG, BMP и GIF)";
@@ -43,6 +44,7 @@ TEST(FileList, AddToListLimits)
         {"scan.tiff", 1000, notAPicture},
         {"data.bin", 1000, notAPicture},
         {"missing.png", -1, "файл не найден"},
+        {"folder.png", -2, "это папка"},
     };
     TestDir dir;
     CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
@@ -55,6 +57,8 @@ TEST(FileList, AddToListLimits)
         SCOPED_TRACE(c.name);
         const QString path = c.size >= 0 ? WriteSizedFile(dir.path(), QString::fromUtf8(c.name), c.size)
                                          : dir.file(QString::fromUtf8(c.name));
+        if (c.size == -2)
+            QDir().mkdir(path);
         EXPECT_EQ(page->AddToList(path), QString::fromUtf8(c.refusal));
         if (!*c.refusal)
             expected << path;
@@ -103,9 +107,7 @@ TEST(FileList, RemovingKeepsTheListInStep)
     CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
     CMainDlg* page = ListPage(frame);
     frame.ShowPage(kFileListPage, -1, -1);
-    QStringList files;
-    for (int i = 0; i < 5; ++i)
-        files << WritePicture(dir.path(), QStringLiteral("%1.png").arg(i));
+    const QStringList files = SharedPictures(5);
     for (const QString& f : files)
         page->AddToList(f);
 
@@ -163,10 +165,6 @@ TEST(FileList, PropertiesDescribeTheFile)
     EXPECT_TRUE(
         FilePropertiesText(dir.file(QStringLiteral("gone.png"))).contains(QStringLiteral("не найден")));
 }
-
-} // namespace
-
-namespace {
 
 TEST(FileList, ScreenshotIsAddedAndAnnounced)
 {

@@ -2,8 +2,10 @@
 #include "app/shell/Run.h"
 #include "imaging/TempFolder.h"
 #include "ui/CMainDlg.h"
+#include "ui/CUploadDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/widgets/CThumbsView.h"
+#include "upload/testhost/TestHost.h"
 
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
@@ -13,7 +15,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -40,34 +44,36 @@ int RunWith(const QString& ini, const std::function<void(CWizardDlg&)>& script)
     return Run(ini);
 }
 
-void PutLeftovers(QStringList& files)
+// Loose files in the shared folder, as older versions left them; an exit without another copy
+// running removes them.
+QStringList PutLeftovers()
 {
-    // Loose files in the shared folder, as older versions left them.
     const QString temp = QDir::tempPath() + QStringLiteral("/pelk_vl_temp");
-    ASSERT_TRUE(EnsurePrivateFolder(temp));
-    for (const char* name : {"image123.jpg", "thumb456.png", "old_run.gif"}) {
-        QFile f(temp + u'/' + QString::fromLatin1(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("x");
-        files << f.fileName();
-    }
+    EXPECT_TRUE(EnsurePrivateFolder(temp));
     QDir(temp).mkdir(QStringLiteral("subfolder"));
+    QStringList files;
+    for (const char* name : {"image123.jpg", "thumb456.png", "old_run.gif"})
+        WriteFile(files.emplace_back(temp + u'/' + QString::fromLatin1(name)), "x");
+    return files;
+}
+
+void ExpectGone(const QStringList& files)
+{
+    for (const QString& f : files)
+        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
 }
 
 TEST(Shutdown, ExitFromWelcomeSavesAndEmptiesTheTemporaryFolder)
 {
     TestDir dir;
     const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-    QStringList leftovers;
-    PutLeftovers(leftovers);
-
+    const QStringList leftovers = PutLeftovers();
     const int code = RunWith(ini, [](CWizardDlg& frame) {
         frame.WizardSettings().main.Image.Quality = 42;
         ButtonById(&frame, kExitButton)->click();
     });
     EXPECT_EQ(code, 2);
-    for (const QString& f : leftovers)
-        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
+    ExpectGone(leftovers);
     // Sub-folders and the folder itself stay.
     EXPECT_TRUE(QDir(QDir::tempPath() + QStringLiteral("/pelk_vl_temp/subfolder")).exists());
     Settings saved;
@@ -79,11 +85,8 @@ TEST(Shutdown, ClosingWhileTheLoaderRuns)
 {
     TestDir dir;
     const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-    QStringList pictures;
-    for (int i = 0; i < 150; ++i)
-        pictures << WritePicture(dir.path(), QStringLiteral("p%1.jpg").arg(i), 1600, 1200, "JPEG");
-    QStringList leftovers;
-    PutLeftovers(leftovers);
+    const QStringList pictures = SharedPictures(300);
+    const QStringList leftovers = PutLeftovers();
 
     bool loaderWasRunning = false;
     const int code = RunWith(ini, [&](CWizardDlg& frame) {
@@ -96,9 +99,33 @@ TEST(Shutdown, ClosingWhileTheLoaderRuns)
     });
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(loaderWasRunning);
-    for (const QString& f : leftovers)
-        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
+    ExpectGone(leftovers);
     EXPECT_TRUE(QFile::exists(ini));
+}
+
+TEST(Shutdown, ClosingDuringAnUploadEndsTheProgram)
+{
+    TestDir dir;
+    TestHost host;
+    host.SetSilentFrom(1);
+    ASSERT_TRUE(host.Start());
+    const QString ini = dir.write(QStringLiteral("vellmar.ini"), ServersSection(host.HostText()));
+    const QStringList leftovers = PutLeftovers();
+    bool wasUploading = false;
+    QElapsedTimer clock;
+    const int code = RunWith(ini, [&](CWizardDlg& frame) {
+        frame.DropFiles(SharedPictures(3));
+        frame.OnNext();
+        frame.OnNext();
+        QTest::qWait(300);
+        wasUploading = static_cast<CUploadDlg*>(frame.Page(kUploadPage))->IsRunning();
+        clock.start();
+        frame.close(); // the close box: no question on the upload page
+    });
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(wasUploading);
+    EXPECT_LT(clock.elapsed(), 3000) << "the transfer is aborted, not waited out";
+    ExpectGone(leftovers);
 }
 
 // A settings file that cannot be written is told once; the old file stays whole.
@@ -118,26 +145,6 @@ TEST(Shutdown, AFailedSaveIsToldAndTheOldFileKept)
     EXPECT_TRUE(told.startsWith(QStringLiteral("Не удалось сохранить настройки (") + ini + " is read-only)"))
         << told.toStdString();
     EXPECT_EQ(TestDir::read(ini), QByteArray("[Image]\nQuality=55\n"));
-}
-
-TEST(Shutdown, NoMeansTheProgramGoesOn)
-{
-    TestDir dir;
-    const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-    const QString picture = WritePicture(dir.path(), QStringLiteral("a.png"));
-    bool stillShown = false;
-    const int code = RunWith(ini, [&](CWizardDlg& frame) {
-        frame.DropFiles({picture});
-        {
-            ModalAnswer no(QStringLiteral("Нет"));
-            frame.OnExit();
-        }
-        stillShown = frame.isVisible() && !QFile::exists(ini);
-        ModalAnswer yes(QStringLiteral("Да"));
-        frame.OnExit();
-    });
-    EXPECT_TRUE(stillShown);
-    EXPECT_EQ(code, 2);
 }
 
 } // namespace
