@@ -123,16 +123,6 @@ TEST(IniDocument, WritingKeepsEverythingElse)
                        "\n"
                        "[New]\n"
                        "Key=\" padded \"\n"));
-    // What was written reads back as it was given.
-    const IniDocument again = IniDocument::FromText(doc.ToText());
-    EXPECT_EQ(again.GetString(u"New", u"Key", QString()), QStringLiteral(" padded "));
-}
-
-TEST(IniDocument, KeepsWindowsLineEnds)
-{
-    IniDocument doc = IniDocument::FromText(QStringLiteral("[A]\r\nB=1\r\n"));
-    doc.SetString(u"A", u"C", QStringLiteral("2"));
-    EXPECT_EQ(doc.ToText(), QStringLiteral("[A]\r\nB=1\r\nC=2\r\n"));
 }
 
 TEST(IniDocument, FileEncodings)
