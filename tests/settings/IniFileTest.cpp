@@ -15,21 +15,10 @@
 
 namespace {
 
-const QString kSample = QStringLiteral("; written by hand\n"
-                                       "orphan=before any section\n"
-                                       "[Image]\n"
-                                       "  MaxWidth  =  800  \n"
-                                       "Quoted=\"  spaced  \"\n"
-                                       "Single='x'\n"
-                                       "Half=\"open\n"
-                                       "Empty=\n"
-                                       "Long=abcdefghij\n"
-                                       "# comment=not a key\n"
-                                       "\n"
-                                       "[ text ]\n"
-                                       "TEXT=Привет\n"
-                                       "[image]\n"
-                                       "MaxHeight=600\n");
+const QString kSample = QStringLiteral(
+    "; written by hand\norphan=before any section\n[Image]\n  MaxWidth  =  800  \nQuoted=\"  spaced  \"\n"
+    "Single='x'\nHalf=\"open\nEmpty=\nLong=abcdefghij\n# comment=not a key\n\n[ text ]\nTEXT=Привет\n"
+    "[image]\nMaxHeight=600\n");
 
 TEST(IniDocument, ReadsLikeTheProfileFunctions)
 {
@@ -68,61 +57,27 @@ TEST(IniDocument, ReadsLikeTheProfileFunctions)
 
 TEST(IniDocument, ReadsNumbers)
 {
-    struct Case
-    {
-        const char* value;
-        int expected;
-    };
-    const Case cases[] = {
-        {"12", 12},
-        {" -5 ", -5},
-        {"12abc", 12},
-        {"abc", 77},
-        {"", 77},
-        {"-", 77},
-        {"+7", 7},
-        {"\"42\"", 42},
-        {"4294967295", -1},
-        {"2147483647", 2147483647},
-        {"-2147483648", -2147483647 - 1},
-        {"99999999999", 77},
-        {"-2147483649", 77},
-        {"0x10", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
-        const IniDocument doc = IniDocument::FromText(QStringLiteral("[S]\nK=") + QString::fromUtf8(c.value));
-        EXPECT_EQ(doc.GetInt(u"S", u"K", 77), c.expected);
+    const std::pair<const char*, int> cases[] = {{"12", 12}, {" -5 ", -5}, {"12abc", 12}, {"abc", 77},
+        {"", 77}, {"-", 77}, {"+7", 7}, {"\"42\"", 42}, {"4294967295", -1}, {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1}, {"99999999999", 77}, {"-2147483649", 77}, {"0x10", 0}};
+    for (const auto& [value, expected] : cases) {
+        const IniDocument doc = IniDocument::FromText(QStringLiteral("[S]\nK=") + QString::fromUtf8(value));
+        EXPECT_EQ(doc.GetInt(u"S", u"K", 77), expected) << value;
     }
     EXPECT_EQ(IniDocument::FromText(QStringLiteral("[S]\n")).GetInt(u"S", u"K", 77), 77);
 }
 
 TEST(IniDocument, WritingKeepsEverythingElse)
 {
-    IniDocument doc = IniDocument::FromText(QStringLiteral("; keep me\n"
-                                                           "[Image]\n"
-                                                           "Unknown=1\n"
-                                                           "maxwidth=5\n"
-                                                           "\n"
-                                                           "[Other]\n"
-                                                           "X=y\n"));
+    IniDocument doc = IniDocument::FromText(
+        QStringLiteral("; keep me\n[Image]\nUnknown=1\nmaxwidth=5\n\n[Other]\nX=y\n"));
     doc.SetString(u"IMAGE", u"MaxWidth", QStringLiteral("800"));
     doc.SetString(u"Image", u"MaxHeight", QStringLiteral("600"));
     doc.SetString(u"New", u"Key", QStringLiteral(" padded "));
     doc.SetString(u"Other", u"Broken", QStringLiteral("line\nbreak"));
     EXPECT_EQ(doc.ToText(),
-        QStringLiteral("; keep me\n"
-                       "[Image]\n"
-                       "Unknown=1\n"
-                       "maxwidth=800\n"
-                       "MaxHeight=600\n"
-                       "\n"
-                       "[Other]\n"
-                       "X=y\n"
-                       "Broken=line break\n"
-                       "\n"
-                       "[New]\n"
-                       "Key=\" padded \"\n"));
+        QStringLiteral("; keep me\n[Image]\nUnknown=1\nmaxwidth=800\nMaxHeight=600\n\n[Other]\nX=y\n"
+                       "Broken=line break\n\n[New]\nKey=\" padded \"\n"));
 }
 
 TEST(IniDocument, FileEncodings)

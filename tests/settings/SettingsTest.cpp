@@ -56,17 +56,10 @@ TEST(Settings, RoundTripOfEveryKey)
     s.main.Image = {1024, 768, true, false, false, ImageFormat::Gif, 55};
     s.main.Main = {false, 300, ServiceId::IPicture};
     s.main.Thumbs = {true, false, false};
-    s.appearance.Text.Font = StringToFont(u"DejaVu Serif,14,bi,1");
-    s.appearance.Text.Position = StampPosition::TopRight;
-    s.appearance.Text.Text = QStringLiteral("  «Привет», мир = \"ok\"  ");
-    s.appearance.Text.Color = 255;
-    s.appearance.Thumbs.Font = StringToFont(u"DejaVu Sans,9,us,0");
-    s.appearance.Thumbs.StrokeColor = 0x123456;
-    s.appearance.Thumbs.FrameColor = 1;
-    s.appearance.Thumbs.Color1 = 2;
-    s.appearance.Thumbs.Color2 = 3;
-    s.appearance.Thumbs.TextColor = 4;
-    s.appearance.Thumbs.TextOverThumb = true;
+    s.appearance.Text = {StringToFont(u"DejaVu Serif,14,bi,1"), StampPosition::TopRight,
+        QStringLiteral("  «Привет», мир = \"ok\"  "), 255};
+    // The alpha is read at start only; it keeps its default.
+    s.appearance.Thumbs = {StringToFont(u"DejaVu Sans,9,us,0"), 0x123456, 1, 2, 3, 4, 120, true};
     s.appearance.Logo = {StampPosition::BottomLeft, 42, QStringLiteral("/home/user/логотип.png")};
     s.video.VideoGrabber = {4, 150, 9, 11, 25, 100};
     s.screenshot = {ImageFormat::Png, 95, 30, false};
