@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // One exchange of an engine with its service. Cutting the two addresses out of an answer page:
 // the rules alone, then per service (which address is the picture, tag case, the cap on the
-// answer). Then what goes wrong on a real network, and that every such case ends quickly.
+// answer). Where the GET of the service that answers with a Refresh header goes, and which
+// services follow redirects. Then what goes wrong on a real network, and that it ends quickly.
 #include "tests/support/Hosts.h"
 #include "tests/support/Memory.h"
 #include "tests/support/TempDir.h"
 #include "upload/AnswerParser.h"
 #include "upload/HttpClient.h"
+#include "upload/RefreshTarget.h"
 #include "upload/UploadEngine.h"
 #include "upload/testhost/TestHost.h"
 
@@ -19,6 +21,8 @@ using namespace std::chrono;
 namespace {
 
 const QString kUntouched = QStringLiteral("untouched");
+const QByteArray kMozilla = "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.8.1.11)";
+const QByteArray kPage = "[IMG]http://h/pic[/IMG][IMG]http://h/thumb[/IMG]";
 
 struct Exchange
 {
@@ -27,10 +31,12 @@ struct Exchange
     QString thumb = kUntouched;
     QString error;
     milliseconds elapsed {};
+    QByteArray host; ///< "127.0.0.1:port"
+    QList<QByteArray> requests;
 };
 
-// One upload of a small file to `service` at a host that gives `answers` in turn, or, with a
-// page alone, the service's own answer: service 4 sends it behind a Refresh header.
+// One upload of a small file to `service` at a host that gives `answers` in turn ("%host" stands
+// for the host), or, with a page alone, the service's own answer.
 Exchange Upload(int service, QList<QByteArray> answers, TestHost::Mode mode = TestHost::Mode::Canned)
 {
     TestDir dir;
@@ -39,20 +45,24 @@ Exchange Upload(int service, QList<QByteArray> answers, TestHost::Mode mode = Te
     Exchange result;
     if (!host.Start())
         return result;
+    result.host = host.HostText().toLatin1();
+    for (QByteArray& answer : answers)
+        answer.replace("%host", result.host);
     host.SetCannedAnswers(answers);
     const auto engine = CreateUploadEngine(ServiceId(service), host.HostText());
     const auto start = steady_clock::now();
     result.ok = engine->UploadFile(dir.write("p.jpg", "bytes"), &result.image, &result.thumb);
     result.elapsed = duration_cast<milliseconds>(steady_clock::now() - start);
     result.error = engine->LastError();
+    result.requests = host.Requests();
     return result;
 }
 
 Exchange UploadWithPage(int service, const QByteArray& page)
 {
     QList<QByteArray> answers = {CannedAnswer(page)};
-    if (service == 4)
-        answers.prepend(CannedAnswer("", {"Refresh: 0; url=http://127.0.0.1/page"}));
+    if (service == 4) // behind a Refresh header
+        answers.prepend(CannedAnswer("", {"Refresh: 0; url=http://%host/page"}));
     return Upload(service, answers);
 }
 
@@ -122,11 +132,6 @@ TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
         {2, upper, true, t, p},
         {3, lower, true, p, t},
         {4, upper, true, t, p},
-        {0, lower, false, kUntouched, kUntouched},
-        {1, lower, false, kUntouched, kUntouched},
-        {2, lower, false, kUntouched, kUntouched},
-        {3, upper, false, kUntouched, kUntouched},
-        {4, lower, false, kUntouched, kUntouched},
         // An empty second address fails, with the first one already handed out.
         {0, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, kUntouched, t},
         {1, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, t, kUntouched},
@@ -136,7 +141,6 @@ TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
         // Answers are untrusted: only web addresses count, and no control character gets through.
         {2, "[IMG]javascript:alert(1)[/IMG][IMG]http://h/P[/IMG]", false, kUntouched, kUntouched},
         {2, "[IMG]http://h/T[/IMG][IMG]data:image/png,x[/IMG]", false, t, kUntouched},
-        {2, "[IMG]ftp://h/T[/IMG]", false, kUntouched, kUntouched},
         {2, "[IMG]http://[/IMG]", false, kUntouched, kUntouched},
         {2, "[IMG]HTTPS://h/T[/IMG]", true, "HTTPS://h/T", "HTTPS://h/T"},
         {2, "[IMG]http://h/T\r\nhttp://forged\t\x7F[/IMG]", true, "http://h/T%0D%0Ahttp://forged%09%7F",
@@ -155,6 +159,68 @@ TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
         EXPECT_EQ(result.image, c.image);
         EXPECT_EQ(result.thumb, c.thumb);
         EXPECT_EQ(result.error.isEmpty(), c.ok);
+    }
+    // Tags in the other case are no tags.
+    for (int service = 0; service < 5; ++service)
+        EXPECT_FALSE(UploadWithPage(service, service == 3 ? upper : lower).ok) << service;
+}
+
+TEST(Refresh, TheGetFollowsTheRefreshValue)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray refresh; ///< empty: no header
+        QByteArray target;
+    };
+    const Case cases[] = {
+        {"marker and path", "0; url=http://%host/show?id=7", "/show?id=7"},
+        {"value ends at the marker", "0; url=http://%host", "/"},
+        {"no Refresh header", "", "/"},
+        {"another host: the whole value", "0; url=http://elsewhere.example/x",
+            "/0;%20url=http://elsewhere.example/x"},
+        {"marker case differs: the whole value", "0; URL=http://%host/p", "/0;%20URL=http://%host/p"},
+        {"8-bit path is escaped", "0; url=http://%host/\xEA\xEE\xF2 1", "/%EA%EE%F2%201"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<QByteArray> headers;
+        if (!c.refresh.isEmpty())
+            headers << "Refresh: " + c.refresh;
+        // The POST's own page must not be read: its tags would give other addresses.
+        const Exchange x = Upload(4, {CannedAnswer("[IMG]wrong[/IMG]", headers), CannedAnswer(kPage)});
+        EXPECT_TRUE(x.ok) << x.error.toStdString();
+        EXPECT_EQ(x.image, QStringLiteral("http://h/pic"));
+        EXPECT_EQ(x.thumb, QStringLiteral("http://h/thumb"));
+        ASSERT_EQ(x.requests.size(), 2);
+        EXPECT_EQ(x.requests[1],
+            "GET " + QByteArray(c.target).replace("%host", x.host) + " HTTP/1.1\r\nHost: " + x.host
+                + "\r\nUser-Agent: " + kMozilla + "\r\n\r\n");
+    }
+}
+
+TEST(Refresh, RequestTargetsHoldNoUnsafeBytes)
+{
+    EXPECT_EQ(
+        RequestTargetOf(QStringLiteral("/tab\there\r\n\x7f%41?q=1#f")), "/tab%09here%0D%0A%7F%41?q=1#f");
+    EXPECT_EQ(RefreshObjectPath(QStringLiteral("0; url=http://h:1/x"), QStringLiteral("h:1")),
+        QStringLiteral("/x"));
+    EXPECT_EQ(RefreshObjectPath(QStringLiteral("0; url=http://h:1/x"), QStringLiteral("h")),
+        QStringLiteral(":1/x"));
+}
+
+TEST(Refresh, OnlyTheFirstFourServicesFollowRedirects)
+{
+    for (int service = 0; service < 5; ++service) {
+        SCOPED_TRACE(service);
+        const Exchange x = Upload(service,
+            {CannedAnswer("moved", {"Location: /done"}, "302 Found"),
+                CannedAnswer(service == 3 ? kPage.toLower() : kPage)});
+        EXPECT_TRUE(x.ok) << x.error.toStdString();
+        ASSERT_EQ(x.requests.size(), 2);
+        // Service 4 ignores Location and, with no Refresh header, asks for the root.
+        EXPECT_TRUE(x.requests[1].startsWith(service == 4 ? "GET / HTTP/1.1\r\n" : "GET /done HTTP/1.1\r\n"))
+            << x.requests[1].toStdString();
     }
 }
 

@@ -1,22 +1,17 @@
 // SPDX-License-Identifier: MIT
 // What each engine puts on the wire, compared byte for byte with a request built here from
-// the services' tables: request line, headers in order, every form part and the file; the GET
-// of the service that answers with a Refresh header, and which services follow redirects; and
-// which engine each service number makes.
+// the services' tables: request line, headers in order, every form part and the file.
 #include "app/core/TickCount.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "upload/MultipartForm.h"
-#include "upload/RefreshTarget.h"
-#include "upload/ServiceEngines.h"
 #include "upload/UploadEngine.h"
 #include "upload/testhost/TestHost.h"
 
 #include <QRegularExpression>
 #include <climits>
 #include <gtest/gtest.h>
-#include <typeinfo>
 
 namespace {
 
@@ -31,7 +26,6 @@ struct ServiceTable
 
 const QByteArray kWinInet = "WinInet Test";
 const QByteArray kMozilla = "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.8.1.11)";
-const QByteArray kPage = "[IMG]http://h/pic[/IMG][IMG]http://h/thumb[/IMG]";
 
 const ServiceTable kServices[] = {
     {"/", kWinInet, {}, {{"uploadtype", "on"}}, "fileupload"},
@@ -146,99 +140,12 @@ TEST(RequestBytes, LongFileNameIsCutWithoutSplittingAnEscape)
     EXPECT_EQ(FormFileName(QStringLiteral("no-slash.jpg")), QByteArray("no-slash.jpg"));
 }
 
-TEST(Refresh, TheGetFollowsTheRefreshValue)
-{
-    struct Case
-    {
-        const char* what;
-        QByteArray refresh; ///< "%host" stands for the configured host; empty: no header
-        QByteArray target;
-    };
-    const Case cases[] = {
-        {"marker and path", "0; url=http://%host/show?id=7", "/show?id=7"},
-        {"value ends at the marker", "0; url=http://%host", "/"},
-        {"no Refresh header", "", "/"},
-        {"another host: the whole value", "0; url=http://elsewhere.example/x",
-            "/0;%20url=http://elsewhere.example/x"},
-        {"marker case differs: the whole value", "0; URL=http://%host/p", "/0;%20URL=http://%host/p"},
-        {"8-bit path is escaped", "0; url=http://%host/\xEA\xEE\xF2 1", "/%EA%EE%F2%201"},
-    };
-    TestDir dir;
-    const QString file = dir.write("p.jpg", "x");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TestHost host;
-        host.SetMode(TestHost::Mode::Canned);
-        ASSERT_TRUE(host.Start());
-        const QByteArray hostText = host.HostText().toLatin1();
-        QList<QByteArray> headers;
-        if (!c.refresh.isEmpty())
-            headers << "Refresh: " + QByteArray(c.refresh).replace("%host", hostText);
-        // The POST's own page must not be read: its tags would give other addresses.
-        host.SetCannedAnswers({CannedAnswer("[IMG]wrong[/IMG]", headers), CannedAnswer(kPage)});
-
-        const auto engine = CreateUploadEngine(ServiceId(4), host.HostText());
-        QString image;
-        QString thumb;
-        EXPECT_TRUE(engine->UploadFile(file, &image, &thumb)) << engine->LastError().toStdString();
-        EXPECT_EQ(image, QStringLiteral("http://h/pic"));
-        EXPECT_EQ(thumb, QStringLiteral("http://h/thumb"));
-        const QList<QByteArray> requests = host.Requests();
-        ASSERT_EQ(requests.size(), 2);
-        EXPECT_EQ(requests[1],
-            "GET " + QByteArray(c.target).replace("%host", hostText) + " HTTP/1.1\r\nHost: " + hostText
-                + "\r\nUser-Agent: " + kMozilla + "\r\n\r\n");
-    }
-}
-
-TEST(Refresh, RequestTargetsHoldNoUnsafeBytes)
-{
-    const std::pair<QString, QByteArray> cases[] = {
-        {QStringLiteral("/tab\there\r\n"), "/tab%09here%0D%0A"},
-        {QStringLiteral("/del\x7f"), "/del%7F"},
-        {QStringLiteral("/%41?q=1#f"), "/%41?q=1#f"},
-    };
-    for (const auto& [path, target] : cases)
-        EXPECT_EQ(RequestTargetOf(path), target) << path.toStdString();
-    EXPECT_EQ(RefreshObjectPath(QStringLiteral("0; url=http://h:1/x"), QStringLiteral("h:1")),
-        QStringLiteral("/x"));
-    EXPECT_EQ(RefreshObjectPath(QStringLiteral("0; url=http://h:1/x"), QStringLiteral("h")),
-        QStringLiteral(":1/x"));
-}
-
-TEST(Refresh, OnlyTheFirstFourServicesFollowRedirects)
-{
-    TestDir dir;
-    const QString file = dir.write("p.jpg", "x");
-    for (int service = 0; service < 5; ++service) {
-        SCOPED_TRACE(service);
-        TestHost host;
-        host.SetMode(TestHost::Mode::Canned);
-        ASSERT_TRUE(host.Start());
-        const QByteArray page = service == 3 ? kPage.toLower() : kPage;
-        host.SetCannedAnswers({CannedAnswer("moved", {"Location: /done"}, "302 Found"), CannedAnswer(page)});
-        const auto engine = CreateUploadEngine(ServiceId(service), host.HostText());
-        EXPECT_TRUE(engine->UploadFile(file, nullptr, nullptr)) << engine->LastError().toStdString();
-        const QList<QByteArray> requests = host.Requests();
-        ASSERT_EQ(requests.size(), 2);
-        // Service 4 ignores Location and, with no Refresh header, asks for the root.
-        EXPECT_TRUE(requests[1].startsWith(service == 4 ? "GET / HTTP/1.1\r\n" : "GET /done HTTP/1.1\r\n"))
-            << requests[1].toStdString();
-    }
-}
-
-TEST(Selector, CreatesTheEngineOfEachServiceAndRejectsOthers)
+// Each number names its engine (the forms above, and the walk through every service, show which);
+// other numbers leave none.
+TEST(Selector, RejectsNumbersNoServiceHas)
 {
     CUploadEngineSelector selector(ServersPart {});
     EXPECT_EQ(selector.Engine, nullptr);
-    const std::type_info* types[] = {&typeid(CImageshackUploadEngine), &typeid(CKeep4uUploadEngine),
-        &typeid(CRadikalUploadEngine), &typeid(CSmagesUploadEngine), &typeid(CIpictureUploadEngine)};
-    for (int id = 0; id < 5; ++id) {
-        ASSERT_TRUE(selector.Select(ServiceId(id)));
-        ASSERT_NE(selector.Engine, nullptr);
-        EXPECT_EQ(typeid(*selector.Engine), *types[id]);
-        EXPECT_TRUE(CUploadEngineSelector::HasServerThumbs(ServiceId(id)));
-    }
     for (const int bad : {5, -1, INT_MIN}) {
         ASSERT_TRUE(selector.Select(ServiceId(2)));
         EXPECT_FALSE(selector.Select(ServiceId(bad)));

@@ -114,24 +114,16 @@ int TempFileCount()
 
 } // namespace
 
-TEST(UploadWorker, EffectiveThumbWidth)
-{
-    const std::pair<int, int> widths[]
-        = {{0, 150}, {2000, 150}, {-5, 150}, {1025, 150}, {1024, 1024}, {1, 1}, {160, 160}};
-    for (const auto& [setting, width] : widths)
-        EXPECT_EQ(EffectiveThumbWidth(setting), width) << setting;
-}
-
 TEST(UploadWorker, ThreePicturesThroughEveryService)
 {
     enum Thumbs { Own, Services, Off };
-    // The width asked of the service and given to own thumbnails: out of range, 150 instead.
+    // The width asked of the service and given to own thumbnails: below 1 or above 1024, 150 instead.
     const struct
     {
         Thumbs thumbs;
         int setting;
         int width;
-    } modes[] = {{Own, 1025, 150}, {Services, 1024, 1024}, {Off, 120, 120}};
+    } modes[] = {{Own, 0, 150}, {Services, 1024, 1024}, {Off, 1025, 150}};
     const struct
     {
         QString name;
@@ -237,30 +229,26 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
     {
         const char* what;
         Kind kind; ///< what file 2 of 3 meets; Deleted: removed while the first file is on its way
-        int service;
         bool keepAsIs;
         int uploaded;
         QString reason;
     };
-    const QString closed = QStringLiteral("the server closed the connection without an answer");
     const QString tooBig
         = QStringLiteral("the file to send is %1 bytes, more than the 5242880 bytes the services take")
               .arg(kMaxUploadBytes + 1);
     const Case cases[] = {
-        {"server error", ServerError, 2, true, 2, "no addresses in the answer (HTTP status 500)"},
-        {"server error, service 4", ServerError, 4, true, 2, "no addresses in the answer"},
-        {"connection closed", Closed, 2, true, 2, closed},
-        {"connection closed, service 4", Closed, 4, true, 2, closed},
-        {"deleted", Deleted, 2, false, 2, "the file does not exist"},
-        {"deleted, sent as is", Deleted, 2, true, 2, "the file does not exist"},
-        {"undecodable", Broken, 2, false, 2, "the picture is cut short"},
+        {"server error", ServerError, true, 2, "no addresses in the answer (HTTP status 500)"},
+        {"connection closed", Closed, true, 2, "the server closed the connection without an answer"},
+        {"deleted", Deleted, false, 2, "the file does not exist"},
+        {"deleted, sent as is", Deleted, true, 2, "the file does not exist"},
+        {"undecodable", Broken, false, 2, "the picture is cut short"},
         // A file sent as it is needs no decoding; the service takes whatever it gets.
-        {"undecodable, sent as is", Broken, 2, true, 3, ""},
-        {"a folder named like a picture", Folder, 2, false, 2, "it is a folder, not a picture"},
-        {"a pipe named like a picture", Fifo, 2, true, 2, "it is not a regular file"},
+        {"undecodable, sent as is", Broken, true, 3, ""},
+        {"a folder named like a picture", Folder, false, 2, "it is a folder, not a picture"},
+        {"a pipe named like a picture", Fifo, true, 2, "it is not a regular file"},
         // The limit is on what is sent: bounded, a picture far over it goes up.
-        {"over 5 MB, sent as is", BigFile, 2, true, 2, tooBig},
-        {"over 5 MB, bounded", BigPicture, 2, false, 3, ""},
+        {"over 5 MB, sent as is", BigFile, true, 2, tooBig},
+        {"over 5 MB, bounded", BigPicture, false, 3, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -291,7 +279,7 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
         default:
             files[1] = dir.write(QStringLiteral("broken.jpg"), "\xFF\xD8\xFF\xE0 not a picture at all");
         }
-        UploadJob job = JobFor(host, c.service, files);
+        UploadJob job = JobFor(host, 2, files);
         job.main.Image.KeepAsIs = c.keepAsIs;
         job.main.Image.MaxWidth = 800;
         job.main.Main.CreateThumbs = false;
