@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "settings/Settings.h"
-#include "settings/IniFile.h"
 
 #include "tests/support/TempDir.h"
 

@@ -21,11 +21,6 @@ QList<UploadResult> Records(int count, bool thumbs = true)
     return records;
 }
 
-CodeTemplate Template(std::optional<QString> head, std::optional<QString> tail)
-{
-    return CodeTemplate {std::move(head), std::move(tail)};
-}
-
 // Linked thumbnails in BBCode and HTML, as they appear in the expectations below.
 QString Bb(int n)
 {
@@ -63,10 +58,9 @@ TEST(CodeGenerator, EveryTypeAndRowLayout)
     };
     const QString oneToThree = Bb(1) + kBreak + Bb(2) + kBreak + Bb(3) + kBreak;
     const Case cases[] = {
-        {"type 0, none", 0, Records(0), ""},
         {"type 0, a row and one", 0, Records(3), Bb(1) + "  " + Bb(2) + kBreak + Bb(3) + "  "},
-        {"type 0, 4 per row", 0, Records(5),
-            Bb(1) + "  " + Bb(2) + "  " + Bb(3) + "  " + Bb(4) + kBreak + Bb(5) + "  ", 4},
+        {"type 0, below 1 per row means 4", 0, Records(5),
+            Bb(1) + "  " + Bb(2) + "  " + Bb(3) + "  " + Bb(4) + kBreak + Bb(5) + "  ", 0},
         {"type 0, no thumbnails", 0, Records(2, false), "[url=I1][/url]  [url=I2][/url]" + kBreak},
         {"type 1 ignores the row", 1, Records(3), oneToThree, 1},
         {"type 1 ignores a long row", 1, Records(3), oneToThree, 50},
@@ -76,19 +70,18 @@ TEST(CodeGenerator, EveryTypeAndRowLayout)
         {"type 4", 4, Records(2, false), "I1\r\nI2\r\n"},
         {"type 5, none", 5, Records(0), "<center></center>"},
         {"type 5, a full row", 5, Records(2), "<center>" + Html(1) + kNbsp + Html(2) + kBr + "</center>"},
-        {"type 5, 4 per row", 5, Records(5),
+        {"type 5, below 1 per row means 4", 5, Records(5),
             "<center>" + Html(1) + kNbsp + Html(2) + kNbsp + Html(3) + kNbsp + Html(4) + kBr + Html(5) + kNbsp
                 + "</center>",
-            4},
+            -3},
         {"type 5, no thumbnails", 5, Records(1, false), "<center><a href=\"I1\"></a>" + kNbsp + "</center>"},
-        {"type 6", 6, Records(2), "<img src=\"I1\" border=0>" + kBr + "<img src=\"I2\" border=0>" + kBr},
         {"type 6, an empty address", 6, {{"", "T1"}, {"I2", ""}}, kBr + "<img src=\"I2\" border=0>" + kBr},
-        {"template around", 4, Records(2), "<p>I1\r\nI2\r\n</p>", 2, Template("<p>", "</p>")},
+        {"template around", 4, Records(2), "<p>I1\r\nI2\r\n</p>", 2, CodeTemplate {"<p>", "</p>"}},
         {"template without the marker", 3, Records(1), "Мои фото:\r\n[url]I1[/url]\r\n", 2,
-            Template("Мои фото:\r\n", std::nullopt)},
-        {"template around an empty table", 5, Records(0), "X<center></center>Y", 2, Template("X", "Y")},
+            CodeTemplate {"Мои фото:\r\n"}},
+        {"template around an empty table", 5, Records(0), "X<center></center>Y", 2, CodeTemplate {"X", "Y"}},
         {"unknown type -1", -1, Records(2), ""},
-        {"unknown type 7", 7, Records(2), "XY", 2, Template("X", "Y")},
+        {"unknown type 7", 7, Records(2), "XY", 2, CodeTemplate {"X", "Y"}},
         {"addresses made safe", 0, {{"http://h/a]b", "http://h/t\"1"}},
             "[url=http://h/a%5Db][img]http://h/t%221[/img][/url]  "},
         {"addresses made safe in HTML", 5, {{"http://h/\"><script>", ""}},
@@ -100,18 +93,12 @@ TEST(CodeGenerator, EveryTypeAndRowLayout)
     }
 }
 
-TEST(CodeGenerator, RowCountFromTheBoxAndFromCallers)
+TEST(CodeGenerator, RowCountFromTheBox)
 {
     const std::pair<const char*, int> boxes[] = {{"1", 1}, {"4", 4}, {"100", 100}, {" 7 ", 7}, {"+3", 3},
         {"250", 250}, {"0", 4}, {"-3", 4}, {"abc", 4}, {"", 4}, {"12abc", 4}, {"2.5", 4}, {"99999999999", 4}};
     for (const auto& [text, expected] : boxes)
         EXPECT_EQ(ImagesPerRow(QString::fromUtf8(text)), expected) << text;
-
-    // A caller that passes a count below 1 directly gets the same 4.
-    const QString fourPerRow = GenerateCode(Records(5), CodeTypeOf(0), 4, {});
-    EXPECT_EQ(GenerateCode(Records(5), CodeTypeOf(0), 0, {}), fourPerRow);
-    EXPECT_EQ(
-        GenerateCode(Records(5), CodeTypeOf(5), -3, {}), GenerateCode(Records(5), CodeTypeOf(5), 4, {}));
 }
 
 TEST(CodeGenerator, LabelsInListOrder)
@@ -131,7 +118,7 @@ TEST(CodeGenerator, LongCodeIsWhole)
         records.append(
             {QStringLiteral("http://h/%1").arg(i, 3, 10, QChar(u'0')).leftJustified(98, u'x'), {}});
     const QString head(20000, u'h');
-    const QString code = GenerateCode(records, CodeTypeOf(4), 4, Template(head, "t"));
+    const QString code = GenerateCode(records, CodeTypeOf(4), 4, CodeTemplate {head, "t"});
     EXPECT_EQ(code.size(), 20000 + 205 * 100 + 1);
     EXPECT_TRUE(code.startsWith(head + records[0].ImageUrl + "\r\n"));
     EXPECT_TRUE(code.endsWith(records[204].ImageUrl + "\r\nt"));

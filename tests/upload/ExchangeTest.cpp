@@ -203,8 +203,6 @@ TEST(Refresh, RequestTargetsHoldNoUnsafeBytes)
 {
     EXPECT_EQ(
         RequestTargetOf(QStringLiteral("/tab\there\r\n\x7f%41?q=1#f")), "/tab%09here%0D%0A%7F%41?q=1#f");
-    EXPECT_EQ(RefreshObjectPath(QStringLiteral("0; url=http://h:1/x"), QStringLiteral("h:1")),
-        QStringLiteral("/x"));
     EXPECT_EQ(RefreshObjectPath(QStringLiteral("0; url=http://h:1/x"), QStringLiteral("h")),
         QStringLiteral(":1/x"));
 }

@@ -62,14 +62,6 @@ QByteArray ExpectedPost(const ServiceTable& service, const QByteArray& host, con
     return head + body;
 }
 
-struct FileCase
-{
-    QString name;
-    QByteArray wireName;
-    QByteArray bytes;
-    int thumbSize;
-};
-
 } // namespace
 
 TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
@@ -79,7 +71,13 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
     ASSERT_TRUE(host.Start()) << host.ErrorText().toStdString();
     const QByteArray hostText = host.HostText().toLatin1();
 
-    const FileCase files[] = {
+    const struct
+    {
+        QString name;
+        QByteArray wireName;
+        QByteArray bytes;
+        int thumbSize;
+    } files[] = {
         {"photo.png", "photo.png", PngOf(40, 30), 150},
         {"empty.jpg", "empty.jpg", {}, 150},
         // Windows-1251 holds Cyrillic; the CJK characters become '?'.
@@ -90,7 +88,7 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
     };
     int stored = 0;
     for (int id = 0; id < 5; ++id) {
-        for (const FileCase& file : files) {
+        for (const auto& file : files) {
             SCOPED_TRACE(QStringLiteral("service %1, file %2").arg(id).arg(file.name).toStdString());
             const QString path = dir.write(file.name, file.bytes);
             const auto engine = CreateUploadEngine(ServiceId(id), host.HostText());

@@ -107,11 +107,6 @@ QString Address(const TestHost& host, const char* kind, int id)
     return QStringLiteral("http://%1/%2/%3").arg(host.HostText()).arg(QLatin1String(kind)).arg(id);
 }
 
-int TempFileCount()
-{
-    return FileCount(TestTemp()->Path());
-}
-
 } // namespace
 
 TEST(UploadWorker, ThreePicturesThroughEveryService)
@@ -198,7 +193,7 @@ TEST(UploadWorker, CallOrderOfARun)
     ASSERT_TRUE(host.Start());
     const QStringList files
         = {dir.write("a.png", PngOf(50, 40)), dir.file("gone.png"), dir.write("b.png", PngOf(60, 40))};
-    const int tempBefore = TempFileCount();
+    const int tempBefore = FileCount(TestTemp()->Path());
     // A number no service has: nothing is prepared, nothing sent.
     for (const int service : {5, -1, 1000}) {
         SCOPED_TRACE(service);
@@ -208,7 +203,7 @@ TEST(UploadWorker, CallOrderOfARun)
         EXPECT_FALSE(run.completed);
     }
     EXPECT_TRUE(host.Requests().isEmpty());
-    EXPECT_EQ(TempFileCount(), tempBefore);
+    EXPECT_EQ(FileCount(TestTemp()->Path()), tempBefore);
 
     Recorder empty;
     EXPECT_EQ(RunUpload(JobFor(host, 0, {}), empty, nullptr, nullptr), 0);
@@ -361,7 +356,7 @@ TEST(WorkerFaults, StopDuringTheSecondFileOfFive)
     TestDir dir;
     TestHost host;
     ASSERT_TRUE(host.Start());
-    const int tempBefore = TempFileCount();
+    const int tempBefore = FileCount(TestTemp()->Path());
     std::atomic<bool> stop {false};
     Recorder run;
     run.onStatus = [&](const QString& text) {
@@ -378,5 +373,5 @@ TEST(WorkerFaults, StopDuringTheSecondFileOfFive)
     EXPECT_TRUE(run.summary.isEmpty());
     EXPECT_EQ(run.calls.last(), QStringLiteral("finished"));
     // Two pictures and two thumbnails prepared; the third file was never touched.
-    EXPECT_EQ(TempFileCount() - tempBefore, 4);
+    EXPECT_EQ(FileCount(TestTemp()->Path()) - tempBefore, 4);
 }
