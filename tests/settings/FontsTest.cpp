@@ -32,6 +32,7 @@ TEST(Fonts, StringToFontAndBack)
         {"Tahoma,8,,204", 120, {"Tahoma", -13, 400, false, false, false, 204}, "Tahoma, 8, , 204"},
         {"   Georgia,  9 ,b", 96, {"Georgia", -12, 700}, "Georgia, 9, b, 0"},
         // Sizes no font dialog offers keep the default; they would overflow the conversion.
+        {"Tahoma,-2147483648,,0", 72, {"Tahoma", -10}, "Tahoma, 10, , 0"},
         {"Tahoma,0,b", 96, {"Tahoma", -13, 700}, "Tahoma, 10, b, 0"},
         {"Tahoma,1001", 96, {"Tahoma", -13}, "Tahoma, 10, , 0"},
         {"Tahoma,1000", 96, {"Tahoma", -1333}, "Tahoma, 1000, , 0"},

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The code the upload page shows and the command line prints: every code type, the images per
-// row, the template around the code and how template.txt is read, the length bound and the
-// safety of the addresses in it.
+// The code the upload page shows and the command line prints: every code type and row layout,
+// the template around it and how template.txt is read, its length and the safety of addresses.
 #include "upload/CodeGenerator.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/TempDir.h"

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-// One exchange of an engine with its service. Cutting the two addresses out of an answer page:
-// the rules alone, then per service (which address is the picture, tag case, the cap on the
-// answer). Where the GET of the service that answers with a Refresh header goes, and which
-// services follow redirects. Then what goes wrong on a real network, and that it ends quickly.
+// One exchange of an engine with its service: the two addresses cut out of the answer (the rules,
+// then per service), the GET behind a Refresh header, redirects, and what goes wrong on a real
+// network, which must end quickly.
 #include "tests/support/Hosts.h"
 #include "tests/support/Memory.h"
 #include "tests/support/TempDir.h"
