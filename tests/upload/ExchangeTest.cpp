@@ -34,8 +34,8 @@ struct Exchange
     QList<QByteArray> requests;
 };
 
-// One upload of a small file to `service` at a host that gives `answers` in turn ("%host" stands
-// for the host), or, with a page alone, the service's own answer.
+// One upload of a small file to `service` at a host that gives `answers` in turn; "%host" in
+// them stands for the host.
 Exchange Upload(int service, QList<QByteArray> answers, TestHost::Mode mode = TestHost::Mode::Canned)
 {
     TestDir dir;
@@ -57,10 +57,11 @@ Exchange Upload(int service, QList<QByteArray> answers, TestHost::Mode mode = Te
     return result;
 }
 
+// The service's own answer carrying `page`: service 4 sends it behind a Refresh header.
 Exchange UploadWithPage(int service, const QByteArray& page)
 {
     QList<QByteArray> answers = {CannedAnswer(page)};
-    if (service == 4) // behind a Refresh header
+    if (service == 4)
         answers.prepend(CannedAnswer("", {"Refresh: 0; url=http://%host/page"}));
     return Upload(service, answers);
 }
