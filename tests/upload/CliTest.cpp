@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// vellmar-upload against the local test host: in-process for the details, and as the real
-// program for its start-up without a display.
+// vellmar-upload against the local test host, in-process and as the real program without a
+// display: what the options and the settings choose, what is printed, the exit status. How a
+// file is prepared and sent is the worker's, tested with it.
 #include "app/cli/UploadCli.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
@@ -23,96 +24,80 @@ struct CliRun
     QString err;
 };
 
-CliRun RunCli(const QStringList& args, const std::atomic<bool>* stop = nullptr)
+class UploadCli : public testing::Test
 {
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.code = RunUploadCli(QStringList {QStringLiteral("vellmar-upload")} + args, out, err, stop);
-    return run;
-}
+protected:
+    void SetUp() override { ASSERT_TRUE(host.Start()); }
 
-QString WriteIni(const TestDir& dir, const QByteArray& text)
-{
-    return dir.write(QStringLiteral("vellmar.ini"), text);
-}
+    static CliRun Run(const QStringList& args, const std::atomic<bool>* stop = nullptr)
+    {
+        CliRun run;
+        QTextStream out(&run.out);
+        QTextStream err(&run.err);
+        run.code = RunUploadCli(QStringList {QStringLiteral("vellmar-upload")} + args, out, err, stop);
+        return run;
+    }
+    QString Ini(const QByteArray& text) const { return dir.write(QStringLiteral("vellmar.ini"), text); }
+    /// The address of upload `id` on the host; `kind` "i" for the picture, "t" for its thumbnail.
+    QString Address(const char* kind, int id) const
+    {
+        return QStringLiteral("http://%1/%2/%3").arg(host.HostText()).arg(QLatin1String(kind)).arg(id);
+    }
 
-// The files the host stored, in order.
-QList<QByteArray> StoredFiles(const TestHost& host)
-{
-    QList<QByteArray> files;
-    for (const StoredUpload& upload : host.Uploads())
-        files << upload.bytes;
-    return files;
-}
+    TestDir dir;
+    TestHost host;
+};
 
 } // namespace
 
-TEST(UploadCli, RawSendsTheFilesThemselves)
+TEST_F(UploadCli, RawSendsTheFilesThemselves)
 {
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
     const QByteArray png = PngOf(400, 200);
     const QByteArray other = "\xFF\xD8\xFF not really a jpeg";
-    const QString ini
-        = WriteIni(dir, "[Main]\nServerID=2\nThumbWidth=2000\n" + ServersSection(host.HostText()));
-
-    const CliRun run = RunCli({QStringLiteral("--raw"), QStringLiteral("--ini"), ini,
-        dir.write("one.png", png), dir.file("missing.png"), dir.write("two.jpg", other)});
-    EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(
-        run.err, "vellmar-upload: " + dir.file("missing.png") + ": not uploaded: the file does not exist\n");
-    // Service 2 from the settings, the out-of-range thumbnail width replaced by 150, one upload
-    // per file, and the file's own bytes on the wire; the service's own thumbnail.
-    const QString base = QStringLiteral("http://%1/").arg(host.HostText());
-    EXPECT_EQ(run.out, base + "i/1\t" + base + "t/1\n" + base + "i/2\t" + base + "t/2\n");
+    const CliRun run = Run({"--raw", "--ini", Ini("[Main]\nServerID=2\n" + ServersSection(host.HostText())),
+        dir.write("one.png", png), dir.write("two.jpg", other)});
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    // Service 2 from the settings, one upload per file with the file's own bytes on the wire, and
+    // the service's own thumbnail.
+    EXPECT_EQ(run.out,
+        Address("i", 1) + '\t' + Address("t", 1) + '\n' + Address("i", 2) + '\t' + Address("t", 2) + '\n');
     ASSERT_EQ(host.Requests().size(), 2);
     EXPECT_TRUE(host.Requests()[0].startsWith("POST /action.aspx "));
-    EXPECT_EQ(host.Stored(1).sizeField, "150");
-    EXPECT_EQ(StoredFiles(host), QList<QByteArray>({png, other}));
-    EXPECT_EQ(QImage::fromData(host.Stored(1).thumb).size(), QSize(150, 75));
+    EXPECT_EQ(host.Stored(1).bytes, png);
+    EXPECT_EQ(host.Stored(2).bytes, other);
 }
 
-TEST(UploadCli, PreparesEachFileAsTheWizardDoes)
+TEST_F(UploadCli, PreparesFromTheSettingsAndTheOptionsOverrideThem)
 {
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
-    const QString ini = WriteIni(dir,
-        "[Image]\nMaxWidth=100\nFormat=2\nAddText=0\nAddLogo=0\n[Main]\nServerID=1\nThumbWidth=50\n"
-            + ServersSection(host.HostText()));
-    const CliRun run = RunCli({QStringLiteral("--ini"), ini, dir.write("a.jpg", JpegOf(300, 150)),
+    // Only service 1 is sent to the host; the others keep the hosts of the settings.
+    const QString ini
+        = Ini("[Image]\nMaxWidth=100\nFormat=2\nAddText=0\nAddLogo=0\n[Main]\nServerID=2\nThumbWidth=300\n");
+    const CliRun run = Run({"--ini", ini, "--server", "1", "--thumb-size", "50", "--host",
+        "1=" + host.HostText(), dir.write("a.jpg", JpegOf(300, 150)),
         dir.write("bad.png", "\x89PNG\r\n\x1A\n broken"), dir.write("b.png", PngOf(80, 60))});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err,
         "vellmar-upload: " + dir.file("bad.png") + ": not uploaded: it cannot be decoded as a picture\n");
-    const QString base = QStringLiteral("http://") + host.HostText();
-    EXPECT_EQ(run.out, base + "/i/1\t" + base + "/i/2\n" + base + "/i/3\t" + base + "/i/4\n");
-
-    // PNG within 100 pixels of width, and own thumbnails 50 wide sent after each picture.
-    const QList<QByteArray> sent = StoredFiles(host);
-    ASSERT_EQ(sent.size(), 4);
-    EXPECT_EQ(QImage::fromData(sent[0], "PNG").size(), QSize(100, 50));
-    EXPECT_EQ(QImage::fromData(sent[2], "PNG").size(), QSize(80, 60));
-    EXPECT_EQ(QImage::fromData(sent[1], "PNG").width(), 50);
-    EXPECT_EQ(QImage::fromData(sent[3], "PNG").width(), 50);
+    // Own thumbnails are sent after each picture.
+    EXPECT_EQ(run.out,
+        Address("i", 1) + '\t' + Address("i", 2) + '\n' + Address("i", 3) + '\t' + Address("i", 4) + '\n');
+    EXPECT_TRUE(host.Requests()[0].contains("name=\"pfile\""));
+    EXPECT_EQ(host.Stored(1).sizeField, "50");
+    // PNG within 100 pixels of width.
+    EXPECT_EQ(QImage::fromData(host.Stored(1).bytes, "PNG").size(), QSize(100, 50));
+    EXPECT_EQ(QImage::fromData(host.Stored(3).bytes, "PNG").size(), QSize(80, 60));
 }
 
-TEST(UploadCli, PrepareOnlyWritesIntoAFolderAndUploadsNothing)
+TEST_F(UploadCli, PrepareOnlyWritesIntoAFolderAndUploadsNothing)
 {
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
-    const QString ini = WriteIni(dir,
-        "[Image]\nMaxWidth=100\nFormat=2\nAddText=0\n[Main]\nThumbWidth=50\n"
-            + ServersSection(host.HostText()));
+    const QString ini = Ini("[Image]\nMaxWidth=100\nFormat=2\nAddText=0\n[Main]\nThumbWidth=50\n"
+        + ServersSection(host.HostText()));
     const QString out = dir.file("out");
     ASSERT_TRUE(QDir().mkdir(out));
     const QByteArray taken = "an earlier file of the same name";
     dir.write("out/a.png", taken);
-    const CliRun run = RunCli({QStringLiteral("--ini"), ini, QStringLiteral("--prepare-only"), out,
-        dir.write("a.jpg", JpegOf(300, 150)), dir.file("missing.jpg")});
+    const CliRun run = Run(
+        {"--ini", ini, "--prepare-only", out, dir.write("a.jpg", JpegOf(300, 150)), dir.file("missing.jpg")});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.out, out + "/a_1.png\t" + out + "/a-thumb.png\n");
     EXPECT_EQ(
@@ -125,22 +110,20 @@ TEST(UploadCli, PrepareOnlyWritesIntoAFolderAndUploadsNothing)
 
 // The limit is on silence, not on the whole exchange: an answer that keeps trickling in for
 // three seconds goes through with a one-second limit, a silent server is given up after one.
-TEST(UploadCli, TimeoutIsForASilenceNotForTheWholeTransfer)
+TEST_F(UploadCli, TimeoutIsForASilenceNotForTheWholeTransfer)
 {
-    TestDir dir;
     const QString file = dir.write("a.png", PngOf(20, 20));
     for (const bool silent : {false, true}) {
         SCOPED_TRACE(silent ? "silent" : "slow");
-        TestHost host;
-        host.SetMode(silent ? TestHost::Mode::Silent : TestHost::Mode::Canned);
-        host.SetCannedAnswers({CannedAnswer("[IMG]http://h/a[/IMG][IMG]http://h/b[/IMG]")});
-        host.SetTrickle(10, 300);
-        ASSERT_TRUE(host.Start());
+        TestHost slow;
+        slow.SetMode(silent ? TestHost::Mode::Silent : TestHost::Mode::Canned);
+        slow.SetCannedAnswers({CannedAnswer("[IMG]http://h/a[/IMG][IMG]http://h/b[/IMG]")});
+        slow.SetTrickle(10, 300);
+        ASSERT_TRUE(slow.Start());
         QElapsedTimer clock;
         clock.start();
-        const CliRun run = RunCli({QStringLiteral("--raw"), QStringLiteral("--timeout"), QStringLiteral("1"),
-            QStringLiteral("--server"), QStringLiteral("2"), QStringLiteral("--host"),
-            QStringLiteral("2=") + host.HostText(), file});
+        const CliRun run
+            = Run({"--raw", "--timeout", "1", "--server", "2", "--host", "2=" + slow.HostText(), file});
         EXPECT_EQ(run.code, silent ? 1 : 0) << run.err.toStdString();
         if (silent) {
             EXPECT_EQ(run.err, "vellmar-upload: " + file + ": not uploaded: no data moved for 1 seconds\n");
@@ -152,121 +135,74 @@ TEST(UploadCli, TimeoutIsForASilenceNotForTheWholeTransfer)
     }
 }
 
-TEST(UploadCli, CodeInsteadOfAddresses)
+TEST_F(UploadCli, CodeInsteadOfAddresses)
 {
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
-    const QString ini
-        = WriteIni(dir, "[Main]\nServerID=4\nCreateThumbs=1\n" + ServersSection(host.HostText()));
-    const QStringList files = {dir.write("1.png", PngOf(30, 20)), dir.write("2.png", PngOf(40, 20)),
-        dir.write("3.png", PngOf(50, 20))};
+    const QString ini = Ini("[Main]\nServerID=4\nCreateThumbs=1\n" + ServersSection(host.HostText()));
     QByteArray utf16 = "\xFF\xFE";
     for (const QChar c : QStringLiteral("[b]Фото[/b]\r\n%images%\r\n-- конец"))
         utf16 += QByteArray(reinterpret_cast<const char*>(&c), 2);
     const QString tmpl = dir.write("template.txt", utf16);
 
-    const QString i = QStringLiteral("http://%1/i/").arg(host.HostText());
-    // Own thumbnails: the second upload of each file is its thumbnail.
-    const QString table = "[url=" + i + "1][img]" + i + "2[/img][/url]  [url=" + i + "3][img]" + i
-        + "4[/img][/url]\r\n\r\n[url=" + i + "5][img]" + i + "6[/img][/url]  ";
-    const CliRun run
-        = RunCli(QStringList {QStringLiteral("--ini"), ini, QStringLiteral("--code"), QStringLiteral("0"),
-                     QStringLiteral("--per-row"), QStringLiteral("2"), QStringLiteral("--template"), tmpl}
-            + files);
+    const CliRun run = Run(
+        {"--ini", ini, "--code", "0", "--per-row", "2", "--template", tmpl, dir.write("1.png", PngOf(30, 20)),
+            dir.write("2.png", PngOf(40, 20)), dir.write("3.png", PngOf(50, 20))});
     EXPECT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, "[b]Фото[/b]\r\n" + table + "\r\n-- конец\n");
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    // Own thumbnails: the second upload of each file is its thumbnail.
+    const auto linked = [&](int n) {
+        return "[url=" + Address("i", 2 * n - 1) + "][img]" + Address("i", 2 * n) + "[/img][/url]";
+    };
+    EXPECT_EQ(run.out,
+        "[b]Фото[/b]\r\n" + linked(1) + "  " + linked(2) + "\r\n\r\n" + linked(3) + "  \r\n-- конец\n");
 }
 
-TEST(UploadCli, OptionsOverrideTheSettings)
+TEST_F(UploadCli, StopAndUnknownService)
 {
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
-    const QString ini = WriteIni(dir, "[Main]\nServerID=2\nThumbWidth=300\n");
-    const CliRun run = RunCli({QStringLiteral("--ini"), ini, QStringLiteral("--server"), QStringLiteral("1"),
-        QStringLiteral("--thumb-size"), QStringLiteral("77"), QStringLiteral("--host"),
-        QStringLiteral("1=") + host.HostText(), dir.write("a.png", PngOf(200, 100))});
-    EXPECT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out.count(u'\n'), 1);
-    // The picture asks for 77, its own thumbnail is 77 wide and goes up asking for 160.
-    ASSERT_EQ(host.Uploads().size(), 2);
-    EXPECT_TRUE(host.Requests()[0].contains("name=\"pfile\""));
-    EXPECT_EQ(host.Stored(1).sizeField, "77");
-    EXPECT_EQ(host.Stored(2).sizeField, "160");
-    EXPECT_EQ(QImage::fromData(host.Stored(2).bytes).width(), 77);
-}
-
-TEST(UploadCli, StopAndUnknownService)
-{
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
     const QString a = dir.write("a.png", PngOf(20, 20));
     const QString b = dir.write("b.png", PngOf(20, 20));
-
     const std::atomic<bool> stopped {true};
-    const CliRun stop
-        = RunCli({QStringLiteral("--ini"), WriteIni(dir, ServersSection(host.HostText())), a, b}, &stopped);
+    const CliRun stop = Run({"--ini", Ini(ServersSection(host.HostText())), a, b}, &stopped);
     EXPECT_EQ(stop.code, 1);
     EXPECT_TRUE(stop.out.isEmpty());
     EXPECT_EQ(stop.err,
         "vellmar-upload: " + a + ": not uploaded: stopped\nvellmar-upload: " + b
             + ": not uploaded: stopped\n");
 
-    const CliRun unknown = RunCli({QStringLiteral("--ini"), WriteIni(dir, "[Main]\nServerID=7\n"), a});
+    const CliRun unknown = Run({"--ini", Ini("[Main]\nServerID=7\n"), a});
     EXPECT_EQ(unknown.code, 2);
     EXPECT_EQ(
         unknown.err, QStringLiteral("vellmar-upload: the settings name service 7, which does not exist\n"));
     EXPECT_TRUE(host.Requests().isEmpty());
 }
 
-TEST(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
+TEST_F(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
 {
-    TestDir dir;
     const QString file = dir.write("a.png", "x");
-    const QString code = QStringLiteral("--code");
-    const QStringList cases[] = {
-        {},
-        {QStringLiteral("--server"), QStringLiteral("5"), file},
-        {QStringLiteral("--server"), QStringLiteral("two"), file},
-        {QStringLiteral("--thumb-size"), QStringLiteral("0"), file},
-        {QStringLiteral("--thumb-size"), QStringLiteral("1025"), file},
-        {QStringLiteral("--host"), QStringLiteral("5=example.org"), file},
-        {QStringLiteral("--host"), QStringLiteral("1=bad host"), file},
-        {QStringLiteral("--ini"), dir.file("no.ini"), file},
-        {QStringLiteral("--bogus"), file},
-        {code, QStringLiteral("7"), file},
-        {code, QStringLiteral("0"), QStringLiteral("--per-row"), QStringLiteral("0"), file},
-        {code, QStringLiteral("0"), QStringLiteral("--template"), dir.file("none.txt"), file},
-        {QStringLiteral("--per-row"), QStringLiteral("3"), file},
-        {code, QStringLiteral("1")},
-        {QStringLiteral("--timeout"), QStringLiteral("0"), file},
-        {QStringLiteral("--prepare-only"), dir.file("no-folder"), file},
-        {QStringLiteral("--prepare-only"), dir.path(), QStringLiteral("--raw"), file},
-    };
+    const QStringList cases[] = {{}, {"--server", "5", file}, {"--server", "two", file},
+        {"--thumb-size", "0", file}, {"--thumb-size", "1025", file}, {"--host", "5=example.org", file},
+        {"--host", "1=bad host", file}, {"--ini", dir.file("no.ini"), file}, {"--bogus", file},
+        {"--code", "7", file}, {"--code", "0", "--per-row", "0", file},
+        {"--code", "0", "--template", dir.file("none.txt"), file}, {"--per-row", "3", file}, {"--code", "1"},
+        {"--timeout", "0", file}, {"--prepare-only", dir.file("no-folder"), file},
+        {"--prepare-only", dir.path(), "--raw", file}};
     for (const QStringList& args : cases) {
-        const CliRun run = RunCli(args);
-        EXPECT_EQ(run.code, 2) << args.join(u' ').toStdString();
-        EXPECT_TRUE(run.err.contains(QStringLiteral("Usage: vellmar-upload")))
-            << args.join(u' ').toStdString();
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Usage: vellmar-upload")));
         EXPECT_TRUE(run.out.isEmpty());
     }
-    const CliRun help = RunCli({QStringLiteral("--help")});
+    const CliRun help = Run({"--help"});
     EXPECT_EQ(help.code, 0);
     for (const char* option : {"--server N", "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--raw",
              "--code TYPE", "--per-row N", "--template PATH", "--timeout SECONDS", "--prepare-only DIR"})
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
 }
 
-TEST(UploadCli, TheProgramWithoutADisplay)
+TEST_F(UploadCli, TheProgramWithoutADisplay)
 {
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
     // Text stamps and thumbnail captions on, so fonts are loaded and drawn.
-    const QString ini = WriteIni(dir, "[Main]\nServerID=4\n" + ServersSection(host.HostText()));
+    const QString ini = Ini("[Main]\nServerID=4\n" + ServersSection(host.HostText()));
     const QString file = dir.write("shot.png", PngOf(64, 48));
     const QString temp = dir.file("tmp");
     ASSERT_TRUE(QDir().mkdir(temp));
@@ -282,8 +218,7 @@ TEST(UploadCli, TheProgramWithoutADisplay)
         env.insert(QStringLiteral("TMPDIR"), temp);
         QProcess ok;
         ok.setProcessEnvironment(env);
-        ok.start(QStringLiteral(VELLMAR_UPLOAD_EXE),
-            {QStringLiteral("--ini"), ini, QStringLiteral("--code"), QStringLiteral("3"), file});
+        ok.start(QStringLiteral(VELLMAR_UPLOAD_EXE), {"--ini", ini, "--code", "3", file});
         ASSERT_TRUE(ok.waitForFinished(30000));
         EXPECT_EQ(ok.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(ok.exitCode(), 0);

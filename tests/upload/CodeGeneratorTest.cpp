@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The code the upload page shows and the command line prints: every code type, the images per
-// row, the template around the code, the length bound and the safety of the addresses in it.
+// The code the upload page shows and the command line prints: every code type and row layout,
+// the template around it and how template.txt is read, its length and the safety of addresses.
 #include "upload/CodeGenerator.h"
 #include "tests/support/Hosts.h"
-#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 
+#include <QDir>
+#include <QStringEncoder>
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,11 +18,6 @@ QList<UploadResult> Records(int count, bool thumbs = true)
     for (int i = 1; i <= count; ++i)
         records.append({QStringLiteral("I%1").arg(i), thumbs ? QStringLiteral("T%1").arg(i) : QString()});
     return records;
-}
-
-CodeTemplate Template(std::optional<QString> head, std::optional<QString> tail)
-{
-    return CodeTemplate {std::move(head), std::move(tail)};
 }
 
 // Linked thumbnails in BBCode and HTML, as they appear in the expectations below.
@@ -37,6 +34,14 @@ const QString kBreak = QStringLiteral("\r\n\r\n");
 const QString kNbsp = QStringLiteral("&nbsp;&nbsp;");
 const QString kBr = QStringLiteral("<br>&nbsp;<br>");
 
+QByteArray Utf16(const QString& text, QStringConverter::Encoding encoding = QStringConverter::Utf16LE)
+{
+    return QStringEncoder(encoding)(text);
+}
+
+const QByteArray kLeMark = "\xFF\xFE";
+const QByteArray kUtf8Mark = "\xEF\xBB\xBF";
+
 } // namespace
 
 TEST(CodeGenerator, EveryTypeAndRowLayout)
@@ -46,100 +51,62 @@ TEST(CodeGenerator, EveryTypeAndRowLayout)
         const char* what;
         int type;
         QList<UploadResult> records;
-        QString perRow; ///< the text of the images-per-row box
-        CodeTemplate tmpl;
         QString expected;
+        int perRow = 2;
+        CodeTemplate tmpl {};
     };
-    const CodeTemplate none;
+    const QString oneToThree = Bb(1) + kBreak + Bb(2) + kBreak + Bb(3) + kBreak;
     const Case cases[] = {
-        {"type 0, none", 0, Records(0), "2", none, ""},
-        {"type 0, one", 0, Records(1), "2", none, Bb(1) + "  "},
-        {"type 0, a full row", 0, Records(2), "2", none, Bb(1) + "  " + Bb(2) + kBreak},
-        {"type 0, a row and one", 0, Records(3), "2", none, Bb(1) + "  " + Bb(2) + kBreak + Bb(3) + "  "},
-        {"type 0, no thumbnails", 0, Records(2, false), "2", none, "[url=I1][/url]  [url=I2][/url]" + kBreak},
-        {"type 1, none", 1, Records(0), "2", none, ""},
-        {"type 1, one", 1, Records(1), "2", none, Bb(1) + kBreak},
-        {"type 1, ignores the row", 1, Records(3), "1", none,
-            Bb(1) + kBreak + Bb(2) + kBreak + Bb(3) + kBreak},
-        {"type 1, ignores a long row", 1, Records(3), "50", none,
-            Bb(1) + kBreak + Bb(2) + kBreak + Bb(3) + kBreak},
-        {"type 1, no thumbnails", 1, Records(1, false), "2", none, "[url=I1][/url]" + kBreak},
-        {"type 2, none", 2, Records(0), "2", none, ""},
-        {"type 2, one", 2, Records(1), "2", none, "[img]I1[/img]" + kBreak},
-        {"type 2, three", 2, Records(3), "2", none,
+        {"type 0, a row and one", 0, Records(3), Bb(1) + "  " + Bb(2) + kBreak + Bb(3) + "  "},
+        {"type 0, below 1 per row means 4", 0, Records(5),
+            Bb(1) + "  " + Bb(2) + "  " + Bb(3) + "  " + Bb(4) + kBreak + Bb(5) + "  ", 0},
+        {"type 0, no thumbnails", 0, Records(2, false), "[url=I1][/url]  [url=I2][/url]" + kBreak},
+        {"type 1 ignores the row", 1, Records(3), oneToThree, 1},
+        {"type 1 ignores a long row", 1, Records(3), oneToThree, 50},
+        {"type 2", 2, Records(3),
             "[img]I1[/img]" + kBreak + "[img]I2[/img]" + kBreak + "[img]I3[/img]" + kBreak},
-        {"type 3, none", 3, Records(0), "2", none, ""},
-        {"type 3, one", 3, Records(1), "2", none, "[url]I1[/url]\r\n"},
-        {"type 3, three", 3, Records(3), "2", none, "[url]I1[/url]\r\n[url]I2[/url]\r\n[url]I3[/url]\r\n"},
-        {"type 4, none", 4, Records(0), "2", none, ""},
-        {"type 4, one", 4, Records(1), "2", none, "I1\r\n"},
-        {"type 4, two", 4, Records(2), "2", none, "I1\r\nI2\r\n"},
-        {"type 4, three", 4, Records(3, false), "2", none, "I1\r\nI2\r\nI3\r\n"},
-        {"type 5, none", 5, Records(0), "2", none, "<center></center>"},
-        {"type 5, one", 5, Records(1), "2", none, "<center>" + Html(1) + kNbsp + "</center>"},
-        {"type 5, a full row", 5, Records(2), "2", none,
-            "<center>" + Html(1) + kNbsp + Html(2) + kBr + "</center>"},
-        {"type 5, a row and one", 5, Records(3), "2", none,
-            "<center>" + Html(1) + kNbsp + Html(2) + kBr + Html(3) + kNbsp + "</center>"},
-        {"type 5, no thumbnails", 5, Records(1, false), "2", none,
-            "<center><a href=\"I1\"></a>" + kNbsp + "</center>"},
-        {"type 6, none", 6, Records(0), "2", none, ""},
-        {"type 6, one", 6, Records(1), "2", none, "<img src=\"I1\" border=0>" + kBr},
-        {"type 6, three", 6, Records(3), "2", none,
-            "<img src=\"I1\" border=0>" + kBr + "<img src=\"I2\" border=0>" + kBr
-                + "<img src=\"I3\" border=0>" + kBr},
-        {"type 6, an empty address", 6, {{"", "T1"}, {"I2", ""}}, "2", none,
-            kBr + "<img src=\"I2\" border=0>" + kBr},
-        {"per row 0 means 4", 0, Records(5), "0", none,
-            Bb(1) + "  " + Bb(2) + "  " + Bb(3) + "  " + Bb(4) + kBreak + Bb(5) + "  "},
-        {"per row -3 means 4", 5, Records(5), "-3", none,
+        {"type 3", 3, Records(3), "[url]I1[/url]\r\n[url]I2[/url]\r\n[url]I3[/url]\r\n"},
+        {"type 4", 4, Records(2, false), "I1\r\nI2\r\n"},
+        {"type 5, none", 5, Records(0), "<center></center>"},
+        {"type 5, a full row", 5, Records(2), "<center>" + Html(1) + kNbsp + Html(2) + kBr + "</center>"},
+        {"type 5, below 1 per row means 4", 5, Records(5),
             "<center>" + Html(1) + kNbsp + Html(2) + kNbsp + Html(3) + kNbsp + Html(4) + kBr + Html(5) + kNbsp
-                + "</center>"},
-        {"per row text means 4", 0, Records(4), "abc", none,
-            Bb(1) + "  " + Bb(2) + "  " + Bb(3) + "  " + Bb(4) + kBreak},
-        {"per row 1", 0, Records(2), "1", none, Bb(1) + kBreak + Bb(2) + kBreak},
-        {"template around", 4, Records(2), "2", Template("<p>", "</p>"), "<p>I1\r\nI2\r\n</p>"},
-        {"template without the marker", 3, Records(1), "2", Template("Мои фото:\r\n", std::nullopt),
-            "Мои фото:\r\n[url]I1[/url]\r\n"},
-        {"template around an empty table", 5, Records(0), "2", Template("X", "Y"), "X<center></center>Y"},
-        {"empty template", 4, Records(1), "2", Template("", std::nullopt), "I1\r\n"},
-        {"unknown type -1", -1, Records(2), "2", none, ""},
-        {"unknown type 7", 7, Records(2), "2", Template("X", "Y"), "XY"},
-        {"addresses made safe", 0, {{"http://h/a]b", "http://h/t\"1"}}, "2", none,
+                + "</center>",
+            -3},
+        {"type 5, no thumbnails", 5, Records(1, false), "<center><a href=\"I1\"></a>" + kNbsp + "</center>"},
+        {"type 6, an empty address", 6, {{"", "T1"}, {"I2", ""}}, kBr + "<img src=\"I2\" border=0>" + kBr},
+        {"template around", 4, Records(2), "<p>I1\r\nI2\r\n</p>", 2, CodeTemplate {"<p>", "</p>"}},
+        {"template without the marker", 3, Records(1), "Мои фото:\r\n[url]I1[/url]\r\n", 2,
+            CodeTemplate {"Мои фото:\r\n"}},
+        {"template around an empty table", 5, Records(0), "X<center></center>Y", 2, CodeTemplate {"X", "Y"}},
+        {"unknown type -1", -1, Records(2), ""},
+        {"unknown type 7", 7, Records(2), "XY", 2, CodeTemplate {"X", "Y"}},
+        {"addresses made safe", 0, {{"http://h/a]b", "http://h/t\"1"}},
             "[url=http://h/a%5Db][img]http://h/t%221[/img][/url]  "},
-        {"addresses made safe in HTML", 5, {{"http://h/\"><script>", ""}}, "2", none,
+        {"addresses made safe in HTML", 5, {{"http://h/\"><script>", ""}},
             "<center><a href=\"http://h/%22%3E%3Cscript%3E\"></a>" + kNbsp + "</center>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(GenerateCode(c.records, CodeTypeOf(c.type), ImagesPerRow(c.perRow), c.tmpl), c.expected);
+        EXPECT_EQ(GenerateCode(c.records, CodeTypeOf(c.type), c.perRow, c.tmpl), c.expected);
     }
 }
 
-TEST(CodeGenerator, RowCountFromTheBoxAndFromCallers)
+TEST(CodeGenerator, RowCountFromTheBox)
 {
     const std::pair<const char*, int> boxes[] = {{"1", 1}, {"4", 4}, {"100", 100}, {" 7 ", 7}, {"+3", 3},
         {"250", 250}, {"0", 4}, {"-3", 4}, {"abc", 4}, {"", 4}, {"12abc", 4}, {"2.5", 4}, {"99999999999", 4}};
     for (const auto& [text, expected] : boxes)
         EXPECT_EQ(ImagesPerRow(QString::fromUtf8(text)), expected) << text;
-
-    // A caller that passes a count below 1 directly gets the same 4.
-    const QString fourPerRow = GenerateCode(Records(5), CodeTypeOf(0), 4, {});
-    EXPECT_EQ(GenerateCode(Records(5), CodeTypeOf(0), 0, {}), fourPerRow);
-    EXPECT_EQ(GenerateCode(Records(5), CodeTypeOf(0), -3, {}), fourPerRow);
 }
 
 TEST(CodeGenerator, LabelsInListOrder)
 {
-    const QStringList labels = CodeTypeLabels();
-    ASSERT_EQ(labels.size(), kCodeTypeCount);
-    EXPECT_EQ(labels[0], QStringLiteral("BBCode - Таблица эскизов с увеличением по клику"));
-    EXPECT_EQ(labels[1], QStringLiteral("BBCode - Эскизы с увеличением по клику"));
-    EXPECT_EQ(labels[2], QStringLiteral("BBCode - Только изображения"));
-    EXPECT_EQ(labels[3], QStringLiteral("BBCode - Ссылки на изображения"));
-    EXPECT_EQ(labels[4], QStringLiteral("Простые ссылки"));
-    EXPECT_EQ(labels[5], QStringLiteral("HTML - Таблица эскизов с увеличением по клику"));
-    EXPECT_EQ(labels[6], QStringLiteral("HTML - Только изображения"));
+    EXPECT_EQ(CodeTypeLabels(),
+        QStringList(
+            {"BBCode - Таблица эскизов с увеличением по клику", "BBCode - Эскизы с увеличением по клику",
+                "BBCode - Только изображения", "BBCode - Ссылки на изображения", "Простые ссылки",
+                "HTML - Таблица эскизов с увеличением по клику", "HTML - Только изображения"}));
 }
 
 // Nothing uploaded is lost: 205 long links and a long template all stand in the code.
@@ -150,7 +117,7 @@ TEST(CodeGenerator, LongCodeIsWhole)
         records.append(
             {QStringLiteral("http://h/%1").arg(i, 3, 10, QChar(u'0')).leftJustified(98, u'x'), {}});
     const QString head(20000, u'h');
-    const QString code = GenerateCode(records, CodeTypeOf(4), 4, Template(head, "t"));
+    const QString code = GenerateCode(records, CodeTypeOf(4), 4, CodeTemplate {head, "t"});
     EXPECT_EQ(code.size(), 20000 + 205 * 100 + 1);
     EXPECT_TRUE(code.startsWith(head + records[0].ImageUrl + "\r\n"));
     EXPECT_TRUE(code.endsWith(records[204].ImageUrl + "\r\nt"));
@@ -158,29 +125,78 @@ TEST(CodeGenerator, LongCodeIsWhole)
 
 TEST(CodeGenerator, SafeAddress)
 {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
     const std::pair<QString, QString> cases[] = {
-        {"http://127.0.0.1:8080/i/1", "http://127.0.0.1:8080/i/1"},
-        {"http://h/p.php?a=1&b=2#top", "http://h/p.php?a=1&b=2#top"},
-        {"http://h/фото/кот.jpg", "http://h/фото/кот.jpg"},
-        {"http://h/%22already%20encoded", "http://h/%22already%20encoded"},
-        {"http://h/it's(1)~*;,!$+@", "http://h/it's(1)~*;,!$+@"},
+        // What an address may hold stays as it is, already encoded text too.
+        {"http://h/p.php?a=1&b=2#top/фото/it's(1)~*;,!$+@%22" + emoji,
+            "http://h/p.php?a=1&b=2#top/фото/it's(1)~*;,!$+@%22" + emoji},
         {"", ""},
-        {"http://h/a\"b", "http://h/a%22b"},
-        {"x<y>z", "x%3Cy%3Ez"},
-        {"[img]x[/img]", "%5Bimg%5Dx%5B/img%5D"},
-        {"a b", "a%20b"},
-        {"a\tb\r\nc", "a%09b%0D%0Ac"},
-        {QString::fromUtf8("a\x7f"
-                           "b"),
-            "a%7Fb"},
-        {QString(QChar(0)) + "z", "%00z"},
-        {QString(QChar(0x85)), "%C2%85"},
-        {QString(QChar(0xA0)), "%C2%A0"},
-        {QString(QChar(0x2028)), "%E2%80%A8"},
-        {QString(QChar(0x3000)), "%E3%80%80"},
-        {QString::fromUtf8("http://h/\xF0\x9F\x98\x80.png"),
-            QString::fromUtf8("http://h/\xF0\x9F\x98\x80.png")},
+        // What could break out of a tag or an attribute, white space and control characters.
+        {"a\"b<c>d[e]f g\th\r\ni", "a%22b%3Cc%3Ed%5Be%5Df%20g%09h%0D%0Ai"},
+        {QStringLiteral("a\x7f") + QChar(0) + QChar(0x85), "a%7F%00%C2%85"},
+        {QString(QChar(0xA0)) + QChar(0x2028), "%C2%A0%E2%80%A8"},
     };
     for (const auto& [address, expected] : cases)
         EXPECT_EQ(SafeAddress(address), expected) << address.toStdString();
+}
+
+TEST(CodeTemplate, EncodingsAndTheMarker)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray bytes;
+        std::optional<QString> head;
+        std::optional<QString> tail;
+    };
+    const Case cases[] = {
+        {"UTF-16LE", kLeMark + Utf16("Фото:\r\n%images%\r\nКонец"), "Фото:\r\n", "\r\nКонец"},
+        {"UTF-16LE, marker alone", kLeMark + Utf16("%images%"), "", ""},
+        {"UTF-16LE, split at the first marker", kLeMark + Utf16("a%images%b%images%c"), "a", "b%images%c"},
+        {"the marker is case-sensitive", kLeMark + Utf16("a%IMAGES%b"), "a%IMAGES%b", std::nullopt},
+        {"UTF-16LE ends at a NUL", kLeMark + Utf16(QStringLiteral("ab") + QChar(0) + "c%images%d"), "ab",
+            std::nullopt},
+        {"UTF-16LE with an odd last byte", kLeMark + Utf16("ab") + "c", "ab", std::nullopt},
+        {"only the byte-order mark", kLeMark, "", std::nullopt},
+        {"UTF-16BE", "\xFE\xFF" + Utf16("Я%images%ты", QStringConverter::Utf16BE), "Я", "ты"},
+        {"UTF-8 with its mark", kUtf8Mark + QString("Привет %images% пока").toUtf8(), "Привет ", " пока"},
+        {"no mark: UTF-8", QString("[b]Мои[/b] %images%!").toUtf8(), "[b]Мои[/b] ", "!"},
+        {"no mark, two bytes", "ab", "ab", std::nullopt},
+        // Not plainly UTF-8: the first two bytes are taken for the mark, whatever they are.
+        {"UTF-16LE without a mark", Utf16("<p>%images%</p>"), "p>", "</p>"},
+        {"Windows-1251 bytes", "\xCC\xEE\xE9%\x00", QString(QChar(0x25E9)), std::nullopt},
+    };
+    TestDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CodeTemplate tmpl = LoadTemplate(dir.write(QStringLiteral("template.txt"), c.bytes));
+        EXPECT_EQ(tmpl.Head, c.head);
+        EXPECT_EQ(tmpl.Tail, c.tail);
+    }
+}
+
+TEST(CodeTemplate, FilesThatGiveNoTemplate)
+{
+    TestDir dir;
+    QDir().mkdir(dir.file(QStringLiteral("folder")));
+    const QString unreadable = dir.write(QStringLiteral("locked.txt"), kLeMark + Utf16("x"));
+    QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
+    QStringList paths = {dir.file(QStringLiteral("missing.txt")), dir.write(QStringLiteral("empty.txt"), {}),
+        dir.file(QStringLiteral("folder")),
+        dir.write(QStringLiteral("huge.txt"), kLeMark + QByteArray(1024 * 1024, 'a'))};
+    // The superuser reads the file anyway; then it proves nothing here.
+    if (!QFile(unreadable).open(QIODevice::ReadOnly))
+        paths.append(unreadable);
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        const CodeTemplate tmpl = LoadTemplate(path);
+        EXPECT_FALSE(tmpl.Head.has_value());
+        EXPECT_FALSE(tmpl.Tail.has_value());
+        // Only a file too large to be meant is worth a word.
+        EXPECT_EQ(tmpl.Problem.isEmpty(), !path.endsWith(QStringLiteral("huge.txt")));
+    }
+    // Exactly at the limit is still a template.
+    const CodeTemplate big = LoadTemplate(dir.write(QStringLiteral("big.txt"), QByteArray(1024 * 1024, 'a')));
+    ASSERT_TRUE(big.Head.has_value());
+    EXPECT_EQ(big.Head->size(), 1024 * 1024);
 }

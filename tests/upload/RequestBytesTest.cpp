@@ -6,10 +6,11 @@
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "upload/MultipartForm.h"
-#include "upload/ServiceEngines.h"
+#include "upload/UploadEngine.h"
 #include "upload/testhost/TestHost.h"
 
 #include <QRegularExpression>
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -61,14 +62,6 @@ QByteArray ExpectedPost(const ServiceTable& service, const QByteArray& host, con
     return head + body;
 }
 
-struct FileCase
-{
-    QString name;
-    QByteArray wireName;
-    QByteArray bytes;
-    int thumbSize;
-};
-
 } // namespace
 
 TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
@@ -78,7 +71,13 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
     ASSERT_TRUE(host.Start()) << host.ErrorText().toStdString();
     const QByteArray hostText = host.HostText().toLatin1();
 
-    const FileCase files[] = {
+    const struct
+    {
+        QString name;
+        QByteArray wireName;
+        QByteArray bytes;
+        int thumbSize;
+    } files[] = {
         {"photo.png", "photo.png", PngOf(40, 30), 150},
         {"empty.jpg", "empty.jpg", {}, 150},
         // Windows-1251 holds Cyrillic; the CJK characters become '?'.
@@ -89,7 +88,7 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
     };
     int stored = 0;
     for (int id = 0; id < 5; ++id) {
-        for (const FileCase& file : files) {
+        for (const auto& file : files) {
             SCOPED_TRACE(QStringLiteral("service %1, file %2").arg(id).arg(file.name).toStdString());
             const QString path = dir.write(file.name, file.bytes);
             const auto engine = CreateUploadEngine(ServiceId(id), host.HostText());
@@ -116,7 +115,6 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
 
             EXPECT_EQ(requests[0],
                 ExpectedPost(kServices[id], hostText, boundary, file.thumbSize, file.wireName, file.bytes));
-            EXPECT_TRUE(requests[0].endsWith("\r\n--" + boundary + "--\r\n"));
             if (id == 4) {
                 EXPECT_EQ(requests[1],
                     "GET /Upload/done/" + QByteArray::number(stored) + " HTTP/1.1\r\nHost: " + hostText
@@ -138,4 +136,19 @@ TEST(RequestBytes, LongFileNameIsCutWithoutSplittingAnEscape)
     EXPECT_EQ(FormFileName(QStringLiteral("/some/dir/") + name), QByteArray(254, 'n'));
     EXPECT_EQ(FormFileName(QStringLiteral("/some/dir/") + QString(300, u'x')), QByteArray(255, 'x'));
     EXPECT_EQ(FormFileName(QStringLiteral("no-slash.jpg")), QByteArray("no-slash.jpg"));
+}
+
+// Each number names its engine (the forms above, and the walk through every service, show which);
+// other numbers leave none.
+TEST(Selector, RejectsNumbersNoServiceHas)
+{
+    CUploadEngineSelector selector(ServersPart {});
+    EXPECT_EQ(selector.Engine, nullptr);
+    for (const int bad : {5, -1, INT_MIN}) {
+        ASSERT_TRUE(selector.Select(ServiceId(2)));
+        EXPECT_FALSE(selector.Select(ServiceId(bad)));
+        EXPECT_EQ(selector.Engine, nullptr);
+        EXPECT_FALSE(selector.Upload(QStringLiteral("/nonexistent"), nullptr, nullptr, 150));
+        EXPECT_FALSE(CUploadEngineSelector::HasServerThumbs(ServiceId(bad)));
+    }
 }

@@ -1,34 +1,105 @@
 // SPDX-License-Identifier: MIT
-// The whole walk against the local test host: pictures prepared, sent to each service, their own
-// thumbnails sent after them, the addresses gathered and turned into code.
+// The whole walk against the local test host: pictures prepared and sent to each service, own
+// thumbnails after them, the addresses gathered; then a refused file, a server that stops
+// answering, a stop request, files that vanish or cannot be decoded.
 #include "upload/UploadWorker.h"
 #include "imaging/TempFolder.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/upload/WorkerTestSupport.h"
 #include "upload/testhost/TestHost.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace std::chrono;
 
 namespace {
 
-struct Source
+using Failures = QList<std::pair<int, QString>>;
+
+// Keeps every report of a run, and the order of the calls as short words.
+struct Recorder : UploadListener
 {
-    QString name;
-    QByteArray bytes;
-    QSize prepared; ///< the size within 400 x 300, proportions kept, truncated
+    void OnProgressRange(int count) override { calls << QStringLiteral("range %1").arg(count); }
+    void OnProgress(int position) override
+    {
+        calls << QStringLiteral("progress %1").arg(position);
+        progress << position;
+    }
+    void OnStatus(const QString& text) override
+    {
+        calls << QStringLiteral("status %1").arg(statuses.size() + 1);
+        statuses << text;
+        if (onStatus)
+            onStatus(text);
+    }
+    void OnResult(const UploadResult& result) override
+    {
+        calls << QStringLiteral("result");
+        results << result;
+    }
+    void OnEngineFailure() override { calls << QStringLiteral("engine failure"); }
+    void OnFinished(bool done, const QString& text) override
+    {
+        calls << QStringLiteral("finished");
+        completed = done;
+        summary = text;
+    }
+    void OnFileFailed(int index, const QString& reason) override
+    {
+        calls << QStringLiteral("failed %1").arg(index);
+        failures.append({index, reason});
+    }
+
+    QStringList calls; ///< "range 3", "progress 1", "status 2", "result", "failed 1", "finished"...
+    QList<int> progress;
+    QStringList statuses;
+    QList<UploadResult> results;
+    Failures failures;
+    bool completed = false;
+    QString summary;
+    /// Runs inside OnStatus, on the worker's thread, for tests that act during a file.
+    std::function<void(const QString&)> onStatus;
 };
 
-QList<Source> ThreeSources()
+// A job for service `serverId` at `host` with the defaults of the settings record.
+UploadJob JobFor(const TestHost& host, int serverId, const QStringList& files)
 {
-    return {
-        {QStringLiteral("wide.png"), PngOf(900, 600), QSize(400, 266)},
-        {QStringLiteral("фото.jpg"), JpegOf(640, 480), QSize(400, 300)},
-        {QStringLiteral("tall.png"), PngOf(300, 700), QSize(128, 300)},
-    };
+    UploadJob job;
+    job.files = files;
+    job.main.Main.ServerID = ServiceId(serverId);
+    job.servers.Host.fill(host.HostText());
+    job.temp = TestTemp();
+    return job;
+}
+
+// Every file was tried, and the run said so once, last.
+void ExpectCompleted(const Recorder& run, int uploaded, int total)
+{
+    EXPECT_EQ(run.calls.count(QStringLiteral("finished")), 1);
+    EXPECT_EQ(run.calls.last(), QStringLiteral("finished"));
+    EXPECT_TRUE(run.completed);
+    EXPECT_EQ(run.summary,
+        QStringLiteral("Закачка завершена. Всего %1 из %2 файлов было загружено. %3 ошибок.")
+            .arg(uploaded)
+            .arg(total)
+            .arg(total - uploaded));
+}
+
+QStringList WriteSources(const TestDir& dir, int count)
+{
+    QStringList files;
+    for (int i = 0; i < count; ++i)
+        files << dir.write(QStringLiteral("p%1.png").arg(i + 1), PngOf(40 + 10 * i, 30));
+    return files;
 }
 
 QString Address(const TestHost& host, const char* kind, int id)
@@ -40,71 +111,75 @@ QString Address(const TestHost& host, const char* kind, int id)
 
 TEST(UploadWorker, ThreePicturesThroughEveryService)
 {
-    const QString summary
-        = QStringLiteral("Закачка завершена. Всего 3 из 3 файлов было загружено. 0 ошибок.");
+    enum Thumbs { Own, Services, Off };
+    // The width asked of the service and given to own thumbnails: below 1 or above 1024, 150 instead.
+    const struct
+    {
+        Thumbs thumbs;
+        int setting;
+        int width;
+    } modes[] = {{Own, 0, 150}, {Services, 1024, 1024}, {Off, 1025, 150}};
+    const struct
+    {
+        QString name;
+        QByteArray bytes;
+        QSize prepared; ///< within 400 x 300, proportions kept, truncated
+    } sources[] = {
+        {QStringLiteral("wide.png"), PngOf(900, 600), QSize(400, 266)},
+        {QStringLiteral("фото.jpg"), JpegOf(640, 480), QSize(400, 300)},
+        {QStringLiteral("tall.png"), PngOf(300, 700), QSize(128, 300)},
+    };
     for (int service = 0; service < 5; ++service) {
-        for (const bool ownThumbs : {true, false}) {
-            SCOPED_TRACE(testing::Message()
-                << "service " << service << (ownThumbs ? ", own" : ", service's") << " thumbnails");
+        for (const auto& mode : modes) {
+            SCOPED_TRACE(testing::Message() << "service " << service << ", thumbnails " << mode.thumbs);
             TestDir dir;
             TestHost host;
             ASSERT_TRUE(host.Start());
-            const QList<Source> sources = ThreeSources();
             QStringList files;
-            for (const Source& source : sources)
+            for (const auto& source : sources)
                 files << dir.write(source.name, source.bytes);
             UploadJob job = JobFor(host, service, files);
             job.main.Image.MaxWidth = 400;
             job.main.Image.MaxHeight = 300;
-            job.main.Image.AddLogo = 0;
-            job.main.Main.ThumbWidth = 120;
-            job.main.Thumbs.UserServerThumbs = ownThumbs ? 0 : 1;
+            job.main.Image.AddLogo = false;
+            job.main.Main.ThumbWidth = mode.setting;
+            job.main.Main.CreateThumbs = mode.thumbs != Off;
+            job.main.Thumbs.UserServerThumbs = mode.thumbs == Services;
 
-            RecordingListener listener;
-            EXPECT_EQ(RunUpload(job, listener, nullptr, nullptr), 3);
-            EXPECT_EQ(listener.finished, 1);
-            EXPECT_TRUE(listener.completed);
-            EXPECT_EQ(listener.summary, summary);
-            EXPECT_EQ(listener.progress, QList<int>({0, 1, 2, 3}));
-            EXPECT_EQ(listener.statuses,
+            Recorder run;
+            EXPECT_EQ(RunUpload(job, run, nullptr, nullptr), 3);
+            ExpectCompleted(run, 3, 3);
+            EXPECT_EQ(run.progress, QList<int>({0, 1, 2, 3}));
+            EXPECT_EQ(run.statuses,
                 QStringList({"Uploading file 1 of 3 - \"wide.png\"", "Uploading file 2 of 3 - \"фото.jpg\"",
                     "Uploading file 3 of 3 - \"tall.png\""}));
-            EXPECT_TRUE(listener.failures.isEmpty());
+            EXPECT_TRUE(run.failures.isEmpty());
 
-            // The service numbers what it stores from 1; own thumbnails are stored as pictures.
-            QStringList images;
-            QStringList thumbs;
+            // The service numbers what it stores from 1; own thumbnails are stored as pictures, and
+            // with thumbnails off no address is kept although the service gave one.
+            const bool own = mode.thumbs == Own;
+            ASSERT_EQ(run.results.size(), 3);
             for (int i = 0; i < 3; ++i) {
-                images << Address(host, "i", ownThumbs ? 2 * i + 1 : i + 1);
-                thumbs << (ownThumbs ? Address(host, "i", 2 * i + 2) : Address(host, "t", i + 1));
+                const QString thumb = mode.thumbs == Off ? QString()
+                    : own                                ? Address(host, "i", 2 * i + 2)
+                                                         : Address(host, "t", i + 1);
+                EXPECT_EQ(run.results[i], UploadResult({Address(host, "i", own ? 2 * i + 1 : i + 1), thumb}));
             }
-            ASSERT_EQ(listener.results.size(), 3);
-            for (int i = 0; i < 3; ++i) {
-                EXPECT_EQ(listener.results[i].ImageUrl, images[i]);
-                EXPECT_EQ(listener.results[i].ThumbUrl, thumbs[i]);
-            }
-            // What reached the server is byte for byte the prepared file in the temporary folder,
-            // and the service stored exactly that.
+            // What reached the server is byte for byte the prepared file in the temporary folder.
             const QList<StoredUpload> sent = host.Uploads();
-            ASSERT_EQ(sent.size(), ownThumbs ? 6 : 3);
+            ASSERT_EQ(sent.size(), own ? 6 : 3);
             for (int k = 0; k < sent.size(); ++k) {
                 SCOPED_TRACE(testing::Message() << "upload " << k + 1);
-                const bool isThumb = ownThumbs && k % 2 == 1;
-                const Source& source = sources[ownThumbs ? k / 2 : k];
+                const bool isThumb = own && k % 2 == 1;
+                const QString name = QString::fromLatin1(sent[k].fileName);
+                EXPECT_EQ(TestDir::read(QDir(TestTemp()->Path()).filePath(name)), sent[k].bytes);
+                EXPECT_TRUE(name.startsWith(isThumb ? "thumb" : "image")) << name.toStdString();
+                // A thumbnail has the width; a picture the size of its source, bounded.
+                const QSize size = QImage::fromData(sent[k].bytes, "JPEG").size();
                 EXPECT_EQ(
-                    TestDir::read(QDir(TestTemp()->Path()).filePath(QString::fromLatin1(sent[k].fileName))),
-                    sent[k].bytes);
-                const QImage decoded = QImage::fromData(sent[k].bytes, "JPEG");
-                ASSERT_FALSE(decoded.isNull());
-                if (isThumb) {
-                    EXPECT_TRUE(sent[k].fileName.startsWith("thumb")) << sent[k].fileName.constData();
-                    EXPECT_EQ(decoded.width(), 120);
-                } else {
-                    EXPECT_TRUE(sent[k].fileName.startsWith("image")) << sent[k].fileName.constData();
-                    EXPECT_EQ(decoded.size(), source.prepared);
-                }
+                    size, isThumb ? QSize(mode.width, size.height()) : sources[own ? k / 2 : k].prepared);
                 if (service == 1 || service == 2 || service == 4) {
-                    EXPECT_EQ(sent[k].sizeField, isThumb ? "160" : "120");
+                    EXPECT_EQ(sent[k].sizeField, isThumb ? "160" : QByteArray::number(mode.width));
                 }
             }
         }
@@ -116,64 +191,188 @@ TEST(UploadWorker, CallOrderOfARun)
     TestDir dir;
     TestHost host;
     ASSERT_TRUE(host.Start());
-    UploadJob job = JobFor(host, 2,
-        {dir.write("a.png", PngOf(50, 40)), dir.file("gone.png"), dir.write("b.png", PngOf(60, 40))});
-    RecordingListener listener;
-    RunUpload(job, listener, nullptr, nullptr);
-    EXPECT_EQ(listener.calls,
+    const QStringList files
+        = {dir.write("a.png", PngOf(50, 40)), dir.file("gone.png"), dir.write("b.png", PngOf(60, 40))};
+    const int tempBefore = FileCount(TestTemp()->Path());
+    // A number no service has: nothing is prepared, nothing sent.
+    for (const int service : {5, -1, 1000}) {
+        SCOPED_TRACE(service);
+        Recorder run;
+        EXPECT_EQ(RunUpload(JobFor(host, service, files), run, nullptr, nullptr), 0);
+        EXPECT_EQ(run.calls, QStringList({"engine failure", "finished"}));
+        EXPECT_FALSE(run.completed);
+    }
+    EXPECT_TRUE(host.Requests().isEmpty());
+    EXPECT_EQ(FileCount(TestTemp()->Path()), tempBefore);
+
+    Recorder empty;
+    EXPECT_EQ(RunUpload(JobFor(host, 0, {}), empty, nullptr, nullptr), 0);
+    EXPECT_EQ(empty.calls, QStringList({"range 0", "progress 0", "finished"}));
+    ExpectCompleted(empty, 0, 0);
+
+    Recorder run;
+    EXPECT_EQ(RunUpload(JobFor(host, 2, files), run, nullptr, nullptr), 2);
+    EXPECT_EQ(run.calls,
         QStringList({"range 3", "progress 0", "status 1", "result", "progress 1", "status 2", "failed 1",
             "progress 2", "status 3", "result", "progress 3", "finished"}));
 }
 
-TEST(UploadWorker, ThumbnailWidth)
+TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
 {
-    // Out-of-range settings fall back to 150.
-    const std::pair<int, int> widths[]
-        = {{0, 150}, {2000, 150}, {-5, 150}, {1025, 150}, {1024, 1024}, {160, 160}};
-    for (const auto& [setting, width] : widths)
-        EXPECT_EQ(EffectiveThumbWidth(setting), width) << setting;
-
-    enum Thumbs { Own, Services, Off };
+    enum Kind { ServerError, Closed, Broken, Deleted, Folder, Fifo, BigFile, BigPicture };
     struct Case
     {
-        Thumbs thumbs;
-        int setting;
-        int width;
+        const char* what;
+        Kind kind; ///< what file 2 of 3 meets; Deleted: removed while the first file is on its way
+        bool keepAsIs;
+        int uploaded;
+        QString reason;
     };
-    const Case cases[] = {{Own, 1025, 150}, {Services, 1024, 1024}, {Off, 160, 160}};
-    TestDir dir;
-    const QString file = dir.write(QStringLiteral("p.png"), PngOf(1200, 800));
+    const QString tooBig
+        = QStringLiteral("the file to send is %1 bytes, more than the 5242880 bytes the services take")
+              .arg(kMaxUploadBytes + 1);
+    const Case cases[] = {
+        // Service 4 then asks for its page anyway, and finds none.
+        {"server error", ServerError, true, 2, "no addresses in the answer"},
+        {"connection closed", Closed, true, 2, "the server closed the connection without an answer"},
+        {"deleted", Deleted, false, 2, "the file does not exist"},
+        {"deleted, sent as is", Deleted, true, 2, "the file does not exist"},
+        {"undecodable", Broken, false, 2, "the picture is cut short"},
+        // A file sent as it is needs no decoding; the service takes whatever it gets.
+        {"undecodable, sent as is", Broken, true, 3, ""},
+        {"a folder named like a picture", Folder, false, 2, "it is a folder, not a picture"},
+        {"a pipe named like a picture", Fifo, true, 2, "it is not a regular file"},
+        // The limit is on what is sent: bounded, a picture far over it goes up.
+        {"over 5 MB, sent as is", BigFile, true, 2, tooBig},
+        {"over 5 MB, bounded", BigPicture, false, 3, ""},
+    };
     for (const Case& c : cases) {
-        for (const int service : {1, 2, 4}) {
-            SCOPED_TRACE(testing::Message() << "thumbnails " << c.thumbs << ", service " << service);
-            TestHost host;
-            ASSERT_TRUE(host.Start());
-            UploadJob job = JobFor(host, service, {file});
-            job.main.Main.ThumbWidth = c.setting;
-            job.main.Thumbs.UserServerThumbs = c.thumbs == Services;
-            job.main.Main.CreateThumbs = c.thumbs != Off;
-            RecordingListener run;
-            ASSERT_EQ(RunUpload(job, run, nullptr, nullptr), 1);
-            ASSERT_EQ(run.results.size(), 1);
-            EXPECT_FALSE(run.results[0].ImageUrl.isEmpty());
-
-            // The service is always asked for the width, whoever makes the thumbnail.
-            const QList<StoredUpload> sent = host.Uploads();
-            ASSERT_EQ(sent.size(), c.thumbs == Own ? 2 : 1);
-            EXPECT_EQ(sent[0].sizeField, QByteArray::number(c.width));
-            switch (c.thumbs) {
-            case Own: // our thumbnail has the width, and goes up itself asking for 160
-                EXPECT_EQ(sent[1].sizeField, "160");
-                EXPECT_EQ(QImage::fromData(sent[1].bytes).width(), c.width);
-                break;
-            case Services:
-                EXPECT_EQ(run.results[0].ThumbUrl, Address(host, "t", 1));
-                EXPECT_EQ(QImage::fromData(sent[0].thumb).width(), c.width);
-                break;
-            case Off: // no address kept
-                EXPECT_TRUE(run.results[0].ThumbUrl.isEmpty());
-                break;
-            }
+        SCOPED_TRACE(c.what);
+        TestDir dir;
+        TestHost host;
+        ASSERT_TRUE(host.Start());
+        QStringList files = WriteSources(dir, 3);
+        switch (c.kind) {
+        case ServerError:
+        case Closed:
+            host.SetUploadFault(2, c.kind == Closed ? TestHost::Fault::Close : TestHost::Fault::ServerError);
+            break;
+        case Folder:
+            files[1] = dir.file(QStringLiteral("folder.jpg"));
+            ASSERT_TRUE(QDir().mkdir(files[1]));
+            break;
+        case Fifo:
+            files[1] = dir.file(QStringLiteral("pipe.jpg"));
+            ASSERT_EQ(::mkfifo(QFile::encodeName(files[1]).constData(), 0600), 0);
+            break;
+        case BigFile: // one byte over the limit
+            files[1] = WriteSizedFile(dir.path(), QStringLiteral("big.jpg"), kMaxUploadBytes + 1);
+            break;
+        case BigPicture:
+            files[1] = dir.write(QStringLiteral("big.bmp"), Encode(Gradient(1400, 1300), "BMP"));
+            ASSERT_GT(QFileInfo(files[1]).size(), kMaxUploadBytes);
+            break;
+        default:
+            files[1] = dir.write(QStringLiteral("broken.jpg"), "\xFF\xD8\xFF\xE0 not a picture at all");
         }
+        UploadJob job = JobFor(host, c.kind == ServerError ? 4 : 2, files);
+        job.main.Image.KeepAsIs = c.keepAsIs;
+        job.main.Image.MaxWidth = 800;
+        job.main.Main.CreateThumbs = false;
+        Recorder run;
+        run.onStatus = [&](const QString& text) {
+            if (c.kind == Deleted && text.startsWith(QStringLiteral("Uploading file 1 ")))
+                QFile::remove(files[1]);
+        };
+        EXPECT_EQ(RunUpload(job, run, nullptr, nullptr), c.uploaded);
+        ExpectCompleted(run, c.uploaded, 3);
+        EXPECT_EQ(run.progress, QList<int>({0, 1, 2, 3}));
+        EXPECT_EQ(run.results.size(), c.uploaded);
+        EXPECT_EQ(run.failures, c.uploaded == 3 ? Failures() : Failures({{1, c.reason}}));
+        // Only what the server refused was sent; the rest was refused before a request.
+        EXPECT_EQ(PostCount(host), c.kind <= Closed ? 3 : c.uploaded);
     }
+}
+
+TEST(WorkerFaults, FailedOwnThumbnailKeepsTheServicesThumbnail)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    host.SetUploadFault(2, TestHost::Fault::ServerError);
+    Recorder run;
+    EXPECT_EQ(RunUpload(JobFor(host, 1, WriteSources(dir, 2)), run, nullptr, nullptr), 2);
+    ExpectCompleted(run, 2, 2);
+    // Upload 2 was the first file's thumbnail; the refused upload stored nothing.
+    EXPECT_EQ(run.results,
+        QList<UploadResult>({{Address(host, "i", 1), Address(host, "t", 1)},
+            {Address(host, "i", 2), Address(host, "i", 3)}}));
+}
+
+TEST(WorkerFaults, AbortEndsARunWhoseServerStoppedAnswering)
+{
+    for (const int service : {0, 4}) {
+        SCOPED_TRACE(service);
+        TestDir dir;
+        TestHost host;
+        ASSERT_TRUE(host.Start());
+        host.SetSilentFrom(2);
+        UploadJob job = JobFor(host, service, WriteSources(dir, 3));
+        job.main.Main.CreateThumbs = false;
+
+        std::atomic<bool> stop {false};
+        std::atomic<bool> abort {false};
+        steady_clock::time_point abortAt;
+        std::thread pageThread([&] {
+            // The page asks first, then ends the transfer when the countdown runs out.
+            while (PostCount(host) < 2)
+                std::this_thread::sleep_for(milliseconds(10));
+            stop = true;
+            std::this_thread::sleep_for(milliseconds(330));
+            abortAt = steady_clock::now();
+            abort = true;
+        });
+        Recorder run;
+        const int uploaded = RunUpload(job, run, &stop, &abort);
+        const auto returned = steady_clock::now();
+        pageThread.join();
+
+        const auto reaction = duration_cast<milliseconds>(returned - abortAt);
+        RecordProperty("abort_ms_service_" + std::to_string(service), int(reaction.count()));
+        EXPECT_GE(reaction.count(), 0) << "ended before the abort";
+        EXPECT_LT(reaction.count(), 350) << reaction.count() << " ms";
+        EXPECT_EQ(uploaded, 1);
+        EXPECT_EQ(run.results.size(), 1);
+        EXPECT_FALSE(run.completed);
+        EXPECT_TRUE(run.summary.isEmpty());
+        EXPECT_EQ(run.calls.count(QStringLiteral("finished")), 1);
+        EXPECT_EQ(run.failures, Failures({{1, QStringLiteral("stopped")}}));
+        EXPECT_EQ(run.statuses.size(), 2);
+        EXPECT_EQ(PostCount(host), 2);
+    }
+}
+
+TEST(WorkerFaults, StopDuringTheSecondFileOfFive)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    const int tempBefore = FileCount(TestTemp()->Path());
+    std::atomic<bool> stop {false};
+    Recorder run;
+    run.onStatus = [&](const QString& text) {
+        if (text.startsWith(QStringLiteral("Uploading file 2 of 5")))
+            stop = true;
+    };
+    EXPECT_EQ(RunUpload(JobFor(host, 3, WriteSources(dir, 5)), run, &stop, nullptr), 2);
+    // The second file still went up with its own thumbnail and was recorded.
+    EXPECT_EQ(run.results.size(), 2);
+    EXPECT_EQ(host.StoredCount(), 4);
+    EXPECT_EQ(run.progress, QList<int>({0, 1, 2}));
+    EXPECT_EQ(run.statuses.size(), 2);
+    EXPECT_FALSE(run.completed);
+    EXPECT_TRUE(run.summary.isEmpty());
+    EXPECT_EQ(run.calls.last(), QStringLiteral("finished"));
+    // Two pictures and two thumbnails prepared; the third file was never touched.
+    EXPECT_EQ(FileCount(TestTemp()->Path()) - tempBefore, 4);
 }

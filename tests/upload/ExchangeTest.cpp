@@ -1,0 +1,358 @@
+// SPDX-License-Identifier: MIT
+// One exchange of an engine with its service: the two addresses cut out of the answer (the rules,
+// then per service), the GET behind a Refresh header, redirects, and what goes wrong on a real
+// network, which must end quickly.
+#include "tests/support/Hosts.h"
+#include "tests/support/Memory.h"
+#include "tests/support/TempDir.h"
+#include "upload/AnswerParser.h"
+#include "upload/HttpClient.h"
+#include "upload/RefreshTarget.h"
+#include "upload/UploadEngine.h"
+#include "upload/testhost/TestHost.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace std::chrono;
+
+namespace {
+
+const QString kUntouched = QStringLiteral("untouched");
+const QByteArray kMozilla = "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.8.1.11)";
+const QByteArray kPage = "[IMG]http://h/pic[/IMG][IMG]http://h/thumb[/IMG]";
+
+struct Exchange
+{
+    bool ok = false;
+    QString image = kUntouched;
+    QString thumb = kUntouched;
+    QString error;
+    milliseconds elapsed {};
+    QByteArray host; ///< "127.0.0.1:port"
+    QList<QByteArray> requests;
+};
+
+// One upload of a small file to `service` at a host that gives `answers` in turn; "%host" in
+// them stands for the host.
+Exchange Upload(int service, QList<QByteArray> answers, TestHost::Mode mode = TestHost::Mode::Canned)
+{
+    TestDir dir;
+    TestHost host;
+    host.SetMode(mode);
+    Exchange result;
+    if (!host.Start())
+        return result;
+    result.host = host.HostText().toLatin1();
+    for (QByteArray& answer : answers)
+        answer.replace("%host", result.host);
+    host.SetCannedAnswers(answers);
+    const auto engine = CreateUploadEngine(ServiceId(service), host.HostText());
+    const auto start = steady_clock::now();
+    result.ok = engine->UploadFile(dir.write("p.jpg", "bytes"), &result.image, &result.thumb);
+    result.elapsed = duration_cast<milliseconds>(steady_clock::now() - start);
+    result.error = engine->LastError();
+    result.requests = host.Requests();
+    return result;
+}
+
+// The service's own answer carrying `page`: service 4 sends it behind a Refresh header.
+Exchange UploadWithPage(int service, const QByteArray& page)
+{
+    QList<QByteArray> answers = {CannedAnswer(page)};
+    if (service == 4)
+        answers.prepend(CannedAnswer("", {"Refresh: 0; url=http://%host/page"}));
+    return Upload(service, answers);
+}
+
+} // namespace
+
+TEST(AnswerExtraction, Rules)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray answer;
+        bool ok;
+        QByteArray first;
+        QByteArray second;
+    };
+    const QByteArray a300(300, 'a');
+    const Case cases[] = {
+        {"two addresses", "<p>[IMG]http://a[/IMG]</p><p>[IMG]http://b[/IMG]</p>", true, "http://a",
+            "http://b"},
+        {"one address serves twice", "x[IMG]A[/IMG]y", true, "A", "A"},
+        {"no tags", "<html>nothing here</html>", false, "", ""},
+        {"start tag without end tag", "[IMG]A and no end", false, "", ""},
+        {"end tag without start tag", "head[/IMG]tail", true, "head", "head"},
+        {"empty first address", "[IMG][/IMG][IMG]B[/IMG]", false, "", ""},
+        {"empty second address", "[IMG]A[/IMG][IMG][/IMG]", false, "A", ""},
+        {"dangling second start tag", "[IMG]A[/IMG] then [IMG]B", true, "A", "A"},
+        {"second search starts behind the first start tag", "[IMG]A[/IMG]junk[/IMG][IMG]C[/IMG]", true, "A",
+            "C"},
+        {"nested start tags taken verbatim", "[IMG][IMG]A[/IMG][/IMG]", true, "[IMG]A", "A"},
+        {"300 bytes cut to 255", "[IMG]" + a300 + "[/IMG]", true, a300.left(255), a300.left(255)},
+        {"no trimming or decoding", "[IMG] a&amp;b [/IMG]", true, " a&amp;b ", " a&amp;b "},
+        {"search ends at the first NUL", QByteArray("[IMG]A[/IMG]\0[IMG]B[/IMG]", 25), true, "A", "A"},
+        {"NUL inside an address", QByteArray("[IMG]A\0[/IMG]", 13), false, "", ""},
+        {"tags are case-sensitive", "[img]A[/img][img]B[/img]", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const AnswerAddresses found = ExtractAddresses(c.answer, "[IMG]", "[/IMG]");
+        EXPECT_EQ(found.ok, c.ok);
+        EXPECT_EQ(found.first, c.first);
+        EXPECT_EQ(found.second, c.second);
+    }
+}
+
+TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
+{
+    struct Case
+    {
+        int service;
+        QByteArray page;
+        bool ok;
+        QString image;
+        QString thumb;
+    };
+    const QString t = QStringLiteral("http://h/T");
+    const QString p = QStringLiteral("http://h/P");
+    const QByteArray upper = "[IMG]http://h/T[/IMG] [IMG]http://h/P[/IMG]";
+    const QByteArray lower = "[img]http://h/T[/img] [img]http://h/P[/img]";
+    // Only the first bytes of a large answer count.
+    const qsizetype cap = HttpClient::kAnswerCap;
+    static_assert(HttpClient::kAnswerCap == 262143);
+    const QByteArray a = "[IMG]http://A[/IMG]";
+    const QString aa = QStringLiteral("http://A");
+    const Case cases[] = {
+        {0, upper, true, p, t},
+        {1, upper, true, t, p},
+        {2, upper, true, t, p},
+        {3, lower, true, p, t},
+        {4, upper, true, t, p},
+        // An empty second address fails, with the first one already handed out.
+        {0, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, kUntouched, t},
+        {1, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, t, kUntouched},
+        // Addresses come back as Windows-1251 text.
+        {2, "[IMG]http://h/\xEA\xEE\xF2[/IMG]", true, QString::fromUtf8("http://h/кот"),
+            QString::fromUtf8("http://h/кот")},
+        // Answers are untrusted: only web addresses count, and no control character gets through.
+        {2, "[IMG]javascript:alert(1)[/IMG][IMG]http://h/P[/IMG]", false, kUntouched, kUntouched},
+        {2, "[IMG]http://h/T[/IMG][IMG]data:image/png,x[/IMG]", false, t, kUntouched},
+        {2, "[IMG]http://[/IMG]", false, kUntouched, kUntouched},
+        {2, "[IMG]HTTPS://h/T[/IMG]", true, "HTTPS://h/T", "HTTPS://h/T"},
+        {2, "[IMG]http://h/T\r\nhttp://forged\t\x7F[/IMG]", true, "http://h/T%0D%0Ahttp://forged%09%7F",
+            "http://h/T%0D%0Ahttp://forged%09%7F"},
+        // The tags end on the last byte kept, also with a megabyte behind; cut by the cap; far behind it.
+        {2, QByteArray(cap - a.size(), 'x') + a, true, aa, aa},
+        {2, QByteArray(cap - a.size(), 'x') + a + QByteArray(1 << 20, 'y'), true, aa, aa},
+        {2, QByteArray(cap - a.size() + 1, 'x') + a + QByteArray(1000, 'y'), false, kUntouched, kUntouched},
+        {2, QByteArray(cap * 2, 'x') + a, false, kUntouched, kUntouched},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "service " << c.service << ", page " << c.page.left(60).constData()
+                                        << " of " << c.page.size() << " bytes");
+        const Exchange result = UploadWithPage(c.service, c.page);
+        EXPECT_EQ(result.ok, c.ok) << result.error.toStdString();
+        EXPECT_EQ(result.image, c.image);
+        EXPECT_EQ(result.thumb, c.thumb);
+        EXPECT_EQ(result.error.isEmpty(), c.ok);
+    }
+    // Tags in the other case are no tags.
+    for (int service = 0; service < 5; ++service)
+        EXPECT_FALSE(UploadWithPage(service, service == 3 ? upper : lower).ok) << service;
+}
+
+TEST(Refresh, TheGetFollowsTheRefreshValue)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray refresh; ///< empty: no header
+        QByteArray target;
+    };
+    const Case cases[] = {
+        {"marker and path", "0; url=http://%host/show?id=7", "/show?id=7"},
+        {"value ends at the marker", "0; url=http://%host", "/"},
+        {"no Refresh header", "", "/"},
+        {"another host: the whole value", "0; url=http://elsewhere.example/x",
+            "/0;%20url=http://elsewhere.example/x"},
+        {"marker case differs: the whole value", "0; URL=http://%host/p", "/0;%20URL=http://%host/p"},
+        {"8-bit path is escaped", "0; url=http://%host/\xEA\xEE\xF2 1", "/%EA%EE%F2%201"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<QByteArray> headers;
+        if (!c.refresh.isEmpty())
+            headers << "Refresh: " + c.refresh;
+        // The POST's own page must not be read: its tags would give other addresses.
+        const Exchange x = Upload(4, {CannedAnswer("[IMG]wrong[/IMG]", headers), CannedAnswer(kPage)});
+        EXPECT_TRUE(x.ok) << x.error.toStdString();
+        EXPECT_EQ(x.image, QStringLiteral("http://h/pic"));
+        EXPECT_EQ(x.thumb, QStringLiteral("http://h/thumb"));
+        ASSERT_EQ(x.requests.size(), 2);
+        EXPECT_EQ(x.requests[1],
+            "GET " + QByteArray(c.target).replace("%host", x.host) + " HTTP/1.1\r\nHost: " + x.host
+                + "\r\nUser-Agent: " + kMozilla + "\r\n\r\n");
+    }
+}
+
+TEST(Refresh, RequestTargetsHoldNoUnsafeBytes)
+{
+    EXPECT_EQ(
+        RequestTargetOf(QStringLiteral("/tab\there\r\n\x7f%41?q=1#f")), "/tab%09here%0D%0A%7F%41?q=1#f");
+    EXPECT_EQ(RefreshObjectPath(QStringLiteral("0; url=http://h:1/x"), QStringLiteral("h")),
+        QStringLiteral(":1/x"));
+}
+
+TEST(Refresh, OnlyTheFirstFourServicesFollowRedirects)
+{
+    for (int service = 0; service < 5; ++service) {
+        SCOPED_TRACE(service);
+        const Exchange x = Upload(service,
+            {CannedAnswer("moved", {"Location: /done"}, "302 Found"),
+                CannedAnswer(service == 3 ? kPage.toLower() : kPage)});
+        EXPECT_TRUE(x.ok) << x.error.toStdString();
+        ASSERT_EQ(x.requests.size(), 2);
+        // Service 4 ignores Location and, with no Refresh header, asks for the root.
+        EXPECT_TRUE(x.requests[1].startsWith(service == 4 ? "GET / HTTP/1.1\r\n" : "GET /done HTTP/1.1\r\n"))
+            << x.requests[1].toStdString();
+    }
+}
+
+TEST(Faults, BrokenAnswers)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray raw;
+        bool ok;
+        QString error;
+    };
+    const QString bigHead = QStringLiteral("the answer's head is larger than 64 KiB");
+    const Case cases[] = {
+        {"closed before any answer", "", false, "the server closed the connection without an answer"},
+        {"closed in the middle of the page", "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n<html>[IMG]half",
+            false, "the connection closed in the middle of the answer"},
+        // What came in is searched, as with any answer.
+        {"closed after both addresses",
+            "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n[IMG]http://a[/IMG][IMG]http://b[/IMG]<p>", true,
+            ""},
+        {"error page", "HTTP/1.1 500 Oops\r\nContent-Length: 3\r\n\r\nsad", false,
+            "no addresses in the answer (HTTP status 500)"},
+        {"not HTTP at all", "garbage\r\n\r\n", false, QString()}, // in the transfer library's words
+        {"an answer head of 100 KiB",
+            "HTTP/1.1 200 OK\r\n" + QByteArray("X-Padding: 0123456789\r\n").repeated(4000) + "\r\n", false,
+            bigHead},
+        {"one header line of 200 KiB",
+            "HTTP/1.1 200 OK\r\nX-Padding: " + QByteArray(200 * 1024, 'p') + "\r\n\r\n", false, bigHead},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Exchange o = Upload(2, {c.raw});
+        EXPECT_EQ(o.ok, c.ok);
+        if (c.error.isNull()) {
+            EXPECT_FALSE(o.error.isEmpty());
+        } else {
+            EXPECT_EQ(o.error, c.error);
+        }
+        EXPECT_LT(o.elapsed, seconds(5));
+    }
+    // A refused connection fails at once.
+    const Exchange refused = Upload(2, {}, TestHost::Mode::Refuse);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.error, QStringLiteral("connection refused"));
+    EXPECT_LT(refused.elapsed, seconds(2));
+}
+
+TEST(Faults, StopFlagEndsASilentExchangeQuickly)
+{
+    TestDir dir;
+    const QString file = dir.write("p.jpg", QByteArray(100000, 'z'));
+    for (const int service : {2, 4}) {
+        SCOPED_TRACE(service);
+        TestHost host;
+        host.SetMode(TestHost::Mode::Silent);
+        ASSERT_TRUE(host.Start());
+        std::atomic<bool> stop {false};
+        const auto engine = CreateUploadEngine(ServiceId(service), host.HostText(), &stop);
+
+        steady_clock::time_point stopAt;
+        std::thread stopper([&] {
+            // Not a multiple of the poll interval, so the stop lands between two polls.
+            std::this_thread::sleep_for(milliseconds(430));
+            stopAt = steady_clock::now();
+            stop = true;
+        });
+        const bool ok = engine->UploadFile(file, nullptr, nullptr);
+        const auto returned = steady_clock::now();
+        stopper.join();
+
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(engine->LastError(), QStringLiteral("stopped"));
+        // The request was in: the stop ended a transfer that was waiting for an answer.
+        EXPECT_EQ(host.Requests().size(), 1);
+        const auto reaction = duration_cast<milliseconds>(returned - stopAt);
+        RecordProperty("reaction_ms_service_" + std::to_string(service), int(reaction.count()));
+        // 200 ms is the promise; the rest is room for a loaded machine and the sanitizers.
+        EXPECT_LT(reaction.count(), 200 + 150) << reaction.count() << " ms";
+        EXPECT_GE(reaction.count(), 0) << "returned before the stop request";
+    }
+}
+
+// The body is read from the file while it is sent: a large file costs no more memory than a
+// small one. Without outputs the whole exchange is still made.
+TEST(Faults, AnUploadsMemoryDoesNotGrowWithTheFile)
+{
+    TestDir dir;
+    TestHost host;
+    host.SetMode(TestHost::Mode::Canned);
+    host.SetDiscardBodies(true);
+    host.SetCannedAnswers({CannedAnswer("[IMG]http://h/a[/IMG][IMG]http://h/b[/IMG]")});
+    ASSERT_TRUE(host.Start());
+    const QString file = dir.write("large.jpg", QByteArray(64 << 20, 'x'));
+    const auto engine = CreateUploadEngine(ServiceId(2), host.HostText());
+    bool ok = false;
+    const qint64 growth = PeakMemoryGrowth([&] { ok = engine->UploadFile(file, nullptr, nullptr); });
+    EXPECT_TRUE(ok) << engine->LastError().toStdString();
+    EXPECT_LT(growth, 16 << 20);
+    ASSERT_EQ(host.Requests().size(), 1);
+    const qsizetype at = host.Requests()[0].indexOf("Content-Length: ");
+    const qint64 length = host.Requests()[0].mid(at + 16, 12).split('\r').value(0).toLongLong();
+    EXPECT_TRUE(length > (64 << 20) && length < (64 << 20) + 1024) << length;
+}
+
+TEST(Faults, NothingIsSentWhenTheUploadCannotStart)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    std::atomic<bool> stopped {true};
+    struct Case
+    {
+        const char* what;
+        QString host;
+        QString file;
+        const std::atomic<bool>* stop;
+        QString error;
+    };
+    const Case cases[] = {
+        {"missing file", host.HostText(), dir.file("missing.jpg"), nullptr, "the file does not exist"},
+        {"a folder", host.HostText(), dir.path(), nullptr, "it is a folder, not a file"},
+        {"stop already requested", host.HostText(), dir.write("p.jpg", "x"), &stopped, "stopped"},
+        {"host that cannot be a server", "bad host/x", dir.write("p.jpg", "x"), nullptr, "invalid host name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int service = 0; service < 5; ++service) {
+            const auto engine = CreateUploadEngine(ServiceId(service), c.host, c.stop);
+            QString image = kUntouched;
+            EXPECT_FALSE(engine->UploadFile(c.file, &image, nullptr));
+            EXPECT_EQ(image, kUntouched);
+            EXPECT_EQ(engine->LastError(), c.error);
+        }
+    }
+    EXPECT_TRUE(host.Requests().isEmpty());
+}
