@@ -3,13 +3,10 @@
 #include "app/core/TickCount.h"
 #include "imaging/SaveToTemp.h"
 #include "imaging/TempFolder.h"
-#include "tests/support/Memory.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QRegularExpression>
 #include <QSet>
 #include <gtest/gtest.h>
@@ -32,57 +29,39 @@ QImage TestPicture()
 TEST(Encoders, EachFormatWritesItsSignatureAndDecodesBack)
 {
     const QImage picture = TestPicture();
-    const struct
-    {
-        ImageFormat index;
-        QByteArray signature;
-        QByteArray readerFormat;
-        int tolerance;
-    } cases[] = {
-        {ImageFormat::Jpeg, "\xFF\xD8\xFF", "jpeg", 12},
-        {ImageFormat::Png, "\x89PNG\r\n\x1a\n", "png", 0},
-        {ImageFormat::Gif, "GIF89a", "gif", 40},
+    // The tolerance on the gradient, which GIF dithers, and on the exact patches below it: they are
+    // in GIF's palette, where a fixed palette would be off by far more.
+    const std::tuple<ImageFormat, QByteArray, int, int> cases[] = {
+        {ImageFormat::Jpeg, "\xFF\xD8\xFF", 12, 12},
+        {ImageFormat::Png, "\x89PNG\r\n\x1a\n", 0, 0},
+        {ImageFormat::Gif, "GIF89a", 40, 2},
     };
-    for (const auto& c : cases) {
-        const QByteArray file = EncodeImage(picture, c.index, 90);
-        ASSERT_TRUE(file.startsWith(c.signature)) << int(c.index);
-        QBuffer buffer;
-        buffer.setData(file);
-        QImageReader reader(&buffer);
-        EXPECT_EQ(reader.format(), c.readerFormat);
-        const QImage back = reader.read().convertToFormat(QImage::Format_RGB32);
+    for (const auto& [format, signature, tolerance, patchTolerance] : cases) {
+        const QByteArray file = EncodeImage(picture, format, 90);
+        ASSERT_TRUE(file.startsWith(signature)) << int(format);
+        const QImage back = QImage::fromData(file).convertToFormat(QImage::Format_RGB32);
         ASSERT_EQ(back.size(), picture.size());
         for (const QPoint p :
-            {QPoint(5, 5), QPoint(60, 30), QPoint(110, 50), QPoint(20, 75), QPoint(100, 80)})
-            EXPECT_TRUE(Near(back.pixel(p), picture.pixel(p), c.tolerance))
-                << int(c.index) << " at " << p.x() << "," << p.y();
+            {QPoint(5, 5), QPoint(60, 30), QPoint(110, 50), QPoint(20, 75), QPoint(60, 75), QPoint(100, 80)})
+            EXPECT_TRUE(Near(back.pixel(p), picture.pixel(p), p.y() < 60 ? tolerance : patchTolerance))
+                << int(format) << " at " << p.x() << "," << p.y();
+        if (format == ImageFormat::Gif) { // a palette made for the picture
+            QSet<QRgb> colours;
+            for (int y = 0; y < back.height(); ++y)
+                for (int x = 0; x < back.width(); ++x)
+                    colours.insert(back.pixel(x, y));
+            EXPECT_GT(colours.size(), 64);
+            EXPECT_LE(colours.size(), 256);
+        }
     }
-}
-
-TEST(Encoders, GifPaletteIsQuantisedForThePicture)
-{
-    QBuffer buffer;
-    buffer.setData(EncodeImage(TestPicture(), ImageFormat::Gif, 0));
-    const QImage back = QImageReader(&buffer).read().convertToFormat(QImage::Format_RGB32);
-    QSet<QRgb> colours;
-    for (int y = 0; y < back.height(); ++y)
-        for (int x = 0; x < back.width(); ++x)
-            colours.insert(back.pixel(x, y));
-    EXPECT_GT(colours.size(), 64);
-    EXPECT_LE(colours.size(), 256);
-    // The exact patch colours are in the palette: a fixed palette would be off by far more.
-    EXPECT_TRUE(Near(back.pixel(20, 75), qRgb(13, 86, 125), 2));
-    EXPECT_TRUE(Near(back.pixel(60, 75), qRgb(201, 7, 99), 2));
-    EXPECT_TRUE(Near(back.pixel(100, 75), qRgb(250, 250, 3), 2));
 }
 
 // Large pictures take the quantiser's other code paths; the asan build checks nothing leaks there.
 TEST(Encoders, GifOfALargePicture)
 {
     const QImage picture = Gradient(2600, 1800);
-    QBuffer buffer;
-    buffer.setData(EncodeImage(picture, ImageFormat::Gif, 0));
-    const QImage back = QImageReader(&buffer).read().convertToFormat(QImage::Format_RGB32);
+    const QImage back
+        = QImage::fromData(EncodeImage(picture, ImageFormat::Gif, 0)).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(back.size(), picture.size());
     // Dithering moves single pixels; the mean of a block keeps the colour (also across the
     // rows where the picture is remapped in parts).
@@ -98,9 +77,8 @@ TEST(Encoders, GifKeepsTransparencyAsOneColour)
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 10; ++x)
             picture.setPixel(x, y, qRgba(255, 0, 0, x < 5 ? 0 : 100));
-    QBuffer buffer;
-    buffer.setData(EncodeImage(picture, ImageFormat::Gif, 0));
-    const QImage back = QImageReader(&buffer).read().convertToFormat(QImage::Format_ARGB32);
+    const QImage back
+        = QImage::fromData(EncodeImage(picture, ImageFormat::Gif, 0)).convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(qAlpha(back.pixel(2, 2)), 0);
     EXPECT_EQ(qAlpha(back.pixel(7, 2)), 0); // under half opacity
     EXPECT_TRUE(Near(back.pixel(15, 5), qRgba(0, 0, 255, 255), 2));

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Thumbnail.h"
 #include "settings/Colors.h"
-#include "tests/support/Memory.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 
@@ -22,14 +21,9 @@ QRgb Blend(QRgb over, int alpha, QRgb under)
 
 TEST(Thumbnail, LayoutRules)
 {
-    const struct
-    {
-        const char* name;
-        float w, h;
-        int frame, addSize, overThumb;
-        ThumbnailLayout
-            expected; ///< frame, inner, picture, caption, bar, width, height, bar top, full picture
-    } cases[] = {
+    // Settings: frame, size caption, caption over the picture. Layout: frame, inner width,
+    // picture height, caption, bar, width, height, bar top, picture height without its bound.
+    const std::tuple<const char*, float, float, int, int, int, ThumbnailLayout> cases[] = {
         {"framed with caption", 800, 600, 1, 1, 0, {2, 158, 118, 13, 13, 160, 133, 119, 118}},
         {"unframed", 800, 600, 0, 1, 0, {0, 160, 120, 13, 13, 160, 133, 120, 120}},
         {"caption over the picture", 800, 600, 1, 1, 1, {2, 158, 118, 13, 0, 160, 120, 106, 118}},
@@ -39,37 +33,23 @@ TEST(Thumbnail, LayoutRules)
         {"a strip of 1 x 10000", 1, 10000, 1, 1, 0, {2, 158, 1280, 13, 13, 160, 1295, 1281, 1580000}},
         {"narrow picture enlarged", 50, 40, 0, 0, 0, {0, 160, 128, 13, 0, 160, 128, 115, 128}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, w, h, frame, addSize, overThumb, expected] : cases) {
         MainPart main;
         AppearancePart appearance;
-        main.Thumbs.DrawFrame = c.frame;
-        main.Thumbs.AddImageSize = c.addSize;
-        appearance.Thumbs.TextOverThumb = c.overThumb;
-        EXPECT_EQ(ThumbnailLayoutFor(c.w, c.h, 160, 13, main, appearance), c.expected) << c.name;
+        main.Thumbs.DrawFrame = frame;
+        main.Thumbs.AddImageSize = addSize;
+        appearance.Thumbs.TextOverThumb = overThumb;
+        EXPECT_EQ(ThumbnailLayoutFor(w, h, 160, 13, main, appearance), expected) << name;
     }
 }
 
 TEST(Thumbnail, FileSizeText)
 {
-    const struct
-    {
-        qint64 bytes;
-        const char* text;
-    } cases[] = {
-        {0, "0 Bytes"},
-        {512, "512 Bytes"},
-        {1023, "1023 Bytes"},
-        {1024, "  1 kb"},
-        {2048, "  2 kb"},
-        {153600, "150 kb"},
-        {1048575, "1024 kb"},
-        {1048576, "  1 mb"},
-        {1073741823, "1024 mb"},
-        {1073741824, "  1 gb"},
-        {5368709120, "  5 gb"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(FormatFileSize(c.bytes), c.text) << c.bytes;
+    const std::pair<qint64, const char*> cases[] = {{0, "0 Bytes"}, {512, "512 Bytes"}, {1023, "1023 Bytes"},
+        {1024, "  1 kb"}, {2048, "  2 kb"}, {153600, "150 kb"}, {1048575, "1024 kb"}, {1048576, "  1 mb"},
+        {1073741823, "1024 mb"}, {1073741824, "  1 gb"}, {5368709120, "  5 gb"}};
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(FormatFileSize(bytes), text) << bytes;
     EXPECT_EQ(ThumbnailCaption(800, 600, 153600), "800x600, 150 kb");
     EXPECT_EQ(ThumbnailCaption(800.9f, 600.99f, -1), "800x600, ");
     EXPECT_EQ(ThumbnailCaption(1, 1, 0), "1x1, ");
@@ -77,10 +57,12 @@ TEST(Thumbnail, FileSizeText)
 
 TEST(Thumbnail, FrameBarAndPictureOnPixels)
 {
-    const MainPart main;
-    const AppearancePart appearance;
+    MainPart main;
+    AppearancePart appearance;
     const int caption = CaptionHeight(ToQFont(appearance.Thumbs.Font));
     ASSERT_GT(caption, 5);
+    const int step = 255 / caption; // one row of the bar's gradient
+    const QRgb top = ColorRefToArgb(appearance.Thumbs.Color1, 255);
     // Any source resolution is drawn at the target's proportions.
     const QImage thumb = DrawThumbnail(Solid(400, 300, kSource), 800, 600, 153600, 160, main, appearance);
     ASSERT_EQ(thumb.size(), QSize(160, 2 + caption + 118));
@@ -93,32 +75,24 @@ TEST(Thumbnail, FrameBarAndPictureOnPixels)
     for (int y = 1; y <= 118; ++y)
         ASSERT_TRUE(Near(thumb.pixel(3, y), kSource, 2)) << y;
     // Bar on rows 119 .. h - 2, top colour above, bottom colour below; the caption is white.
-    const int step = 255 / caption; // one row of the gradient
-    EXPECT_TRUE(Near(thumb.pixel(3, 119), ColorRefToArgb(appearance.Thumbs.Color1, 255), step));
+    EXPECT_TRUE(Near(thumb.pixel(3, 119), top, step));
     EXPECT_TRUE(Near(thumb.pixel(3, h - 2), ColorRefToArgb(appearance.Thumbs.Color2, 255), step));
-    const QRect bar(1, 119, 158, caption);
+    EXPECT_GT(
+        CountPixels(thumb, QRect(1, 119, 158, caption), [](QRgb c) { return Near(c, 0xFFFFFFFF, 30); }), 10);
     EXPECT_TRUE(DrawThumbnail(QImage(), 800, 600, 1, 160, main, appearance).isNull());
     EXPECT_TRUE(DrawThumbnail(thumb, 0, 600, 1, 160, main, appearance).isNull());
     EXPECT_FALSE(
         RenderThumbnail(*TestTemp(), QImage(), 800, 600, 1, 160, ImageFormat::Jpeg, main, appearance).ok());
-    EXPECT_GT(CountPixels(thumb, bar, [](QRgb c) { return Near(c, 0xFFFFFFFF, 30); }), 10);
-}
 
-TEST(Thumbnail, CaptionOverThePictureIsTranslucentAndCanBeSwitchedOff)
-{
-    MainPart main;
+    // Over the picture the bar is translucent and adds no rows; without the size, there is no bar.
     main.Thumbs.DrawFrame = 0;
-    AppearancePart appearance;
     appearance.Thumbs.TextOverThumb = 1;
-    const int caption = CaptionHeight(ToQFont(appearance.Thumbs.Font));
     const QImage over = DrawThumbnail(Solid(800, 600, kSource), 800, 600, -1, 160, main, appearance);
     ASSERT_EQ(over.size(), QSize(160, 120));
-    const QRgb top = Blend(ColorRefToArgb(appearance.Thumbs.Color1, 255), 120, kSource);
-    EXPECT_TRUE(Near(over.pixel(3, 120 - caption), top, 255 / caption))
+    EXPECT_TRUE(Near(over.pixel(3, 120 - caption), Blend(top, 120, kSource), step))
         << std::hex << over.pixel(3, 120 - caption);
     EXPECT_TRUE(Near(over.pixel(3, 119 - caption), kSource, 2));
     EXPECT_EQ(qAlpha(over.pixel(3, 119)), 255);
-
     main.Thumbs.AddImageSize = 0;
     const QImage plain = DrawThumbnail(Solid(800, 600, kSource), 800, 600, -1, 160, main, appearance);
     ASSERT_EQ(plain.size(), QSize(160, 120));

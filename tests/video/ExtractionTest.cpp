@@ -13,6 +13,7 @@ namespace {
 constexpr MediaTime kSecond = kTicksPerSecond;
 constexpr MediaTime kFrame = kSecond / kSampleFps;
 const QString kDone = QStringLiteral("Извлечение видео кадров завершено.");
+const QString kNotLoaded = QStringLiteral("Невозможно загрузить видео файл.");
 
 struct Recorder : FrameSink
 {
@@ -40,12 +41,7 @@ bool IsWhite(QRgb pixel)
 
 TEST(Extraction, Positions)
 {
-    const struct
-    {
-        MediaTime duration;
-        int count;
-        std::vector<MediaTime> expected;
-    } cases[] = {
+    const std::tuple<MediaTime, int, std::vector<MediaTime>> cases[] = {
         {100 * kSecond, 5, {8 * kSecond, 28 * kSecond, 48 * kSecond, 68 * kSecond, 88 * kSecond}},
         {10 * kSecond, 1, {4 * kSecond}},
         {9 * kSecond, 3, {12'000'000, 42'000'000, 72'000'000}},
@@ -57,8 +53,8 @@ TEST(Extraction, Positions)
         {kSecond, 0, {}},
         {kSecond, -2, {}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(FramePositions(c.duration, c.count), c.expected) << c.duration << " / " << c.count;
+    for (const auto& [duration, count, expected] : cases)
+        EXPECT_EQ(FramePositions(duration, count), expected) << duration << " / " << count;
 
     EXPECT_EQ(FrameCaption(0), "00:00:00");
     EXPECT_EQ(FrameCaption(kSecond - 1), "00:00:00");
@@ -71,14 +67,9 @@ TEST(Extraction, Positions)
 // position, and the picture must stand as a viewer shows it.
 TEST(Extraction, FramesCarryTheirPictureAndTime)
 {
-    const struct
-    {
-        const char* sample;
-        QSize size;
-        QPoint box; ///< inside the white box after rotation and widening
-        QPoint grey; ///< well away from it
-        std::vector<double> expected; ///< seconds; empty: within a key-frame interval
-    } cases[] = {
+    // The sample, its picture's size, a point inside the white box after rotation and widening,
+    // one well away from it, and the times taken in seconds (none: within a key-frame interval).
+    const std::tuple<const char*, QSize, QPoint, QPoint, std::vector<double>> cases[] = {
         // An index: the key frame nearest each position (0.6, 2.1, 3.6, 5.1 s).
         {"h264.mp4", {64, 48}, {6, 6}, {40, 30}, {1, 2, 4, 5}},
         {"mpeg4.avi", {64, 48}, {6, 6}, {40, 30}, {1, 2, 4, 5}},
@@ -92,9 +83,9 @@ TEST(Extraction, FramesCarryTheirPictureAndTime)
         // Pixels twice as wide as high: the picture and its box twice as wide.
         {"sar.mp4", {128, 48}, {26, 6}, {90, 30}, {1, 2, 4, 5}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sample);
-        const QString path = SampleVideo(QString::fromLatin1(c.sample));
+    for (const auto& [sample, size, box, grey, expected] : cases) {
+        SCOPED_TRACE(sample);
+        const QString path = SampleVideo(sample);
         ASSERT_FALSE(path.isEmpty());
         Recorder sink;
         const ExtractionResult result = ExtractFrames(path, 4, sink, nullptr);
@@ -111,17 +102,17 @@ TEST(Extraction, FramesCarryTheirPictureAndTime)
             SCOPED_TRACE(i);
             EXPECT_EQ(frame.index, i);
             EXPECT_EQ(frame.image.format(), QImage::Format_RGB32);
-            ASSERT_EQ(frame.image.size(), c.size);
-            EXPECT_TRUE(IsWhite(frame.image.pixel(c.box)));
-            const int number = FrameNumberAt(frame.image, c.grey.x(), c.grey.y());
-            ASSERT_GE(number, 0) << qPrintable(QString::number(frame.image.pixel(c.grey), 16));
+            ASSERT_EQ(frame.image.size(), size);
+            EXPECT_TRUE(IsWhite(frame.image.pixel(box)));
+            const int number = FrameNumberAt(frame.image, grey.x(), grey.y());
+            ASSERT_GE(number, 0) << std::hex << frame.image.pixel(grey);
             EXPECT_EQ(frame.time, number * kFrame);
             EXPECT_EQ(frame.caption, FrameCaption(number * kFrame));
             EXPECT_EQ(sink.statuses.value(1 + i), frame.caption);
-            if (c.expected.empty())
+            if (expected.empty())
                 EXPECT_LE(std::abs(frame.time - positions[i]), kSecond);
             else
-                EXPECT_EQ(frame.time, MediaTime(c.expected[i] * kSecond));
+                EXPECT_EQ(frame.time, MediaTime(expected[i] * kSecond));
         }
     }
 }
@@ -129,50 +120,37 @@ TEST(Extraction, FramesCarryTheirPictureAndTime)
 TEST(Extraction, Faults)
 {
     TestDir dir;
-    const QString text
-        = dir.write(QStringLiteral("notes.mp4"), "these are not the frames you are looking for\n");
-    const QString empty = dir.write(QStringLiteral("empty.avi"), {});
-    const QByteArray whole = TestDir::read(SampleVideo(QStringLiteral("h264.mp4")));
+    const QByteArray whole = TestDir::read(SampleVideo("h264.mp4"));
     // Cut in the middle of the frames, behind the index at the front.
     const qsizetype frames = whole.indexOf("mdat");
-    const QString truncated = dir.write(QStringLiteral("cut.mp4"), whole.left((frames + whole.size()) / 2));
-    const struct
-    {
-        QString path;
-        int count;
-        ExtractionOutcome outcome;
-        const char* status;
-        int taken; ///< -1: some but not all
-    } cases[] = {
-        {text, 4, ExtractionOutcome::NotReadable, "Невозможно загрузить видео файл.", 0},
-        {empty, 4, ExtractionOutcome::NotReadable, "Невозможно загрузить видео файл.", 0},
-        {dir.file(QStringLiteral("missing.mkv")), 4, ExtractionOutcome::NotReadable,
-            "Невозможно загрузить видео файл.", 0},
-        {SampleVideo(QStringLiteral("audio.m4a")), 4, ExtractionOutcome::NoVideoStream,
-            "Невозможно соединить исходные пины с фильтром.", 0},
-        {SampleVideo(QStringLiteral("live.mkv")), 4, ExtractionOutcome::UnknownDuration,
-            "Невозможно определить длину видео потока.", 0},
+    using O = ExtractionOutcome;
+    // The file, the frames asked and taken (-1: some but not all), the outcome and the last status.
+    const std::tuple<QString, int, int, ExtractionOutcome, QString> cases[] = {
+        {dir.write("notes.mp4", "these are not the frames you are looking for\n"), 4, 0, O::NotReadable,
+            kNotLoaded},
+        {dir.write("empty.avi", {}), 4, 0, O::NotReadable, kNotLoaded},
+        {dir.file("missing.mkv"), 4, 0, O::NotReadable, kNotLoaded},
+        {SampleVideo("audio.m4a"), 4, 0, O::NoVideoStream, "Невозможно соединить исходные пины с фильтром."},
+        {SampleVideo("live.mkv"), 4, 0, O::UnknownDuration, "Невозможно определить длину видео потока."},
         // Frames whose data is gone are reported missing, the others still come.
-        {truncated, 4, ExtractionOutcome::Finished, "Извлечение видео кадров завершено.", -1},
+        {dir.write("cut.mp4", whole.left((frames + whole.size()) / 2)), 4, -1, O::Finished, kDone},
         // More frames asked than the video has: each position still gets the frame it lands on.
-        {SampleVideo(QStringLiteral("short.mp4")), 10, ExtractionOutcome::Finished,
-            "Извлечение видео кадров завершено.", 10},
+        {SampleVideo("short.mp4"), 10, 10, O::Finished, kDone},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
+    for (const auto& [path, count, taken, outcome, status] : cases) {
+        SCOPED_TRACE(path.toStdString());
         Recorder sink;
-        const ExtractionResult result = ExtractFrames(c.path, c.count, sink, nullptr);
-        EXPECT_EQ(result.outcome, c.outcome);
-        if (c.taken >= 0) {
-            EXPECT_EQ(result.framesTaken, c.taken);
+        const ExtractionResult result = ExtractFrames(path, count, sink, nullptr);
+        EXPECT_EQ(result.outcome, outcome);
+        if (taken >= 0) {
+            EXPECT_EQ(result.framesTaken, taken);
         } else {
             EXPECT_GT(result.framesTaken, 0);
-            EXPECT_LT(result.framesTaken, c.count);
+            EXPECT_LT(result.framesTaken, count);
         }
-        EXPECT_EQ(result.missed.size(),
-            c.outcome == ExtractionOutcome::Finished ? c.count - result.framesTaken : 0);
+        EXPECT_EQ(result.missed.size(), outcome == O::Finished ? count - result.framesTaken : 0);
         EXPECT_EQ(sink.frames.size(), result.framesTaken);
-        EXPECT_EQ(sink.statuses.last(), QString::fromUtf8(c.status));
+        EXPECT_EQ(sink.statuses.last(), status);
         for (const GrabbedFrame& frame : std::as_const(sink.frames))
             EXPECT_EQ(frame.time, FrameNumberAt(frame.image, 40, 30) * kFrame);
     }
@@ -185,8 +163,7 @@ TEST(Extraction, Faults)
 TEST(Extraction, FileDeletedWhileExtracting)
 {
     TestDir dir;
-    const QString path
-        = dir.write(QStringLiteral("doomed.mp4"), TestDir::read(SampleVideo(QStringLiteral("h264.mp4"))));
+    const QString path = dir.write("doomed.mp4", TestDir::read(SampleVideo("h264.mp4")));
     Recorder sink;
     sink.onFrame = [&](const GrabbedFrame&) { QFile::remove(path); };
     // The open file stays readable to the one who holds it.
@@ -196,7 +173,7 @@ TEST(Extraction, FileDeletedWhileExtracting)
 
 TEST(Extraction, StopEndsPromptlyAndSaysSo)
 {
-    const QString path = SampleVideo(QStringLiteral("vp9.webm"));
+    const QString path = SampleVideo("vp9.webm");
     std::atomic<bool> stop {false};
     Recorder sink;
     sink.onFrame = [&](const GrabbedFrame& frame) { stop = frame.index == 1; };

@@ -17,11 +17,12 @@ struct GrabRun
     QString err;
 };
 
-GrabRun Grab(const QStringList& args, const QString& folder)
+// Runs vellmar-grab in `folder` with `args` (split at blanks) and the file `video`.
+GrabRun Grab(const QString& args, const QString& video, const QString& folder)
 {
     QProcess process;
     process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(VELLMAR_GRAB_EXE), args);
+    process.start(VELLMAR_GRAB_EXE, args.split(u' ', Qt::SkipEmptyParts) << video);
     GrabRun run;
     if (!process.waitForFinished(60000))
         return run;
@@ -36,40 +37,33 @@ GrabRun Grab(const QStringList& args, const QString& folder)
 TEST(GrabCli, WritesFramesAndSheet)
 {
     TestDir dir;
-    const QString video = SampleVideo(QStringLiteral("h264.mp4"));
+    const QString video = SampleVideo("h264.mp4");
     const QString base = QFileInfo(video).completeBaseName();
-    const QString taken = dir.write(base + QStringLiteral("_02.jpg"), "the user's own file");
-    const GrabRun run
-        = Grab({QStringLiteral("--frames"), QStringLiteral("3"), QStringLiteral("--sheet"),
-                   QStringLiteral("sheet.png"), QStringLiteral("--columns"), QStringLiteral("2"), video},
-            dir.path());
+    const QString taken = dir.write(base + "_02.jpg", "the user's own file");
+    const GrabRun run = Grab("--frames 3 --sheet sheet.png --columns 2", video, dir.path());
     EXPECT_EQ(run.code, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     // Positions 1.2, 3.2 and 5.2 s; the second name was taken, so that frame went beside it.
     EXPECT_EQ(run.lines,
-        QStringList({QStringLiteral("./%1_01.jpg\t00:00:01").arg(base),
-            QStringLiteral("./%1_02_1.jpg\t00:00:03").arg(base),
-            QStringLiteral("./%1_03.jpg\t00:00:05").arg(base), QStringLiteral("sheet\tsheet.png")}));
-    for (int i = 0; i < 3; ++i) {
-        const QImage frame(dir.file(run.lines.value(i).section(u'\t', 0, 0)));
-        EXPECT_EQ(frame.size(), QSize(64, 48)) << i;
-    }
+        QStringList({"./" + base + "_01.jpg\t00:00:01", "./" + base + "_02_1.jpg\t00:00:03",
+            "./" + base + "_03.jpg\t00:00:05", "sheet\tsheet.png"}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(QImage(dir.file(run.lines.value(i).section(u'\t', 0, 0))).size(), QSize(64, 48)) << i;
     EXPECT_EQ(TestDir::read(taken), "the user's own file");
-    EXPECT_EQ(QImage(dir.file(QStringLiteral("sheet.png"))).size(), QSize(415, 2 * 157 + 7));
+    EXPECT_EQ(QImage(dir.file("sheet.png")).size(), QSize(415, 2 * 157 + 7));
 }
 
 TEST(GrabCli, Failures)
 {
     TestDir dir;
-    const QString notVideo = dir.write(QStringLiteral("notes.txt"), "plain text\n");
-    const GrabRun run = Grab({notVideo}, dir.path());
+    const QString notVideo = dir.write("notes.txt", "plain text\n");
+    const GrabRun run = Grab("", notVideo, dir.path());
     EXPECT_EQ(run.code, 1);
     EXPECT_TRUE(run.lines.isEmpty());
-    EXPECT_TRUE(
-        run.err.startsWith(QStringLiteral("vellmar-grab: %1: cannot be read as a video file").arg(notVideo)))
+    EXPECT_TRUE(run.err.startsWith("vellmar-grab: " + notVideo + ": cannot be read as a video file"))
         << run.err.toStdString();
 
-    const GrabRun bad = Grab({QStringLiteral("--frames"), QStringLiteral("0"), notVideo}, dir.path());
+    const GrabRun bad = Grab("--frames 0", notVideo, dir.path());
     EXPECT_EQ(bad.code, 2);
-    EXPECT_TRUE(bad.err.contains(QStringLiteral("Usage: vellmar-grab")));
+    EXPECT_TRUE(bad.err.contains("Usage: vellmar-grab"));
 }
