@@ -3,6 +3,7 @@
 #include "imaging/Decode.h"
 #include "imaging/TempFolder.h"
 #include "imaging/Thumbnail.h"
+#include "settings/Colors.h"
 #include "tests/support/Memory.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
@@ -21,8 +22,7 @@ MainPart PngWithoutStamps(int maxWidth = 0, int maxHeight = 0)
 {
     MainPart main;
     main.Image.Format = ImageFormat::Png;
-    main.Image.AddText = 0;
-    main.Image.AddLogo = 0;
+    main.Image.AddText = main.Image.AddLogo = 0;
     main.Image.MaxWidth = maxWidth;
     main.Image.MaxHeight = maxHeight;
     return main;
@@ -32,6 +32,15 @@ QImage Prepared(const QString& source, const MainPart& main, const AppearancePar
 {
     const PreparedImage prepared = PrepareImage(*TestTemp(), source, 0, main, appearance);
     return prepared.ok() ? QImage(prepared.path).convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+constexpr QRgb kSource = 0xFFC83232;
+
+QRgb Blend(QRgb over, int alpha, QRgb under)
+{
+    auto mix = [&](int a, int b) { return (a * alpha + b * (255 - alpha) + 127) / 255; };
+    return qRgb(
+        mix(qRed(over), qRed(under)), mix(qGreen(over), qGreen(under)), mix(qBlue(over), qBlue(under)));
 }
 
 // The height of the default caption bar.
@@ -50,6 +59,7 @@ TEST(Prepare, BoundingRules)
         {1000, 2000, 800, 600, true, {800, 1600}, {800, 1600}}, // only the width bound applies
         {2000, 3000, 0, 600, true, {400, 600}, {400, 600}},
         {500, 400, 800, 600, true, {500, 400}, {500, 400}}, // smaller than the bounds
+        {500, 400, 0, 600, true, {500, 400}, {500, 400}}, {500, 400, 800, 0, true, {500, 400}, {500, 400}},
         {500, 400, 800, 0, false, {800, 400}, {800, 400}}, // enlarged without proportions
         {500, 400, 0, 100, false, {500, 100}, {500, 100}},
         {500, 400, 0, 0, true, {500, 400}, {500, 400}}, // no bounds
@@ -59,30 +69,24 @@ TEST(Prepare, BoundingRules)
     };
     TestDir dir;
     for (const auto& [w, h, maxW, maxH, keep, target, pixels] : cases) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h << " in " << maxW << "x" << maxH);
         const TargetSize t = BoundedSize(w, h, maxW, maxH, keep);
-        EXPECT_FLOAT_EQ(t.width, target.width) << w << "x" << h;
-        EXPECT_FLOAT_EQ(t.height, target.height) << w << "x" << h;
-        const QString source = dir.write("source.png", Encode(Solid(int(w), int(h), kGrey), "png"));
+        EXPECT_FLOAT_EQ(t.width, target.width);
+        EXPECT_FLOAT_EQ(t.height, target.height);
+        const QImage source = Framed(int(w), int(h), QColor(0, 0, 255)); // a black border round blue
         MainPart main = PngWithoutStamps(maxW, maxH);
         main.KeepProportions = keep;
-        EXPECT_EQ(Prepared(source, main).size(), pixels) << w << "x" << h;
-    }
-}
-
-TEST(Prepare, BoundedPicturesLoseTheirOuterPixelUnboundedOnesStayExact)
-{
-    TestDir dir;
-    const QImage framed = Framed(500, 400, QColor(0, 0, 255)); // a black border round blue
-    const QString source = dir.write("framed.png", Encode(framed, "png"));
-
-    EXPECT_EQ(Prepared(source, PngWithoutStamps()), framed);
-    // Either bound alone is enough to scale the picture one pixel larger on every side.
-    for (const QSize bounds : {QSize(800, 600), QSize(0, 600), QSize(800, 0)}) {
-        const QImage bounded = Prepared(source, PngWithoutStamps(bounds.width(), bounds.height()));
-        ASSERT_EQ(bounded.size(), QSize(500, 400));
-        for (const QPoint p : {QPoint(0, 200), QPoint(499, 200), QPoint(250, 0), QPoint(250, 399)})
-            EXPECT_GT(qBlue(bounded.pixel(p)), 215)
-                << bounds.width() << "x" << bounds.height() << " at " << p.x() << "," << p.y();
+        const QImage prepared = Prepared(dir.write("source.png", Encode(source, "png")), main);
+        ASSERT_EQ(prepared.size(), pixels);
+        if (pixels != source.size())
+            continue;
+        // At its own size an unbounded picture stays exact, while any bound scales it one pixel
+        // larger on every side: the border is cut away.
+        if (maxW <= 0 && maxH <= 0)
+            EXPECT_EQ(prepared, source);
+        else
+            for (const QPoint p : {QPoint(0, 200), QPoint(499, 200), QPoint(250, 0), QPoint(250, 399)})
+                EXPECT_GT(qBlue(prepared.pixel(p)), 215) << p.x() << "," << p.y();
     }
 }
 
@@ -99,7 +103,6 @@ TEST(Prepare, FormatFollowsTheSettingOrTheSourceExtension)
             {"x.png", "png", {}, ".png", "\x89PNG"},
             {"x.png", "png", ImageFormat::Jpeg, ".jpg", "\xFF\xD8\xFF"},
             {"x.jpg", "jpeg", ImageFormat::Gif, ".gif", "GIF89a"},
-            {"X.JPEG", "png", {}, ".jpg", "\xFF\xD8\xFF"},
             {"x.PnG", "png", {}, ".png", "\x89PNG"},
         };
     for (const auto& [name, writeAs, setting, extension, signature] : cases) {
@@ -267,4 +270,83 @@ TEST(Prepare, RunsOnWorkerThreads)
     }
     EXPECT_NE(prepared[0].path, prepared[1].path);
     EXPECT_NE(prepared[0].thumbPath, prepared[1].thumbPath);
+}
+
+TEST(Thumbnail, LayoutRules)
+{
+    // Settings: frame, size caption, caption over the picture. Layout: frame, inner width,
+    // picture height, caption, bar, width, height, bar top, picture height without its bound.
+    const std::tuple<const char*, float, float, int, int, int, ThumbnailLayout> cases[] = {
+        {"framed with caption", 800, 600, 1, 1, 0, {2, 158, 118, 13, 13, 160, 133, 119, 118}},
+        {"unframed", 800, 600, 0, 1, 0, {0, 160, 120, 13, 13, 160, 133, 120, 120}},
+        {"caption over the picture", 800, 600, 1, 1, 1, {2, 158, 118, 13, 0, 160, 120, 106, 118}},
+        {"no caption", 800, 600, 1, 0, 1, {2, 158, 118, 13, 0, 160, 120, 106, 118}},
+        {"wide, 7.9 truncated", 2000, 100, 1, 1, 0, {2, 158, 7, 13, 13, 160, 22, 8, 7}},
+        {"tall, up to 8 widths", 100, 1000, 1, 1, 0, {2, 158, 1280, 13, 13, 160, 1295, 1281, 1580}},
+        {"narrow picture enlarged", 50, 40, 0, 0, 0, {0, 160, 128, 13, 0, 160, 128, 115, 128}},
+    };
+    for (const auto& [name, w, h, frame, addSize, overThumb, expected] : cases) {
+        MainPart main;
+        AppearancePart appearance;
+        main.Thumbs.DrawFrame = frame;
+        main.Thumbs.AddImageSize = addSize;
+        appearance.Thumbs.TextOverThumb = overThumb;
+        EXPECT_EQ(ThumbnailLayoutFor(w, h, 160, 13, main, appearance), expected) << name;
+    }
+}
+
+TEST(Thumbnail, FileSizeText)
+{
+    const std::pair<qint64, const char*> cases[] = {{0, "0 Bytes"}, {512, "512 Bytes"}, {1023, "1023 Bytes"},
+        {1024, "  1 kb"}, {2048, "  2 kb"}, {153600, "150 kb"}, {1048575, "1024 kb"}, {1048576, "  1 mb"},
+        {1073741823, "1024 mb"}, {1073741824, "  1 gb"}, {5368709120, "  5 gb"}};
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(FormatFileSize(bytes), text) << bytes;
+    EXPECT_EQ(ThumbnailCaption(800, 600, 153600), "800x600, 150 kb");
+    EXPECT_EQ(ThumbnailCaption(800.9f, 600.99f, -1), "800x600, ");
+    EXPECT_EQ(ThumbnailCaption(1, 1, 0), "1x1, ");
+}
+
+TEST(Thumbnail, FrameBarAndPictureOnPixels)
+{
+    MainPart main;
+    AppearancePart appearance;
+    const int caption = CaptionHeight(ToQFont(appearance.Thumbs.Font));
+    ASSERT_GT(caption, 5);
+    const int step = 255 / caption; // one row of the bar's gradient
+    const QRgb top = ColorRefToArgb(appearance.Thumbs.Color1, 255);
+    // Any source resolution is drawn at the target's proportions.
+    const QImage thumb = DrawThumbnail(Solid(400, 300, kSource), 800, 600, 153600, 160, main, appearance);
+    ASSERT_EQ(thumb.size(), QSize(160, 2 + caption + 118));
+    const int h = thumb.height();
+    const QRgb frame = ColorRefToArgb(appearance.Thumbs.FrameColor, 255);
+    for (int x = 0; x < 160; ++x)
+        ASSERT_TRUE(thumb.pixel(x, 0) == frame && thumb.pixel(x, h - 1) == frame) << x;
+    for (int y = 0; y < h; ++y)
+        ASSERT_TRUE(thumb.pixel(0, y) == frame && thumb.pixel(159, y) == frame) << y;
+    for (int y = 1; y <= 118; ++y)
+        ASSERT_TRUE(Near(thumb.pixel(3, y), kSource, 2)) << y;
+    // Bar on rows 119 .. h - 2, top colour above, bottom colour below; the caption is white.
+    EXPECT_TRUE(Near(thumb.pixel(3, 119), top, step));
+    EXPECT_TRUE(Near(thumb.pixel(3, h - 2), ColorRefToArgb(appearance.Thumbs.Color2, 255), step));
+    EXPECT_GT(
+        CountPixels(thumb, QRect(1, 119, 158, caption), [](QRgb c) { return Near(c, 0xFFFFFFFF, 30); }), 10);
+    EXPECT_TRUE(DrawThumbnail(QImage(), 800, 600, 1, 160, main, appearance).isNull());
+    EXPECT_TRUE(DrawThumbnail(thumb, 0, 600, 1, 160, main, appearance).isNull());
+    EXPECT_FALSE(
+        RenderThumbnail(*TestTemp(), QImage(), 800, 600, 1, 160, ImageFormat::Jpeg, main, appearance).ok());
+
+    // Over the picture the bar is translucent and adds no rows; without the size, there is no bar.
+    main.Thumbs.DrawFrame = 0;
+    appearance.Thumbs.TextOverThumb = 1;
+    const QImage over = DrawThumbnail(Solid(800, 600, kSource), 800, 600, -1, 160, main, appearance);
+    ASSERT_EQ(over.size(), QSize(160, 120));
+    EXPECT_TRUE(Near(over.pixel(3, 120 - caption), Blend(top, 120, kSource), step))
+        << std::hex << over.pixel(3, 120 - caption);
+    EXPECT_TRUE(Near(over.pixel(3, 119 - caption), kSource, 2));
+    EXPECT_EQ(qAlpha(over.pixel(3, 119)), 255);
+    main.Thumbs.AddImageSize = 0;
+    const QImage plain = DrawThumbnail(Solid(800, 600, kSource), 800, 600, -1, 160, main, appearance);
+    ASSERT_EQ(plain.size(), QSize(160, 120));
+    EXPECT_EQ(InkBox(plain.convertToFormat(QImage::Format_RGB32), kSource, 2), QRect());
 }

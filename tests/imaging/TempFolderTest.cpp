@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/TempFolder.h"
+#include "app/core/TickCount.h"
+#include "imaging/SaveToTemp.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -133,7 +135,43 @@ TEST(TempFolder, AMissingTemporaryDirectoryIsNamed)
     TestDir root;
     for (const QString& missing : {root.file("gone"), root.write("file", "x")}) {
         TempFolder temp(missing);
+        const QString why = QStringLiteral("the temporary directory %1 does not exist").arg(missing);
+        EXPECT_EQ(SaveToTemp(temp, Solid(4, 4, 0), "image.jpg", ImageFormat::Jpeg, 80).error, why);
         EXPECT_TRUE(temp.Path().isEmpty());
-        EXPECT_EQ(temp.Error(), QStringLiteral("the temporary directory %1 does not exist").arg(missing));
+        EXPECT_EQ(temp.Error(), why);
     }
+}
+
+TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
+{
+    TestDir root;
+    TempFolder temp(root.path());
+    const QString folder = temp.Path();
+    ASSERT_FALSE(folder.isEmpty());
+    const QImage picture = Solid(16, 16, qRgb(1, 2, 3));
+    const QString path = SaveToTemp(temp, picture, "dir/image.jpg", ImageFormat::Jpeg, 80).path;
+    EXPECT_TRUE(QRegularExpression("/image-?\\d+\\.jpg$").match(path).hasMatch()) << path.toStdString();
+    EXPECT_TRUE(path.startsWith(folder + "/"));
+    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    EXPECT_EQ(FileSizeOf(path), QFileInfo(path).size());
+
+    // Occupy the names of the coming ticks: the save must pick a further number.
+    const qint32 tick = static_cast<qint32>(TickCount());
+    for (int t = 0; t < 3000; ++t) {
+        QFile taken(folder + "/thumb" + QString::number(tick + t) + ".png");
+        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+        taken.write("taken");
+    }
+    const QString first = SaveToTemp(temp, picture, "thumb", ImageFormat::Png, 0).path;
+    const QString second = SaveToTemp(temp, picture, "thumb", ImageFormat::Png, 0).path;
+    EXPECT_TRUE(first.endsWith("_1.png")) << first.toStdString();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(TestDir::read(folder + "/thumb" + QString::number(tick) + ".png"), "taken");
+    EXPECT_TRUE(TestDir::read(first).startsWith("\x89PNG"));
+
+    const SavedPicture failed = SaveToTemp(temp, QImage(), "image.jpg", ImageFormat::Jpeg, 80);
+    EXPECT_TRUE(failed.path.isEmpty());
+    EXPECT_EQ(failed.error, "the picture cannot be encoded as JPG");
+    EXPECT_EQ(FileSizeOf(folder), -1);
+    EXPECT_EQ(FileSizeOf(folder + "/missing"), -1);
 }

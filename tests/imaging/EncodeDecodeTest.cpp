@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Decode.h"
+#include "imaging/Encoders.h"
 #include "imaging/GifEncoder.h"
 #include "imaging/Integrity.h"
 #include "tests/support/Pictures.h"
@@ -9,18 +10,17 @@
 #include <QDataStream>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace {
 
 quint32 Crc32(const QByteArray& data)
 {
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc ^= static_cast<quint8>(c);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
+    quint32 crc = ~0u;
+    for (const char c : data)
+        for (int k = 0, bits = quint8(c); k < 8; ++k, bits >>= 1)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ bits) & 1u)));
     return ~crc;
 }
 
@@ -50,6 +50,17 @@ QByteArray BmpClaiming(qint32 w, qint32 h, quint16 bitCount)
     out.setByteOrder(QDataStream::LittleEndian);
     out << quint32(70) << quint32(0) << quint32(54) << quint32(40) << w << h << quint16(1) << bitCount;
     return bmp + QByteArray(40, '\0');
+}
+
+// A gradient above three exact patches that no fixed palette holds.
+QImage TestPicture()
+{
+    QImage image = Gradient(120, 90);
+    const QRgb patches[] = {qRgb(13, 86, 125), qRgb(201, 7, 99), qRgb(250, 250, 3)};
+    for (int y = 60; y < 90; ++y)
+        for (int x = 0; x < 120; ++x)
+            image.setPixel(x, y, patches[x / 40]);
+    return image;
 }
 
 } // namespace
@@ -128,4 +139,67 @@ TEST(Decode, PicturesOverQtsDefaultLimitStillOpen)
     EXPECT_EQ(d.originalSize, QSize(8200, 8200));
     EXPECT_TRUE(Near(d.image.pixel(4100, 4100), qRgb(10, 200, 30), 4));
     EXPECT_EQ(QImageReader::allocationLimit(), 1024);
+}
+
+TEST(Encoders, EachFormatWritesItsSignatureAndDecodesBack)
+{
+    const QImage picture = TestPicture();
+    // The tolerance on the gradient, which GIF dithers, and on the exact patches below it: they are
+    // in GIF's palette, where a fixed palette would be off by far more.
+    const std::tuple<ImageFormat, QByteArray, int, int> cases[] = {
+        {ImageFormat::Jpeg, "\xFF\xD8\xFF", 12, 12},
+        {ImageFormat::Png, "\x89PNG\r\n\x1a\n", 0, 0},
+        {ImageFormat::Gif, "GIF89a", 40, 2},
+    };
+    for (const auto& [format, signature, tolerance, patchTolerance] : cases) {
+        const QByteArray file = EncodeImage(picture, format, 90);
+        ASSERT_TRUE(file.startsWith(signature)) << int(format);
+        if (format != ImageFormat::Jpeg) { // only JPEG has a quality
+            EXPECT_EQ(EncodeImage(picture, format, 10), file);
+        }
+        const QImage back = QImage::fromData(file).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(back.size(), picture.size());
+        for (const QPoint p :
+            {QPoint(5, 5), QPoint(60, 30), QPoint(110, 50), QPoint(20, 75), QPoint(60, 75), QPoint(100, 80)})
+            EXPECT_TRUE(Near(back.pixel(p), picture.pixel(p), p.y() < 60 ? tolerance : patchTolerance))
+                << int(format) << " at " << p.x() << "," << p.y();
+        if (format == ImageFormat::Gif) { // a palette made for the picture
+            QSet<QRgb> colours;
+            for (int y = 0; y < back.height(); ++y)
+                for (int x = 0; x < back.width(); ++x)
+                    colours.insert(back.pixel(x, y));
+            EXPECT_GT(colours.size(), 64);
+            EXPECT_LE(colours.size(), 256);
+        }
+    }
+    EXPECT_LT(EncodeImage(picture, ImageFormat::Jpeg, 20).size() * 2,
+        EncodeImage(picture, ImageFormat::Jpeg, 95).size());
+    EXPECT_EQ(EncodeImage(picture, ImageFormat::Jpeg, 150), EncodeImage(picture, ImageFormat::Jpeg, 100));
+    EXPECT_TRUE(EncodeImage(QImage(), ImageFormat::Png, 0).isEmpty());
+}
+
+// Large pictures take the quantiser's other code paths; the asan build checks nothing leaks there.
+TEST(Encoders, GifOfALargePictureAndOfATranslucentOne)
+{
+    const QImage picture = Gradient(2600, 1800);
+    const QImage back
+        = QImage::fromData(EncodeImage(picture, ImageFormat::Gif, 0)).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(back.size(), picture.size());
+    // Dithering moves single pixels; the mean of a block keeps the colour (also across the
+    // rows where the picture is remapped in parts).
+    for (const QPoint at : {QPoint(100, 100), QPoint(1300, 800), QPoint(2400, 1700)}) {
+        const QRect block(at, QSize(24, 24));
+        EXPECT_TRUE(Near(MeanColour(back, block), MeanColour(picture, block), 6)) << at.x() << "," << at.y();
+    }
+
+    // Transparency becomes one colour of the palette, and so does anything under half opacity.
+    QImage translucent = Solid(20, 10, qRgba(0, 0, 255, 255), QImage::Format_ARGB32);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            translucent.setPixel(x, y, qRgba(255, 0, 0, x < 5 ? 0 : 100));
+    const QImage clear = QImage::fromData(EncodeImage(translucent, ImageFormat::Gif, 0))
+                             .convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(qAlpha(clear.pixel(2, 2)), 0);
+    EXPECT_EQ(qAlpha(clear.pixel(7, 2)), 0);
+    EXPECT_TRUE(Near(clear.pixel(15, 5), qRgba(0, 0, 255, 255), 2));
 }
