@@ -114,10 +114,9 @@ TEST(StampLogo, IsPlacedAtItsOwnSizeAndBlendedByItsOwnAlpha)
     for (int position = 0; position < 6; ++position) {
         appearance.Logo.Position = StampPosition(position);
         QImage image = Solid(801, 600, kGrey);
-        {
-            QPainter painter(&image);
-            StampLogo(painter, 801, 600, appearance);
-        }
+        QPainter painter(&image);
+        StampLogo(painter, 801, 600, appearance);
+        painter.end();
         const QPoint o = origins[position];
         EXPECT_TRUE(Near(image.pixel(o + QPoint(10, 10)), qRgb(255, 0, 0), 1)) << position;
         EXPECT_TRUE(Near(image.pixel(o + QPoint(90, 40)), blended, 2)) << position;
