@@ -97,7 +97,6 @@ TEST(Decode, FaultsGiveANullPictureWithoutCrashing)
     const std::pair<const char*, QByteArray> cases[] = {
         {"corrupt.jpg", corrupt},
         {"truncated.png", png.left(png.size() / 2)},
-        {"100000x100000.png", PngClaiming(100000, 100000)},
         {"just-over-1GiB.png", PngClaiming(16385, 16384)},
         {"2^31-1-squared.bmp", BmpClaiming(0x7fffffff, 0x7fffffff, 32)},
         {"-2^31-rows.bmp", BmpClaiming(4, -0x7fffffff - 1, 65535)},

@@ -155,11 +155,10 @@ TEST(Prepare, MemoryStaysBoundedWhateverTheProportionsAndSettings)
     const QString tiny = dir.write("tiny.png", Encode(Solid(16, 12, kGrey), "png"));
     MainPart plain = PngWithoutStamps();
     MainPart stamped = plain;
-    stamped.Image.AddText = 1;
+    stamped.Image.AddText = stamped.Image.AddLogo = 1;
     AppearancePart huge;
     huge.Text.Font = StringToFont(u"Tahoma,1000,b,204"); // the largest size a font string may hold
     huge.Text.Font.height = -16000; // as 12,000 points would give
-    stamped.Image.AddLogo = 1;
     huge.Logo.Filename = dir.write("logo.png", Encode(Solid(5000, 5000, qRgb(255, 0, 0)), "png"));
     PreparedImage prepared;
     const qint64 stripGrowth

@@ -66,8 +66,7 @@ TEST(TempFolder, APrivateFolderOfOurOwnWhoeverHoldsTheSharedName)
             else
                 EXPECT_EQ(base, root.file(expectedBase)) << name;
             for (const QString& folder : {base, path}) {
-                struct stat st
-                { };
+                struct stat st = {};
                 ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0);
                 EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) << name;
                 EXPECT_EQ(st.st_mode & 07777, 0700u) << name;
@@ -157,11 +156,8 @@ TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
 
     // Occupy the names of the coming ticks: the save must pick a further number.
     const qint32 tick = static_cast<qint32>(TickCount());
-    for (int t = 0; t < 3000; ++t) {
-        QFile taken(folder + "/thumb" + QString::number(tick + t) + ".png");
-        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
-        taken.write("taken");
-    }
+    for (int t = 0; t < 3000; ++t)
+        WriteFile(folder + "/thumb" + QString::number(tick + t) + ".png", "taken");
     const QString first = SaveToTemp(temp, picture, "thumb", ImageFormat::Png, 0).path;
     const QString second = SaveToTemp(temp, picture, "thumb", ImageFormat::Png, 0).path;
     EXPECT_TRUE(first.endsWith("_1.png")) << first.toStdString();

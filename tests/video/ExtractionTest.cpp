@@ -1,17 +1,95 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/video/VideoSamples.h"
 #include "video/FrameExtraction.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace {
+
+// Small videos made by the ffmpeg program: 64 x 48 at 10 frames per second, 6 seconds, a key frame
+// every second. Every frame is grey with the level 20 + 3 x its number, so a picture tells its own
+// time, and carries a white 16 x 12 box in its upper left corner as stored. Made once into a folder
+// of the build tree and shared by every test process and run.
+constexpr int kSampleFps = 10;
+
+// How each sample is made: the input and the encoding; "@name" stands for another sample.
+QStringList Recipe(const QString& name)
+{
+    const QString picture = "-f lavfi -i nullsrc=s=64x48:r=10:d=%1,format=rgb24,"
+                            "geq=r='20+3*N':g='20+3*N':b='20+3*N',format=yuv420p,"
+                            "drawbox=x=0:y=0:w=16:h=12:color=white:t=fill%2 ";
+    const QString six = picture.arg("6", "");
+    const QString h264 = "-c:v libx264 -qp 5 -g 10 -keyint_min 10 -sc_threshold 0";
+    const QMap<QString, QString> recipes {
+        {"h264.mp4", six + h264 + " -movflags +faststart"},
+        {"mpeg4.avi", six + "-c:v mpeg4 -q:v 2 -g 10"},
+        {"vp9.webm", six + "-c:v libvpx-vp9 -crf 10 -b:v 0 -g 10 -deadline realtime"},
+        {"wmv2.wmv", six + "-c:v wmv2 -q:v 2 -g 10"},
+        {"h264-10bit.mkv", six + h264 + " -pix_fmt yuv420p10le"},
+        {"mpeg2.ts", six + "-c:v mpeg2video -q:v 2 -g 10 -bf 0"},
+        {"sar.mp4", picture.arg("6", ",setsar=2/1") + h264},
+        {"rotated.mp4", "-i @h264.mp4 -c copy -metadata:s:v:0 rotate=90"},
+        {"short.mp4", picture.arg("0.3", "") + h264},
+        {"live.mkv", six + h264 + " -f matroska -live 1"},
+        {"audio.m4a", "-f lavfi -i sine=d=1 -c:a aac"},
+    };
+    return recipes.value(name).split(u' ', Qt::SkipEmptyParts);
+}
+
+/// The path of sample `name`, made when missing.
+QString SampleVideo(const QString& name)
+{
+    QStringList args = Recipe(name);
+    if (args.isEmpty())
+        return {};
+    for (QString& arg : args) {
+        if (arg.startsWith(u'@'))
+            arg = SampleVideo(arg.mid(1));
+    }
+    // The recipe is part of the name, so a changed recipe makes a new file.
+    const QByteArray hash
+        = QCryptographicHash::hash(args.join(u' ').toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
+    const QString folder = VELLMAR_VIDEO_SAMPLES;
+    const QString extension = name.section(u'.', 1);
+    const QString path = QString("%1/%2-%3.%4").arg(folder, name.section(u'.', 0, 0), hash, extension);
+    if (QFile::exists(path))
+        return path;
+    // Made under a name of this process and renamed, so that test processes running side by
+    // side never read a half-written sample.
+    QDir().mkpath(folder);
+    const QString partial
+        = QString("%1.%2.%3").arg(path).arg(QCoreApplication::applicationPid()).arg(extension);
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", QStringList {"-v", "error", "-y"} + args + QStringList {partial});
+    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) {
+        qWarning("ffmpeg could not make %s: %s", qPrintable(name), ffmpeg.readAllStandardError().constData());
+        QFile::remove(partial);
+        return {};
+    }
+    if (!QFile::rename(partial, path))
+        QFile::remove(partial); // another process was quicker
+    return path;
+}
+
+/// The frame number a sample's picture shows at `x`, `y`; -1 when the level fits none.
+int FrameNumberAt(const QImage& image, int x, int y)
+{
+    const QRgb pixel = image.pixel(x, y);
+    const double level = (qRed(pixel) + qGreen(pixel) + qBlue(pixel)) / 3.0;
+    const double number = (level - 20) / 3;
+    return std::abs(number - std::round(number)) < 0.4 ? static_cast<int>(std::round(number)) : -1;
+}
 
 constexpr MediaTime kSecond = kTicksPerSecond;
 constexpr MediaTime kFrame = kSecond / kSampleFps;
@@ -35,26 +113,17 @@ struct Recorder : FrameSink
     std::function<void(const GrabbedFrame&)> onFrame;
 };
 
-struct GrabRun
-{
-    int code = -1;
-    QStringList lines;
-    QString err;
-};
-
-// Runs vellmar-grab in `folder` with `args` (split at blanks) and the file `video`.
-GrabRun Grab(const QString& args, const QString& video, const QString& folder)
+// Runs vellmar-grab in `folder` with `args` (split at blanks) and `video`: its exit code (-1 when
+// it did not end normally), the lines it printed and what it said on its error output.
+std::tuple<int, QStringList, QString> Grab(const QString& args, const QString& video, const QString& folder)
 {
     QProcess process;
     process.setWorkingDirectory(folder);
     process.start(VELLMAR_GRAB_EXE, args.split(u' ', Qt::SkipEmptyParts) << video);
-    GrabRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.lines = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    const bool ended = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1,
+        QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+        QString::fromUtf8(process.readAllStandardError())};
 }
 
 } // namespace
@@ -214,25 +283,25 @@ TEST(GrabCli, WritesFramesAndSheetOrSaysWhyNot)
     const QString video = SampleVideo("h264.mp4");
     const QString base = QFileInfo(video).completeBaseName();
     const QString taken = dir.write(base + "_02.jpg", "the user's own file");
-    const GrabRun run = Grab("--frames 3 --sheet sheet.png --columns 2", video, dir.path());
-    EXPECT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    const auto [code, lines, err] = Grab("--frames 3 --sheet sheet.png --columns 2", video, dir.path());
+    EXPECT_EQ(code, 0) << err.toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
     // Positions 1.2, 3.2 and 5.2 s; the second name was taken, so that frame went beside it.
-    EXPECT_EQ(run.lines,
+    EXPECT_EQ(lines,
         QStringList({"./" + base + "_01.jpg\t00:00:01", "./" + base + "_02_1.jpg\t00:00:03",
             "./" + base + "_03.jpg\t00:00:05", "sheet\tsheet.png"}));
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(QImage(dir.file(run.lines.value(i).section(u'\t', 0, 0))).size(), QSize(64, 48)) << i;
+        EXPECT_EQ(QImage(dir.file(lines.value(i).section(u'\t', 0, 0))).size(), QSize(64, 48)) << i;
     EXPECT_EQ(TestDir::read(taken), "the user's own file");
     EXPECT_EQ(QImage(dir.file("sheet.png")).size(), QSize(415, 2 * 157 + 7));
 
     const QString notVideo = dir.write("notes.txt", "plain text\n");
-    const GrabRun unread = Grab("", notVideo, dir.path());
-    EXPECT_EQ(unread.code, 1);
-    EXPECT_TRUE(unread.lines.isEmpty());
-    EXPECT_TRUE(unread.err.startsWith("vellmar-grab: " + notVideo + ": cannot be read as a video file"))
-        << unread.err.toStdString();
-    const GrabRun bad = Grab("--frames 0", notVideo, dir.path());
-    EXPECT_EQ(bad.code, 2);
-    EXPECT_TRUE(bad.err.contains("Usage: vellmar-grab"));
+    const auto [unreadCode, unreadLines, unreadErr] = Grab("", notVideo, dir.path());
+    EXPECT_EQ(unreadCode, 1);
+    EXPECT_TRUE(unreadLines.isEmpty());
+    EXPECT_TRUE(unreadErr.startsWith("vellmar-grab: " + notVideo + ": cannot be read as a video file"))
+        << unreadErr.toStdString();
+    const auto [badCode, badLines, badErr] = Grab("--frames 0", notVideo, dir.path());
+    EXPECT_EQ(badCode, 2);
+    EXPECT_TRUE(badErr.contains("Usage: vellmar-grab"));
 }
