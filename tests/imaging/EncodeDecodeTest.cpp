@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSet>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,21 +25,13 @@ quint32 Crc32(const QByteArray& data)
     return ~crc;
 }
 
-// A well-formed PNG header (valid CRC) that claims a picture of w x h RGBA pixels.
+// A real PNG whose header (CRC and all) claims a picture of w x h pixels.
 QByteArray PngClaiming(quint32 w, quint32 h)
 {
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    QDataStream out(&png, QIODevice::Append);
-    auto chunk = [&](const QByteArray& typeAndData) {
-        out << quint32(typeAndData.size() - 4);
-        out.writeRawData(typeAndData.constData(), int(typeAndData.size()));
-        out << Crc32(typeAndData);
-    };
-    QByteArray ihdr("IHDR");
-    QDataStream(&ihdr, QIODevice::Append) << w << h << quint8(8) << quint8(6) << quint8(0) << quint16(0);
-    chunk(ihdr); // bit depth 8, RGBA
-    chunk("IDAT" + QByteArray(16, 'x'));
-    chunk("IEND");
+    QByteArray png = Encode(Solid(1, 1, 0), "png"); // the IHDR chunk's data starts at byte 16
+    qToBigEndian(w, png.data() + 16);
+    qToBigEndian(h, png.data() + 20);
+    qToBigEndian(Crc32(png.mid(12, 17)), png.data() + 29);
     return png;
 }
 
@@ -108,7 +101,7 @@ TEST(Decode, FaultsGiveANullPictureWithoutCrashing)
     }
 }
 
-TEST(Decode, ReducedDecodingKeepsEnoughPixelsAndLargePicturesOpen)
+TEST(Decode, ReducedAndShrunkDecodingKeepEnoughPixelsAndLargePicturesOpen)
 {
     TestDir dir;
     const QString photo = dir.write("photo.jpg", Encode(Gradient(1600, 1200), "jpeg", 90));
@@ -134,6 +127,29 @@ TEST(Decode, ReducedDecodingKeepsEnoughPixelsAndLargePicturesOpen)
     EXPECT_EQ(big.originalSize, QSize(8200, 8200));
     EXPECT_TRUE(Near(big.image.pixel(4100, 4100), qRgb(10, 200, 30), 4));
     EXPECT_EQ(QImageReader::allocationLimit(), 1024);
+
+    // JPEG shrinks exactly by whole blocks, leaving out the last rows and columns too few to fill a
+    // pixel; other formats decode whole.
+    const QString jpeg = dir.write("odd.jpg", Encode(Gradient(1001, 601), "jpeg", 90));
+    const QString png = dir.write("odd.png", Encode(Gradient(1001, 601), "png"));
+    const std::tuple<QString, int, QSize, QSizeF> shrinks[] = {
+        {jpeg, 4, {250, 150}, {250.25, 150.25}},
+        {jpeg, 2, {500, 300}, {500.5, 300.5}},
+        {jpeg, 1, {1001, 601}, {1001, 601}},
+        {png, 4, {1001, 601}, {1001, 601}},
+    };
+    for (const auto& [path, shrink, decoded, extent] : shrinks) {
+        const DecodedImage d = DecodeImageShrunk(path, [shrink](QSize) { return shrink; });
+        EXPECT_EQ(d.image.size(), decoded) << path.toStdString() << " /" << shrink;
+        EXPECT_EQ(d.extent, extent) << path.toStdString() << " /" << shrink;
+        EXPECT_EQ(d.originalSize, QSize(1001, 601));
+    }
+    EXPECT_TRUE(DecodeImageShrunk(jpeg, [](QSize) { return std::optional<int>(); }).isNull());
+
+    EXPECT_EQ(ShrinkFactorFor(QSize(6000, 4000), QSize(2052, 1368)), 2);
+    EXPECT_EQ(ShrinkFactorFor(QSize(6000, 4000), QSize(362, 1)), 8);
+    EXPECT_EQ(ShrinkFactorFor(QSize(4103, 3000), QSize(2052, 1368)), 1); // 2051 is one short
+    EXPECT_EQ(ShrinkFactorFor(QSize(800, 600), QSize(1604, 1204)), 1);
 }
 
 TEST(Encoders, EachFormatWritesItsSignatureAndDecodesBack)

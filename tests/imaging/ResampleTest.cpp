@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Resample.h"
-#include "imaging/Decode.h"
 #include "tests/support/Pictures.h"
-#include "tests/support/TempDir.h"
 
 #include <QPainter>
 #include <QRandomGenerator>
@@ -129,33 +127,6 @@ TEST(Resample, FineLinesKeepTheirMeanAndDoNotAlias)
         else
             EXPECT_EQ(strays, 0) << size.width();
     }
-}
-
-TEST(Resample, JpegShrinksByWholeBlocksOthersDecodeWhole)
-{
-    TestDir dir;
-    const QImage picture = Gradient(1001, 601);
-    const QString jpeg = dir.write("odd.jpg", Encode(picture, "jpeg", 90));
-    const QString png = dir.write("odd.png", Encode(picture, "png"));
-    const std::tuple<QString, int, QSize, QSizeF> cases[] = {
-        {jpeg, 4, {250, 150}, {250.25, 150.25}},
-        {jpeg, 2, {500, 300}, {500.5, 300.5}},
-        {jpeg, 1, {1001, 601}, {1001, 601}},
-        {png, 4, {1001, 601}, {1001, 601}},
-    };
-    for (const auto& [path, shrink, decoded, extent] : cases) {
-        const int factor = shrink;
-        const DecodedImage d = DecodeImageShrunk(path, [factor](QSize) { return factor; });
-        EXPECT_EQ(d.image.size(), decoded) << path.toStdString() << " /" << shrink;
-        EXPECT_EQ(d.extent, extent) << path.toStdString() << " /" << shrink;
-        EXPECT_EQ(d.originalSize, QSize(1001, 601));
-    }
-    EXPECT_TRUE(DecodeImageShrunk(jpeg, [](QSize) { return std::optional<int>(); }).isNull());
-
-    EXPECT_EQ(ShrinkFactorFor(QSize(6000, 4000), QSize(2052, 1368)), 2);
-    EXPECT_EQ(ShrinkFactorFor(QSize(6000, 4000), QSize(362, 1)), 8);
-    EXPECT_EQ(ShrinkFactorFor(QSize(4103, 3000), QSize(2052, 1368)), 1); // 2051 is one short
-    EXPECT_EQ(ShrinkFactorFor(QSize(800, 600), QSize(1604, 1204)), 1);
 }
 
 TEST(Resample, VectorPathsAgree)
