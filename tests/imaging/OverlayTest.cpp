@@ -7,58 +7,42 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
-namespace {
-
 constexpr QRgb kGreen = 0xFF00C800;
 constexpr QRgb kGrey = 0xFF808080;
-
-QImage Stamped(int position, int W = 800, int H = 600)
-{
-    AppearancePart appearance;
-    appearance.Text.Position = StampPosition(position);
-    QImage image = Solid(W, H, kGreen);
-    QPainter painter(&image);
-    StampText(painter, static_cast<float>(W), static_cast<float>(H), appearance);
-    return image;
-}
-
-} // namespace
 
 TEST(StampText, SitsAtEachOfTheSixPositionsWhiteInsideADarkOutline)
 {
     const QSizeF size = OutlinedTextSize(ToQFont(AppearancePart().Text.Font), "Vellmar");
     ASSERT_GT(size.width(), 20);
-    // The layout box is (1, 1, 800, 601) with a 2-pixel inset; the glyphs sit a little inside the drawn box.
-    const struct
-    {
-        int position;
-        int left, top, right, bottom; ///< expected ink edges, -1 where the alignment leaves it open
-    } cases[] = {
-        {0, 3, 3, -1, -1},
-        {1, -1, 3, -1, -1},
-        {2, -1, 3, 798, -1},
-        {3, 3, -1, -1, 599},
-        {4, -1, -1, -1, 599},
-        {5, -1, -1, 798, 599},
-    };
-    // Each set edge lies at most a few pixels inside its expected line, never outside.
+    // The ink's left, top, right and bottom edge at positions 0 to 5 (-1 where the alignment leaves
+    // it open): the layout box is (1, 1, 800, 601) with a 2-pixel inset.
+    const int edges[6][4] = {{3, 3, -1, -1}, {-1, 3, -1, -1}, {-1, 3, 798, -1}, {3, -1, -1, 599},
+        {-1, -1, -1, 599}, {-1, -1, 798, 599}};
+    // The glyphs sit a little inside the drawn box: each set edge lies at most a few pixels inside
+    // its expected line, never outside.
     auto inside = [](int actual, int expected, int inward) {
         return expected < 0 || ((actual - expected) * inward >= 0 && std::abs(actual - expected) <= 6);
     };
-    for (const auto& c : cases) {
-        const QImage image = Stamped(c.position);
+    for (int position = 0; position < 6; ++position) {
+        AppearancePart appearance;
+        appearance.Text.Position = StampPosition(position);
+        QImage image = Solid(800, 600, kGreen);
+        QPainter painter(&image);
+        StampText(painter, 800, 600, appearance);
+        painter.end();
         const QRect ink = InkBox(image, kGreen);
-        ASSERT_FALSE(ink.isEmpty()) << c.position;
-        EXPECT_NEAR(ink.width(), size.width(), 8) << c.position;
-        EXPECT_LE(ink.height(), size.height()) << c.position;
-        EXPECT_TRUE(inside(ink.left(), c.left, 1) && inside(ink.top(), c.top, 1)
-            && inside(ink.right(), c.right, -1) && inside(ink.bottom(), c.bottom, -1))
-            << c.position << ": " << ink.left() << "," << ink.top() << " to " << ink.right() << ","
+        const int* e = edges[position];
+        ASSERT_FALSE(ink.isEmpty()) << position;
+        EXPECT_NEAR(ink.width(), size.width(), 8) << position;
+        EXPECT_LE(ink.height(), size.height()) << position;
+        EXPECT_TRUE(inside(ink.left(), e[0], 1) && inside(ink.top(), e[1], 1) && inside(ink.right(), e[2], -1)
+            && inside(ink.bottom(), e[3], -1))
+            << position << ": " << ink.left() << "," << ink.top() << " to " << ink.right() << ","
             << ink.bottom();
-        if (c.position == 1 || c.position == 4) {
-            EXPECT_NEAR(ink.center().x(), 401, 3) << c.position;
+        if (position == 1 || position == 4) {
+            EXPECT_NEAR(ink.center().x(), 401, 3) << position;
         }
-        if (c.position != 5)
+        if (position != 5)
             continue;
         // No white pixel touches the green: the dark outline surrounds the fill.
         const auto white = [](QRgb p) { return qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200; };
@@ -102,10 +86,8 @@ TEST(DrawOutlinedText, AnyOtherAlignmentIsFarAndEmptyTextDrawsNothing)
 TEST(StampLogo, IsPlacedAtItsOwnSizeAndBlendedByItsOwnAlpha)
 {
     TestDir dir;
-    QImage logo(100, 50, QImage::Format_ARGB32);
-    for (int y = 0; y < 50; ++y)
-        for (int x = 0; x < 100; ++x)
-            logo.setPixel(x, y, x < 50 ? qRgba(255, 0, 0, 255) : qRgba(0, 0, 255, 128));
+    QImage logo = Solid(100, 50, qRgba(0, 0, 255, 128), QImage::Format_ARGB32); // red on the left half
+    QPainter(&logo).fillRect(0, 0, 50, 50, Qt::red);
     AppearancePart appearance;
     appearance.Logo.Filename = dir.write("logo.png", Encode(logo, "png"));
     const QRgb blended = qRgb(64, 64, 192); // half blue over grey

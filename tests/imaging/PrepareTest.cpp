@@ -96,14 +96,14 @@ TEST(Prepare, FormatFollowsTheSettingOrTheSourceExtension)
     const QImage picture = Solid(40, 30, kGrey);
     // The source's name and format; the format asked for (none: by the source's extension), the
     // one written.
-    const std::tuple<const char*, const char*, std::optional<ImageFormat>, const char*, QByteArray> cases[]
-        = {
-            {"photo.BMP", "bmp", {}, ".jpg", "\xFF\xD8\xFF"},
-            {"anim.gif", "png", {}, ".gif", "GIF89a"},
-            {"x.png", "png", ImageFormat::Jpeg, ".jpg", "\xFF\xD8\xFF"},
-            {"x.jpg", "jpeg", ImageFormat::Gif, ".gif", "GIF89a"},
-            {"x.PnG", "png", {}, ".png", "\x89PNG"},
-        };
+    using Setting = std::optional<ImageFormat>;
+    const std::tuple<const char*, const char*, Setting, const char*, QByteArray> cases[] = {
+        {"photo.BMP", "bmp", {}, ".jpg", "\xFF\xD8\xFF"},
+        {"anim.gif", "png", {}, ".gif", "GIF89a"},
+        {"x.png", "png", ImageFormat::Jpeg, ".jpg", "\xFF\xD8\xFF"},
+        {"x.jpg", "jpeg", ImageFormat::Gif, ".gif", "GIF89a"},
+        {"x.PnG", "png", {}, ".png", "\x89PNG"},
+    };
     for (const auto& [name, writeAs, setting, extension, signature] : cases) {
         MainPart main;
         main.Image.Format = setting;
@@ -181,8 +181,7 @@ TEST(Prepare, StampsAndThumbnail)
     TestDir dir;
     const QString source = dir.write("tall.png", Encode(Solid(1000, 2000, kGrey), "png"));
     MainPart main = PngWithoutStamps(800, 600);
-    main.Image.AddText = 1;
-    main.Image.AddLogo = 1;
+    main.Image.AddText = main.Image.AddLogo = 1;
     AppearancePart appearance; // text "Vellmar" bottom right, no logo file
 
     // The text is stamped into the corner of the bounded picture and nowhere else.
@@ -221,17 +220,13 @@ TEST(Prepare, AThumbnailWiderThanThePictureComesFromTheOriginal)
     }
     const QString source = dir.write("grating.png", Encode(grating.scaled(800, 600), "png"));
     MainPart main = PngWithoutStamps(20, 0);
-    main.Thumbs.DrawFrame = 0;
-    main.Thumbs.AddImageSize = 0;
+    main.Thumbs.DrawFrame = main.Thumbs.AddImageSize = 0;
     const PreparedImage prepared = PrepareImage(*TestTemp(), source, 160, main, {});
     ASSERT_TRUE(prepared.ok());
-    auto contrast = [](const QImage& thumb) {
-        int darkest = 255, lightest = 0;
-        for (int x = 10; x < 150; ++x) {
-            darkest = std::min(darkest, qGray(thumb.pixel(x, 40)));
-            lightest = std::max(lightest, qGray(thumb.pixel(x, 40)));
-        }
-        return lightest - darkest;
+    auto contrast = [](const QImage& thumb) { // across row 40
+        const QImage row = thumb.copy(10, 40, 140, 1).convertToFormat(QImage::Format_Grayscale8);
+        const auto [darkest, lightest] = std::minmax_element(row.constBits(), row.constBits() + 140);
+        return *lightest - *darkest;
     };
     const QImage fromBounded = DrawThumbnail(QImage(prepared.path), 20, 15, 1, 160, main, {});
     EXPECT_LT(contrast(fromBounded), 80); // what the thumbnail would be, drawn from the small copy
