@@ -256,7 +256,7 @@ TEST(Prepare, KeepAsIsAndBoundedSideBySideOnTwoThreads)
     EXPECT_NE(kept.thumbPath, bounded.thumbPath);
 }
 
-TEST(Thumbnail, LayoutRules)
+TEST(Thumbnail, LayoutAndCaptionText)
 {
     // Settings: frame, size caption, caption over the picture. Layout: frame, inner width,
     // picture height, caption, bar, width, height, bar top, picture height without its bound.
@@ -277,14 +277,11 @@ TEST(Thumbnail, LayoutRules)
         appearance.Thumbs.TextOverThumb = overThumb;
         EXPECT_EQ(ThumbnailLayoutFor(w, h, 160, 13, main, appearance), expected) << name;
     }
-}
 
-TEST(Thumbnail, FileSizeText)
-{
-    const std::pair<qint64, const char*> cases[] = {{0, "0 Bytes"}, {512, "512 Bytes"}, {1023, "1023 Bytes"},
+    const std::pair<qint64, const char*> sizes[] = {{0, "0 Bytes"}, {512, "512 Bytes"}, {1023, "1023 Bytes"},
         {1024, "  1 kb"}, {2048, "  2 kb"}, {153600, "150 kb"}, {1048575, "1024 kb"}, {1048576, "  1 mb"},
         {1073741823, "1024 mb"}, {1073741824, "  1 gb"}, {5368709120, "  5 gb"}};
-    for (const auto& [bytes, text] : cases)
+    for (const auto& [bytes, text] : sizes)
         EXPECT_EQ(FormatFileSize(bytes), text) << bytes;
     EXPECT_EQ(ThumbnailCaption(800, 600, 153600), "800x600, 150 kb");
     EXPECT_EQ(ThumbnailCaption(800.9f, 600.99f, -1), "800x600, ");

@@ -208,29 +208,25 @@ TEST(Extraction, Faults)
     // Cut in the middle of the frames, behind the index at the front.
     const qsizetype frames = whole.indexOf("mdat");
     using O = ExtractionOutcome;
-    // The file, the frames asked and taken (-1: some but not all), the outcome and the last status. A
-    // file that is not a video at all is among the grab tool's failures.
-    const std::tuple<QString, int, int, ExtractionOutcome, QString> cases[] = {
-        {dir.write("empty.avi", {}), 4, 0, O::NotReadable, kNotLoaded},
-        {dir.file("missing.mkv"), 4, 0, O::NotReadable, kNotLoaded},
-        {SampleVideo("audio.m4a"), 4, 0, O::NoVideoStream, "Невозможно соединить исходные пины с фильтром."},
-        {SampleVideo("live.mkv"), 4, 0, O::UnknownDuration, "Невозможно определить длину видео потока."},
+    // The file, the frames asked, the fewest and most taken, the outcome and the last status. A file
+    // that is not a video at all is among the grab tool's failures.
+    const std::tuple<QString, int, int, int, ExtractionOutcome, QString> cases[] = {
+        {dir.write("empty.avi", {}), 4, 0, 0, O::NotReadable, kNotLoaded},
+        {dir.file("missing.mkv"), 4, 0, 0, O::NotReadable, kNotLoaded},
+        {SampleVideo("audio.m4a"), 4, 0, 0, O::NoVideoStream,
+            "Невозможно соединить исходные пины с фильтром."},
+        {SampleVideo("live.mkv"), 4, 0, 0, O::UnknownDuration, "Невозможно определить длину видео потока."},
         // Frames whose data is gone are reported missing, the others still come.
-        {dir.write("cut.mp4", whole.left((frames + whole.size()) / 2)), 4, -1, O::Finished, kDone},
+        {dir.write("cut.mp4", whole.left((frames + whole.size()) / 2)), 4, 1, 3, O::Finished, kDone},
         // More frames asked than the video has: each position still gets the frame it lands on.
-        {SampleVideo("short.mp4"), 10, 10, O::Finished, kDone},
+        {SampleVideo("short.mp4"), 10, 10, 10, O::Finished, kDone},
     };
-    for (const auto& [path, count, taken, outcome, status] : cases) {
+    for (const auto& [path, count, fewest, most, outcome, status] : cases) {
         SCOPED_TRACE(path.toStdString());
         Recorder sink;
         const ExtractionResult result = ExtractFrames(path, count, sink, nullptr);
         EXPECT_EQ(result.outcome, outcome);
-        if (taken >= 0) {
-            EXPECT_EQ(result.framesTaken, taken);
-        } else {
-            EXPECT_GT(result.framesTaken, 0);
-            EXPECT_LT(result.framesTaken, count);
-        }
+        EXPECT_TRUE(result.framesTaken >= fewest && result.framesTaken <= most) << result.framesTaken;
         EXPECT_EQ(result.missed.size(), outcome == O::Finished ? count - result.framesTaken : 0);
         EXPECT_EQ(sink.frames.size(), result.framesTaken);
         EXPECT_EQ(sink.statuses.last(), status);
