@@ -129,19 +129,7 @@ TEST(TempFolder, EmptyingRemovesFilesAndCreatesNothing)
     EXPECT_EQ(TestDir::read(kept), "kept");
 }
 
-TEST(TempFolder, AMissingTemporaryDirectoryIsNamed)
-{
-    TestDir root;
-    for (const QString& missing : {root.file("gone"), root.write("file", "x")}) {
-        TempFolder temp(missing);
-        const QString why = QStringLiteral("the temporary directory %1 does not exist").arg(missing);
-        EXPECT_EQ(SaveToTemp(temp, Solid(4, 4, 0), "image.jpg", ImageFormat::Jpeg, 80).error, why);
-        EXPECT_TRUE(temp.Path().isEmpty());
-        EXPECT_EQ(temp.Error(), why);
-    }
-}
-
-TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
+TEST(SaveToTemp, NamesByHintAndTickNeverOverwritesAndSaysWhyNot)
 {
     TestDir root;
     TempFolder temp(root.path());
@@ -170,4 +158,13 @@ TEST(SaveToTemp, NamesByHintAndTickAndNeverOverwrites)
     EXPECT_EQ(failed.error, "the picture cannot be encoded as JPG");
     EXPECT_EQ(FileSizeOf(folder), -1);
     EXPECT_EQ(FileSizeOf(folder + "/missing"), -1);
+
+    // A temporary directory that is missing, or a file, is named.
+    for (const QString& missing : {root.file("gone"), root.write("file", "x")}) {
+        TempFolder nowhere(missing);
+        const QString why = QStringLiteral("the temporary directory %1 does not exist").arg(missing);
+        EXPECT_EQ(SaveToTemp(nowhere, picture, "image.jpg", ImageFormat::Jpeg, 80).error, why);
+        EXPECT_TRUE(nowhere.Path().isEmpty());
+        EXPECT_EQ(nowhere.Error(), why);
+    }
 }
