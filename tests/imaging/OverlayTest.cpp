@@ -60,10 +60,9 @@ TEST(StampText, SitsAtEachOfTheSixPositionsWhiteInsideADarkOutline)
             CountPixels(image, ink, [](QRgb p) { return qRed(p) < 40 && qGreen(p) < 90 && qBlue(p) < 40; }),
             whites / 2);
     }
-}
 
-TEST(DrawOutlinedText, AnyOtherAlignmentIsFarAndEmptyTextDrawsNothing)
-{
+    // The renderer behind the stamp takes any other alignment as far, draws nothing for no text, and
+    // draws a line too long for its large rendering's box whole.
     const QFont font = ToQFont(AppearancePart().Text.Font);
     auto draw = [&](const QString& text, int h, int v, int width = 200) {
         QImage image = Solid(width, 60, kGrey);
@@ -76,7 +75,6 @@ TEST(DrawOutlinedText, AnyOtherAlignmentIsFarAndEmptyTextDrawsNothing)
     EXPECT_NE(draw("Far", 0, 0), draw("Far", 2, 2));
     EXPECT_EQ(draw("", 1, 1), Solid(200, 60, kGrey));
 
-    // A line too long for the large rendering's box is drawn whole, not cut off.
     const QString longText(255, u'W');
     EXPECT_NEAR(
         InkBox(draw(longText, 0, 0, 4000), kGrey).width(), OutlinedTextSize(font, longText).width(), 10);

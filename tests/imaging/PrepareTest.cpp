@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Prepare.h"
-#include "imaging/Decode.h"
 #include "imaging/TempFolder.h"
 #include "imaging/Thumbnail.h"
 #include "settings/Colors.h"
@@ -9,6 +8,7 @@
 #include "tests/support/TempDir.h"
 
 #include <QImageReader>
+#include <QPainter>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -35,13 +35,6 @@ QImage Prepared(const QString& source, const MainPart& main, const AppearancePar
 }
 
 constexpr QRgb kSource = 0xFFC83232;
-
-QRgb Blend(QRgb over, int alpha, QRgb under)
-{
-    auto mix = [&](int a, int b) { return (a * alpha + b * (255 - alpha) + 127) / 255; };
-    return qRgb(
-        mix(qRed(over), qRed(under)), mix(qGreen(over), qGreen(under)), mix(qBlue(over), qBlue(under)));
-}
 
 // The height of the default caption bar.
 int CaptionRows()
@@ -320,7 +313,9 @@ TEST(Thumbnail, FrameBarAndPictureOnPixels)
     appearance.Thumbs.TextOverThumb = 1;
     const QImage over = DrawThumbnail(Solid(800, 600, kSource), 800, 600, -1, 160, main, appearance);
     ASSERT_EQ(over.size(), QSize(160, 120));
-    EXPECT_TRUE(Near(over.pixel(3, 120 - caption), Blend(top, 120, kSource), step))
+    QImage blend = Solid(1, 1, kSource); // the top colour at alpha 120 of 255 over the picture
+    QPainter(&blend).fillRect(0, 0, 1, 1, QColor::fromRgba((top & 0xFFFFFF) | (120u << 24)));
+    EXPECT_TRUE(Near(over.pixel(3, 120 - caption), blend.pixel(0, 0), step))
         << std::hex << over.pixel(3, 120 - caption);
     EXPECT_TRUE(Near(over.pixel(3, 119 - caption), kSource, 2));
     EXPECT_EQ(qAlpha(over.pixel(3, 119)), 255);

@@ -146,9 +146,8 @@ TEST(Extraction, Positions)
     EXPECT_EQ(FrameCaption(100 * 3600 * kSecond), "100:00:00");
 }
 
-// Every container and codec: the picture's own number says which frame came, the caption and
-// the time must be that frame's, the frame must lie within a key-frame interval of its
-// position, and the picture must stand as a viewer shows it.
+// Every container and codec: the picture's own number says which frame came, the caption and time
+// must be that frame's, and the picture must stand as a viewer shows it.
 TEST(Extraction, FramesCarryTheirPictureAndTime)
 {
     // The sample, its picture's size, a point inside the white box after rotation and widening,
