@@ -36,7 +36,6 @@ QImage Prepared(const QString& source, const MainPart& main, const AppearancePar
 
 constexpr QRgb kSource = 0xFFC83232;
 
-// The height of the default caption bar.
 int CaptionRows()
 {
     return CaptionHeight(ToQFont(AppearancePart().Thumbs.Font));
@@ -86,7 +85,6 @@ TEST(Prepare, BoundingRules)
 TEST(Prepare, FormatFollowsTheSettingOrTheSourceExtension)
 {
     TestDir dir;
-    const QImage picture = Solid(40, 30, kGrey);
     // The source's name and format; the format asked for (none: by the source's extension), the
     // one written.
     using Setting = std::optional<ImageFormat>;
@@ -100,8 +98,8 @@ TEST(Prepare, FormatFollowsTheSettingOrTheSourceExtension)
     for (const auto& [name, writeAs, setting, extension, signature] : cases) {
         MainPart main;
         main.Image.Format = setting;
-        const QString out
-            = PrepareImage(*TestTemp(), dir.write(name, Encode(picture, writeAs)), 0, main, {}).path;
+        const QString source = dir.write(name, Encode(Solid(40, 30, kGrey), writeAs));
+        const QString out = PrepareImage(*TestTemp(), source, 0, main, {}).path;
         ASSERT_FALSE(out.isEmpty()) << name;
         EXPECT_TRUE(out.endsWith(extension)) << name << " " << out.toStdString();
         EXPECT_TRUE(TestDir::read(out).startsWith(signature)) << name;

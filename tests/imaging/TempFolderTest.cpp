@@ -116,8 +116,7 @@ TEST(TempFolder, EmptyingRemovesFilesAndCreatesNothing)
 
     TempFolder temp(root.path());
     const QDir folder(temp.Path());
-    TestDir outside;
-    const QString kept = outside.write("kept.txt", "kept");
+    const QString kept = root.write("kept.txt", "kept"); // outside the folder, linked from it
     folder.mkdir("sub");
     for (const char* name : {"image1.jpg", ".hidden", "sub/inner.jpg"})
         ASSERT_TRUE(QFile(folder.filePath(name)).open(QIODevice::WriteOnly));

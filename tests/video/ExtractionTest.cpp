@@ -91,7 +91,6 @@ int FrameNumberAt(const QImage& image, int x, int y)
 constexpr MediaTime kSecond = kTicksPerSecond;
 constexpr MediaTime kFrame = kSecond / 10; // the samples' frame rate
 const QString kDone = QStringLiteral("Извлечение видео кадров завершено.");
-const QString kNotLoaded = QStringLiteral("Невозможно загрузить видео файл.");
 
 struct Recorder : FrameSink
 {
@@ -100,14 +99,13 @@ struct Recorder : FrameSink
     void OnFrame(const GrabbedFrame& frame) override
     {
         frames << frame;
-        if (onFrame)
-            onFrame(frame);
+        onFrame(frame);
     }
 
     QStringList statuses;
     QList<int> progress;
     QList<GrabbedFrame> frames;
-    std::function<void(const GrabbedFrame&)> onFrame;
+    std::function<void(const GrabbedFrame&)> onFrame = [](const GrabbedFrame&) {};
 };
 
 // Runs vellmar-grab in `folder` with `args` (split at blanks) and `video`: its exit code (-1 when
@@ -210,8 +208,8 @@ TEST(Extraction, Faults)
     // The file, the frames asked, the fewest and most taken, the outcome and the last status. A file
     // that is not a video at all is among the grab tool's failures.
     const std::tuple<QString, int, int, int, ExtractionOutcome, QString> cases[] = {
-        {dir.write("empty.avi", {}), 4, 0, 0, O::NotReadable, kNotLoaded},
-        {dir.file("missing.mkv"), 4, 0, 0, O::NotReadable, kNotLoaded},
+        {dir.write("empty.avi", {}), 4, 0, 0, O::NotReadable, "Невозможно загрузить видео файл."},
+        {dir.file("missing.mkv"), 4, 0, 0, O::NotReadable, "Невозможно загрузить видео файл."},
         {SampleVideo("audio.m4a"), 4, 0, 0, O::NoVideoStream,
             "Невозможно соединить исходные пины с фильтром."},
         {SampleVideo("live.mkv"), 4, 0, 0, O::UnknownDuration, "Невозможно определить длину видео потока."},

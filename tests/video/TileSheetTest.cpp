@@ -38,9 +38,7 @@ TEST(TileSheet, DrawsFramesCaptionsAndFrames)
         frames.append(
             {Solid(640, 480, QColor::fromHsv(i * 40, 200, 120).rgb()), {}, QString("00:00:0%1").arg(i)});
     // One frame from its file, as the page hands them over, and one whose file is gone.
-    frames[4].path = dir.file("frame4.png");
-    ASSERT_TRUE(frames[4].picture.save(frames[4].path));
-    frames[4].picture = {};
+    frames[4] = {{}, dir.write("frame4.png", Encode(frames[4].picture, "png")), frames[4].caption};
     frames[7] = {{}, dir.file("gone.jpg"), "00:00:07"};
 
     const QImage sheet = BuildTileSheet(frames, TileSheetLayout(), 640, 480);
