@@ -17,6 +17,7 @@
 namespace {
 
 constexpr QRgb kGrey = 0xFF808080;
+constexpr QRgb kSource = 0xFFC83232; // a thumbnail's picture, unlike its frame and bar
 
 MainPart PngWithoutStamps(int maxWidth = 0, int maxHeight = 0)
 {
@@ -33,8 +34,6 @@ QImage Prepared(const QString& source, const MainPart& main, const AppearancePar
     const PreparedImage prepared = PrepareImage(*TestTemp(), source, 0, main, appearance);
     return prepared.ok() ? QImage(prepared.path).convertToFormat(QImage::Format_RGB32) : QImage();
 }
-
-constexpr QRgb kSource = 0xFFC83232;
 
 int CaptionRows()
 {
