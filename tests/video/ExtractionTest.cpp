@@ -1,17 +1,95 @@
 // SPDX-License-Identifier: MIT
+#include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
-#include "tests/video/VideoSamples.h"
 #include "video/FrameExtraction.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace {
 
+// Small videos made by the ffmpeg program: 64 x 48 at 10 frames per second, 6 seconds, a key frame
+// every second. Every frame is grey with the level 20 + 3 x its number, so a picture tells its own
+// time, and carries a white 16 x 12 box in its upper left corner as stored. Made once into a folder
+// of the build tree and shared by every test process and run.
+
+// How each sample is made: the input and the encoding; "@name" stands for another sample.
+QStringList Recipe(const QString& name)
+{
+    const QString picture = "-f lavfi -i nullsrc=s=64x48:r=10:d=%1,format=rgb24,"
+                            "geq=r='20+3*N':g='20+3*N':b='20+3*N',format=yuv420p,"
+                            "drawbox=x=0:y=0:w=16:h=12:color=white:t=fill%2 ";
+    const QString six = picture.arg("6", "");
+    const QString h264 = "-c:v libx264 -qp 5 -g 10 -keyint_min 10 -sc_threshold 0";
+    const QMap<QString, QString> recipes {
+        {"h264.mp4", six + h264 + " -movflags +faststart"},
+        {"mpeg4.avi", six + "-c:v mpeg4 -q:v 2 -g 10"},
+        {"vp9.webm", six + "-c:v libvpx-vp9 -crf 10 -b:v 0 -g 10 -deadline realtime"},
+        {"wmv2.wmv", six + "-c:v wmv2 -q:v 2 -g 10"},
+        {"h264-10bit.mkv", six + h264 + " -pix_fmt yuv420p10le"},
+        {"mpeg2.ts", six + "-c:v mpeg2video -q:v 2 -g 10 -bf 0"},
+        {"sar.mp4", picture.arg("6", ",setsar=2/1") + h264},
+        {"rotated.mp4", "-i @h264.mp4 -c copy -metadata:s:v:0 rotate=90"},
+        {"short.mp4", picture.arg("0.3", "") + h264},
+        {"live.mkv", six + h264 + " -f matroska -live 1"},
+        {"audio.m4a", "-f lavfi -i sine=d=1 -c:a aac"},
+    };
+    return recipes.value(name).split(u' ', Qt::SkipEmptyParts);
+}
+
+/// The path of sample `name`, made when missing.
+QString SampleVideo(const QString& name)
+{
+    QStringList args = Recipe(name);
+    if (args.isEmpty())
+        return {};
+    for (QString& arg : args)
+        arg = arg.startsWith(u'@') ? SampleVideo(arg.mid(1)) : arg;
+    // The recipe is part of the name, so a changed recipe makes a new file.
+    const QByteArray hash
+        = QCryptographicHash::hash(args.join(u' ').toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
+    const QString folder = VELLMAR_VIDEO_SAMPLES;
+    const QString extension = name.section(u'.', 1);
+    const QString path = QString("%1/%2-%3.%4").arg(folder, name.section(u'.', 0, 0), hash, extension);
+    if (QFile::exists(path))
+        return path;
+    // Made under a name of this process and renamed, so that test processes running side by
+    // side never read a half-written sample.
+    QDir().mkpath(folder);
+    const QString partial
+        = QString("%1.%2.%3").arg(path).arg(QCoreApplication::applicationPid()).arg(extension);
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", QStringList {"-v", "error", "-y"} + args + QStringList {partial});
+    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) {
+        qWarning("ffmpeg could not make %s: %s", qPrintable(name), ffmpeg.readAllStandardError().constData());
+        QFile::remove(partial);
+        return {};
+    }
+    if (!QFile::rename(partial, path))
+        QFile::remove(partial); // another process was quicker
+    return path;
+}
+
+/// The frame number a sample's picture shows at `x`, `y`; -1 when the level fits none.
+int FrameNumberAt(const QImage& image, int x, int y)
+{
+    const QRgb pixel = image.pixel(x, y);
+    const double level = (qRed(pixel) + qGreen(pixel) + qBlue(pixel)) / 3.0;
+    const double number = (level - 20) / 3;
+    return std::abs(number - std::round(number)) < 0.4 ? static_cast<int>(std::round(number)) : -1;
+}
+
 constexpr MediaTime kSecond = kTicksPerSecond;
-constexpr MediaTime kFrame = kSecond / kSampleFps;
+constexpr MediaTime kFrame = kSecond / 10; // the samples' frame rate
 const QString kDone = QStringLiteral("Извлечение видео кадров завершено.");
 
 struct Recorder : FrameSink
@@ -21,31 +99,33 @@ struct Recorder : FrameSink
     void OnFrame(const GrabbedFrame& frame) override
     {
         frames << frame;
-        if (onFrame)
-            onFrame(frame);
+        onFrame(frame);
     }
 
     QStringList statuses;
     QList<int> progress;
     QList<GrabbedFrame> frames;
-    std::function<void(const GrabbedFrame&)> onFrame;
+    std::function<void(const GrabbedFrame&)> onFrame = [](const GrabbedFrame&) {};
 };
 
-bool IsWhite(QRgb pixel)
+// Runs vellmar-grab in `folder` with `args` (split at blanks) and `video`: its exit code (-1 when
+// it did not end normally), the lines it printed and what it said on its error output.
+std::tuple<int, QStringList, QString> Grab(const QString& args, const QString& video, const QString& folder)
 {
-    return qRed(pixel) > 220 && qGreen(pixel) > 220 && qBlue(pixel) > 220;
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(VELLMAR_GRAB_EXE, args.split(u' ', Qt::SkipEmptyParts) << video);
+    const bool ended = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1,
+        QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+        QString::fromUtf8(process.readAllStandardError())};
 }
 
 } // namespace
 
 TEST(Extraction, Positions)
 {
-    const struct
-    {
-        MediaTime duration;
-        int count;
-        std::vector<MediaTime> expected;
-    } cases[] = {
+    const std::tuple<MediaTime, int, std::vector<MediaTime>> cases[] = {
         {100 * kSecond, 5, {8 * kSecond, 28 * kSecond, 48 * kSecond, 68 * kSecond, 88 * kSecond}},
         {10 * kSecond, 1, {4 * kSecond}},
         {9 * kSecond, 3, {12'000'000, 42'000'000, 72'000'000}},
@@ -53,12 +133,10 @@ TEST(Extraction, Positions)
         {3 * kFrame, 5, {240'000, 840'000, 1'440'000, 2'040'000, 2'640'000}},
         {7, 3, {2, 4, 6}},
         {0, 5, {}},
-        {-kSecond, 5, {}},
         {kSecond, 0, {}},
-        {kSecond, -2, {}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(FramePositions(c.duration, c.count), c.expected) << c.duration << " / " << c.count;
+    for (const auto& [duration, count, expected] : cases)
+        EXPECT_EQ(FramePositions(duration, count), expected) << duration << " / " << count;
 
     EXPECT_EQ(FrameCaption(0), "00:00:00");
     EXPECT_EQ(FrameCaption(kSecond - 1), "00:00:00");
@@ -66,19 +144,13 @@ TEST(Extraction, Positions)
     EXPECT_EQ(FrameCaption(100 * 3600 * kSecond), "100:00:00");
 }
 
-// Every container and codec: the picture's own number says which frame came, the caption and
-// the time must be that frame's, the frame must lie within a key-frame interval of its
-// position, and the picture must stand as a viewer shows it.
+// Every container and codec: the picture's own number says which frame came, the caption and time
+// must be that frame's, and the picture must stand as a viewer shows it.
 TEST(Extraction, FramesCarryTheirPictureAndTime)
 {
-    const struct
-    {
-        const char* sample;
-        QSize size;
-        QPoint box; ///< inside the white box after rotation and widening
-        QPoint grey; ///< well away from it
-        std::vector<double> expected; ///< seconds; empty: within a key-frame interval
-    } cases[] = {
+    // The sample, its picture's size, a point inside the white box after rotation and widening,
+    // one well away from it, and the times taken in seconds (none: within a key-frame interval).
+    const std::tuple<const char*, QSize, QPoint, QPoint, std::vector<double>> cases[] = {
         // An index: the key frame nearest each position (0.6, 2.1, 3.6, 5.1 s).
         {"h264.mp4", {64, 48}, {6, 6}, {40, 30}, {1, 2, 4, 5}},
         {"mpeg4.avi", {64, 48}, {6, 6}, {40, 30}, {1, 2, 4, 5}},
@@ -92,9 +164,9 @@ TEST(Extraction, FramesCarryTheirPictureAndTime)
         // Pixels twice as wide as high: the picture and its box twice as wide.
         {"sar.mp4", {128, 48}, {26, 6}, {90, 30}, {1, 2, 4, 5}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sample);
-        const QString path = SampleVideo(QString::fromLatin1(c.sample));
+    for (const auto& [sample, size, box, grey, expected] : cases) {
+        SCOPED_TRACE(sample);
+        const QString path = SampleVideo(sample);
         ASSERT_FALSE(path.isEmpty());
         Recorder sink;
         const ExtractionResult result = ExtractFrames(path, 4, sink, nullptr);
@@ -111,17 +183,17 @@ TEST(Extraction, FramesCarryTheirPictureAndTime)
             SCOPED_TRACE(i);
             EXPECT_EQ(frame.index, i);
             EXPECT_EQ(frame.image.format(), QImage::Format_RGB32);
-            ASSERT_EQ(frame.image.size(), c.size);
-            EXPECT_TRUE(IsWhite(frame.image.pixel(c.box)));
-            const int number = FrameNumberAt(frame.image, c.grey.x(), c.grey.y());
-            ASSERT_GE(number, 0) << qPrintable(QString::number(frame.image.pixel(c.grey), 16));
+            ASSERT_EQ(frame.image.size(), size);
+            EXPECT_TRUE(Near(frame.image.pixel(box), 0xFFFFFFFF, 34)); // every channel above 220
+            const int number = FrameNumberAt(frame.image, grey.x(), grey.y());
+            ASSERT_GE(number, 0) << std::hex << frame.image.pixel(grey);
             EXPECT_EQ(frame.time, number * kFrame);
             EXPECT_EQ(frame.caption, FrameCaption(number * kFrame));
             EXPECT_EQ(sink.statuses.value(1 + i), frame.caption);
-            if (c.expected.empty())
+            if (expected.empty())
                 EXPECT_LE(std::abs(frame.time - positions[i]), kSecond);
             else
-                EXPECT_EQ(frame.time, MediaTime(c.expected[i] * kSecond));
+                EXPECT_EQ(frame.time, MediaTime(expected[i] * kSecond));
         }
     }
 }
@@ -129,50 +201,32 @@ TEST(Extraction, FramesCarryTheirPictureAndTime)
 TEST(Extraction, Faults)
 {
     TestDir dir;
-    const QString text
-        = dir.write(QStringLiteral("notes.mp4"), "these are not the frames you are looking for\n");
-    const QString empty = dir.write(QStringLiteral("empty.avi"), {});
-    const QByteArray whole = TestDir::read(SampleVideo(QStringLiteral("h264.mp4")));
+    const QByteArray whole = TestDir::read(SampleVideo("h264.mp4"));
     // Cut in the middle of the frames, behind the index at the front.
     const qsizetype frames = whole.indexOf("mdat");
-    const QString truncated = dir.write(QStringLiteral("cut.mp4"), whole.left((frames + whole.size()) / 2));
-    const struct
-    {
-        QString path;
-        int count;
-        ExtractionOutcome outcome;
-        const char* status;
-        int taken; ///< -1: some but not all
-    } cases[] = {
-        {text, 4, ExtractionOutcome::NotReadable, "Невозможно загрузить видео файл.", 0},
-        {empty, 4, ExtractionOutcome::NotReadable, "Невозможно загрузить видео файл.", 0},
-        {dir.file(QStringLiteral("missing.mkv")), 4, ExtractionOutcome::NotReadable,
-            "Невозможно загрузить видео файл.", 0},
-        {SampleVideo(QStringLiteral("audio.m4a")), 4, ExtractionOutcome::NoVideoStream,
-            "Невозможно соединить исходные пины с фильтром.", 0},
-        {SampleVideo(QStringLiteral("live.mkv")), 4, ExtractionOutcome::UnknownDuration,
-            "Невозможно определить длину видео потока.", 0},
+    using O = ExtractionOutcome;
+    // The file, the frames asked, the fewest and most taken, the outcome and the last status. A file
+    // that is not a video at all is among the grab tool's failures.
+    const std::tuple<QString, int, int, int, ExtractionOutcome, QString> cases[] = {
+        {dir.write("empty.avi", {}), 4, 0, 0, O::NotReadable, "Невозможно загрузить видео файл."},
+        {dir.file("missing.mkv"), 4, 0, 0, O::NotReadable, "Невозможно загрузить видео файл."},
+        {SampleVideo("audio.m4a"), 4, 0, 0, O::NoVideoStream,
+            "Невозможно соединить исходные пины с фильтром."},
+        {SampleVideo("live.mkv"), 4, 0, 0, O::UnknownDuration, "Невозможно определить длину видео потока."},
         // Frames whose data is gone are reported missing, the others still come.
-        {truncated, 4, ExtractionOutcome::Finished, "Извлечение видео кадров завершено.", -1},
+        {dir.write("cut.mp4", whole.left((frames + whole.size()) / 2)), 4, 1, 3, O::Finished, kDone},
         // More frames asked than the video has: each position still gets the frame it lands on.
-        {SampleVideo(QStringLiteral("short.mp4")), 10, ExtractionOutcome::Finished,
-            "Извлечение видео кадров завершено.", 10},
+        {SampleVideo("short.mp4"), 10, 10, 10, O::Finished, kDone},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
+    for (const auto& [path, count, fewest, most, outcome, status] : cases) {
+        SCOPED_TRACE(path.toStdString());
         Recorder sink;
-        const ExtractionResult result = ExtractFrames(c.path, c.count, sink, nullptr);
-        EXPECT_EQ(result.outcome, c.outcome);
-        if (c.taken >= 0) {
-            EXPECT_EQ(result.framesTaken, c.taken);
-        } else {
-            EXPECT_GT(result.framesTaken, 0);
-            EXPECT_LT(result.framesTaken, c.count);
-        }
-        EXPECT_EQ(result.missed.size(),
-            c.outcome == ExtractionOutcome::Finished ? c.count - result.framesTaken : 0);
+        const ExtractionResult result = ExtractFrames(path, count, sink, nullptr);
+        EXPECT_EQ(result.outcome, outcome);
+        EXPECT_TRUE(result.framesTaken >= fewest && result.framesTaken <= most) << result.framesTaken;
+        EXPECT_EQ(result.missed.size(), outcome == O::Finished ? count - result.framesTaken : 0);
         EXPECT_EQ(sink.frames.size(), result.framesTaken);
-        EXPECT_EQ(sink.statuses.last(), QString::fromUtf8(c.status));
+        EXPECT_EQ(sink.statuses.last(), status);
         for (const GrabbedFrame& frame : std::as_const(sink.frames))
             EXPECT_EQ(frame.time, FrameNumberAt(frame.image, 40, 30) * kFrame);
     }
@@ -182,27 +236,21 @@ TEST(Extraction, Faults)
     EXPECT_TRUE(nothing.statuses.isEmpty());
 }
 
-TEST(Extraction, FileDeletedWhileExtracting)
-{
-    TestDir dir;
-    const QString path
-        = dir.write(QStringLiteral("doomed.mp4"), TestDir::read(SampleVideo(QStringLiteral("h264.mp4"))));
-    Recorder sink;
-    sink.onFrame = [&](const GrabbedFrame&) { QFile::remove(path); };
-    // The open file stays readable to the one who holds it.
-    EXPECT_TRUE(ExtractFrames(path, 4, sink, nullptr).Complete());
-    EXPECT_FALSE(QFile::exists(path));
-}
-
 TEST(Extraction, StopEndsPromptlyAndSaysSo)
 {
-    const QString path = SampleVideo(QStringLiteral("vp9.webm"));
+    TestDir dir;
+    const QString path = SampleVideo("vp9.webm");
+    const QString doomed = dir.write("doomed.webm", TestDir::read(path));
     std::atomic<bool> stop {false};
     Recorder sink;
-    sink.onFrame = [&](const GrabbedFrame& frame) { stop = frame.index == 1; };
+    // The file is deleted at the first frame: the open file stays readable to the one who holds it.
+    sink.onFrame = [&](const GrabbedFrame& frame) {
+        QFile::remove(doomed);
+        stop = frame.index == 1;
+    };
     QElapsedTimer clock;
     clock.start();
-    const ExtractionResult result = ExtractFrames(path, 50, sink, &stop);
+    const ExtractionResult result = ExtractFrames(doomed, 50, sink, &stop);
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_EQ(result.outcome, ExtractionOutcome::Stopped);
     EXPECT_EQ(result.framesTaken, 2);
@@ -216,4 +264,33 @@ TEST(Extraction, StopEndsPromptlyAndSaysSo)
     EXPECT_EQ(early.statuses.last(), kDone);
     FfmpegVideo video(&stop);
     EXPECT_EQ(video.Open(path).failure, OpenFailure::Stopped);
+}
+
+TEST(GrabCli, WritesFramesAndSheetOrSaysWhyNot)
+{
+    TestDir dir;
+    const QString video = SampleVideo("h264.mp4");
+    const QString base = QFileInfo(video).completeBaseName();
+    const QString taken = dir.write(base + "_02.jpg", "the user's own file");
+    const auto [code, lines, err] = Grab("--frames 3 --sheet sheet.png --columns 2", video, dir.path());
+    EXPECT_EQ(code, 0) << err.toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    // Positions 1.2, 3.2 and 5.2 s; the second name was taken, so that frame went beside it.
+    EXPECT_EQ(lines,
+        QStringList({"./" + base + "_01.jpg\t00:00:01", "./" + base + "_02_1.jpg\t00:00:03",
+            "./" + base + "_03.jpg\t00:00:05", "sheet\tsheet.png"}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(QImage(dir.file(lines.value(i).section(u'\t', 0, 0))).size(), QSize(64, 48)) << i;
+    EXPECT_EQ(TestDir::read(taken), "the user's own file");
+    EXPECT_EQ(QImage(dir.file("sheet.png")).size(), QSize(415, 2 * 157 + 7));
+
+    const QString notVideo = dir.write("notes.txt", "plain text\n");
+    const auto [unreadCode, unreadLines, unreadErr] = Grab("", notVideo, dir.path());
+    EXPECT_EQ(unreadCode, 1);
+    EXPECT_TRUE(unreadLines.isEmpty());
+    EXPECT_TRUE(unreadErr.startsWith("vellmar-grab: " + notVideo + ": cannot be read as a video file"))
+        << unreadErr.toStdString();
+    const auto [badCode, badLines, badErr] = Grab("--frames 0", notVideo, dir.path());
+    EXPECT_EQ(badCode, 2);
+    EXPECT_TRUE(badErr.contains("Usage: vellmar-grab"));
 }
