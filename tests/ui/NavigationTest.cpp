@@ -136,17 +136,15 @@ TEST(Navigation, PagesAndHeader)
 
     ASSERT_TRUE(frame.CreatePage(kUploadPage));
     CWizardPage* upload = frame.Page(kUploadPage);
-    EXPECT_EQ(upload->PageWnd->geometry(), QRect(0, 50, frame.width(), 380));
+    EXPECT_EQ(upload->PageWnd->geometry(), QRect(0, kHeaderHeight, frame.width(), kHeaderPageHeight));
     ASSERT_FALSE(upload->HeaderBitmap.isNull());
-    EXPECT_EQ(upload->HeaderBitmap.size(), QSize(frame.width(), 50));
+    EXPECT_EQ(upload->HeaderBitmap.size(), QSize(frame.width(), kHeaderHeight));
     // The band runs from white at the top to light grey at the bottom, the caption in the middle.
     const QImage band = upload->HeaderBitmap.toImage();
     EXPECT_EQ(band.pixel(0, 0), 0xFFFFFFFFu);
     EXPECT_NEAR(qRed(band.pixel(0, 49)), 0xEB, 2);
-    bool ink = false;
-    for (int x = 0; x < band.width() && !ink; ++x)
-        ink = qRed(band.pixel(x, 25)) < 0xD0;
-    EXPECT_TRUE(ink) << "the caption is drawn";
+    EXPECT_GT(CountPixels(band, QRect(0, 25, band.width(), 1), [](QRgb p) { return qRed(p) < 0xD0; }), 0)
+        << "the caption is drawn";
 
     ASSERT_TRUE(frame.CreatePage(kFileListPage));
     EXPECT_TRUE(frame.Page(kFileListPage)->HeaderBitmap.isNull());

@@ -63,69 +63,29 @@ void ExpectGone(const QStringList& files)
         EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
 }
 
-TEST(Shutdown, ExitFromWelcomeSavesAndEmptiesTheTemporaryFolder)
+// The loader still drawing, Exit from the list page with Yes: the settings are saved, the
+// loose files of older versions go, sub-folders and the folder itself stay.
+TEST(Shutdown, ExitWhileTheLoaderRunsSavesAndEmptiesTheTemporaryFolder)
 {
     TestDir dir;
     const QString ini = dir.file(QStringLiteral("vellmar.ini"));
     const QStringList leftovers = PutLeftovers();
-    const int code = RunWith(ini, [](CWizardDlg& frame) {
-        frame.WizardSettings().main.Image.Quality = 42;
-        ButtonById(&frame, kExitButton)->click();
-    });
-    EXPECT_EQ(code, 2);
-    ExpectGone(leftovers);
-    // Sub-folders and the folder itself stay.
-    EXPECT_TRUE(QDir(QDir::tempPath() + QStringLiteral("/pelk_vl_temp/subfolder")).exists());
-    Settings saved;
-    LoadSettings(ini, saved);
-    EXPECT_EQ(saved.main.Image.Quality, 42);
-}
-
-TEST(Shutdown, ClosingWhileTheLoaderRuns)
-{
-    TestDir dir;
-    const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-    const QStringList pictures = SharedPictures(300);
-    const QStringList leftovers = PutLeftovers();
-
     bool loaderWasRunning = false;
     const int code = RunWith(ini, [&](CWizardDlg& frame) {
-        frame.DropFiles(pictures);
-        auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
-        loaderWasRunning = list->View()->IsRunning();
+        frame.WizardSettings().main.Image.Quality = 42;
+        frame.DropFiles(SharedPictures(300));
+        loaderWasRunning = static_cast<CMainDlg*>(frame.Page(kFileListPage))->View()->IsRunning();
         ModalAnswer yes(QStringLiteral("Да"));
-        frame.OnExit();
+        ButtonById(&frame, kExitButton)->click();
         EXPECT_TRUE(yes.Seen());
     });
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(loaderWasRunning);
     ExpectGone(leftovers);
-    EXPECT_TRUE(QFile::exists(ini));
-}
-
-TEST(Shutdown, ClosingDuringAnUploadEndsTheProgram)
-{
-    TestDir dir;
-    TestHost host;
-    host.SetSilentFrom(1);
-    ASSERT_TRUE(host.Start());
-    const QString ini = dir.write(QStringLiteral("vellmar.ini"), ServersSection(host.HostText()));
-    const QStringList leftovers = PutLeftovers();
-    bool wasUploading = false;
-    QElapsedTimer clock;
-    const int code = RunWith(ini, [&](CWizardDlg& frame) {
-        frame.DropFiles(SharedPictures(3));
-        frame.OnNext();
-        frame.OnNext();
-        QTest::qWait(300);
-        wasUploading = static_cast<CUploadDlg*>(frame.Page(kUploadPage))->IsRunning();
-        clock.start();
-        frame.close(); // the close box: no question on the upload page
-    });
-    EXPECT_EQ(code, 2);
-    EXPECT_TRUE(wasUploading);
-    EXPECT_LT(clock.elapsed(), 3000) << "the transfer is aborted, not waited out";
-    ExpectGone(leftovers);
+    EXPECT_TRUE(QDir(QDir::tempPath() + QStringLiteral("/pelk_vl_temp/subfolder")).exists());
+    Settings saved;
+    LoadSettings(ini, saved);
+    EXPECT_EQ(saved.main.Image.Quality, 42);
 }
 
 // A settings file that cannot be written is told once; the old file stays whole.

@@ -78,11 +78,8 @@ TEST(UploadPage, RunShowsProgressCodeAndCopies)
 
     // Code type 0: linked thumbnails, four to a row, so three items on one row.
     const QString code = page->CodeText();
-    for (const UploadResult& result : page->Results) {
-        EXPECT_TRUE(result.ImageUrl.startsWith(QStringLiteral("http://127.0.0.1:")))
-            << qPrintable(result.ImageUrl);
-        EXPECT_TRUE(code.contains(QStringLiteral("[url=") + result.ImageUrl + u']'));
-    }
+    for (const UploadResult& result : page->Results)
+        EXPECT_TRUE(code.contains(QStringLiteral("[url=") + result.ImageUrl + u']')) << qPrintable(code);
     EXPECT_EQ(code.count(QStringLiteral("\r\n\r\n")), 0);
 
     auto* perRow = page->findChild<QLineEdit*>(QStringLiteral("1040"));

@@ -150,7 +150,6 @@ TEST(ThumbsView, RemovalRenumbers)
         QTest::mouseClick(f.view->viewport(), Qt::MiddleButton, {}, f.CentreOf(index));
     };
     const Case cases[] = {
-        {"middle click on an item", [&](ViewFixture& f) { middleClick(f, 2); }, {0, 1, 3, 4}},
         {"Delete key",
             [](ViewFixture& f) {
                 f.view->SetSelected(2, true);
@@ -264,24 +263,6 @@ TEST(ThumbsView, AddingAndRemovingWhileLoading)
     ASSERT_EQ(f.view->count(), int(expected.size()));
     for (int i = 0; i < f.view->count(); ++i)
         EXPECT_TRUE(f.Shows(i, expected[i])) << "item " << i;
-}
-
-TEST(ThumbsView, DestroyedWhileLoading)
-{
-    const QStringList files = SharedPictures(60);
-    CThumbsModel model;
-    for (int round = 0; round < 3; ++round) {
-        auto view = std::make_unique<CThumbsView>();
-        view->Init(&model);
-        for (const QString& file : files)
-            view->AddFile(file, file);
-        view->StartLoader();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return view->ImageIndexOf(round) > 0; }));
-        EXPECT_TRUE(view->IsRunning());
-        view.reset(); // waits for the loader; its posted tiles die with the view
-        QTest::qWait(20);
-        model.Clear();
-    }
 }
 
 TEST(ThumbsView, FiveHundredPicturesKeepTheWindowResponsive)
