@@ -3,6 +3,7 @@
 // preparation (bounded to 1024 x 768, text stamp, JPEG 85, a 180-pixel thumbnail with
 // caption), vipsthumbnail and ImageMagick's convert (resize and save, plus a 180-pixel
 // thumbnail). Needs libvips-tools and imagemagick.
+#include "bench/support/BenchRun.h"
 #include "imaging/Prepare.h"
 #include "imaging/TempFolder.h"
 
@@ -15,7 +16,6 @@
 #include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
 #include <cstdint>
@@ -180,27 +180,22 @@ void Report(const char* name, double seconds, int files)
 
 int main(int argc, char** argv)
 {
-    // Everything, the program's own temporary folder included, goes into one private folder.
-    QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/vellmar-bench-XXXXXX"));
-    if (!scratch.isValid())
+    const BenchRun scratch(argc, argv, "bench");
+    if (!scratch.ok())
         return 1;
-    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
     Options options;
-    const QStringList args = app.arguments();
+    const QStringList args = QCoreApplication::arguments();
     const qsizetype filesAt = args.indexOf(QStringLiteral("--files"));
     if (filesAt > 0 && filesAt + 1 < args.size())
         options.files = qMax(1, args[filesAt + 1].toInt());
 
-    QDir(scratch.path()).mkdir("photos");
-    QDir(scratch.path()).mkdir("vips");
-    QDir(scratch.path()).mkdir("vips1");
-    QDir(scratch.path()).mkdir("convert");
-    QDir(scratch.path()).mkdir("convert-hint");
+    QDir(scratch.Path()).mkdir("photos");
+    QDir(scratch.Path()).mkdir("vips");
+    QDir(scratch.Path()).mkdir("vips1");
+    QDir(scratch.Path()).mkdir("convert");
+    QDir(scratch.Path()).mkdir("convert-hint");
     std::printf("Generating %d photos of %d x %d ...\n", options.files, kPhotoWidth, kPhotoHeight);
-    const QStringList photos = MakePhotos(scratch.filePath("photos"), options.files);
+    const QStringList photos = MakePhotos(scratch.FilePath("photos"), options.files);
     if (photos.isEmpty())
         return 1;
     qint64 bytes = 0;
@@ -209,10 +204,10 @@ int main(int argc, char** argv)
     std::printf("  %.1f MB in all; %d cores\n", bytes / 1e6, QThread::idealThreadCount());
 
     const double vellmar = TimeVellmar(photos);
-    const double vips = TimeVips(photos, scratch.filePath("vips"), {});
-    const double vips1 = TimeVips(photos, scratch.filePath("vips1"), {"VIPS_CONCURRENCY=1"});
-    const double convert = TimeConvert(photos, scratch.filePath("convert"), false);
-    const double convertHint = TimeConvert(photos, scratch.filePath("convert-hint"), true);
+    const double vips = TimeVips(photos, scratch.FilePath("vips"), {});
+    const double vips1 = TimeVips(photos, scratch.FilePath("vips1"), {"VIPS_CONCURRENCY=1"});
+    const double convert = TimeConvert(photos, scratch.FilePath("convert"), false);
+    const double convertHint = TimeConvert(photos, scratch.FilePath("convert-hint"), true);
 
     const int n = options.files;
     std::printf("\nResize to 1024 x 768 + 180-pixel thumbnail, %d photos:\n", n);

@@ -5,6 +5,7 @@
 // photo-like 6000 x 4000 JPEG, a fine line pattern as PNG and as JPEG, and every JPEG or PNG
 // in the folder given with --photos. Needs libvips-tools and imagemagick.
 #include "bench/quality/Psnr.h"
+#include "bench/support/BenchRun.h"
 #include "imaging/Prepare.h"
 #include "imaging/TempFolder.h"
 
@@ -19,7 +20,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -382,25 +382,20 @@ bool Save(const QImage& image, const QString& path, int quality)
 
 int main(int argc, char** argv)
 {
-    // Everything, the program's own temporary folder included, goes into one private folder.
-    QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/vellmar-quality-XXXXXX"));
-    if (!scratch.isValid())
+    const BenchRun scratch(argc, argv, "quality");
+    if (!scratch.ok())
         return 1;
-    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
     QImageReader::setAllocationLimit(1024);
 
     QStringList pictures;
     std::printf("Generating a photo-like picture and a line pattern of %d x %d ...\n", kWidth, kHeight);
     const QImage lines = LinePattern();
-    if (!Save(PhotoLike(), scratch.filePath("photo.jpg"), 92)
-        || !Save(lines, scratch.filePath("lines.png"), -1) || !Save(lines, scratch.filePath("lines.jpg"), 95))
+    if (!Save(PhotoLike(), scratch.FilePath("photo.jpg"), 92)
+        || !Save(lines, scratch.FilePath("lines.png"), -1) || !Save(lines, scratch.FilePath("lines.jpg"), 95))
         return 1;
-    pictures << scratch.filePath("photo.jpg") << scratch.filePath("lines.png")
-             << scratch.filePath("lines.jpg");
-    const QStringList args = app.arguments();
+    pictures << scratch.FilePath("photo.jpg") << scratch.FilePath("lines.png")
+             << scratch.FilePath("lines.jpg");
+    const QStringList args = QCoreApplication::arguments();
     const qsizetype photosAt = args.indexOf(QStringLiteral("--photos"));
     if (photosAt > 0 && photosAt + 1 < args.size()) {
         const QDir folder(args[photosAt + 1]);
@@ -410,7 +405,7 @@ int main(int argc, char** argv)
     }
     TempFolder temp;
     for (const QString& picture : pictures)
-        Measure(temp, picture, scratch.path());
+        Measure(temp, picture, scratch.Path());
     temp.Empty();
     return 0;
 }
