@@ -8,12 +8,12 @@ VELLMAR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Debian packages the build, the tests and the program need.
 VELLMAR_PACKAGES=(
     cmake ninja-build g++ pkg-config git
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libcurl4-openssl-dev libgif-dev libimagequant-dev
     libxcb1-dev libxcb-ewmh-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     googletest libgtest-dev
-    fonts-dejavu-core xvfb xauth x11-utils clang-format
+    fonts-dejavu-core fonts-wine fonts-liberation2 xvfb xauth x11-utils clang-format
 )
 
 # Installs the packages of "$@" that are not installed yet; silent when none is missing.

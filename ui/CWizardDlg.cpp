@@ -45,10 +45,7 @@ CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp,
         | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(DluX(385), DluY(290));
     setAcceptDrops(true);
-    // Every layout is measured for an 8-point dialog font; fontconfig picks the nearest face.
-    QFont dialogFont(QStringLiteral("Tahoma"));
-    dialogFont.setPointSize(8);
-    setFont(dialogFont);
+    setFont(DialogFont());
     setAttribute(Qt::WA_WindowPropagation); // the dialogs it owns too
 
     m_header = new QLabel(this);

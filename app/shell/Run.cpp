@@ -3,6 +3,7 @@
 
 #include "imaging/TempFolder.h"
 #include "ui/CWizardDlg.h"
+#include "ui/kit/Dlu.h"
 #include "ui/kit/MessageBoxes.h"
 
 #include <QApplication>
@@ -11,6 +12,9 @@
 int Run(const QString& iniPath)
 {
     int exitCode = 0;
+    for (const QString& face : PrepareDialogFonts())
+        qWarning(
+            "Vellmar: the font %s is missing; the windows are laid out for a substitute", qPrintable(face));
     const auto temp = std::make_shared<TempFolder>();
     {
         auto frame = std::make_unique<CWizardDlg>(iniPath, temp);

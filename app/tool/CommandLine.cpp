@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/tool/CommandLine.h"
 
+#include "settings/platform/FontFaces.h"
+
 #include <QDir>
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -58,6 +60,7 @@ int ToolMain(int argc, char** argv, ToolRun run)
     QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.*=false\nqt.gui.imageio*=false"));
 
     QGuiApplication app(argc, argv);
+    EnsureWindowsFaces(); // the stamps and captions are drawn in the faces the settings name
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
     QTextStream out(stdout);

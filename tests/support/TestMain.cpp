@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // GoogleTest entry point with a QApplication, so that fonts, images, painters and widgets work
 // the way they do in the program (offscreen platform unless the test environment says otherwise).
+#include "ui/kit/Dlu.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -25,5 +28,8 @@ int main(int argc, char** argv)
         }
     }
     QApplication app(argc, argv);
+    // The layouts are checked in the faces the program draws them in.
+    for (const QString& face : PrepareDialogFonts())
+        std::fprintf(stderr, "missing font %s: layouts follow a substitute\n", qPrintable(face));
     return RUN_ALL_TESTS();
 }

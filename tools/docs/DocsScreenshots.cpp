@@ -4,6 +4,7 @@
 //   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs/file-list.png
 #include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
+#include "ui/kit/Dlu.h"
 #include "ui/widgets/CThumbsView.h"
 
 #include <QApplication>
@@ -50,6 +51,7 @@ QImage Landscape(int seed)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    PrepareDialogFonts();
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("file-list.png");
     QTemporaryDir dir;
     QStringList files;

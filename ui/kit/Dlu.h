@@ -1,20 +1,36 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QFont>
 #include <QRect>
 
-// Layouts are given in dialog units of an 8-point dialog font, whose base units at 96 dpi are
-// 6 x 13 pixels: a horizontal unit is a quarter of the width, a vertical one an eighth of the height.
+// Layouts are given in dialog units of the dialog font: a horizontal unit is a quarter of the
+// font's average character width, a vertical one an eighth of its height. They follow the font
+// actually drawn, so a layout keeps its proportions whatever the face and the resolution.
+
+/// Tahoma at 8 points as the screen's resolution sizes it, in whole pixels as dialogs have it.
+QFont DialogFont();
+/// Makes the faces the layouts are measured for available and the dialog font the application's
+/// font, so that message boxes and common dialogs match the pages. Before the first window;
+/// returns the faces that are missing (their layouts then follow a substitute's metrics).
+QStringList PrepareDialogFonts();
+
+/// The dialog font's average character width and height in pixels (6 x 13 for Tahoma 8 at 96 dpi).
+struct DialogBaseUnits
+{
+    int x;
+    int y;
+};
+DialogBaseUnits BaseUnits();
 
 inline int DluX(int x)
 {
-    return (x * 6 + 2) / 4;
+    return (x * BaseUnits().x + 2) / 4;
 }
 inline int DluY(int y)
 {
-    return (y * 13 + 4) / 8;
+    return (y * BaseUnits().y + 4) / 8;
 }
-
 inline QRect DluRect(int x, int y, int w, int h)
 {
     return QRect(DluX(x), DluY(y), DluX(w), DluY(h));
