@@ -233,8 +233,7 @@ QString LoadSettings(const QString& iniPath, Settings& settings)
         const QString name = QString::fromLatin1(key.name);
         key.read(doc, SectionOf(name), KeyOf(name), settings);
     }
-    // Never read back: the user chooses it anew in every run.
-    settings.main.Thumbs.UserServerThumbs = false;
+    // Never stored: on in every run.
     settings.main.KeepProportions = true;
     return doc.Problem();
 }

@@ -61,7 +61,7 @@ struct MainPart
     } Main;
     struct ThumbsKeys
     {
-        bool UserServerThumbs = false; ///< written on save, off at every start
+        bool UserServerThumbs = false; ///< the service makes the thumbnails, not the program
         bool DrawFrame = true;
         bool AddImageSize = true;
 

@@ -92,11 +92,7 @@ QString CMainDlg::AddToList(const QString& path)
 void CMainDlg::OnAddImages()
 {
     const QStringList files = ImagePicker ? ImagePicker(this) : QStringList();
-    QStringList refused;
-    for (const QString& file : files) {
-        if (const QString why = AddToList(file); !why.isEmpty())
-            refused << FileNameOf(file) + QStringLiteral(" — ") + why;
-    }
+    const QStringList refused = WizardDlg ? WizardDlg->AddFilesToList(files) : QStringList();
     m_view->StartLoader();
     ShowRefusedFiles(this, refused);
 }

@@ -1,14 +1,53 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "settings/Settings.h"
 #include "ui/wizard/CWizardPage.h"
 
 #include <QWidget>
+#include <functional>
 
-/// Wizard page 3: image and upload options before the upload.
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+/// Wizard page 3: the image, thumbnail and service options before the upload, as controls bound
+/// to the settings record. The controls hold the main part while the page exists; the record
+/// gets them, and the appearance part edited under "Дополнительно...", on Next.
 class CUploadSettings : public QWidget, public CWizardPage
 {
     Q_OBJECT
 public:
     CUploadSettings(CWizardFrame* frame, QWidget* parent);
+
+    bool OnShow() override;
+    bool OnNext() override;
+
+    /// The appearance part as "Дополнительно..." left it; the record gets it on Next.
+    const AppearancePart& WorkingAppearance() const { return m_appearance; }
+    /// Opens the logo and text dialog on the working copy; tests put their own in.
+    std::function<void(AppearancePart&, QWidget* owner)> AppearanceEditor;
+
+private:
+    void ShowSettings(const MainPart& main);
+    void ApplyKeepAsIsRule();
+    void ApplyThumbnailRule();
+
+    AppearancePart m_appearance;
+    QCheckBox* m_keepAsIs = nullptr;
+    QLineEdit* m_maxWidth = nullptr;
+    QLineEdit* m_maxHeight = nullptr;
+    QCheckBox* m_keepProportions = nullptr;
+    QCheckBox* m_addLogo = nullptr;
+    QCheckBox* m_addText = nullptr;
+    QComboBox* m_format = nullptr;
+    QLineEdit* m_quality = nullptr;
+    QCheckBox* m_createThumbs = nullptr;
+    QLineEdit* m_thumbWidth = nullptr;
+    QCheckBox* m_drawFrame = nullptr;
+    QCheckBox* m_addImageSize = nullptr;
+    QCheckBox* m_serverThumbs = nullptr;
+    QComboBox* m_server = nullptr;
+    QList<QWidget*> m_imageControls; ///< off while the file goes up unchanged
+    QList<QWidget*> m_thumbControls; ///< off while no thumbnails are made
 };

@@ -4,13 +4,33 @@
 #include "ui/wizard/CWizardPage.h"
 
 #include <QWidget>
+#include <functional>
 
-/// Wizard page 0: the greeting the program opens with and returns to after an upload.
+class CCommandListBox;
+struct Screenshot;
+
+/// Wizard page 0: the greeting the program opens with and returns to after an upload, and its
+/// three commands into the wizard: add pictures, import a video file, take a screenshot.
 class CWelcomeDlg : public QWidget, public CWizardPage
 {
     Q_OBJECT
 public:
+    enum Command { AddImages = 1000, ImportVideo = 1001, TakeScreenshot = 1058 };
+
     CWelcomeDlg(CWizardFrame* frame, QWidget* parent);
 
     bool OnShow() override;
+    void RunCommand(int commandId);
+    CCommandListBox* Commands() const { return m_commands; }
+
+    /// The dialogs the commands open; tests put their own in.
+    std::function<QStringList(QWidget*)> ImagePicker;
+    std::function<QString(QWidget*)> VideoPicker;
+
+private:
+    void OnAddImages();
+    void OnImportVideo();
+    void OnScreenshot();
+
+    CCommandListBox* m_commands = nullptr;
 };

@@ -145,7 +145,7 @@ void CWizardDlg::ShowPage(int index, int backTarget, int nextTarget)
         m_header->hide();
     }
     page->PageWnd->show();
-    page->PageWnd->setFocus();
+    FocusFirstControl(page->PageWnd);
     page->OnShow();
     if (index == kUploadSettingsPage)
         m_next->setText(QStringLiteral("Загрузить"));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Draws a few landscape-like pictures, drops them on the wizard and saves a picture of the file
 // list page once every thumbnail is drawn. Run under Xvfb to refresh the README's screenshot:
-//   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs/file-list.png
+//   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs
 #include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
@@ -48,11 +48,21 @@ QImage Landscape(int seed)
 
 } // namespace
 
+bool Save(QWidget& window, const QString& folder, const char* name)
+{
+    QApplication::processEvents();
+    const QString path = QDir(folder).filePath(QString::fromLatin1(name));
+    if (window.grab().save(path))
+        return true;
+    fprintf(stderr, "Cannot write %s\n", qPrintable(path));
+    return false;
+}
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     PrepareDialogFonts();
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("file-list.png");
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QTemporaryDir dir;
     QStringList files;
     const char* names[]
@@ -61,18 +71,16 @@ int main(int argc, char** argv)
         files << dir.filePath(QString::fromLatin1(names[i]));
         QImage picture = Landscape(i);
         if (files.last().endsWith(QStringLiteral(".png")))
-            picture = picture.scaledToWidth(640, Qt::SmoothTransformation); // stays under the 5 MiB limit
+            picture = picture.scaledToWidth(640, Qt::SmoothTransformation);
         picture.save(files.last(), nullptr, 90);
     }
 
     CWizardDlg frame(dir.filePath(QStringLiteral("vellmar.ini")));
     frame.show();
+    if (!Save(frame, out, "welcome.png"))
+        return 1;
     frame.DropFiles(files);
     auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
-    for (const QString& file : files) {
-        if (!list->FileList.Paths().contains(file))
-            fprintf(stderr, "Refused: %s\n", qPrintable(file));
-    }
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 20000) {
@@ -84,10 +92,8 @@ int main(int argc, char** argv)
             break;
     }
     list->View()->SetSelected(1, true);
-    app.processEvents();
-    if (!frame.grab().save(out)) {
-        fprintf(stderr, "Cannot write %s\n", qPrintable(out));
+    if (!Save(frame, out, "file-list.png"))
         return 1;
-    }
-    return 0;
+    frame.OnNext();
+    return Save(frame, out, "upload-settings.png") ? 0 : 1;
 }

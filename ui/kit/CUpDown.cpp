@@ -31,9 +31,12 @@ CUpDown::CUpDown(QLineEdit* buddy, int minimum, int maximum, QWidget* parent)
     connect(down, &QToolButton::clicked, this, [this] { Step(-1); });
     buddy->installEventFilter(this);
 
-    // Beside the right edge of the edit, as tall as it.
+    // At the right end of the edit's place, which the edit gives up: the arrows and the edit
+    // together fill the room the layout planned for the edit.
     const QRect r = buddy->geometry();
-    setGeometry(r.right() + 1, r.top(), 16, r.height());
+    const int width = qMin(kArrowsWidth, r.width() / 2);
+    buddy->setGeometry(r.adjusted(0, 0, -width, 0));
+    setGeometry(r.right() + 1 - width, r.top(), width, r.height());
 }
 
 void CUpDown::Step(int delta)

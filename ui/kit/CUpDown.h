@@ -5,13 +5,15 @@
 
 class QLineEdit;
 
-/// Up and down arrows bound to a number edit. The arrows (and the arrow keys in the edit) step
-/// the edit's number within min..max; the edit itself still takes whatever the user types,
-/// so the code that reads it applies its own rules.
+/// Up and down arrows bound to a number edit, at the edit's right end. The arrows (and the arrow keys in the
+/// edit) step the edit's number within min..max; the edit itself still takes whatever the user types, so the
+/// code that reads it applies its own rules.
 class CUpDown : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr int kArrowsWidth = 16;
+
     CUpDown(QLineEdit* buddy, int minimum, int maximum, QWidget* parent);
 
     int Minimum() const { return m_min; }

@@ -7,6 +7,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+void FocusFirstControl(QWidget* container)
+{
+    for (QWidget* w = container->nextInFocusChain(); w && w != container; w = w->nextInFocusChain()) {
+        if (!container->isAncestorOf(w))
+            continue;
+        if (w->isVisibleTo(container) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+    container->setFocus();
+}
+
 void PlaceControl(QWidget* control, int id, const QRect& dlu)
 {
     if (id)

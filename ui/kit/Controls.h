@@ -17,5 +17,8 @@ QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRec
 /// Static text: left and top aligned, wrapped at the right edge.
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text, const QRect& dlu);
 QLineEdit* MakeEdit(QWidget* parent, int id, const QRect& dlu);
+/// Gives the keyboard focus to the first control of `container` that the Tab key reaches, as a
+/// dialog does when it is shown; to `container` itself when there is none.
+void FocusFirstControl(QWidget* container);
 /// Places `control` at `dlu` and names it after `id`.
 void PlaceControl(QWidget* control, int id, const QRect& dlu);

@@ -5,7 +5,28 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QRawFont>
 #include <QScreen>
+#include <QtEndian>
+
+namespace {
+
+// The height of a character cell as Windows measures it, from the font's own Windows ascent and
+// descent: Qt follows the typographic metrics where a font asks for them, which for Tahoma gives
+// 11 pixels at 8 points where every dialog was laid out for 13.
+int WindowsCellHeight(const QFont& font)
+{
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QByteArray os2 = raw.fontTable("OS/2");
+    if (os2.size() < 78 || raw.unitsPerEm() <= 0)
+        return QFontMetrics(font).height();
+    const auto* bytes = reinterpret_cast<const uchar*>(os2.constData());
+    const qreal scale = raw.pixelSize() / raw.unitsPerEm();
+    return qRound(qFromBigEndian<quint16>(bytes + 74) * scale)
+        + qRound(qFromBigEndian<quint16>(bytes + 76) * scale);
+}
+
+} // namespace
 
 QFont DialogFont()
 {
@@ -28,10 +49,11 @@ DialogBaseUnits BaseUnits()
 {
     // Measured once: the font and the resolution do not change while the program runs.
     static const DialogBaseUnits units = [] {
-        const QFontMetrics metrics(DialogFont());
+        const QFont font = DialogFont();
+        const QFontMetrics metrics(font);
         const int alphabet = metrics.horizontalAdvance(
             QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-        return DialogBaseUnits {qMax(1, (alphabet + 26) / 52), qMax(1, metrics.height())};
+        return DialogBaseUnits {qMax(1, (alphabet + 26) / 52), qMax(1, WindowsCellHeight(font))};
     }();
     return units;
 }

@@ -67,6 +67,8 @@ public:
 
     /// Hands a picture file to the file list page (creating it first); why it was refused, or empty.
     virtual QString AddToFileList(const QString& path) = 0;
+    /// Hands every file to the file list page; one line per refused file, "name — reason".
+    QStringList AddFilesToList(const QStringList& paths);
     /// Starts the file list page's thumbnail loader.
     virtual void StartFileListLoader() = 0;
     /// The files of the file list page, in list order; none while it does not exist.
