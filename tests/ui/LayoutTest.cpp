@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: MIT
+// Every text of every page and dialog fits its control in the dialog font the program draws with.
+#include "capture/CScreenshotDlg.h"
+#include "imaging/TempFolder.h"
+#include "ui/About.h"
+#include "ui/CUploadDlg.h"
+#include "ui/CWizardDlg.h"
+#include "ui/kit/Dlu.h"
+#include "ui/widgets/CCommandListBox.h"
+
+#include "tests/support/TempDir.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyleOption>
+#include <QTextDocument>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The room a control gives its text, and the texts it must show.
+struct Room
+{
+    int width = 0;
+    int height = 0;
+    QStringList texts;
+    bool wraps = false;
+};
+
+std::optional<Room> RoomOf(QWidget* w)
+{
+    QStyle* style = w->style();
+    if (auto* label = qobject_cast<QLabel*>(w);
+        label && label->pixmap().isNull() && !label->text().isEmpty()) {
+        QTextDocument document;
+        document.setDefaultFont(label->font());
+        document.setHtml(label->text());
+        // Rich text is measured as laid out, one line per paragraph or break.
+        const QString text = Qt::mightBeRichText(label->text()) ? document.toPlainText() : label->text();
+        return Room {label->contentsRect().width(), label->contentsRect().height(), text.split(u'\n'),
+            label->wordWrap()};
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QStyle::SubElement contents = qobject_cast<QCheckBox*>(w) ? QStyle::SE_CheckBoxContents
+            : qobject_cast<QRadioButton*>(w)                            ? QStyle::SE_RadioButtonContents
+                                                                        : QStyle::SE_PushButtonContents;
+        const QRect rect = style->subElementRect(contents, &option, button);
+        return Room {rect.width(), rect.height(), {button->text()}};
+    }
+    if (auto* group = qobject_cast<QGroupBox*>(w)) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const int frameWidth
+            = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, group).width();
+        return Room {frameWidth - 16, group->height(), {group->title()}};
+    }
+    if (auto* list = qobject_cast<QComboBox*>(w)) {
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const QRect field
+            = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+        Room room {field.width(), field.height()};
+        for (int i = 0; i < list->count(); ++i)
+            room.texts << list->itemText(i);
+        return room;
+    }
+    if (auto* commands = qobject_cast<CCommandListBox*>(w)) {
+        // The title starts 63 pixels into the entry and is clipped 3 pixels before its end.
+        Room room {commands->contentsRect().width() - 66, CCommandListBox::kItemHeight - 15};
+        for (int i = 0; i < commands->count(); ++i)
+            room.texts << commands->item(i)->text();
+        return room;
+    }
+    return std::nullopt;
+}
+
+// What does not fit, one line per text; empty when everything does.
+QStringList Overflows(QWidget* window)
+{
+    QStringList found;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const std::optional<Room> room = w->window() == window ? RoomOf(w) : std::nullopt;
+        if (!room)
+            continue;
+        const QFontMetrics metrics(w->font());
+        for (const QString& text : room->texts) {
+            const QRect needed = room->wraps
+                ? metrics.boundingRect(QRect(0, 0, room->width, 10000), Qt::TextWordWrap, text)
+                : QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
+            if (needed.width() > room->width || needed.height() > room->height) {
+                found << QStringLiteral("%1 \"%2\": needs %3 x %4, has %5 x %6")
+                             .arg(w->objectName(), text)
+                             .arg(needed.width())
+                             .arg(needed.height())
+                             .arg(room->width)
+                             .arg(room->height);
+            }
+        }
+    }
+    return found;
+}
+
+TEST(Layout, EveryTextFitsItsControl)
+{
+    ASSERT_EQ(QFontInfo(DialogFont()).family(), QStringLiteral("Tahoma"))
+        << "the face the layouts are made for";
+    EXPECT_EQ(BaseUnits().x, 6);
+    EXPECT_EQ(BaseUnits().y, 13);
+
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    for (int page = 0; page < kPageCount; ++page)
+        ASSERT_TRUE(frame.CreatePage(page));
+    // The longest texts the upload page writes into its status line.
+    auto* upload = static_cast<CUploadDlg*>(frame.Page(kUploadPage));
+    upload->findChild<QLabel*>(QStringLiteral("1050"))
+        ->setText(QStringLiteral("Закачка завершена. Всего 999 из 999 файлов было загружено. 999 ошибок."));
+
+    TempFolder temp(dir.path());
+    CScreenshotDlg screenshot(&frame, frame.Page(kFileListPage)->PageWnd, ScreenshotPart(), temp);
+    CAboutDlg about(&frame);
+    for (QWidget* window : std::initializer_list<QWidget*> {&frame, &screenshot, &about}) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        window->show(); // lays out and polishes what would otherwise wait for the first showing
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Overflows(window), QStringList());
+    }
+}
+
+} // namespace

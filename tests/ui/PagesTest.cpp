@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: MIT
+// The welcome page's commands and the upload settings page's bindings, used as a user does.
+#include "ui/CMainDlg.h"
+#include "ui/CUploadSettings.h"
+#include "ui/CWelcomeDlg.h"
+#include "ui/CWizardDlg.h"
+#include "ui/widgets/CCommandListBox.h"
+#include "video/CVideoGrabber.h"
+
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Wizard
+{
+    TestDir dir;
+    CWizardDlg frame {dir.file(QStringLiteral("vellmar.ini"))};
+    QStringList picked;
+    QString video;
+
+    Wizard()
+    {
+        frame.show();
+        frame.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&frame));
+        Welcome()->ImagePicker = [this](QWidget*) { return picked; };
+        Welcome()->VideoPicker = [this](QWidget*) { return video; };
+    }
+    CWelcomeDlg* Welcome() const { return static_cast<CWelcomeDlg*>(frame.Page(kWelcomePage)); }
+    CCommandListBox* Commands() const { return Welcome()->Commands(); }
+    QPoint CentreOf(int row) const { return Commands()->visualItemRect(Commands()->item(row)).center(); }
+    bool Visible(WizardButton button) const
+    {
+        return ButtonById(const_cast<CWizardDlg*>(&frame), button)->isVisibleTo(&frame);
+    }
+    template<class T> T* Control(int page, int id) const
+    {
+        return frame.Page(page)->PageWnd->findChild<T*>(QString::number(id));
+    }
+};
+
+TEST(Welcome, CommandsByMouseAndKeyboard)
+{
+    struct Case
+    {
+        const char* name;
+        bool returned; // the list page exists: the user came back to the welcome page
+        std::function<void(Wizard&)> act;
+        int page;
+        int back, next; // the one-shot targets left for the page shown
+        const char* modal = ""; // the caption of the dialog the command opens
+    };
+    const auto enter = [](Wizard& w) { QTest::keyClick(w.Commands(), Qt::Key_Return); };
+    const auto space = [](Wizard& w) { QTest::keyClick(w.Commands(), Qt::Key_Space); };
+    const auto click = [](int row) {
+        return [row](Wizard& w) {
+            QTest::mouseClick(w.Commands()->viewport(), Qt::LeftButton, {}, w.CentreOf(row));
+        };
+    };
+    const Case cases[] = {
+        {"Enter at first start adds pictures", false, enter, kFileListPage, kWelcomePage, kUploadSettingsPage,
+            "Vellmar"},
+        {"a click on the video command", false, click(1), kVideoPage, kWelcomePage, kUploadSettingsPage},
+        {"the video command after a return", true, click(1), kVideoPage, kWelcomePage, kFileListPage},
+        {"Down, Space: the video command", true,
+            [&](Wizard& w) {
+                QTest::keyClick(w.Commands(), Qt::Key_Down);
+                space(w);
+            },
+            kVideoPage, kWelcomePage, kFileListPage},
+        {"a click below the last entry runs it", false,
+            [](Wizard& w) {
+                QTest::mouseClick(w.Commands()->viewport(), Qt::LeftButton, {},
+                    QPoint(20, w.Commands()->viewport()->height() - 2));
+            },
+            kWelcomePage, -1, -1, "Скриншот"}, // the screenshot command, cancelled
+        {"after a return Next leads to the list", true, [](Wizard& w) { w.frame.OnNext(); }, kFileListPage,
+            -1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Wizard w;
+        if (c.returned) {
+            w.frame.ShowPage(kFileListPage, -1, -1);
+            w.frame.ShowPage(kWelcomePage, -1, -1);
+        }
+        EXPECT_EQ(w.Visible(kNextButton), c.returned);
+        EXPECT_FALSE(w.Visible(kPrevButton));
+        ASSERT_TRUE(w.Commands()->hasFocus());
+        EXPECT_EQ(w.Commands()->currentRow(), 0) << "the focus marks the first command";
+        w.picked
+            = {WritePicture(w.dir.path(), QStringLiteral("a.png")), w.dir.file(QStringLiteral("b.tiff"))};
+        w.video = w.dir.file(QStringLiteral("clip.avi"));
+        ModalAnswer any(QStringLiteral("Отмена"), 800); // the refusal notice, or the screenshot dialog
+        c.act(w);
+        (void)QTest::qWaitFor([&] { return any.Seen(); }, *c.modal ? 5000 : 100);
+        EXPECT_EQ(any.Caption(), QString::fromUtf8(c.modal));
+        EXPECT_EQ(w.frame.CurrentPage(), c.page);
+        EXPECT_EQ(w.frame.PrevPage, c.back);
+        EXPECT_EQ(w.frame.NextPage, c.next);
+        if (c.page == kVideoPage) {
+            EXPECT_EQ(static_cast<CVideoGrabber*>(w.frame.Page(kVideoPage))->VideoFile(), w.video);
+        }
+        if (c.next == kUploadSettingsPage && c.page == kFileListPage) {
+            EXPECT_EQ(static_cast<CMainDlg*>(w.frame.Page(kFileListPage))->FileList.Paths(),
+                QStringList {w.picked[0]});
+            EXPECT_EQ(any.Text(),
+                QStringLiteral("Эти файлы не добавлены в список:\n\nb.tiff — не изображение (подходят "
+                               "файлы JPG, JPEG, PNG, BMP и GIF)"));
+        }
+    }
+}
+
+TEST(Welcome, MarkFollowsTheMouseAndCancelChangesNothing)
+{
+    Wizard w;
+    QTest::mouseMove(w.Commands()->viewport(), w.CentreOf(2));
+    EXPECT_EQ(w.Commands()->selectedItems(), QList<QListWidgetItem*> {w.Commands()->item(2)});
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(w.Commands(), &leave);
+    EXPECT_TRUE(w.Commands()->selectedItems().isEmpty());
+
+    w.picked.clear(); // the picture dialog cancelled
+    QTest::mouseClick(w.Commands()->viewport(), Qt::LeftButton, {}, w.CentreOf(0));
+    EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
+    EXPECT_EQ(w.frame.Page(kFileListPage), nullptr);
+    // Only pictures the list refuses: the list page all the same, empty, Next off.
+    w.picked = {w.dir.file(QStringLiteral("x.tiff"))};
+    ModalAnswer notice(QStringLiteral("ОК"));
+    QTest::mouseClick(w.Commands()->viewport(), Qt::LeftButton, {}, w.CentreOf(0));
+    EXPECT_EQ(w.frame.CurrentPage(), kFileListPage);
+    EXPECT_FALSE(ButtonById(&w.frame, kNextButton)->isEnabled());
+}
+
+// The state of a control as text: "1"/"0" for a check box, the index of a list, an edit's text.
+QString StateOf(QWidget* control)
+{
+    if (auto* box = qobject_cast<QCheckBox*>(control))
+        return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    if (auto* list = qobject_cast<QComboBox*>(control))
+        return QString::number(list->currentIndex());
+    return static_cast<QLineEdit*>(control)->text();
+}
+
+void SetState(QWidget* control, const QString& state)
+{
+    if (auto* box = qobject_cast<QCheckBox*>(control))
+        box->setChecked(state == QStringLiteral("1"));
+    else if (auto* list = qobject_cast<QComboBox*>(control))
+        list->setCurrentIndex(state.toInt());
+    else
+        static_cast<QLineEdit*>(control)->setText(state);
+}
+
+TEST(UploadSettings, EveryBoundControlBothWays)
+{
+    struct Row
+    {
+        int id;
+        void (*load)(MainPart&); // a value put into the record before the page exists
+        const char* shown; // what the control shows for it
+        const char* typed; // what the user sets
+        bool (*stored)(const MainPart&); // what Next makes of it
+    };
+    const Row rows[] = {
+        {1003, [](MainPart& m) { m.Image.KeepAsIs = true; }, "1", "0",
+            [](const MainPart& m) { return !m.Image.KeepAsIs; }},
+        {1005, [](MainPart& m) { m.Image.MaxWidth = 0; }, "", "",
+            [](const MainPart& m) { return m.Image.MaxWidth == 0; }},
+        {1006, [](MainPart& m) { m.Image.MaxHeight = 600; }, "600", "abc",
+            [](const MainPart& m) { return m.Image.MaxHeight == 0; }},
+        {1027, [](MainPart& m) { m.KeepProportions = false; }, "0", "1",
+            [](const MainPart& m) { return m.KeepProportions; }},
+        {1007, [](MainPart& m) { m.Image.AddLogo = false; }, "0", "1",
+            [](const MainPart& m) { return m.Image.AddLogo; }},
+        {1008, [](MainPart& m) { m.Image.AddText = true; }, "1", "0",
+            [](const MainPart& m) { return !m.Image.AddText; }},
+        {1011, [](MainPart& m) { m.Image.Format.reset(); }, "0", "3",
+            [](const MainPart& m) { return m.Image.Format == ImageFormat::Gif; }},
+        {1015, [](MainPart& m) { m.Image.Quality = 0; }, "", "150",
+            [](const MainPart& m) { return m.Image.Quality == 150; }},
+        {1037, [](MainPart& m) { m.Main.CreateThumbs = false; }, "0", "1",
+            [](const MainPart& m) { return m.Main.CreateThumbs; }},
+        {1030, [](MainPart& m) { m.Main.ThumbWidth = 0; }, "0", "2000",
+            [](const MainPart& m) { return m.Main.ThumbWidth == 2000; }},
+        {1036, [](MainPart& m) { m.Thumbs.DrawFrame = false; }, "0", "1",
+            [](const MainPart& m) { return m.Thumbs.DrawFrame; }},
+        {1028, [](MainPart& m) { m.Thumbs.AddImageSize = true; }, "1", "0",
+            [](const MainPart& m) { return !m.Thumbs.AddImageSize; }},
+        {1024, [](MainPart& m) { m.Thumbs.UserServerThumbs = true; }, "1", "0",
+            [](const MainPart& m) { return !m.Thumbs.UserServerThumbs; }},
+        {1026, [](MainPart& m) { m.Main.ServerID = ServiceId::Smages; }, "3", "1",
+            [](const MainPart& m) { return m.Main.ServerID == ServiceId::Keep4u; }},
+    };
+    Wizard w;
+    for (const Row& row : rows)
+        row.load(w.frame.WizardSettings().main);
+    w.frame.WizardSettings().servers.Host[1] = QString(60, u'k');
+    ASSERT_TRUE(w.frame.CreatePage(kUploadSettingsPage));
+    for (const Row& row : rows)
+        EXPECT_EQ(StateOf(w.Control<QWidget>(kUploadSettingsPage, row.id)), QLatin1String(row.shown))
+            << row.id;
+    auto* servers = w.Control<QComboBox>(kUploadSettingsPage, 1026);
+    EXPECT_EQ(servers->itemText(0), QStringLiteral(" imageshack.us"));
+    EXPECT_EQ(servers->itemText(1), u' ' + QString(48, u'k')) << "a field of 50 wide characters";
+
+    for (const Row& row : rows)
+        SetState(w.Control<QWidget>(kUploadSettingsPage, row.id), QLatin1String(row.typed));
+    w.frame.ShowPage(kUploadSettingsPage, -1, -1);
+    w.frame.OnNext();
+    EXPECT_EQ(w.frame.CurrentPage(), kUploadPage);
+    for (const Row& row : rows)
+        EXPECT_TRUE(row.stored(w.frame.WizardSettings().main)) << row.id;
+}
+
+TEST(UploadSettings, EnablingRulesAndTheAppearanceCopy)
+{
+    Wizard w;
+    ASSERT_TRUE(w.frame.CreatePage(kUploadSettingsPage));
+    auto* page = static_cast<CUploadSettings*>(w.frame.Page(kUploadSettingsPage));
+    page->AppearanceEditor
+        = [](AppearancePart& appearance, QWidget*) { appearance.Text.Text = QStringLiteral("новый"); };
+    w.frame.ShowPage(kUploadSettingsPage, -1, -1);
+    const auto enabled = [&](std::initializer_list<int> ids) {
+        QString states;
+        for (int id : ids)
+            states += w.Control<QWidget>(kUploadSettingsPage, id)->isEnabled() ? u'1' : u'0';
+        return states;
+    };
+    const std::initializer_list<int> image
+        = {1005, 1006, 1009, 1010, 1027, 1007, 1008, 1011, 1013, 1014, 1015, 1012, 1016};
+    const std::initializer_list<int> thumbs = {1030, 1034, 1036, 1028, 1024};
+    EXPECT_EQ(enabled(image), QString(13, u'1'));
+    QTest::mouseClick(w.Control<QCheckBox>(kUploadSettingsPage, 1003), Qt::LeftButton);
+    EXPECT_EQ(enabled(image), QString(13, u'0'));
+    EXPECT_EQ(enabled(thumbs), QString(5, u'1')) << "the thumbnails follow only their own switch";
+    QTest::mouseClick(w.Control<QCheckBox>(kUploadSettingsPage, 1037), Qt::LeftButton);
+    EXPECT_EQ(enabled(thumbs), QString(5, u'0'));
+    EXPECT_EQ(enabled({1018}), QStringLiteral("1"));
+
+    // "Дополнительно...": the record gets the working copy on Next, not on Back.
+    QTest::mouseClick(w.Control<QWidget>(kUploadSettingsPage, 1018), Qt::LeftButton);
+    w.frame.OnBack();
+    EXPECT_EQ(w.frame.WizardSettings().appearance.Text.Text, QStringLiteral("Vellmar"));
+    w.frame.OnNext();
+    w.frame.OnNext();
+    EXPECT_EQ(w.frame.WizardSettings().appearance.Text.Text, QStringLiteral("новый"));
+}
+
+} // namespace

@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+// One walk through the whole wizard as a user makes it, with keys and clicks only, against the
+// local hosting service program: welcome page, picture dialog, file list, options, upload, code.
+#include "ui/CWizardDlg.h"
+#include "ui/widgets/CCommandListBox.h"
+
+#include "tests/support/Hosts.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Widgets.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The local hosting service as its own program, on a port it chooses.
+struct HostProgram
+{
+    QProcess process;
+    QString host; // "127.0.0.1:port"
+
+    HostProgram()
+    {
+        process.start(QStringLiteral(VELLMAR_TESTHOST_EXE), {});
+        if (!process.waitForReadyRead(10000))
+            return;
+        const QRegularExpressionMatch found
+            = QRegularExpression(QStringLiteral("http://(127\\.0\\.0\\.1:\\d+)/")).match(process.readLine());
+        host = found.captured(1);
+    }
+    ~HostProgram()
+    {
+        process.terminate();
+        process.waitForFinished(5000);
+    }
+};
+
+// Types into the open file dialog as a user does: the folder (pasted: typed, it would meet the
+// completion list), Enter, the quoted names, Enter.
+void ChooseInFileDialog(const QString& folder, const QStringList& names)
+{
+    QTimer::singleShot(0, [=] {
+        ASSERT_TRUE(
+            QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }));
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(folder); // pasted
+        QTest::keyClick(name, Qt::Key_Return);
+        QTest::qWait(100);
+        name->clear();
+        QTest::keyClicks(name, u'"' + names.join(QStringLiteral("\" \"")) + u'"');
+        QTest::keyClick(name, Qt::Key_Return);
+        // A dialog that did not take the names would hold the test for ever.
+        if (QTest::qWait(200); dialog->isVisible()) {
+            ADD_FAILURE() << "the file dialog did not take " << qPrintable(name->text());
+            dialog->reject();
+        }
+    });
+}
+
+template<class T> T* Find(CWizardDlg& frame, int id)
+{
+    T* found = nullptr;
+    for (T* candidate : frame.findChildren<T*>(QString::number(id))) {
+        if (candidate->isVisible())
+            found = candidate;
+    }
+    return found;
+}
+
+TEST(Walk, FromTheWelcomePageToTheCode)
+{
+    HostProgram service;
+    ASSERT_FALSE(service.host.isEmpty()) << "vellmar-testhost did not start";
+    TestDir dir;
+    const QString ini = dir.write(QStringLiteral("vellmar.ini"), ServersSection(service.host));
+    WritePicture(dir.path(), QStringLiteral("first.png"), 900, 600);
+    WritePicture(dir.path(), QStringLiteral("second.jpg"), 640, 480, "JPEG");
+
+    CWizardDlg frame(ini);
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    auto* next = ButtonById(&frame, kNextButton);
+
+    // Welcome: the first command has the focus; Enter opens the picture dialog.
+    ChooseInFileDialog(dir.path(), {QStringLiteral("first.png"), QStringLiteral("second.jpg")});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_EQ(frame.CurrentPage(), kFileListPage);
+    ASSERT_TRUE(next->isEnabled());
+    QTest::mouseClick(next, Qt::LeftButton);
+
+    // Options: bound to 300 pixels wide, no logo, PNG, service 3; Enter is "Загрузить".
+    ASSERT_EQ(frame.CurrentPage(), kUploadSettingsPage);
+    QLineEdit* width = Find<QLineEdit>(frame, 1005);
+    QTest::mouseDClick(width, Qt::LeftButton);
+    QTest::keyClick(width, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(width, QStringLiteral("300"));
+    QTest::mouseClick(Find<QCheckBox>(frame, 1007), Qt::LeftButton, {}, QPoint(6, 6));
+    QComboBox* format = Find<QComboBox>(frame, 1011);
+    format->setFocus();
+    QTest::keyClick(format, Qt::Key_Down);
+    QComboBox* server = Find<QComboBox>(frame, 1026);
+    server->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(server, Qt::Key_Down);
+    QTest::keyClick(width, Qt::Key_Return);
+
+    // Upload: the run ends by itself; the code names both pictures.
+    ASSERT_EQ(frame.CurrentPage(), kUploadPage);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return next->text() == QStringLiteral("Завершить >"); }, 30000));
+    const QString code = Find<QPlainTextEdit>(frame, 1051)->toPlainText();
+    const QString base = QStringLiteral("http://") + service.host;
+    EXPECT_EQ(code,
+        QStringLiteral("[url=%1/i/1][img]%1/i/2[/img][/url]  [url=%1/i/3][img]%1/i/4[/img][/url]  ")
+            .arg(base));
+    EXPECT_EQ(frame.WizardSettings().main.Image.MaxWidth, 300);
+    EXPECT_FALSE(frame.WizardSettings().main.Image.AddLogo);
+    EXPECT_EQ(frame.WizardSettings().main.Image.Format, ImageFormat::Png);
+    EXPECT_EQ(frame.WizardSettings().main.Main.ServerID, ServiceId::Smages);
+    QTest::mouseClick(Find<QPushButton>(frame, 1071), Qt::LeftButton);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), code);
+
+    // Finish: back on the welcome page, whose Next now leads to the emptied list.
+    QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_EQ(frame.CurrentPage(), kWelcomePage);
+    EXPECT_TRUE(next->isVisible());
+}
+
+} // namespace
