@@ -160,3 +160,18 @@ QFont ToQFont(const LogFont& font)
         result.setStyleStrategy(QFont::PreferAntialias);
     return result;
 }
+
+LogFont FromQFont(const QFont& font, const LogFont& previous)
+{
+    LogFont result = previous;
+    result.faceName = font.family().left(31);
+    if (font.pixelSize() > 0)
+        result.height = -font.pixelSize();
+    else
+        result.height = -MulDiv(qRound(font.pointSizeF()), ScreenDpiY(), 72);
+    result.weight = font.weight();
+    result.italic = font.italic();
+    result.underline = font.underline();
+    result.strikeOut = font.strikeOut();
+    return result;
+}

@@ -44,3 +44,8 @@ QString FontToString(const LogFont& font, int dpiY = ScreenDpiY());
 
 /// The QFont that draws like the logical font does on a screen of the given resolution.
 QFont ToQFont(const LogFont& font);
+
+/// The logical font a QFont chosen by the user stands for: a pixel size becomes the negative
+/// pixel height, a point size the height for the screen's resolution. QFont knows no character
+/// set or quality, so those two come from `previous`.
+LogFont FromQFont(const QFont& font, const LogFont& previous);

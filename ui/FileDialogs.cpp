@@ -51,6 +51,13 @@ QStringList PickImageFiles(QWidget* owner)
     return Run(owner, ImageFilter(), QFileDialog::ExistingFiles);
 }
 
+QString PickLogoFile(QWidget* owner)
+{
+    const QString filter = Filter(
+        QStringLiteral("Images (JPEG, GIF, PNG, etc)"), {"*.jpg", "*.gif", "*.png", "*.bmp", "*.tiff"});
+    return Run(owner, filter, QFileDialog::ExistingFile).value(0);
+}
+
 QString PickVideoFile(QWidget* owner)
 {
     return Run(owner, VideoFilter(), QFileDialog::ExistingFile).value(0);

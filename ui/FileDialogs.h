@@ -8,6 +8,8 @@ class QWidget;
 
 /// Multi-selection open dialog for pictures; empty when cancelled.
 QStringList PickImageFiles(QWidget* owner);
+/// Single-selection open dialog for the logo picture; empty when cancelled.
+QString PickLogoFile(QWidget* owner);
 /// Single-selection open dialog for a video file; empty when cancelled.
 QString PickVideoFile(QWidget* owner);
 

@@ -86,6 +86,8 @@ void CMyImage::mouseReleaseEvent(QMouseEvent* event)
 
 void CMyImage::HideParent()
 {
+    if (!m_hidesParent)
+        return;
     if (QWidget* parent = parentWidget())
         parent->hide();
 }

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 /// A child window that shows one picture fitted into it on the framed gradient background,
-/// or "Not supported format" when the file does not decode. A click hides the parent window.
+/// or "Not supported format" when the file does not decode. A click hides the parent window
+/// unless that is switched off.
 class CMyImage : public QWidget
 {
     Q_OBJECT
@@ -16,6 +17,10 @@ public:
     /// Prepares the picture for the current size: `picture` when given, else the file at `path`,
     /// else only the background. Does not repaint; the caller shows or updates the window.
     void SetImage(const QString& path, const QImage& picture = {});
+
+    /// On by default, for the viewer, whose parent is the viewer window; off where the parent is a
+    /// part of a dialog that must stay.
+    void SetHidesParentOnClick(bool hides) { m_hidesParent = hides; }
 
     /// What the next paint draws; null before the first SetImage.
     const QImage& Bitmap() const { return m_bitmap; }
@@ -34,4 +39,5 @@ private:
 
     QImage m_bitmap;
     bool m_hasBitmap = false;
+    bool m_hidesParent = true;
 };
