@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/CUploadSettings.h"
 
+#include "ui/CLogoSettings.h"
 #include "ui/kit/CUpDown.h"
 #include "ui/kit/Controls.h"
 
@@ -56,6 +57,10 @@ QString NumberOrEmpty(int value)
 
 CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
+    , AppearanceEditor([](AppearancePart& appearance, QWidget* owner) {
+        CLogoSettings dialog(appearance, owner);
+        dialog.exec();
+    })
 {
     WizardDlg = frame;
     PageWnd = this;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "capture/CScreenshotDlg.h"
 
+#include "capture/platform/CScreenGrabber.h"
 #include "imaging/TempFolder.h"
-#include "tests/capture/CaptureTestSupport.h"
 #include "tests/support/Widgets.h"
 #include "ui/kit/CUpDown.h"
 
@@ -17,6 +17,49 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+/// A screen of our own: every pixel has a colour of its own, so a copied picture shows which
+/// part of the screen it came from.
+QImage PatternScreen(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, ((x >> 8) << 4) | (y >> 8)));
+    return image;
+}
+
+/// What a fake grabber was asked and what it answers.
+struct FakeScreen
+{
+    QImage screen; ///< null: no screen at all
+    ForegroundWindow foreground;
+    bool grabFails = false;
+    std::vector<std::pair<NativeWindow, bool>> topmostCalls;
+    std::vector<QRect> grabs;
+};
+
+class CFakeGrabber : public CScreenGrabber
+{
+public:
+    explicit CFakeGrabber(std::shared_ptr<FakeScreen> state)
+        : m_state(std::move(state))
+    { }
+    QRect ScreenRect() const override { return m_state->screen.isNull() ? QRect() : m_state->screen.rect(); }
+    ForegroundWindow FindForegroundWindow() const override { return m_state->foreground; }
+    void SetTopmost(NativeWindow window, bool topmost) override
+    {
+        m_state->topmostCalls.emplace_back(window, topmost);
+    }
+    QImage Grab(const QRect& area) override
+    {
+        m_state->grabs.push_back(area);
+        return m_state->grabFails ? QImage() : m_state->screen.copy(area);
+    }
+
+private:
+    std::shared_ptr<FakeScreen> m_state;
+};
 
 const ScreenshotPart kStored {ImageFormat::Jpeg, 70, 9, true};
 

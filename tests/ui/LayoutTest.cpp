@@ -2,7 +2,7 @@
 // Every text of every page and dialog fits its control in the dialog font the program draws with.
 #include "capture/CScreenshotDlg.h"
 #include "imaging/TempFolder.h"
-#include "ui/About.h"
+#include "ui/CLogoSettings.h"
 #include "ui/CUploadDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOption>
-#include <QTextDocument>
 #include <gtest/gtest.h>
 
 namespace {
@@ -38,12 +37,7 @@ std::optional<Room> RoomOf(QWidget* w)
     QStyle* style = w->style();
     if (auto* label = qobject_cast<QLabel*>(w);
         label && label->pixmap().isNull() && !label->text().isEmpty()) {
-        QTextDocument document;
-        document.setDefaultFont(label->font());
-        document.setHtml(label->text());
-        // Rich text is measured as laid out, one line per paragraph or break.
-        const QString text = Qt::mightBeRichText(label->text()) ? document.toPlainText() : label->text();
-        return Room {label->contentsRect().width(), label->contentsRect().height(), text.split(u'\n'),
+        return Room {label->contentsRect().width(), label->contentsRect().height(), {label->text()},
             label->wordWrap()};
     }
     if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty()) {
@@ -56,15 +50,8 @@ std::optional<Room> RoomOf(QWidget* w)
         const QRect rect = style->subElementRect(contents, &option, button);
         return Room {rect.width(), rect.height(), {button->text()}};
     }
-    if (auto* group = qobject_cast<QGroupBox*>(w)) {
-        QStyleOptionGroupBox option;
-        option.initFrom(group);
-        option.text = group->title();
-        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-        const int frameWidth
-            = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, group).width();
-        return Room {frameWidth - 16, group->height(), {group->title()}};
-    }
+    if (auto* group = qobject_cast<QGroupBox*>(w)) // the title keeps clear of the frame's corners
+        return Room {group->width() - 16, group->height(), {group->title()}};
     if (auto* list = qobject_cast<QComboBox*>(w)) {
         QStyleOptionComboBox option;
         option.initFrom(list);
@@ -129,8 +116,9 @@ TEST(Layout, EveryTextFitsItsControl)
 
     TempFolder temp(dir.path());
     CScreenshotDlg screenshot(&frame, frame.Page(kFileListPage)->PageWnd, ScreenshotPart(), temp);
-    CAboutDlg about(&frame);
-    for (QWidget* window : std::initializer_list<QWidget*> {&frame, &screenshot, &about}) {
+    AppearancePart appearance;
+    CLogoSettings logo(appearance, &frame);
+    for (QWidget* window : std::initializer_list<QWidget*> {&frame, &screenshot, &logo}) {
         SCOPED_TRACE(window->objectName().toStdString());
         window->show(); // lays out and polishes what would otherwise wait for the first showing
         QCoreApplication::processEvents();

@@ -64,14 +64,10 @@ TEST(Navigation, NextBackAndButtons)
     const NavCase cases[] = {
         {"start", {}, {0, false, true, false, true, further, false}},
         {"next from welcome skips the video page", {"next"}, {2, true, false, true, false, further, false}},
-        {"welcome shows Next once the list exists", {"next", "back"},
-            {0, true, true, false, true, further, false}},
         {"dropped pictures", {"pics"}, {2, true, true, true, false, further, false}},
         {"settings page", {"pics", "next"}, {3, true, true, true, false, upload, true}},
         {"upload page after the run", {"pics", "next", "next", "done"},
             {4, true, true, true, false, finish, true}},
-        {"upload page leads home", {"pics", "next", "next", "done", "next"},
-            {0, true, true, false, true, further, false}},
         {"back from upload", {"pics", "next", "next", "done", "back"},
             {3, true, true, true, false, upload, true}},
         {"back to the list", {"pics", "next", "back"}, {2, true, true, true, false, further, false}},
@@ -202,16 +198,6 @@ TEST(Navigation, ExitQuestion)
             EXPECT_EQ(saved.main.Image.MaxWidth, 1234);
         }
     }
-}
-
-TEST(Navigation, AboutBox)
-{
-    TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
-    ModalAnswer answer(QStringLiteral("ОК"));
-    frame.OnAbout();
-    EXPECT_TRUE(answer.Seen());
-    EXPECT_EQ(answer.Caption(), QStringLiteral("About Pelk Vellmar"));
 }
 
 } // namespace

@@ -59,55 +59,6 @@ struct UploadFixture
     bool Finished() const { return Next()->text() == QStringLiteral("Завершить >"); }
 };
 
-TEST(UploadPage, RunShowsProgressCodeAndCopies)
-{
-    UploadFixture f;
-    CUploadDlg* page = f.StartUpload();
-    EXPECT_EQ(f.Next()->text(), QStringLiteral("Остановить"));
-    EXPECT_FALSE(f.Exit()->isEnabled());
-    EXPECT_FALSE(ButtonById(f.frame.get(), kPrevButton)->isEnabled());
-
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));
-    EXPECT_TRUE(f.Exit()->isEnabled());
-    EXPECT_TRUE(ButtonById(f.frame.get(), kPrevButton)->isEnabled());
-    ASSERT_EQ(page->Results.size(), 3);
-    auto* progress = page->findChild<QProgressBar*>(QStringLiteral("1049"));
-    EXPECT_EQ(progress->maximum(), 3);
-    EXPECT_EQ(progress->value(), 3);
-    EXPECT_EQ(f.host.StoredCount(), 6) << "three pictures and three thumbnails";
-
-    // Code type 0: linked thumbnails, four to a row, so three items on one row.
-    const QString code = page->CodeText();
-    for (const UploadResult& result : page->Results)
-        EXPECT_TRUE(code.contains(QStringLiteral("[url=") + result.ImageUrl + u']')) << qPrintable(code);
-    EXPECT_EQ(code.count(QStringLiteral("\r\n\r\n")), 0);
-
-    auto* perRow = page->findChild<QLineEdit*>(QStringLiteral("1040"));
-    perRow->setText(QStringLiteral("1"));
-    EXPECT_EQ(page->CodeText().count(QStringLiteral("\r\n\r\n")), 3) << "one per row";
-    perRow->setText(QStringLiteral("0"));
-    EXPECT_EQ(page->CodeText(), code) << "0 counts as 4";
-
-    page->CopyAll();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), code);
-
-    auto* type = page->findChild<QComboBox*>(QStringLiteral("1025"));
-    type->setCurrentIndex(5);
-    EXPECT_TRUE(page->CodeText().startsWith(QStringLiteral("<center><a href=\"")))
-        << qPrintable(page->CodeText());
-    EXPECT_NE(page->CodeText(), code);
-
-    // Leaving: the code type is kept, the list emptied, the wizard starts over.
-    f.Next()->click();
-    EXPECT_EQ(f.frame->CurrentPage(), kWelcomePage);
-    int stored = -1;
-    ReadIniValue(f.ini, u"Upload.Codetype", stored, 0);
-    EXPECT_EQ(stored, 5);
-    auto* list = static_cast<CMainDlg*>(f.frame->Page(kFileListPage));
-    EXPECT_TRUE(list->FileList.Paths().isEmpty());
-    EXPECT_EQ(list->View()->count(), 0);
-}
-
 // The summary counts the errors; each failed file is also named with its reason.
 TEST(UploadPage, FailedFilesAreNamedWithTheirReason)
 {
@@ -130,26 +81,6 @@ TEST(UploadPage, FailedFilesAreNamedWithTheirReason)
     ModalAnswer box(QStringLiteral("ОК"));
     details->click();
     EXPECT_EQ(box.Text(), QStringLiteral("Не загружены:\n\n") + failure);
-}
-
-TEST(UploadPage, StoredCodeTypeIsSelected)
-{
-    const struct
-    {
-        const char* stored;
-        int selected;
-    } cases[] = {{"6", 6}, {"7", 0}, {"x", 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored);
-        TestDir dir;
-        const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-        WriteFile(ini, RefusingServers() + "[Upload]\nCodetype=" + c.stored + '\n');
-        CWizardDlg frame(ini);
-        ASSERT_TRUE(frame.CreatePage(kUploadPage));
-        auto* type = frame.Page(kUploadPage)->PageWnd->findChild<QComboBox*>(QStringLiteral("1025"));
-        EXPECT_EQ(type->count(), 7);
-        EXPECT_EQ(type->currentIndex(), c.selected);
-    }
 }
 
 TEST(UploadPage, SecondStopEndsTheRunAtOnce)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // One walk through the whole wizard as a user makes it, with keys and clicks only, against the
 // local hosting service program: welcome page, picture dialog, file list, options, upload, code.
+#include "settings/IniFile.h"
 #include "ui/CWizardDlg.h"
 #include "ui/widgets/CCommandListBox.h"
 
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -119,10 +121,16 @@ TEST(Walk, FromTheWelcomePageToTheCode)
         QTest::keyClick(server, Qt::Key_Down);
     QTest::keyClick(width, Qt::Key_Return);
 
-    // Upload: the run ends by itself; the code names both pictures.
+    // Upload: Next stops, Back and Exit wait; the run ends by itself; the code names both pictures.
     ASSERT_EQ(frame.CurrentPage(), kUploadPage);
+    EXPECT_EQ(next->text(), QStringLiteral("Остановить"));
+    EXPECT_FALSE(ButtonById(&frame, kPrevButton)->isEnabled());
+    EXPECT_FALSE(ButtonById(&frame, kExitButton)->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return next->text() == QStringLiteral("Завершить >"); }, 30000));
-    const QString code = Find<QPlainTextEdit>(frame, 1051)->toPlainText();
+    EXPECT_TRUE(ButtonById(&frame, kExitButton)->isEnabled());
+    EXPECT_EQ(Find<QProgressBar>(frame, 1049)->value(), 2);
+    QPlainTextEdit* box = Find<QPlainTextEdit>(frame, 1051);
+    const QString code = box->toPlainText();
     const QString base = QStringLiteral("http://") + service.host;
     EXPECT_EQ(code,
         QStringLiteral("[url=%1/i/1][img]%1/i/2[/img][/url]  [url=%1/i/3][img]%1/i/4[/img][/url]  ")
@@ -133,11 +141,27 @@ TEST(Walk, FromTheWelcomePageToTheCode)
     EXPECT_EQ(frame.WizardSettings().main.Main.ServerID, ServiceId::Smages);
     QTest::mouseClick(Find<QPushButton>(frame, 1071), Qt::LeftButton);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), code);
+    // One picture a row, then HTML: the code follows the controls at once.
+    QLineEdit* perRow = Find<QLineEdit>(frame, 1040);
+    QTest::keyClick(perRow, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(perRow, QStringLiteral("1"));
+    EXPECT_EQ(box->toPlainText().count(QStringLiteral("\n\n")), 2) << qPrintable(box->toPlainText());
+    QComboBox* type = Find<QComboBox>(frame, 1025);
+    type->setFocus();
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(type, Qt::Key_Down);
+    EXPECT_TRUE(box->toPlainText().startsWith(QStringLiteral("<center><a href=\"%1/i/1\">").arg(base)));
 
-    // Finish: back on the welcome page, whose Next now leads to the emptied list.
+    // Finish: the code type is kept, the list emptied, and the welcome page's Next leads to it.
     QTest::mouseClick(next, Qt::LeftButton);
     EXPECT_EQ(frame.CurrentPage(), kWelcomePage);
-    EXPECT_TRUE(next->isVisible());
+    int stored = -1;
+    ReadIniValue(ini, u"Upload.Codetype", stored, 0);
+    EXPECT_EQ(stored, 5);
+    ASSERT_TRUE(next->isVisible());
+    QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_EQ(frame.CurrentPage(), kFileListPage);
+    EXPECT_FALSE(next->isEnabled()) << "the list is empty";
 }
 
 } // namespace

@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: MIT
-// Draws a few landscape-like pictures, drops them on the wizard and saves a picture of the file
-// list page once every thumbnail is drawn. Run under Xvfb to refresh the README's screenshot:
+// Draws a few landscape-like pictures and takes them through the wizard, saving a picture of the
+// welcome page, the file list, the upload settings, the logo and text dialog and the upload page
+// after a run against the local hosting service. Run under Xvfb to refresh the README's pictures:
 //   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs
+#include "ui/CLogoSettings.h"
 #include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
 #include "ui/widgets/CThumbsView.h"
+#include "upload/testhost/TestHost.h"
+
+#include <QAbstractButton>
 
 #include <QApplication>
 #include <QDir>
@@ -95,5 +100,27 @@ int main(int argc, char** argv)
     if (!Save(frame, out, "file-list.png"))
         return 1;
     frame.OnNext();
-    return Save(frame, out, "upload-settings.png") ? 0 : 1;
+    if (!Save(frame, out, "upload-settings.png"))
+        return 1;
+
+    AppearancePart appearance = frame.WizardSettings().appearance;
+    appearance.Logo.Filename = files[3];
+    CLogoSettings logo(appearance, &frame);
+    logo.show();
+    if (!Save(logo, out, "logo-settings.png"))
+        return 1;
+    logo.close();
+
+    // The upload page after a run against the local hosting service.
+    TestHost host;
+    if (!host.Start())
+        return 1;
+    for (QString& name : frame.WizardSettings().servers.Host)
+        name = host.HostText();
+    frame.OnNext();
+    clock.restart();
+    auto* next = frame.findChild<QAbstractButton*>(QString::number(kNextButton));
+    while (clock.elapsed() < 60000 && next->text() != QStringLiteral("Завершить >"))
+        app.processEvents(QEventLoop::AllEvents, 50);
+    return Save(frame, out, "upload.png") ? 0 : 1;
 }
