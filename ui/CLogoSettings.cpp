@@ -2,9 +2,9 @@
 #include "ui/CLogoSettings.h"
 
 #include "settings/Colors.h"
-#include "ui/FileDialogs.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
+#include "ui/kit/FileDialogs.h"
 #include "ui/kit/MessageBoxes.h"
 #include "ui/widgets/CMyImage.h"
 

@@ -3,10 +3,10 @@
 
 #include "capture/CScreenshotDlg.h"
 #include "settings/Paths.h"
-#include "ui/FileDialogs.h"
 #include "ui/FileProperties.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
+#include "ui/kit/FileDialogs.h"
 #include "ui/kit/MessageBoxes.h"
 #include "ui/widgets/CImageView.h"
 #include "ui/widgets/CThumbsView.h"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/CUploadDlg.h"
 
+#include "app/core/PostToRun.h"
 #include "settings/IniFile.h"
 #include "settings/Paths.h"
 #include "ui/kit/CUpDown.h"
@@ -93,16 +94,7 @@ public:
     }
 
 private:
-    template<class F> void Post(F&& f)
-    {
-        QMetaObject::invokeMethod(
-            qApp,
-            [page = m_page, run = m_run, f = std::forward<F>(f)] {
-                if (page && page->m_runId == run)
-                    f(page.data());
-            },
-            Qt::QueuedConnection);
-    }
+    template<class F> void Post(F&& f) { PostToRun(m_page, m_run, std::forward<F>(f)); }
 
     QPointer<CUploadDlg> m_page;
     int m_run;

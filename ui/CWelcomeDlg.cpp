@@ -4,9 +4,9 @@
 #include "capture/CScreenshotDlg.h"
 #include "settings/Paths.h"
 #include "ui/Artwork.h"
-#include "ui/FileDialogs.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
+#include "ui/kit/FileDialogs.h"
 #include "ui/kit/MessageBoxes.h"
 #include "ui/widgets/CCommandListBox.h"
 

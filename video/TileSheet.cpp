@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "video/TileSheet.h"
 
+#include "imaging/Decode.h"
+
 #include "imaging/Gradients.h"
 #include "imaging/OutlinedText.h"
 
@@ -77,8 +79,10 @@ QImage BuildTileSheet(
     for (int i = 0; i < frames.size(); ++i) {
         const SheetFrame& frame = frames[i];
         const QRect tile = geometry->Tile(i);
-        // One picture at a time: a sheet of a hundred large frames never holds them all.
-        const QImage picture = frame.picture.isNull() ? QImage(frame.path) : frame.picture;
+        // One picture at a time, decoded no larger than twice its tile: a sheet of a hundred large
+        // frames never holds them all, and a JPEG decodes at a fraction of its size.
+        const QImage picture
+            = frame.picture.isNull() ? DecodeImage(frame.path, tile.size() * 2).image : frame.picture;
         if (!picture.isNull())
             painter.drawImage(
                 tile.topLeft(), picture.scaled(tile.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
+#include "tests/video/Samples.h"
 #include "video/FrameExtraction.h"
 
 #include <QCoreApplication>
@@ -16,11 +17,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Small videos made by the ffmpeg program: 64 x 48 at 10 frames per second, 6 seconds, a key frame
-// every second. Every frame is grey with the level 20 + 3 x its number, so a picture tells its own
-// time, and carries a white 16 x 12 box in its upper left corner as stored. Made once into a folder
-// of the build tree and shared by every test process and run.
 
 // How each sample is made: the input and the encoding; "@name" stands for another sample.
 QStringList Recipe(const QString& name)
@@ -46,7 +42,8 @@ QStringList Recipe(const QString& name)
     return recipes.value(name).split(u' ', Qt::SkipEmptyParts);
 }
 
-/// The path of sample `name`, made when missing.
+} // namespace
+
 QString SampleVideo(const QString& name)
 {
     QStringList args = Recipe(name);
@@ -78,6 +75,8 @@ QString SampleVideo(const QString& name)
         QFile::remove(partial); // another process was quicker
     return path;
 }
+
+namespace {
 
 /// The frame number a sample's picture shows at `x`, `y`; -1 when the level fits none.
 int FrameNumberAt(const QImage& image, int x, int y)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Draws a few landscape-like pictures and takes them through the wizard, saving a picture of the
 // welcome page, the file list, the upload settings, the logo and text dialog and the upload page
-// after a run against the local hosting service. Run under Xvfb to refresh the README's pictures:
+// after a run against the local hosting service, and the video page with frames of a clip that
+// the ffmpeg program makes. Run under Xvfb to refresh the README's pictures:
 //   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs
 #include "ui/CLogoSettings.h"
 #include "ui/CMainDlg.h"
@@ -9,6 +10,7 @@
 #include "ui/kit/Dlu.h"
 #include "ui/widgets/CThumbsView.h"
 #include "upload/testhost/TestHost.h"
+#include "video/CVideoGrabber.h"
 
 #include <QAbstractButton>
 
@@ -19,6 +21,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -84,10 +87,28 @@ int main(int argc, char** argv)
     frame.show();
     if (!Save(frame, out, "welcome.png"))
         return 1;
+
+    // The video page with the frames of a clip made by the ffmpeg program, where it is installed.
+    const QString clip = dir.filePath(QStringLiteral("clip.mp4"));
+    QElapsedTimer clock;
+    if (QProcess::execute(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=30", "-g", "25",
+                "-pix_fmt", "yuv420p", clip})
+        == 0) {
+        frame.SetVideoFile(clip);
+        frame.ShowPage(kVideoPage, kWelcomePage, kUploadSettingsPage);
+        auto* video = static_cast<CVideoGrabber*>(frame.Page(kVideoPage));
+        video->OnExtract();
+        clock.start();
+        while (clock.elapsed() < 20000 && video->IsExtracting())
+            app.processEvents(QEventLoop::AllEvents, 50);
+        if (!Save(frame, out, "video.png"))
+            return 1;
+        frame.ShowPage(kWelcomePage, -1, -1);
+    }
     frame.DropFiles(files);
     auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
-    QElapsedTimer clock;
-    clock.start();
+    clock.restart();
     while (clock.elapsed() < 20000) {
         app.processEvents(QEventLoop::AllEvents, 50);
         bool done = !list->View()->IsRunning();

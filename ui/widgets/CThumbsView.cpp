@@ -89,6 +89,18 @@ void CThumbsView::AddFile(const QString& path, const QString& caption, const QIm
     }
 }
 
+void CThumbsView::AddDrawnFile(
+    const QString& path, const QString& caption, const QImage& tile, QSizeF sourceSize)
+{
+    if (path.isNull() || !m_files)
+        return;
+    if (m_placeholder.isNull())
+        DrawItemThumbnail(-1, {});
+    m_files->Append(path, caption, m_placeholder);
+    RaiseMaxima(sourceSize);
+    m_files->SetThumbnail(m_files->Count() - 1, QPixmap::fromImage(tile), m_files->Count());
+}
+
 QRect CThumbsView::TilePictureRect(QSizeF sourceSize)
 {
     const QSizeF fitted = FitWithin(sourceSize, QSizeF(kTileWidth, kTileHeight)) - QSizeF(2, 2);

@@ -35,6 +35,9 @@ public:
     /// Appends an item. With `picture` (an already decoded frame) its thumbnail is drawn at once;
     /// otherwise it waits for the loader, which the caller starts with StartLoader.
     void AddFile(const QString& path, const QString& caption, const QImage& picture = {});
+    /// Appends an item whose thumbnail `tile` (from RenderTile) was drawn elsewhere from a picture
+    /// of `sourceSize`: a worker draws it, so that only the small tile crosses to this thread.
+    void AddDrawnFile(const QString& path, const QString& caption, const QImage& tile, QSizeF sourceSize);
     /// Draws item `index`'s thumbnail from `picture`; index -1 makes the placeholder.
     void DrawItemThumbnail(int index, const QImage& picture);
 

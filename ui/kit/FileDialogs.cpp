@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/FileDialogs.h"
+#include "ui/kit/FileDialogs.h"
 
 #include <QFileDialog>
 
