@@ -7,6 +7,7 @@
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
 #include "ui/widgets/CCommandListBox.h"
+#include "video/CVideoGrabberParams.h"
 
 #include "tests/support/TempDir.h"
 
@@ -118,7 +119,9 @@ TEST(Layout, EveryTextFitsItsControl)
     CScreenshotDlg screenshot(&frame, frame.Page(kFileListPage)->PageWnd, ScreenshotPart(), temp);
     AppearancePart appearance;
     CLogoSettings logo(appearance, &frame);
-    for (QWidget* window : std::initializer_list<QWidget*> {&frame, &screenshot, &logo}) {
+    TileSheetLayout layout;
+    CVideoGrabberParams sheet(layout, &frame);
+    for (QWidget* window : std::initializer_list<QWidget*> {&frame, &screenshot, &logo, &sheet}) {
         SCOPED_TRACE(window->objectName().toStdString());
         window->show(); // lays out and polishes what would otherwise wait for the first showing
         QCoreApplication::processEvents();
