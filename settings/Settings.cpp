@@ -15,6 +15,7 @@ struct Key
     const char* name;
     SettingsGroup group;
     bool stored = true; ///< false: read at start, never written
+    bool optional = false; ///< an empty value is written only over one the file already has
     std::function<void(const IniDocument&, QStringView section, QStringView key, Settings&)> read;
     std::function<QString(Settings&)> write;
 };
@@ -106,6 +107,13 @@ Key ReadOnly(Key key)
     return key;
 }
 
+// A key newer than most files: a file that never used it is written without it.
+Key Optional(Key key)
+{
+    key.optional = true;
+    return key;
+}
+
 const char kTextFontDefault[] = "Tahoma,8,,204";
 const char kThumbsFontDefault[] = "Tahoma,7,b,204";
 
@@ -149,6 +157,7 @@ const std::vector<Key>& Keys()
         Integer("Main.ThumbWidth", [](Settings& s) -> int& { return s.main.Main.ThumbWidth; }),
         // Any number is kept: the upload tells the user about one that names no service.
         Number<ServiceId>("Main.ServerID", [](Settings& s) -> ServiceId& { return s.main.Main.ServerID; }),
+        Optional(Text("Main.Service", [](Settings& s) -> QString& { return s.main.Main.Service; })),
         Flag("Thumbs.AddImageSize", [](Settings& s) -> bool& { return s.main.Thumbs.AddImageSize; }),
         Flag("Thumbs.DrawFrame", [](Settings& s) -> bool& { return s.main.Thumbs.DrawFrame; }),
         Flag("Thumbs.UserServerThumbs", [](Settings& s) -> bool& { return s.main.Thumbs.UserServerThumbs; }),
@@ -247,7 +256,11 @@ IoResult SaveSettings(const QString& iniPath, const Settings& saved, SettingsGro
         if (!key.stored || key.group != group)
             continue;
         const QString name = QString::fromLatin1(key.name);
-        doc.SetString(SectionOf(name), KeyOf(name), key.write(settings));
+        const QString value = key.write(settings);
+        if (key.optional && value.isEmpty()
+            && doc.GetString(SectionOf(name), KeyOf(name), QStringLiteral("\x01")) == QStringLiteral("\x01"))
+            continue;
+        doc.SetString(SectionOf(name), KeyOf(name), value);
     }
     return doc.Save(iniPath);
 }

@@ -56,6 +56,8 @@ struct MainPart
         bool CreateThumbs = true;
         int ThumbWidth = 160;
         ServiceId ServerID = ServiceId::ImageShack;
+        /// A service the user described, by its name; empty: the service of ServerID.
+        QString Service;
 
         bool operator==(const MainKeys&) const = default;
     } Main;

@@ -307,14 +307,18 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
     }
 
     Transfer transfer {&response, d->stop, request.readBody};
+    const bool sendsBody = request.method != "GET";
+    if (!QList<QByteArray> {"GET", "POST", "PUT", "PATCH"}.contains(request.method)
+        || (request.scheme != "http" && request.scheme != "https"))
+        return fail(QStringLiteral("invalid request"));
     QFile file(request.body.filePath);
-    if (request.method == "POST" && !request.body.filePath.isEmpty()) {
+    if (sendsBody && !request.body.filePath.isEmpty()) {
         if (!file.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("cannot open the file"));
         transfer.file = &file;
     }
     transfer.body = &request.body;
-    const QByteArray origin = "http://" + request.host.toUtf8();
+    const QByteArray origin = request.scheme + "://" + request.host.toUtf8();
     // A fixed request target would be reused for every redirect, so redirected requests name
     // their path in the URL and curl rewrites it as it follows.
     const QByteArray url = request.followRedirects ? origin + request.target : origin + "/";
@@ -336,11 +340,13 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
         curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     }
-    if (request.method == "POST") {
+    if (sendsBody) {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.Size()));
         curl_easy_setopt(h, CURLOPT_READFUNCTION, OnRead);
         curl_easy_setopt(h, CURLOPT_READDATA, &transfer);
+        if (request.method != "POST") // the body is sent the same way; only the method's name differs
+            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.constData());
     } else {
         curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     }
@@ -351,6 +357,12 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+    // Certificates are always checked; a private authority may stand in for the system's list.
+    const QByteArray caFile = QFile::encodeName(request.caFile);
+    if (!caFile.isEmpty())
+        curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
+    char errorDetail[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorDetail);
 
     Attachment attachment(d->multi.get(), h);
     if (!attachment.ok())
@@ -402,6 +414,8 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         if (message->msg == CURLMSG_DONE && message->easy_handle == h)
             code = message->data.result;
     }
+    if (const char* last = nullptr; curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &last) == CURLE_OK && last)
+        response.url = QString::fromUtf8(last);
     if (code == CURLE_OK || (code == CURLE_WRITE_ERROR && transfer.endedByUs)) {
         response.outcome = HttpResponse::Outcome::Completed;
         return response;
@@ -415,6 +429,11 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         response.error = QStringLiteral("the file changed while it was being sent");
     else if (code == CURLE_OPERATION_TIMEDOUT)
         response.error = TimeoutText(h, d->timeouts);
+    else if (code == CURLE_PEER_FAILED_VERIFICATION)
+        response.error = QStringLiteral("the server's certificate is not trusted: %1")
+                             .arg(QString::fromUtf8(errorDetail));
+    else if (code == CURLE_SSL_CONNECT_ERROR || code == CURLE_SSL_CACERT_BADFILE)
+        response.error = QStringLiteral("no secure connection: %1").arg(QString::fromUtf8(errorDetail));
     else
         response.error = ErrorText(code, h);
     return response;

@@ -35,14 +35,17 @@ struct HttpTimeouts
 
 struct HttpRequest
 {
-    QByteArray method = "GET"; ///< "GET" or "POST"
-    QString host; ///< "name" or "name:port", port 80 when none
+    QByteArray method = "GET"; ///< "GET", or "POST", "PUT", "PATCH" with the body
+    QByteArray scheme = "http"; ///< "http" or "https"
+    QString host; ///< "name" or "name:port", the scheme's port when none
     QByteArray target = "/"; ///< request target, already safe for the request line
     QByteArray userAgent;
     QList<QByteArray> headers; ///< extra "Name: value" lines, sent in this order
     HttpBody body; ///< sent as is for POST
     bool followRedirects = false;
     bool readBody = true; ///< false: stop once the answer's header is in
+    /// Certificate authorities to trust for https instead of the system's; empty: the system's.
+    QString caFile;
 };
 
 struct HttpResponse
@@ -53,6 +56,7 @@ struct HttpResponse
     long status = 0; ///< 0 when no status line arrived
     QByteArray body; ///< at most HttpClient::kAnswerCap bytes
     QList<std::pair<QByteArray, QByteArray>> headers; ///< of the last answer, values trimmed
+    QString url; ///< the address that answered last, after redirects
 
     /// The first header of that name (case-insensitive), or a null array.
     QByteArray Header(QByteArrayView name) const;

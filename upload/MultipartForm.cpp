@@ -13,12 +13,12 @@ QByteArray MakeBoundary(std::uint32_t tickCount)
     return QByteArray(text);
 }
 
-QByteArray FormFileName(const QString& path)
+QByteArray FormFileName(const QString& path, bool ansi)
 {
     constexpr qsizetype kMaxBytes = 255;
-    const QByteArray ansi = ToAnsi(FileNameOf(path));
+    const QByteArray encoded = ansi ? ToAnsi(FileNameOf(path)) : FileNameOf(path).toUtf8();
     QByteArray name;
-    for (const char c : ansi) {
+    for (const char c : encoded) {
         QByteArray piece(1, c);
         if (c == '"')
             piece = "%22";
@@ -26,9 +26,14 @@ QByteArray FormFileName(const QString& path)
             piece = "%0D";
         else if (c == '\n')
             piece = "%0A";
-        // Never cut an escape in half.
-        if (name.size() + piece.size() > kMaxBytes)
+        // Never cut an escape in half, nor a character: UTF-8 continuation bytes go with their lead.
+        if (name.size() + piece.size() > kMaxBytes) {
+            while (!ansi && !name.isEmpty() && (uchar(name.back()) & 0xC0) == 0x80)
+                name.chop(1);
+            if (!ansi && !name.isEmpty() && uchar(name.back()) >= 0xC0)
+                name.chop(1);
             break;
+        }
         name += piece;
     }
     return name;
@@ -45,7 +50,8 @@ void AppendFormField(QByteArray& body, QByteArrayView boundary, QByteArrayView n
     body += "\r\n";
 }
 
-void AppendFileHead(QByteArray& body, QByteArrayView boundary, QByteArrayView name, QByteArrayView fileName)
+void AppendFileHead(QByteArray& body, QByteArrayView boundary, QByteArrayView name, QByteArrayView fileName,
+    QByteArrayView contentType)
 {
     body += "--";
     body += boundary;
@@ -53,7 +59,9 @@ void AppendFileHead(QByteArray& body, QByteArrayView boundary, QByteArrayView na
     body += name;
     body += "\"; filename=\"";
     body += fileName;
-    body += "\"\r\nContent-Type: image/jpeg\r\n\r\n";
+    body += "\"\r\nContent-Type: ";
+    body += contentType;
+    body += "\r\n\r\n";
 }
 
 void AttachFileAndClose(HttpBody& body, QByteArrayView boundary, const QString& path, qint64 size)

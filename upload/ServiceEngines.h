@@ -3,57 +3,20 @@
 
 #include "upload/UploadEngine.h"
 
-// The five hosting services. Each fills in its request values and writes its own form;
-// the exchange itself is the base class's. WriteRequestBody lays out the form head, the file
-// and the closing delimiter; the file is read while the body is sent.
+// The program's five hosting services: each is the one engine with its own profile, talking to
+// the host configured for it. Both addresses must come back, as their answer pages promise.
 
-class CImageshackUploadEngine final : public CUploadEngine
+/// The one engine with the profile of `service` and `host` as its {host}.
+template<ServiceId service> class CBuiltInUploadEngine : public CProfileEngine
 {
 public:
-    explicit CImageshackUploadEngine(
-        const QString& host, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
-    bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) override;
-    void WriteRequestBody(HttpBody& body, const QByteArray& boundary, const QByteArray& fileName,
-        const QString& path, qint64 size) const;
+    explicit CBuiltInUploadEngine(const QString& host, EngineContext context = {})
+        : CProfileEngine(BuiltInProfile(service), {{QStringLiteral("host"), host}}, std::move(context), true)
+    { }
 };
 
-class CKeep4uUploadEngine final : public CUploadEngine
-{
-public:
-    explicit CKeep4uUploadEngine(
-        const QString& host, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
-    bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) override;
-    void WriteRequestBody(HttpBody& body, const QByteArray& boundary, const QByteArray& fileName,
-        const QString& path, qint64 size) const;
-};
-
-class CRadikalUploadEngine final : public CUploadEngine
-{
-public:
-    explicit CRadikalUploadEngine(
-        const QString& host, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
-    bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) override;
-    void WriteRequestBody(HttpBody& body, const QByteArray& boundary, const QByteArray& fileName,
-        const QString& path, qint64 size) const;
-};
-
-class CSmagesUploadEngine final : public CUploadEngine
-{
-public:
-    explicit CSmagesUploadEngine(
-        const QString& host, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
-    bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) override;
-    void WriteRequestBody(HttpBody& body, const QByteArray& boundary, const QByteArray& fileName,
-        const QString& path, qint64 size) const;
-};
-
-/// Its POST answers with a Refresh header; the page with the addresses is fetched from there.
-class CIpictureUploadEngine final : public CUploadEngine
-{
-public:
-    explicit CIpictureUploadEngine(
-        const QString& host, const std::atomic<bool>* stop = nullptr, HttpTimeouts timeouts = {});
-    bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) override;
-    void WriteRequestBody(HttpBody& body, const QByteArray& boundary, const QByteArray& fileName,
-        const QString& path, qint64 size) const;
-};
+using CImageshackUploadEngine = CBuiltInUploadEngine<ServiceId::ImageShack>;
+using CKeep4uUploadEngine = CBuiltInUploadEngine<ServiceId::Keep4u>;
+using CRadikalUploadEngine = CBuiltInUploadEngine<ServiceId::Radikal>;
+using CSmagesUploadEngine = CBuiltInUploadEngine<ServiceId::Smages>;
+using CIpictureUploadEngine = CBuiltInUploadEngine<ServiceId::IPicture>;

@@ -2,53 +2,197 @@
 #include "upload/UploadEngine.h"
 
 #include "app/core/TickCount.h"
+#include "app/core/Version.h"
 #include "settings/AnsiCodePage.h"
+#include "settings/Paths.h"
 #include "upload/AnswerParser.h"
-#include "upload/HttpClient.h"
 #include "upload/MultipartForm.h"
 #include "upload/RefreshTarget.h"
 #include "upload/ServiceEngines.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QUrl>
+#include <QUrlQuery>
+#include <array>
+#include <limits>
 
 namespace {
 
 // The size went into a 32-bit field on the original platform; larger files are refused
 // rather than sent cut short.
 constexpr qint64 kMaxFileSize = 0xFFFFFFFFLL - 1024;
+// Longest address kept from a user's service; the program's own cut theirs at 255 bytes.
+constexpr qsizetype kMaxAddressChars = 4096;
 
-QString AddressText(const QByteArray& bytes)
+const char* const kBuiltInFiles[kServiceCount] = {"imageshack", "keep4u", "radikal", "smages", "ipicture"};
+
+bool Is(const QString& name, QLatin1StringView wanted)
 {
-    return FromAnsi(bytes).left(int(kMaxAddressBytes));
+    return name.compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+QByteArray ContentTypeOf(const QString& path)
+{
+    return QMimeDatabase().mimeTypeForFile(path).name().toLatin1();
+}
+
+QByteArray UrlEncoded(const QList<std::pair<QString, QString>>& pairs)
+{
+    QByteArray out;
+    for (const auto& [name, value] : pairs) {
+        if (!out.isEmpty())
+            out += '&';
+        out += QUrl::toPercentEncoding(name) + '=' + QUrl::toPercentEncoding(value);
+    }
+    return out;
 }
 
 } // namespace
 
-CUploadEngine::CUploadEngine(const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
-    : m_host(host)
-    , m_stop(stop)
-    , m_timeouts(timeouts)
-{ }
-
 CUploadEngine::~CUploadEngine() = default;
 
-QByteArray CUploadEngine::RefererLine() const
+// The answer the addresses are read from: the page that holds them, and how the exchange went.
+struct CProfileEngine::Answer
 {
-    return "Referer: http://" + m_host.toUtf8() + "/";
+    HttpResponse response;
+    QString error; ///< a transport failure, when there was one
+};
+
+CProfileEngine::CProfileEngine(
+    ServiceProfile profile, QMap<QString, QString> variables, EngineContext context, bool bothAddresses)
+    : m_profile(std::move(profile))
+    , m_variables(std::move(variables))
+    , m_context(std::move(context))
+    , m_bothAddresses(bothAddresses)
+{ }
+
+CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerContext& request)
+{
+    Answer answer;
+    const auto value = [&request](const QString& expression) { return EvaluateDynamic(expression, request); };
+    const QUrl url(value(m_profile.requestUrl), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        answer.error = QStringLiteral("the service's address is not an http or https address");
+        return answer;
+    }
+
+    HttpRequest send;
+    send.method = m_profile.method.toUpper().toLatin1();
+    send.scheme = scheme.toLatin1();
+    send.host = url.authority(QUrl::FullyEncoded);
+    QUrlQuery query(url);
+    for (const ProfileEntry& parameter : m_profile.parameters)
+        query.addQueryItem(parameter.name, value(parameter.value));
+    QUrl target;
+    target.setPath(url.path().isEmpty() ? QStringLiteral("/") : url.path());
+    target.setQuery(query);
+    send.target = target.toEncoded();
+    send.followRedirects = m_profile.followRedirects;
+    send.readBody = m_profile.answerPage.isEmpty();
+    send.caFile = m_context.caFile;
+    send.userAgent = "Vellmar/" + QByteArray(kVellmarVersion);
+    bool ownContentType = false;
+    for (const ProfileEntry& header : m_profile.headers) {
+        if (Is(header.name, QLatin1StringView("User-Agent"))) {
+            send.userAgent = value(header.value).toUtf8();
+            continue;
+        }
+        // The boundary of a form is ours to name.
+        const bool type = Is(header.name, QLatin1StringView("Content-Type"));
+        if (type && m_profile.body == ProfileBody::MultipartForm)
+            continue;
+        ownContentType = ownContentType || type;
+        send.headers << header.name.toUtf8() + ": " + value(header.value).toUtf8();
+    }
+
+    QByteArray contentType;
+    const qint64 size = QFileInfo(path).size();
+    switch (m_profile.body) {
+    case ProfileBody::MultipartForm: {
+        const QByteArray boundary = MakeBoundary(TickCount());
+        for (const ProfileEntry& argument : m_profile.arguments)
+            AppendFormField(send.body.head, boundary, argument.name.toUtf8(), value(argument.value).toUtf8());
+        AppendFileHead(send.body.head, boundary, m_profile.fileFormName.toUtf8(),
+            FormFileName(path, m_profile.fileNameAnsi),
+            m_profile.fileContentType.isEmpty() ? ContentTypeOf(path) : m_profile.fileContentType.toLatin1());
+        AttachFileAndClose(send.body, boundary, path, size);
+        contentType = "multipart/form-data; boundary=" + boundary;
+        ownContentType = false;
+        break;
+    }
+    case ProfileBody::FormUrlEncoded: {
+        QList<std::pair<QString, QString>> fields;
+        for (const ProfileEntry& argument : m_profile.arguments)
+            fields.append({argument.name, value(argument.value)});
+        send.body.head = UrlEncoded(fields);
+        contentType = "application/x-www-form-urlencoded";
+        break;
+    }
+    case ProfileBody::Json:
+        send.body.head = value(m_profile.data).toUtf8();
+        contentType = "application/json";
+        break;
+    case ProfileBody::Binary:
+        send.body.filePath = path;
+        send.body.fileSize = size;
+        contentType = m_profile.fileContentType.isEmpty() ? ContentTypeOf(path)
+                                                          : m_profile.fileContentType.toLatin1();
+        break;
+    case ProfileBody::None:
+        break;
+    }
+    if (!contentType.isEmpty() && !ownContentType)
+        send.headers << "Content-Type: " + contentType;
+
+    HttpClient client(m_context.stop, m_context.timeouts);
+    answer.response = client.Perform(send);
+    if (answer.response.outcome != HttpResponse::Outcome::Completed)
+        answer.error = answer.response.error;
+    if (m_profile.answerPage.isEmpty())
+        return answer;
+
+    // The answer is a page the first answer points to, read with a GET of its own.
+    if (answer.response.outcome == HttpResponse::Outcome::Stopped || answer.response.status == 0)
+        return answer;
+    AnswerContext first = request;
+    first.body = answer.response.body;
+    first.headers = answer.response.headers;
+    first.responseUrl = answer.response.url;
+    const QString page = EvaluateDynamic(m_profile.answerPage, first);
+    HttpRequest get;
+    get.scheme = send.scheme;
+    get.host = send.host;
+    get.userAgent = send.userAgent;
+    get.caFile = send.caFile;
+    if (const QUrl elsewhere(page);
+        page.startsWith(QLatin1String("http://")) || page.startsWith(QLatin1String("https://"))) {
+        get.scheme = elsewhere.scheme().toLatin1();
+        get.host = elsewhere.authority(QUrl::FullyEncoded);
+        get.target = RequestTargetOf(elsewhere.path(QUrl::FullyEncoded)
+            + (elsewhere.hasQuery() ? u'?' + elsewhere.query(QUrl::FullyEncoded) : QString()));
+    } else {
+        get.target = RequestTargetOf(page);
+    }
+    answer.response = client.Perform(get);
+    answer.error
+        = answer.response.outcome == HttpResponse::Outcome::Completed ? QString() : answer.response.error;
+    return answer;
 }
 
-bool CUploadEngine::Exchange(const QString& path, const Service& service, const BodyWriter& writeBody,
-    QString* imageUrl, QString* thumbUrl)
+bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl)
 {
     m_lastError.clear();
+    m_deletionUrl.clear();
     // The host ends up in the URL, the Referer line and the Refresh marker.
-    if (!IsValidHost(m_host)) {
+    if (m_variables.contains(QStringLiteral("host"))
+        && !IsValidHost(m_variables.value(QStringLiteral("host")))) {
         m_lastError = QStringLiteral("invalid host name");
         return false;
     }
-    const QByteArray boundary = MakeBoundary(TickCount());
-
     const QFileInfo info(path);
     if (!info.exists()) {
         m_lastError = QStringLiteral("the file does not exist");
@@ -63,43 +207,66 @@ bool CUploadEngine::Exchange(const QString& path, const Service& service, const 
         m_lastError = QStringLiteral("cannot open the file");
         return false;
     }
-    const qint64 size = info.size();
-    if (size > kMaxFileSize) {
+    if (info.size() > kMaxFileSize) {
         m_lastError = QStringLiteral("the file is too large");
         return false;
     }
-    HttpBody body;
-    writeBody(body, boundary, FormFileName(path), path, size);
 
-    long status = 0;
-    const QByteArray answer = FetchAnswer(service, body, boundary, status);
+    AnswerContext context;
+    context.fileName = FileNameOf(path);
+    context.variables = m_variables;
+    context.variables.insert(QStringLiteral("thumbsize"), QString::number(ThumbSize));
+    const Answer answer = Send(path, context);
+    const long status = answer.response.status;
+    context.body = answer.response.body;
+    context.headers = answer.response.headers;
+    context.responseUrl = answer.response.url;
 
     auto failWith = [&](const QString& why) {
         // A transport failure says more than what its half answer lacked.
-        if (m_lastError.isEmpty()) {
-            m_lastError = why;
-            if (status >= 400)
-                m_lastError += QStringLiteral(" (HTTP status %1)").arg(status);
-        }
+        m_lastError = answer.error.isEmpty() ? why : answer.error;
+        if (answer.error.isEmpty() && status >= 400)
+            m_lastError += QStringLiteral(" (HTTP status %1)").arg(status);
         return false;
     };
-    const AnswerAddresses found = ExtractAddresses(answer, service.startTag, service.endTag);
-    if (found.first.isEmpty())
+    // A service that says why it refused is taken at its word.
+    if (status >= 400 && !m_profile.errorMessage.isEmpty()) {
+        const QString said = EvaluateDynamic(m_profile.errorMessage, context).simplified();
+        if (!said.isEmpty())
+            return failWith(said);
+    }
+    const auto address = [&](const QString& expression) {
+        const QString text
+            = expression.isEmpty() ? QString::fromUtf8(context.body) : EvaluateDynamic(expression, context);
+        return text.trimmed().left(kMaxAddressChars);
+    };
+    const QString image = address(m_profile.url);
+    const QString thumb = m_profile.thumbnailUrl.isEmpty() ? QString() : address(m_profile.thumbnailUrl);
+    if (image.isEmpty() && (thumb.isEmpty() || !m_bothAddresses))
         return failWith(QStringLiteral("no addresses in the answer"));
-    const QString first = WebAddress(AddressText(found.first));
-    if (first.isEmpty())
-        return failWith(QStringLiteral("the answer's address is not a web address"));
-    QString* firstOut = service.firstIsThumb ? thumbUrl : imageUrl;
-    QString* secondOut = service.firstIsThumb ? imageUrl : thumbUrl;
-    if (firstOut)
-        *firstOut = first;
-    if (!found.ok)
-        return failWith(QStringLiteral("an empty address in the answer"));
-    const QString second = WebAddress(AddressText(found.second));
-    if (second.isEmpty())
-        return failWith(QStringLiteral("the answer's address is not a web address"));
-    if (secondOut)
-        *secondOut = second;
+    // Addresses are handed out in the order the answer gives them, up to the first bad one.
+    std::array<std::pair<QString, QString*>, 2> found {{{image, imageUrl}, {thumb, thumbUrl}}};
+    const auto offset = [&context](const QString& text) {
+        qsizetype at = text.isEmpty() ? -1 : context.body.indexOf(text.toUtf8());
+        if (at < 0 && !text.isEmpty())
+            at = context.body.indexOf(ToAnsi(text));
+        return at < 0 ? std::numeric_limits<qsizetype>::max() : at;
+    };
+    if (offset(thumb) < offset(image))
+        std::swap(found[0], found[1]);
+    for (const auto& [text, out] : found) {
+        if (text.isEmpty()) {
+            if (m_bothAddresses)
+                return failWith(QStringLiteral("an empty address in the answer"));
+            continue;
+        }
+        const QString web = WebAddress(text);
+        if (web.isEmpty())
+            return failWith(QStringLiteral("the answer's address is not a web address"));
+        if (out)
+            *out = web;
+    }
+    m_deletionUrl = m_profile.deletionUrl.isEmpty() ? QString() : WebAddress(address(m_profile.deletionUrl));
     // The page may have come in whole before the connection broke.
     m_lastError.clear();
     return true;
@@ -124,47 +291,28 @@ QString WebAddress(const QString& address)
     return {};
 }
 
-QByteArray CUploadEngine::FetchAnswer(
-    const Service& service, const HttpBody& body, const QByteArray& boundary, long& status)
+const ServiceProfile& BuiltInProfile(ServiceId service)
 {
-    HttpClient client(m_stop, m_timeouts);
-    HttpRequest post;
-    post.method = "POST";
-    post.host = m_host;
-    post.target = service.path;
-    post.userAgent = service.userAgent;
-    post.headers = service.headers;
-    post.headers << "Content-Type: multipart/form-data; boundary=" + boundary;
-    post.body = body;
-    post.followRedirects = service.followRedirects;
-    post.readBody = !service.answerViaRefresh;
-    HttpResponse posted = client.Perform(post);
-    status = posted.status;
-    if (posted.outcome != HttpResponse::Outcome::Completed)
-        m_lastError = posted.error;
-    if (!service.answerViaRefresh)
-        return posted.body;
-    if (posted.outcome == HttpResponse::Outcome::Stopped || posted.status == 0)
-        return {};
-
-    QString refresh = FromAnsi(posted.Header("Refresh"));
-    if (refresh.size() > kMaxRefreshChars)
-        refresh.clear();
-    HttpRequest get;
-    get.host = m_host;
-    get.target = RequestTargetOf(RefreshObjectPath(refresh, m_host));
-    get.userAgent = service.userAgent;
-    const HttpResponse page = client.Perform(get);
-    status = page.status;
-    m_lastError = page.outcome == HttpResponse::Outcome::Completed ? QString() : page.error;
-    return page.body;
+    // Read once from the program's own data; a broken one would be a build fault, so it shows.
+    static const std::array<ServiceProfile, kServiceCount> profiles = [] {
+        std::array<ServiceProfile, kServiceCount> read;
+        for (int i = 0; i < kServiceCount; ++i) {
+            QFile file(QStringLiteral(":/services/%1.sxcu").arg(QLatin1String(kBuiltInFiles[i])));
+            const ProfileRead loaded
+                = ReadServiceProfile(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+            Q_ASSERT_X(loaded.ok(), "BuiltInProfile", qPrintable(loaded.error));
+            read[size_t(i)] = loaded.profile;
+        }
+        return read;
+    }();
+    const auto number = static_cast<size_t>(service);
+    Q_ASSERT(number < profiles.size());
+    return profiles[number];
 }
 
-CUploadEngineSelector::CUploadEngineSelector(
-    const ServersPart& servers, const std::atomic<bool>* stop, HttpTimeouts timeouts)
+CUploadEngineSelector::CUploadEngineSelector(const ServersPart& servers, EngineContext context)
     : m_servers(servers)
-    , m_stop(stop)
-    , m_timeouts(timeouts)
+    , m_context(std::move(context))
 { }
 
 bool CUploadEngineSelector::Select(ServiceId service)
@@ -173,8 +321,13 @@ bool CUploadEngineSelector::Select(ServiceId service)
     const int number = static_cast<int>(service);
     if (number < 0 || number >= kServiceCount)
         return false;
-    Engine = CreateUploadEngine(service, m_servers.Host[size_t(number)], m_stop, m_timeouts);
+    Engine = CreateUploadEngine(service, m_servers.Host[size_t(number)], m_context);
     return Engine != nullptr;
+}
+
+void CUploadEngineSelector::Select(const ServiceProfile& profile)
+{
+    Engine = std::make_unique<CProfileEngine>(profile, QMap<QString, QString>(), m_context);
 }
 
 bool CUploadEngineSelector::Upload(const QString& path, QString* imageUrl, QString* thumbUrl, int thumbSize)
@@ -190,20 +343,25 @@ bool CUploadEngineSelector::HasServerThumbs(ServiceId service)
     return static_cast<unsigned>(service) < unsigned(kServiceCount);
 }
 
+bool CUploadEngineSelector::HasServerThumbs(const ServiceProfile& profile)
+{
+    return !profile.thumbnailUrl.isEmpty();
+}
+
 std::unique_ptr<CUploadEngine> CreateUploadEngine(
-    ServiceId service, const QString& host, const std::atomic<bool>* stop, HttpTimeouts timeouts)
+    ServiceId service, const QString& host, EngineContext context)
 {
     switch (service) {
     case ServiceId::ImageShack:
-        return std::make_unique<CImageshackUploadEngine>(host, stop, timeouts);
+        return std::make_unique<CImageshackUploadEngine>(host, context);
     case ServiceId::Keep4u:
-        return std::make_unique<CKeep4uUploadEngine>(host, stop, timeouts);
+        return std::make_unique<CKeep4uUploadEngine>(host, context);
     case ServiceId::Radikal:
-        return std::make_unique<CRadikalUploadEngine>(host, stop, timeouts);
+        return std::make_unique<CRadikalUploadEngine>(host, context);
     case ServiceId::Smages:
-        return std::make_unique<CSmagesUploadEngine>(host, stop, timeouts);
+        return std::make_unique<CSmagesUploadEngine>(host, context);
     case ServiceId::IPicture:
-        return std::make_unique<CIpictureUploadEngine>(host, stop, timeouts);
+        return std::make_unique<CIpictureUploadEngine>(host, context);
     }
     return nullptr;
 }

@@ -9,6 +9,7 @@ struct UploadResult
 {
     QString ImageUrl; ///< the full picture
     QString ThumbUrl; ///< its thumbnail; empty when thumbnails are off
+    QString DeletionUrl; ///< where the service deletes it again; empty when it gives none
 
     bool operator==(const UploadResult&) const = default;
 };

@@ -47,9 +47,11 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
     const std::atomic<bool>* abort)
 {
     // The abort flag is the one the transfers poll; a stop alone lets the running file finish.
-    CUploadEngineSelector selector(job.servers, abort, job.timeouts);
+    CUploadEngineSelector selector(job.servers, {abort, job.timeouts, job.caFile});
     const ServiceId service = job.main.Main.ServerID;
-    if (!selector.Select(service)) {
+    if (job.profile) {
+        selector.Select(*job.profile);
+    } else if (!selector.Select(service)) {
         listener.OnEngineFailure();
         listener.OnFinished(false, QString());
         return 0;
@@ -61,8 +63,9 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
 
     const bool thumbs = job.main.Main.CreateThumbs;
     const int thumbWidth = EffectiveThumbWidth(job.main.Main.ThumbWidth);
-    const bool ownThumb
-        = thumbs && !(job.main.Thumbs.UserServerThumbs && CUploadEngineSelector::HasServerThumbs(service));
+    const bool serverThumbs = job.profile ? CUploadEngineSelector::HasServerThumbs(*job.profile)
+                                          : CUploadEngineSelector::HasServerThumbs(service);
+    const bool ownThumb = thumbs && !(job.main.Thumbs.UserServerThumbs && serverThumbs);
 
     int uploaded = 0;
     for (int i = 0; i < count; ++i) {
@@ -78,7 +81,9 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
         // Fresh buffers per file, so an address of the previous file can never stick to this one.
         const PreparedImage prepared
             = PrepareImage(*job.temp, source, ownThumb ? thumbWidth : 0, job.main, job.appearance);
-        const QString refusal = prepared.ok() ? OverLimit(prepared.path) : prepared.error;
+        // The user's services set their own limits and say so in their answers.
+        const QString refusal
+            = prepared.ok() ? (job.profile ? QString() : OverLimit(prepared.path)) : prepared.error;
         if (!refusal.isEmpty()) {
             listener.OnFileFailed(i, refusal);
             listener.OnProgress(i + 1);
@@ -88,6 +93,7 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
         UploadResult result;
         QString thumbUrl;
         const bool sent = selector.Upload(prepared.path, &result.ImageUrl, &thumbUrl, thumbWidth);
+        result.DeletionUrl = sent ? selector.Engine->DeletionUrl() : QString();
         if (sent && !result.ImageUrl.isEmpty() && ownThumb && !prepared.thumbPath.isEmpty()) {
             // A failed thumbnail upload leaves the service's own thumbnail address in place.
             QString ownThumbUrl;

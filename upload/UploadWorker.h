@@ -4,11 +4,13 @@
 #include "settings/Settings.h"
 #include "upload/HttpClient.h"
 #include "upload/UploadResult.h"
+#include "upload/profiles/ServiceProfile.h"
 
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 /// What the upload walk reports, on the thread that runs it. Listeners of a page pass the
 /// calls on to the user-interface thread; the walk itself never touches a widget.
@@ -35,7 +37,7 @@ public:
 
 class TempFolder;
 
-/// The largest file a service is sent: the limit the hosting services set.
+/// The largest file the program's own services are sent: the limit they set.
 inline constexpr qint64 kMaxUploadBytes = 5 * 1024 * 1024;
 
 /// One run: the files in list order and the copies of the settings it decides by.
@@ -49,10 +51,14 @@ struct UploadJob
     /// finish with it on its own.
     std::shared_ptr<TempFolder> temp;
     HttpTimeouts timeouts;
+    /// A service described by the user; when set, it is used instead of `Main.ServerID`.
+    std::optional<ServiceProfile> profile;
+    /// Certificate authorities trusted for https instead of the system's; empty: the system's.
+    QString caFile;
 };
 
-/// Walks `job.files` once: prepares each file, sends it through the service of
-/// `Main.ServerID`, sends the own thumbnail as a second upload when thumbnails are on and the
+/// Walks `job.files` once: prepares each file, sends it through the service of `job.profile` or
+/// of `Main.ServerID`, sends the own thumbnail as a second upload when thumbnails are on and the
 /// service's are not preferred, and reports each uploaded file. Runs on the calling thread.
 /// `stop`: end the walk before the next file (the current file is still sent and recorded).
 /// `abort`: also abort the running transfer; the file in flight gets no record.

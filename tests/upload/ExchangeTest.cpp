@@ -277,7 +277,7 @@ TEST(Faults, StopFlagEndsASilentExchangeQuickly)
         host.SetMode(TestHost::Mode::Silent);
         ASSERT_TRUE(host.Start());
         std::atomic<bool> stop {false};
-        const auto engine = CreateUploadEngine(ServiceId(service), host.HostText(), &stop);
+        const auto engine = CreateUploadEngine(ServiceId(service), host.HostText(), {&stop});
 
         steady_clock::time_point stopAt;
         std::thread stopper([&] {
@@ -347,7 +347,7 @@ TEST(Faults, NothingIsSentWhenTheUploadCannotStart)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         for (int service = 0; service < 5; ++service) {
-            const auto engine = CreateUploadEngine(ServiceId(service), c.host, c.stop);
+            const auto engine = CreateUploadEngine(ServiceId(service), c.host, {c.stop});
             QString image = kUntouched;
             EXPECT_FALSE(engine->UploadFile(c.file, &image, nullptr));
             EXPECT_EQ(image, kUntouched);
