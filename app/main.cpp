@@ -4,6 +4,7 @@
 #include "settings/Paths.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 int main(int argc, char** argv)
 {
@@ -11,5 +12,16 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Vellmar"));
     QApplication::setApplicationVersion(QLatin1String(kVellmarVersion));
     QApplication::setQuitOnLastWindowClosed(false);
-    return Run(DefaultIniPath());
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Prepares pictures and publishes them on image-hosting services."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption serviceFile(QStringLiteral("service-file"),
+        QStringLiteral(
+            "Upload, for this session only, to the service a custom-uploader file (.sxcu) describes."),
+        QStringLiteral("FILE"));
+    parser.addOption(serviceFile);
+    parser.process(app);
+    return Run(DefaultIniPath(), parser.value(serviceFile));
 }

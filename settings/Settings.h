@@ -58,6 +58,8 @@ struct MainPart
         ServiceId ServerID = ServiceId::ImageShack;
         /// A service the user described, by its name; empty: the service of ServerID.
         QString Service;
+        /// A profile file chosen for this session only (from the command line); never stored.
+        QString ServiceFile;
 
         bool operator==(const MainKeys&) const = default;
     } Main;

@@ -7,6 +7,7 @@
 #include "ui/kit/CUpDown.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/MessageBoxes.h"
+#include "upload/profiles/ServiceCatalog.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -175,6 +176,7 @@ bool CUploadDlg::OnShow()
 
     auto run = std::make_shared<RunState>();
     run->id = ++m_runId;
+    QString serviceProblem;
     if (WizardDlg) {
         const Settings& settings = WizardDlg->WizardSettings();
         run->job.files = WizardDlg->FileListPaths();
@@ -182,6 +184,11 @@ bool CUploadDlg::OnShow()
         run->job.appearance = settings.appearance;
         run->job.servers = settings.servers;
         run->job.temp = WizardDlg->Temp();
+        const ChosenService chosen = ChooseService(settings.main.Main, ServiceCatalog::Load());
+        run->job.profile = chosen.profile;
+        if (chosen.builtIn)
+            run->job.main.Main.ServerID = *chosen.builtIn;
+        serviceProblem = chosen.error;
     }
     m_run = run;
     Results.clear();
@@ -201,8 +208,13 @@ bool CUploadDlg::OnShow()
 
     m_uploading = true;
     StopPressed = false;
-    if (!m_worker.Start(run))
+    if (!serviceProblem.isEmpty()) {
+        // The files stay in the list for a run with another service.
+        ShowMessage(this, QStringLiteral("Cannot select uploading engine\n\n") + serviceProblem, QString());
         Finish();
+    } else if (!m_worker.Start(run)) {
+        Finish();
+    }
     return true;
 }
 

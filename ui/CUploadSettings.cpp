@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "ui/CUploadSettings.h"
 
+#include "settings/Paths.h"
 #include "ui/CLogoSettings.h"
 #include "ui/kit/CUpDown.h"
 #include "ui/kit/Controls.h"
+#include "upload/profiles/ServiceCatalog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +19,14 @@ namespace {
 
 // Each host name stands in a field of 50 wide characters, after one blank.
 constexpr int kServiceLabelLength = 49;
+
+// What an entry of the service list stands for: "#N" one of the program's services, "@" the
+// session's profile file, otherwise a profile's name.
+QString BuiltInKey(int id)
+{
+    return u'#' + QString::number(id);
+}
+const QString kSessionKey = QStringLiteral("@");
 
 QCheckBox* MakeCheckBox(QWidget* parent, int id, const QString& text, const QRect& dlu)
 {
@@ -109,9 +119,8 @@ CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
 
     if (WizardDlg) {
         const Settings& settings = WizardDlg->WizardSettings();
-        for (const QString& host : settings.servers.Host)
-            m_server->addItem((u' ' + host).left(kServiceLabelLength));
         m_appearance = settings.appearance;
+        FillServices(ServiceKey(settings.main.Main));
         ShowSettings(settings.main);
     }
 
@@ -139,8 +148,36 @@ void CUploadSettings::ShowSettings(const MainPart& main)
     m_addImageSize->setChecked(main.Thumbs.AddImageSize);
     // Unlike the page this grew from, the saved choice comes back: it is an option like the others.
     m_serverThumbs->setChecked(main.Thumbs.UserServerThumbs);
-    const int server = static_cast<int>(main.Main.ServerID);
-    m_server->setCurrentIndex(server >= 0 && server < m_server->count() ? server : -1);
+    m_server->setCurrentIndex(m_server->findData(ServiceKey(main.Main)));
+}
+
+QString CUploadSettings::ServiceKey(const MainPart::MainKeys& main) const
+{
+    if (!main.ServiceFile.isEmpty())
+        return kSessionKey;
+    return main.Service.isEmpty() ? BuiltInKey(static_cast<int>(main.ServerID)) : main.Service;
+}
+
+void CUploadSettings::FillServices(const QString& selected)
+{
+    if (!WizardDlg)
+        return;
+    const Settings& settings = WizardDlg->WizardSettings();
+    m_server->clear();
+    for (int i = 0; i < kServiceCount; ++i)
+        m_server->addItem((u' ' + settings.servers.Host[size_t(i)]).left(kServiceLabelLength), BuiltInKey(i));
+    const ServiceCatalog catalog = ServiceCatalog::Load();
+    for (const ServiceEntry& entry : catalog.entries) {
+        if (!entry.builtIn)
+            m_server->addItem((u' ' + entry.name).left(kServiceLabelLength), entry.name);
+    }
+    if (const QString file = settings.main.Main.ServiceFile; !file.isEmpty()) {
+        const ProfileRead read = ReadServiceProfileFile(file);
+        m_server->addItem(
+            (u' ' + (read.ok() ? read.profile.name : FileNameOf(file))).left(kServiceLabelLength),
+            kSessionKey);
+    }
+    m_server->setCurrentIndex(m_server->findData(selected));
 }
 
 void CUploadSettings::ApplyKeepAsIsRule()
@@ -157,6 +194,8 @@ void CUploadSettings::ApplyThumbnailRule()
 
 bool CUploadSettings::OnShow()
 {
+    // A profile added meanwhile (dropped on the window) shows up at once.
+    FillServices(m_server->currentData().toString());
     ApplyThumbnailRule();
     ApplyKeepAsIsRule();
     return true;
@@ -183,7 +222,15 @@ bool CUploadSettings::OnNext()
     main.Thumbs.DrawFrame = m_drawFrame->isChecked();
     main.Thumbs.AddImageSize = m_addImageSize->isChecked();
     main.Thumbs.UserServerThumbs = m_serverThumbs->isChecked();
-    main.Main.ServerID = static_cast<ServiceId>(m_server->currentIndex());
+    const QString service = m_server->currentData().toString();
+    if (service != kSessionKey)
+        main.Main.ServiceFile.clear();
+    if (service.startsWith(u'#') || service.isEmpty()) {
+        main.Main.ServerID = static_cast<ServiceId>(m_server->currentIndex());
+        main.Main.Service.clear();
+    } else if (service != kSessionKey) {
+        main.Main.Service = service;
+    }
     settings.appearance = m_appearance;
     return true;
 }

@@ -30,6 +30,10 @@ public:
 
 private:
     void ShowSettings(const MainPart& main);
+    /// Lists the program's services by host, then the service profiles, then a profile file
+    /// chosen for this session; the entry of `selected` (as ServiceKey gives it) stays current.
+    void FillServices(const QString& selected);
+    QString ServiceKey(const MainPart::MainKeys& main) const;
     void ApplyKeepAsIsRule();
     void ApplyThumbnailRule();
 

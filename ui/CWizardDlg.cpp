@@ -14,6 +14,7 @@
 #include "ui/kit/Dlu.h"
 #include "ui/kit/MessageBoxes.h"
 #include "ui/widgets/CThumbsView.h"
+#include "upload/profiles/ServiceCatalog.h"
 #include "video/CVideoGrabber.h"
 
 #include <QApplication>
@@ -318,9 +319,18 @@ void CWizardDlg::dropEvent(QDropEvent* event)
     DropFiles(paths);
 }
 
-void CWizardDlg::DropFiles(const QStringList& paths)
+void CWizardDlg::DropFiles(const QStringList& dropped)
 {
-    if (CurPage > kFileListPage)
+    // A service profile is taken on any page but the upload's own.
+    QStringList services;
+    QStringList paths;
+    for (const QString& path : dropped) {
+        const bool service = ExtensionOf(path).compare(QLatin1String("sxcu"), Qt::CaseInsensitive) == 0;
+        (service ? services : paths) << path;
+    }
+    if (!services.isEmpty() && CurPage != kUploadPage)
+        AddServices(services);
+    if (CurPage > kFileListPage || paths.isEmpty())
         return;
     bool addedImage = false;
     const bool takesPictures = CurPage == kWelcomePage || CurPage == kFileListPage;
@@ -348,6 +358,35 @@ void CWizardDlg::DropFiles(const QStringList& paths)
     if (addedImage)
         StartFileListLoader();
     ShowRefusedFiles(this, refused);
+}
+
+void CWizardDlg::AddServices(const QStringList& files)
+{
+    QStringList added;
+    QStringList refused;
+    for (const QString& file : files) {
+        const AddedService service = AddUserService(file);
+        if (service.error.isEmpty())
+            added << QStringLiteral("«%1»").arg(service.profile.name);
+        else
+            refused << service.error;
+    }
+    if (!added.isEmpty()) {
+        if (CurPage == kUploadSettingsPage)
+            Page(kUploadSettingsPage)->OnShow();
+        ShowMessage(this,
+            QStringLiteral("Добавлены сервисы: %1.\nИх можно выбрать на странице параметров загрузки.")
+                .arg(added.join(QStringLiteral(", "))),
+            QStringLiteral("Vellmar"));
+    }
+    if (!refused.isEmpty())
+        ShowWarning(this, QStringLiteral("Файл сервиса не добавлен:\n") + refused.join(u'\n'),
+            QStringLiteral("Vellmar"));
+}
+
+void CWizardDlg::UseServiceFileForSession(const QString& file)
+{
+    m_settings.main.Main.ServiceFile = file;
 }
 
 QPixmap CWizardDlg::MakeHeaderBitmap(int index, int width)

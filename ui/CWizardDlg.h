@@ -51,6 +51,10 @@ public:
     void OnAbout();
     /// Routes dropped files: videos to the video page, pictures to the file list.
     void DropFiles(const QStringList& paths);
+    /// Adds service profiles to the user's services and says what came of each.
+    void AddServices(const QStringList& files);
+    /// Uploads of this session go to the service the profile file describes; nothing is stored.
+    void UseServiceFileForSession(const QString& file);
     /// Ends the program's window with `exitCode` for the event loop.
     void CloseWizard(int exitCode);
 

@@ -7,6 +7,7 @@
 #include "settings/Settings.h"
 #include "upload/CodeGenerator.h"
 #include "upload/UploadWorker.h"
+#include "upload/profiles/ServiceCatalog.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -23,12 +24,22 @@ const char kUsage[] = R"(Usage: vellmar-upload [OPTIONS] FILE...
 Prepares each FILE as the wizard does (bounds, format, text and logo stamps and
 own thumbnails from the settings file), uploads it to an image-hosting service and
 prints one line per file: the address of the picture, a tab, the address of its
-thumbnail (empty when the settings turn thumbnails off). With --code it prints
-the ready-to-paste code for all uploaded files instead.
+thumbnail (empty when the settings turn thumbnails off) and, when the service gives
+one, a tab and the address that deletes the picture. With --code it prints the
+ready-to-paste code for all uploaded files instead.
 
 Options:
-  --server N             service to upload to: 0 ImageShack, 1 Keep4u, 2 Radikal,
-                         3 Smages, 4 iPicture (default: Main.ServerID of the settings)
+  --service NAME|N       service to upload to, by name or by its number in
+                         --list-services: 0 ImageShack, 1 Keep4u, 2 Radikal,
+                         3 Smages, 4 iPicture, then the service profiles (default:
+                         the service chosen in the settings); --server N is the same
+  --service-file FILE    upload to the service a custom-uploader file (.sxcu)
+                         describes, without adding it
+  --list-services        print the services, one per line: number, name, address
+  --add-service FILE     check a custom-uploader file (.sxcu) and add it to the
+                         user's services (in ~/.config/vellmar/services)
+  --ca-file FILE         also trust the certificate authorities in FILE (PEM) for
+                         https; certificates are always checked
   --thumb-size PX        thumbnail width, 1 to 1024, for own thumbnails and the
                          size asked of the service (default: Main.ThumbWidth of the
                          settings, 150 when that is below 1 or above 1024)
@@ -56,7 +67,8 @@ Options:
 The code is printed as the wizard shows it, lines ended by CR LF, with a final
 line break added when it does not end with one.
 
-A file that cannot be uploaded (or prepared) is named on standard error with the reason.
+A file that cannot be uploaded (or prepared) is named on standard error with the
+reason; a service's own error message is that reason.
 Exit status: 0 when every file was uploaded, 1 when at least one failed,
 2 for bad arguments or a service that does not exist.
 )";
@@ -78,8 +90,12 @@ public:
     void OnResult(const UploadResult& result) override
     {
         results.append(result);
-        if (m_printAddresses)
-            m_out << result.ImageUrl << '\t' << result.ThumbUrl << '\n' << Qt::flush;
+        if (!m_printAddresses)
+            return;
+        m_out << result.ImageUrl << '\t' << result.ThumbUrl;
+        if (!result.DeletionUrl.isEmpty())
+            m_out << '\t' << result.DeletionUrl;
+        m_out << '\n' << Qt::flush;
     }
     void OnEngineFailure() override { engineFailed = true; }
     void OnFinished(bool, const QString&) override { }
@@ -106,7 +122,7 @@ private:
     QTextStream& m_err;
 };
 
-UploadJob MakeJob(const UploadCliOptions& options, QTextStream& err)
+std::optional<UploadJob> MakeJob(const UploadCliOptions& options, QTextStream& err)
 {
     Settings settings;
     const QString problem
@@ -118,8 +134,24 @@ UploadJob MakeJob(const UploadCliOptions& options, QTextStream& err)
     job.main = settings.main;
     job.appearance = settings.appearance;
     job.servers = settings.servers;
-    if (options.service)
-        job.main.Main.ServerID = *options.service;
+    if (!options.service.isEmpty()) {
+        // Found at parsing already; a built-in keeps the settings' host.
+        const ServiceCatalog catalog = ServiceCatalog::Load();
+        const ServiceEntry* entry = catalog.Find(options.service);
+        job.main.Main.Service = entry && !entry->builtIn ? entry->name : QString();
+        if (entry && entry->builtIn)
+            job.main.Main.ServerID = *entry->builtIn;
+    }
+    job.main.Main.ServiceFile = options.serviceFile;
+    const ChosenService chosen = ChooseService(job.main.Main, ServiceCatalog::Load());
+    if (!chosen.error.isEmpty()) {
+        err << "vellmar-upload: " << chosen.error << '\n' << Qt::flush;
+        return std::nullopt;
+    }
+    job.profile = chosen.profile;
+    if (chosen.builtIn)
+        job.main.Main.ServerID = *chosen.builtIn;
+    job.caFile = options.caFile;
     if (options.thumbSize > 0)
         job.main.Main.ThumbWidth = options.thumbSize;
     for (auto it = options.hosts.cbegin(); it != options.hosts.cend(); ++it)
@@ -197,6 +229,26 @@ int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, Q
     return failures == 0 ? 0 : 1;
 }
 
+// One line per service: its number, its name and where it sends to.
+int ListServices(const UploadCliOptions& options, QTextStream& out, QTextStream& err)
+{
+    Settings settings;
+    LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
+    const ServiceCatalog catalog = ServiceCatalog::Load();
+    for (qsizetype i = 0; i < catalog.entries.size(); ++i) {
+        const ServiceEntry& entry = catalog.entries[i];
+        const QString address = entry.builtIn
+            ? QStringLiteral("http://%1/").arg(settings.servers.Host[size_t(*entry.builtIn)])
+            : entry.profile.requestUrl;
+        out << i << '\t' << entry.name << '\t' << address << '\n';
+    }
+    out << Qt::flush;
+    for (const QString& problem : catalog.problems)
+        err << "vellmar-upload: not read: " << problem << '\n';
+    err << Qt::flush;
+    return 0;
+}
+
 } // namespace
 
 QString UploadCliUsage()
@@ -209,7 +261,12 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList {QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption server(QStringLiteral("server"), QString(), QStringLiteral("N"));
+    const QCommandLineOption server(QStringList {QStringLiteral("service"), QStringLiteral("server")},
+        QString(), QStringLiteral("NAME|N"));
+    const QCommandLineOption serviceFile(QStringLiteral("service-file"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption listServices(QStringLiteral("list-services"));
+    const QCommandLineOption addService(QStringLiteral("add-service"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption caFile(QStringLiteral("ca-file"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption thumbSize(QStringLiteral("thumb-size"), QString(), QStringLiteral("PX"));
     const QCommandLineOption host(QStringLiteral("host"), QString(), QStringLiteral("N=NAME[:PORT]"));
     const QCommandLineOption ini(QStringLiteral("ini"), QString(), QStringLiteral("PATH"));
@@ -219,7 +276,8 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
     const QCommandLineOption templ(QStringLiteral("template"), QString(), QStringLiteral("PATH"));
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption prepareOnly(QStringLiteral("prepare-only"), QString(), QStringLiteral("DIR"));
-    parser.addOptions({help, server, thumbSize, host, ini, raw, code, perRow, templ, timeout, prepareOnly});
+    parser.addOptions({help, server, serviceFile, listServices, addService, caFile, thumbSize, host, ini, raw,
+        code, perRow, templ, timeout, prepareOnly});
     if (!parser.parse(arguments))
         return ParsedUploadCli::Error(parser.errorText());
     if (parser.isSet(help))
@@ -235,11 +293,29 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
         return parser.isSet(option) && !number(option, low, high);
     };
 
-    if (badNumber(server, 0, kServiceCount - 1))
-        return ParsedUploadCli::Error(
-            QStringLiteral("--server takes a service number from 0 to %1").arg(kServiceCount - 1));
-    if (const auto id = number(server, 0, kServiceCount - 1))
-        options.service = static_cast<ServiceId>(*id);
+    options.listServices = parser.isSet(listServices);
+    options.addService = parser.value(addService);
+    if (options.listServices || !options.addService.isEmpty())
+        return parsed;
+    if (parser.isSet(server) && parser.isSet(serviceFile))
+        return ParsedUploadCli::Error(QStringLiteral("--service and --service-file choose the same thing"));
+    if (parser.isSet(server)) {
+        options.service = parser.value(server);
+        if (!ServiceCatalog::Load().Find(options.service))
+            return ParsedUploadCli::Error(
+                QStringLiteral("there is no service \"%1\"; --list-services shows them")
+                    .arg(options.service));
+    }
+    if (parser.isSet(serviceFile)) {
+        options.serviceFile = parser.value(serviceFile);
+        if (const ProfileRead read = ReadServiceProfileFile(options.serviceFile); !read.ok())
+            return ParsedUploadCli::Error(read.error);
+    }
+    if (parser.isSet(caFile)) {
+        options.caFile = parser.value(caFile);
+        if (!QFileInfo(options.caFile).isFile())
+            return ParsedUploadCli::Error(QStringLiteral("no certificate file %1").arg(options.caFile));
+    }
     if (badNumber(thumbSize, 1, kMaxThumbSize))
         return ParsedUploadCli::Error(
             QStringLiteral("--thumb-size takes a size from 1 to %1").arg(kMaxThumbSize));
@@ -305,8 +381,22 @@ int RunUploadCli(
         = AnswerWithoutRunning(parsed, "vellmar-upload", UploadCliUsage(), out, err))
         return *exitCode;
     const UploadCliOptions& options = parsed.options;
+    if (options.listServices)
+        return ListServices(options, out, err);
+    if (!options.addService.isEmpty()) {
+        const AddedService added = AddUserService(options.addService);
+        if (!added.error.isEmpty()) {
+            err << "vellmar-upload: " << added.error << '\n' << Qt::flush;
+            return 2;
+        }
+        out << "added \"" << added.profile.name << "\" as " << added.path << '\n' << Qt::flush;
+        return 0;
+    }
 
-    const UploadJob job = MakeJob(options, err);
+    const std::optional<UploadJob> made = MakeJob(options, err);
+    if (!made)
+        return 2;
+    const UploadJob& job = *made;
     if (!options.prepareOnly.isEmpty())
         return PrepareOnly(job, options.prepareOnly, out, err);
     const bool printCode = options.codeType.has_value();

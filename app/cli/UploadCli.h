@@ -16,7 +16,11 @@
 
 struct UploadCliOptions
 {
-    std::optional<ServiceId> service; ///< none: Main.ServerID of the settings file
+    QString service; ///< a number or name as --list-services shows; empty: the settings' choice
+    QString serviceFile; ///< a profile file used directly
+    QString caFile; ///< extra certificate authorities for https
+    bool listServices = false;
+    QString addService; ///< a profile file to add to the user's services
     int thumbSize = 0; ///< 0: Main.ThumbWidth of the settings file
     QMap<int, QString> hosts; ///< service number -> "name" or "name:port"
     QString iniPath; ///< empty: vellmar.ini beside the executable
@@ -35,8 +39,8 @@ using ParsedUploadCli = ParsedArguments<UploadCliOptions>;
 ParsedUploadCli ParseUploadCli(const QStringList& arguments);
 QString UploadCliUsage();
 
-/// The whole program. Without --code, one "picture<TAB>thumbnail" line on `out` per uploaded
-/// file; with it, the generated code once all files are done. One message naming the file on
+/// The whole program. Without --code, one "picture<TAB>thumbnail[<TAB>deletion]" line on `out`
+/// per uploaded file; with it, the generated code once all files are done. One message naming the file on
 /// `err` per failure. Returns 0 when every file went up, 1 when one failed, 2 for bad
 /// arguments or an unknown service. `stop`, when set, aborts the running upload and skips the rest.
 int RunUploadCli(const QStringList& arguments, QTextStream& out, QTextStream& err,

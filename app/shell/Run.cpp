@@ -5,11 +5,12 @@
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
 #include "ui/kit/MessageBoxes.h"
+#include "upload/profiles/ServiceCatalog.h"
 
 #include <QApplication>
 #include <memory>
 
-int Run(const QString& iniPath)
+int Run(const QString& iniPath, const QString& serviceFile)
 {
     int exitCode = 0;
     for (const QString& face : PrepareDialogFonts())
@@ -21,6 +22,13 @@ int Run(const QString& iniPath)
         QObject::connect(
             frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
         frame->show();
+        if (!serviceFile.isEmpty()) {
+            if (const ProfileRead read = ReadServiceProfileFile(serviceFile); read.ok())
+                frame->UseServiceFileForSession(serviceFile);
+            else
+                ShowWarning(frame.get(), QStringLiteral("Файл сервиса не прочитан:\n") + read.error,
+                    QStringLiteral("Vellmar"));
+        }
         // Said at once, not at the first upload, where it would only count as failures.
         if (const QString problem = temp->RootProblem(); !problem.isEmpty()) {
             ShowWarning(frame.get(),

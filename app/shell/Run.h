@@ -6,4 +6,5 @@
 /// The program's life: shows the wizard, runs the event loop until the user leaves, then
 /// stops every worker and empties the temporary folder. Returns the exit code: 2 after a
 /// normal exit, 0 when the window could not be made. A QApplication must exist.
-int Run(const QString& iniPath);
+/// `serviceFile`, when given, is a service profile the uploads of this session go to.
+int Run(const QString& iniPath, const QString& serviceFile = {});

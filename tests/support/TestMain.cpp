@@ -19,6 +19,8 @@ int main(int argc, char** argv)
     QTemporaryDir privateTemp(QDir::tempPath() + QStringLiteral("/vellmar-tests-XXXXXX"));
     if (privateTemp.isValid()) {
         qputenv("TMPDIR", QFile::encodeName(privateTemp.path()));
+        // Services a test adds go to a configuration folder of its own, not the user's.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(privateTemp.path() + QStringLiteral("/config")));
         // Qt wants a private runtime folder and warns on every start without one.
         if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
             const QString runtime = privateTemp.path() + QStringLiteral("/runtime");

@@ -178,13 +178,14 @@ TEST_F(UploadCli, StopAndUnknownService)
 TEST_F(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
 {
     const QString file = dir.write("a.png", "x");
-    const QStringList cases[] = {{}, {"--server", "5", file}, {"--server", "two", file},
-        {"--thumb-size", "0", file}, {"--thumb-size", "1025", file}, {"--host", "5=example.org", file},
-        {"--host", "1=bad host", file}, {"--ini", dir.file("no.ini"), file}, {"--bogus", file},
-        {"--code", "7", file}, {"--code", "0", "--per-row", "0", file},
-        {"--code", "0", "--template", dir.file("none.txt"), file}, {"--per-row", "3", file}, {"--code", "1"},
-        {"--timeout", "0", file}, {"--prepare-only", dir.file("no-folder"), file},
-        {"--prepare-only", dir.path(), "--raw", file}};
+    const QStringList cases[] = {{}, {"--server", "99", file}, {"--service", "two", file},
+        {"--service-file", dir.write("bad.sxcu", "{\"RequestURL\": 1}"), file},
+        {"--ca-file", dir.file("no.pem"), file}, {"--thumb-size", "0", file}, {"--thumb-size", "1025", file},
+        {"--host", "5=example.org", file}, {"--host", "1=bad host", file},
+        {"--ini", dir.file("no.ini"), file}, {"--bogus", file}, {"--code", "7", file},
+        {"--code", "0", "--per-row", "0", file}, {"--code", "0", "--template", dir.file("none.txt"), file},
+        {"--per-row", "3", file}, {"--code", "1"}, {"--timeout", "0", file},
+        {"--prepare-only", dir.file("no-folder"), file}, {"--prepare-only", dir.path(), "--raw", file}};
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
         const CliRun run = Run(args);
@@ -194,8 +195,10 @@ TEST_F(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
     }
     const CliRun help = Run({"--help"});
     EXPECT_EQ(help.code, 0);
-    for (const char* option : {"--server N", "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--raw",
-             "--code TYPE", "--per-row N", "--template PATH", "--timeout SECONDS", "--prepare-only DIR"})
+    for (const char* option :
+        {"--service NAME|N", "--service-file FILE", "--list-services", "--add-service FILE", "--ca-file FILE",
+            "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--raw", "--code TYPE", "--per-row N",
+            "--template PATH", "--timeout SECONDS", "--prepare-only DIR"})
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
 }
 
