@@ -28,6 +28,16 @@ QString BuiltInKey(int id)
 }
 const QString kSessionKey = QStringLiteral("@");
 
+// Names of services are matched as the command line matches them, whatever their case.
+int IndexOfKey(const QComboBox* list, const QString& key)
+{
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->itemData(i).toString().compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
 QCheckBox* MakeCheckBox(QWidget* parent, int id, const QString& text, const QRect& dlu)
 {
     auto* box = new QCheckBox(text, parent);
@@ -148,7 +158,7 @@ void CUploadSettings::ShowSettings(const MainPart& main)
     m_addImageSize->setChecked(main.Thumbs.AddImageSize);
     // Unlike the page this grew from, the saved choice comes back: it is an option like the others.
     m_serverThumbs->setChecked(main.Thumbs.UserServerThumbs);
-    m_server->setCurrentIndex(m_server->findData(ServiceKey(main.Main)));
+    m_server->setCurrentIndex(IndexOfKey(m_server, ServiceKey(main.Main)));
 }
 
 QString CUploadSettings::ServiceKey(const MainPart::MainKeys& main) const
@@ -177,7 +187,7 @@ void CUploadSettings::FillServices(const QString& selected)
             (u' ' + (read.ok() ? read.profile.name : FileNameOf(file))).left(kServiceLabelLength),
             kSessionKey);
     }
-    m_server->setCurrentIndex(m_server->findData(selected));
+    m_server->setCurrentIndex(IndexOfKey(m_server, selected));
 }
 
 void CUploadSettings::ApplyKeepAsIsRule()

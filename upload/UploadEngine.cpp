@@ -25,6 +25,7 @@ namespace {
 constexpr qint64 kMaxFileSize = 0xFFFFFFFFLL - 1024;
 // Longest address kept from a user's service; the program's own cut theirs at 255 bytes.
 constexpr qsizetype kMaxAddressChars = 4096;
+constexpr qsizetype kMaxReasonChars = 300;
 
 const char* const kBuiltInFiles[kServiceCount] = {"imageshack", "keep4u", "radikal", "smages", "ipicture"};
 
@@ -231,9 +232,14 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
     };
     // A service that says why it refused is taken at its word.
     if (status >= 400 && !m_profile.errorMessage.isEmpty()) {
-        const QString said = EvaluateDynamic(m_profile.errorMessage, context).simplified();
-        if (!said.isEmpty())
-            return failWith(said);
+        // Its words reach a terminal and the window: one line, no control characters, not a page.
+        QString said = EvaluateDynamic(m_profile.errorMessage, context);
+        said.removeIf([](QChar c) { return c.category() == QChar::Other_Control && !c.isSpace(); });
+        said = said.simplified().left(kMaxReasonChars);
+        if (!said.isEmpty()) {
+            m_lastError = said;
+            return false;
+        }
     }
     const auto address = [&](const QString& expression) {
         const QString text

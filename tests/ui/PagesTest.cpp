@@ -5,6 +5,7 @@
 #include "ui/CWelcomeDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/widgets/CCommandListBox.h"
+#include "upload/profiles/ServiceCatalog.h"
 #include "video/CVideoGrabber.h"
 
 #include "tests/support/Pictures.h"
@@ -13,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -236,3 +238,58 @@ TEST(UploadSettings, EnablingRulesAndTheAppearanceCopy)
 }
 
 } // namespace
+
+TEST(UploadSettings, ServicesByNameDroppedAndForOneSession)
+{
+    QDir(UserServiceFolder()).removeRecursively();
+    Wizard w;
+    const QString mine = w.dir.write(QStringLiteral("mine.sxcu"),
+        R"({"Name": "Mine", "RequestURL": "https://up.example/", "FileFormName": "f"})");
+    const QString broken = w.dir.write(QStringLiteral("broken.sxcu"), "{");
+    {
+        // A profile dropped on the window is added; a broken one is named with its reason.
+        ModalAnswer added(QStringLiteral("ОК"));
+        w.frame.DropFiles({mine});
+        EXPECT_EQ(added.Text(),
+            QStringLiteral("Добавлены сервисы: «Mine».\nИх можно выбрать на странице параметров загрузки."));
+        ModalAnswer refused(QStringLiteral("ОК"));
+        w.frame.DropFiles({broken});
+        EXPECT_EQ(refused.Text(),
+            "Файл сервиса не добавлен:\n" + broken + ": line 1: not JSON: the text ends too early");
+    }
+    Settings& settings = w.frame.WizardSettings();
+    settings.main.Main.Service = QStringLiteral("mine");
+    ASSERT_TRUE(w.frame.CreatePage(kUploadSettingsPage));
+    auto* servers = w.Control<QComboBox>(kUploadSettingsPage, 1026);
+    QStringList items;
+    for (int i = 0; i < servers->count(); ++i)
+        items << servers->itemText(i);
+    EXPECT_EQ(items.mid(4), QStringList({" ipicture.ru", " 0x0.st", " catbox.moe", " Mine"}));
+    EXPECT_EQ(servers->currentIndex(), 7) << "chosen by name, whatever its case";
+
+    const struct
+    {
+        int index;
+        ServiceId id;
+        const char* name;
+    } choices[] = {{6, ServiceId::ImageShack, "catbox.moe"}, {2, ServiceId::Radikal, ""}};
+    for (const auto& c : choices) {
+        w.frame.ShowPage(kUploadSettingsPage, -1, -1);
+        servers->setCurrentIndex(c.index);
+        w.frame.Page(kUploadSettingsPage)->OnNext();
+        EXPECT_EQ(settings.main.Main.Service, QString::fromUtf8(c.name));
+        EXPECT_EQ(settings.main.Main.ServerID, c.id);
+    }
+    // A session's file is listed last and chosen; nothing about it is kept.
+    w.frame.UseServiceFileForSession(mine);
+    w.frame.Page(kUploadSettingsPage)->OnShow();
+    ASSERT_EQ(servers->count(), 9);
+    EXPECT_EQ(servers->itemText(8), QStringLiteral(" Mine"));
+    for (const int index : {8, 0}) {
+        servers->setCurrentIndex(index);
+        w.frame.Page(kUploadSettingsPage)->OnNext();
+        EXPECT_EQ(settings.main.Main.ServiceFile, index == 8 ? mine : QString());
+        EXPECT_EQ(settings.main.Main.Service, QString());
+    }
+    QDir(UserServiceFolder()).removeRecursively();
+}

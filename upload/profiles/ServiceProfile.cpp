@@ -26,7 +26,7 @@ const QStringList kArgumentNames = {QStringLiteral("header"), QStringLiteral("js
 
 bool IsNameChar(QChar c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
 }
 
 bool IsEscapable(QChar c)

@@ -1,0 +1,307 @@
+// SPDX-License-Identifier: MIT
+// Services described as data: reading a profile file, the dynamic values of its answer rules,
+// one exchange per body kind with a local host, and where the user's profiles are kept.
+#include "app/cli/UploadCli.h"
+#include "tests/support/Hosts.h"
+#include "tests/support/TempDir.h"
+#include "upload/UploadEngine.h"
+#include "upload/profiles/ServiceCatalog.h"
+#include "upload/testhost/TestHost.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Profile(const QByteArray& members)
+{
+    return "{\n  \"Name\": \"Mine\",\n  \"RequestURL\": \"https://up.example/api\",\n  \"FileFormName\": "
+           "\"file\""
+        + (members.isEmpty() ? QByteArray() : ",\n  " + members) + "\n}\n";
+}
+
+} // namespace
+
+TEST(ProfileReader, GoodAndBrokenFiles)
+{
+    const ProfileRead full = ReadServiceProfile(Profile(
+        R"("Version": "15.0.0", "DestinationType": "ImageUploader, TextUploader", "RequestMethod": "put",
+  "Parameters": {"b": "2", "a": "1"}, "Headers": {"X-Key": "k", "User-Agent": "me"},
+  "Arguments": {"z": "{filename}", "n": 5}, "URL": "{json:$.data.url}", "ThumbnailURL": "{json:data.thumb}",
+  "DeletionURL": "{json:data.delete}", "ErrorMessage": "{json:error.message}", "Body": "formurlencoded")"));
+    ASSERT_TRUE(full.ok()) << full.error.toStdString();
+    const ServiceProfile& p = full.profile;
+    EXPECT_EQ(p.name, "Mine");
+    EXPECT_EQ(p.method, "PUT");
+    EXPECT_EQ(p.body, ProfileBody::FormUrlEncoded);
+    // Order as written, numbers as text.
+    EXPECT_EQ(p.parameters, (QList<ProfileEntry> {{"b", "2"}, {"a", "1"}}));
+    EXPECT_EQ(p.headers, (QList<ProfileEntry> {{"X-Key", "k"}, {"User-Agent", "me"}}));
+    EXPECT_EQ(p.arguments, (QList<ProfileEntry> {{"z", "{filename}"}, {"n", "5"}}));
+    EXPECT_EQ(p.url, "{json:$.data.url}");
+    EXPECT_EQ(p.deletionUrl, "{json:data.delete}");
+    // A nameless profile is named after its host; the body defaults to a form.
+    const ProfileRead bare
+        = ReadServiceProfile(R"({"RequestURL": "http://h.example:81/x", "FileFormName": "f"})");
+    EXPECT_EQ(bare.profile.name, "h.example");
+    EXPECT_EQ(bare.profile.body, ProfileBody::MultipartForm);
+
+    const struct
+    {
+        QByteArray text;
+        const char* error;
+    } broken[] = {
+        {"{\n  \"Name\": \"x\",\n  \"RequestURL\": \"http://a\"\n  \"Body\": \"JSON\"\n}",
+            "line 4: not JSON: expected ',' or '}': unexpected '\"'"},
+        {"[1, 2]", "line 1: the file holds a list, not a service's object"},
+        {R"({"Name": "x", "FileFormName": "f"})",
+            "line 1, field RequestURL: missing; the service's address is needed"},
+        {Profile(R"("Headers": "X-Key: k")"), "line 5, field Headers: expected an object, found a text"},
+        {Profile(R"("Body": "XML")"),
+            "line 5, field Body: unknown body kind \"XML\"; one of MultipartFormData, FormURLEncoded, JSON, "
+            "Binary, None"},
+        {Profile(R"("RequestMethod": "DELETE")"),
+            "line 5, field RequestMethod: unknown method \"DELETE\"; one of POST, PUT, PATCH, GET"},
+        {R"({"RequestURL": "http://a"})",
+            "line 1, field FileFormName: missing; a form needs the name of its file field"},
+        {Profile(R"("URL": "{jsn:url}")"), "line 5, field URL: unknown dynamic value {jsn}"},
+        {Profile(R"("URL": "{json:url")"),
+            "line 5, field URL: the value at character 1 is not closed with '}'"},
+        {Profile(R"("URL": "{json:a..b}")"), "line 5, field URL: {json:a..b}: not a JSON path"},
+        {Profile(R"("URL": "{regex:(a|1}")"), "line 5, field URL: {regex:(a}: missing closing parenthesis"},
+        {Profile(R"("Arguments": {"a": {"b": 1}})"),
+            "line 5, field Arguments.a: expected a text, found an object"},
+        {Profile(R"("Headers": {"X-A": "1\r\nX-Forged: 2"})"),
+            "line 5, field Headers.X-A: not a valid header line"},
+        {Profile(R"("DestinationType": "URLShortener")"),
+            "line 5, field DestinationType: the service takes no pictures or files (URLShortener)"},
+        {R"({"RequestURL": "ftp://a/", "FileFormName": "f"})",
+            "line 1, field RequestURL: not an http or https address"},
+        {Profile(R"("Name": "x")"), "line 5, field Name: given twice"},
+        // The older syntax, with and without its version.
+        {Profile(R"("Version": "12.4.1", "URL": "$json:data.url$")"),
+            "line 5, field URL: written in the old $…$ syntax (the file is in format version 12.4.1, which "
+            "wrote "
+            "values as $name$; Vellmar reads version 13 and later, which writes them as {name})"},
+        {Profile(R"("RegexList": ["a"])"),
+            "line 5, field RegexList: written in the old $…$ syntax (the file is in format version 12 or "
+            "earlier, "
+            "which wrote values as $name$; Vellmar reads version 13 and later, which writes them as {name})"},
+    };
+    for (const auto& c : broken) {
+        SCOPED_TRACE(c.text.toStdString());
+        const ProfileRead read = ReadServiceProfile(c.text);
+        EXPECT_EQ(read.error, QString::fromUtf8(c.error));
+        // Never half loaded.
+        EXPECT_EQ(read.profile, ServiceProfile());
+    }
+}
+
+TEST(DynamicValues, AgainstOneAnswer)
+{
+    AnswerContext json;
+    json.body = R"({"data": {"url": "https://i.example/a.png", "n": 12, "ok": true, "none": null,
+        "files": [{"u": "first"}, {"u": "second"}], "obj": {"k": "v"}}, "text": "café \"quoted\""})";
+    json.responseUrl = QStringLiteral("https://up.example/done");
+    json.headers = {{"Location", "https://i.example/loc"}, {"X-Delete", " https://i.example/del "}};
+    json.fileName = QStringLiteral("photo 1.jpg");
+    json.variables = {{QStringLiteral("host"), QStringLiteral("h.example")}};
+    AnswerContext xml;
+    xml.body
+        = R"(<?xml version="1.0"?><r><img id="7"><url>https://x/1</url></img><img id="8"><url>https://x/2</url></img></r>)";
+    AnswerContext html;
+    html.body = "<a href=\"https://i.example/p/abc\">view</a> id=42; [IMG]http://t[/IMG][IMG]http://p[/IMG]";
+
+    const struct
+    {
+        const AnswerContext* context;
+        const char* expression;
+        const char* value;
+    } cases[] = {
+        {&json, "{json:data.url}", "https://i.example/a.png"},
+        {&json, "{json:$.data.url}", "https://i.example/a.png"},
+        {&json, "{json:data.files[1].u}", "second"},
+        {&json, "{json:data.n}|{json:data.ok}|{json:data.none}", "12|true|"},
+        {&json, "{json:data.obj}", "{\"k\":\"v\"}"},
+        {&json, "{json:text}", "café \"quoted\""},
+        {&json, "{json:data.missing.url}x{json:data.files[5].u}", "x"},
+        {&json, "{header:location} {header:x-delete} [{header:Nope}]",
+            "https://i.example/loc https://i.example/del []"},
+        {&json, "{responseurl}?f={filename}&h={host}", "https://up.example/done?f=photo 1.jpg&h=h.example"},
+        {&json, "{base64:user:pa\\|ss}", "dXNlcjpwYXxzcw=="},
+        {&json, R"(\{json:data.url\} and \| and {"raw": 1} and \n)",
+            R"({json:data.url} and | and {"raw": 1} and \n)"},
+        {&xml, "{xml:/r/img[2]/url}", "https://x/2"},
+        {&xml, "{xml://url}", "https://x/1"},
+        {&xml, "{xml:/r/img[2]/@id} {xml:/r/nothing}", "8 "},
+        {&html, "{regex:href=\"([^\"]+)\"|1}", "https://i.example/p/abc"},
+        {&html, "{regex:id=(?<id>\\d+)|id}", "42"},
+        {&html, "{regex:nomatch(\\d)|1}", ""},
+        {&html, "{tags:[IMG]|[/IMG]|2}/{tags:[IMG]|[/IMG]|1}", "http://p/http://t"},
+        {&html, "{json:a}{xml:/a}", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression);
+        EXPECT_EQ(CheckDynamic(QString::fromUtf8(c.expression)), QString());
+        EXPECT_EQ(EvaluateDynamic(QString::fromUtf8(c.expression), *c.context), QString::fromUtf8(c.value));
+    }
+    EXPECT_EQ(EvaluateDynamic(QStringLiteral("{response}"), html), QString::fromUtf8(html.body));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_TRUE(
+            QStringList({"a", "b|c"}).contains(EvaluateDynamic(QStringLiteral("{random:a|b\\|c}"), json)));
+}
+
+namespace {
+
+struct Sent
+{
+    bool ok = false;
+    QString image, thumb, deletion, error;
+    QByteArray request;
+};
+
+// One upload of "pic.png" with `profile` to a host that answers `answer`.
+Sent Send(ServiceProfile profile, const QByteArray& answer)
+{
+    TestDir dir;
+    TestHost host;
+    host.SetMode(TestHost::Mode::Canned);
+    host.SetCannedAnswers({answer});
+    Sent sent;
+    if (!host.Start())
+        return sent;
+    profile.requestUrl.replace(QStringLiteral("HOST"), host.HostText());
+    CProfileEngine engine(profile, {}, {});
+    sent.ok = engine.UploadFile(dir.write("pic.png", "PNGDATA"), &sent.image, &sent.thumb);
+    sent.deletion = engine.DeletionUrl();
+    sent.error = engine.LastError();
+    sent.request = host.Requests().value(0);
+    return sent;
+}
+
+} // namespace
+
+TEST(ProfileExchange, EachBodyKindOnTheWire)
+{
+    const QByteArray json = CannedAnswer(
+        R"({"data": {"url": "https://i.example/p.png", "thumb": "https://i.example/t.png", "del": "https://i.example/d/1"}})",
+        {"Content-Type: application/json"});
+    const ProfileRead read = ReadServiceProfile(R"({"Name": "T", "RequestURL": "http://HOST/up?x=1",
+        "Parameters": {"key": "a b"}, "Headers": {"X-Token": "s3", "User-Agent": "Agent/1"},
+        "Arguments": {"album": "7", "name": "{filename}"}, "FileFormName": "upload",
+        "URL": "{json:data.url}", "ThumbnailURL": "{json:data.thumb}", "DeletionURL": "{json:data.del}",
+        "ErrorMessage": "{json:error.message}"})");
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    ServiceProfile profile = read.profile;
+
+    Sent form = Send(profile, json);
+    ASSERT_TRUE(form.ok) << form.error.toStdString();
+    EXPECT_EQ(form.image, "https://i.example/p.png");
+    EXPECT_EQ(form.thumb, "https://i.example/t.png");
+    EXPECT_EQ(form.deletion, "https://i.example/d/1");
+    EXPECT_TRUE(form.request.startsWith("POST /up?x=1&key=a%20b HTTP/1.1\r\n"))
+        << form.request.left(80).constData();
+    EXPECT_TRUE(form.request.contains("\r\nUser-Agent: Agent/1\r\n"));
+    EXPECT_TRUE(form.request.contains("\r\nX-Token: s3\r\n"));
+    const qsizetype type = form.request.indexOf("Content-Type: multipart/form-data; boundary=");
+    ASSERT_GE(type, 0);
+    const QByteArray boundary = form.request.mid(type + 44, form.request.indexOf('\r', type) - type - 44);
+    EXPECT_TRUE(form.request.endsWith("\r\n\r\n--" + boundary
+        + "\r\nContent-Disposition: form-data; name=\"album\"\r\n\r\n7\r\n--" + boundary
+        + "\r\nContent-Disposition: form-data; name=\"name\"\r\n\r\npic.png\r\n--" + boundary
+        + "\r\nContent-Disposition: form-data; name=\"upload\"; filename=\"pic.png\"\r\nContent-Type: "
+          "image/png\r\n\r\n"
+          "PNGDATA\r\n--"
+        + boundary + "--\r\n"))
+        << form.request.constData();
+
+    profile.body = ProfileBody::FormUrlEncoded;
+    profile.method = QStringLiteral("PATCH");
+    Sent urlEncoded = Send(profile, json);
+    EXPECT_TRUE(urlEncoded.ok);
+    EXPECT_TRUE(urlEncoded.request.startsWith("PATCH /up?x=1&key=a%20b HTTP/1.1\r\n"));
+    EXPECT_TRUE(urlEncoded.request.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
+    EXPECT_TRUE(urlEncoded.request.endsWith("\r\n\r\nalbum=7&name=pic.png"))
+        << urlEncoded.request.constData();
+
+    profile.body = ProfileBody::Json;
+    profile.data = QStringLiteral(R"({"file": "{filename}", "tag": "a\|b"})");
+    Sent asJson = Send(profile, json);
+    EXPECT_TRUE(asJson.ok);
+    EXPECT_TRUE(asJson.request.contains("\r\nContent-Type: application/json\r\n"));
+    EXPECT_TRUE(asJson.request.endsWith("\r\n\r\n{\"file\": \"pic.png\", \"tag\": \"a|b\"}"))
+        << asJson.request.constData();
+
+    profile.body = ProfileBody::Binary;
+    profile.method = QStringLiteral("PUT");
+    profile.url.clear(); // the whole answer is the address
+    profile.thumbnailUrl.clear();
+    Sent binary = Send(profile, CannedAnswer("  https://i.example/raw.png\n"));
+    EXPECT_TRUE(binary.ok) << binary.error.toStdString();
+    EXPECT_EQ(binary.image, "https://i.example/raw.png");
+    EXPECT_EQ(binary.thumb, QString());
+    EXPECT_TRUE(binary.request.startsWith("PUT /up?x=1&key=a%20b HTTP/1.1\r\n"));
+    EXPECT_TRUE(binary.request.contains("\r\nContent-Type: image/png\r\n"));
+    EXPECT_TRUE(binary.request.endsWith("\r\n\r\nPNGDATA"));
+
+    // A refusal is told in the service's own words; without them, by its status.
+    profile.url = QStringLiteral("{json:data.url}");
+    const Sent refused = Send(profile,
+        CannedAnswer(R"({"error": {"message": "Invalid API\u001b[2J\n v1 key.", "code": 100}})", {},
+            "400 Bad Request"));
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.error, "Invalid API[2J v1 key.");
+    const Sent bare = Send(profile, CannedAnswer("oops", {}, "500 Internal Server Error"));
+    EXPECT_EQ(bare.error, "no addresses in the answer (HTTP status 500)");
+    // What an answer names must be a web address.
+    profile.url.clear();
+    EXPECT_EQ(Send(profile, CannedAnswer("javascript:alert(1)")).error,
+        "the answer's address is not a web address");
+}
+
+TEST(ServiceCatalog, AddListChoose)
+{
+    TestDir dir;
+    QDir(UserServiceFolder()).removeRecursively();
+    const QString good = dir.write("mine.sxcu", Profile(R"("URL": "{json:url}")"));
+    const QString broken = dir.write("broken.sxcu", Profile(R"("URL": "{json:url")"));
+
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", good}, o, e), 0) << err.toStdString();
+    EXPECT_EQ(out, "added \"Mine\" as " + UserServiceFolder() + "/Mine.sxcu\n");
+    EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", broken}, o, e), 2);
+    EXPECT_EQ(err,
+        "vellmar-upload: " + broken
+            + ": line 5, field URL: the value at character 1 is not closed with '}'\n");
+    // The same name again replaces the profile; a broken file in the folder is named, not listed.
+    AddUserService(dir.write("again.sxcu", Profile(R"("URL": "{json:link}")")));
+    QFile::copy(broken, UserServiceFolder() + QStringLiteral("/broken.sxcu"));
+
+    const ServiceCatalog catalog = ServiceCatalog::Load();
+    QStringList names;
+    for (const ServiceEntry& entry : catalog.entries)
+        names << entry.name;
+    EXPECT_EQ(names,
+        QStringList(
+            {"ImageShack", "Keep4u", "Radikal", "Smages", "iPicture", "0x0.st", "catbox.moe", "Mine"}));
+    EXPECT_EQ(catalog.Find("mine")->profile.url, "{json:link}");
+    EXPECT_EQ(catalog.Find("2")->builtIn, ServiceId::Radikal);
+    EXPECT_EQ(catalog.Find("8"), nullptr);
+    EXPECT_EQ(catalog.problems,
+        QStringList({UserServiceFolder()
+            + "/broken.sxcu: line 5, field URL: the value at "
+              "character 1 is not closed with '}'"}));
+
+    MainPart::MainKeys main;
+    main.Service = QStringLiteral("MINE");
+    EXPECT_EQ(ChooseService(main, catalog).profile->name, "Mine");
+    main.Service = QStringLiteral("smages");
+    EXPECT_EQ(ChooseService(main, catalog).builtIn, ServiceId::Smages);
+    main.Service = QStringLiteral("gone");
+    EXPECT_EQ(ChooseService(main, catalog).error,
+        "there is no service named \"gone\" (the user's services are in " + UserServiceFolder() + ")");
+    main.ServiceFile = good; // a session's file comes first
+    EXPECT_EQ(ChooseService(main, catalog).profile->url, "{json:url}");
+    QDir(UserServiceFolder()).removeRecursively();
+}
