@@ -466,8 +466,9 @@ void TestHost::Answer(Link& link, const HttpMessage& message, IncomingBody* body
         QByteArray answer;
         {
             std::lock_guard lock(m_mutex);
+            const qsizetype number = m_keepRequests ? m_requests.size() : m_requestCount;
             if (!m_canned.isEmpty())
-                answer = m_canned[std::min(m_requests.size(), m_canned.size()) - 1];
+                answer = m_canned[std::clamp<qsizetype>(number, 1, m_canned.size()) - 1];
         }
         const int pieces = std::max(1, m_tricklePieces.load());
         const qsizetype step = answer.size() / pieces + 1;
