@@ -11,6 +11,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,24 +20,14 @@
 namespace {
 
 constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
-constexpr qsizetype kMaxBodyBytes = 256 * 1024 * 1024;
+// Bodies go to disk as they arrive, so the limit guards the disk rather than the memory.
+constexpr qint64 kMaxBodyBytes = qint64(8) << 30;
+// Requests() keeps this much of each body: tests compare small requests whole.
+constexpr qsizetype kRecordedBodyBytes = 16 * 1024 * 1024;
 // A client that sends nothing for this long is dropped, so a stray open socket cannot pin a thread.
 constexpr int kIdleMs = 30000;
 const QByteArray kServerError = "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/plain\r\n"
                                 "Content-Length: 13\r\nConnection: close\r\n\r\nserver error\n";
-
-void SendAll(int fd, const QByteArray& bytes)
-{
-    qsizetype sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        sent += n;
-    }
-}
 
 bool ParseHead(const QByteArray& head, HttpMessage& message)
 {
@@ -53,7 +45,137 @@ bool ParseHead(const QByteArray& head, HttpMessage& message)
     return true;
 }
 
+struct SslFree
+{
+    void operator()(SSL* ssl) const { SSL_free(ssl); }
+};
+
 } // namespace
+
+// One accepted connection, plain or TLS, on a non-blocking socket: every wait also watches the
+// host's wake pipe, so Stop() ends a connection that is stuck anywhere, the handshake included.
+class Link
+{
+public:
+    Link(int fd, int wakeFd, ssl_ctx_st* tls)
+        : m_fd(fd)
+        , m_wakeFd(wakeFd)
+    {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        if (tls) {
+            m_ssl.reset(SSL_new(tls));
+            if (m_ssl)
+                SSL_set_fd(m_ssl.get(), fd);
+        }
+        m_broken = tls && !m_ssl;
+    }
+
+    /// False when a TLS handshake fails; a client that does not trust us ends up here.
+    bool Open()
+    {
+        if (m_broken || !m_ssl)
+            return !m_broken;
+        for (;;) {
+            const int result = SSL_accept(m_ssl.get());
+            if (result == 1)
+                return true;
+            if (!WaitSsl(result, kIdleMs))
+                return false;
+        }
+    }
+
+    /// Bytes read, or 0 when the peer closed, `timeoutMs` passed or the host stops.
+    qsizetype Read(char* buffer, qsizetype size, int timeoutMs)
+    {
+        for (;;) {
+            if (m_ssl) {
+                size_t n = 0;
+                const int result = SSL_read_ex(m_ssl.get(), buffer, size_t(size), &n);
+                if (result == 1)
+                    return qsizetype(n);
+                if (!WaitSsl(result, timeoutMs))
+                    return 0;
+                continue;
+            }
+            const ssize_t n = ::recv(m_fd, buffer, size_t(size), 0);
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            if ((errno != EAGAIN && errno != EWOULDBLOCK) || !WaitFor(POLLIN, timeoutMs))
+                return 0;
+        }
+    }
+
+    bool Write(const char* data, qsizetype size)
+    {
+        while (size > 0) {
+            if (m_ssl) {
+                size_t n = 0;
+                const int result = SSL_write_ex(m_ssl.get(), data, size_t(size), &n);
+                if (result == 1) {
+                    data += n;
+                    size -= qsizetype(n);
+                } else if (!WaitSsl(result, kIdleMs)) {
+                    return false;
+                }
+                continue;
+            }
+            const ssize_t n = ::send(m_fd, data, size_t(size), MSG_NOSIGNAL);
+            if (n >= 0) {
+                data += n;
+                size -= n;
+            } else if (errno != EINTR
+                && ((errno != EAGAIN && errno != EWOULDBLOCK) || !WaitFor(POLLOUT, kIdleMs))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    bool Write(const QByteArray& bytes) { return Write(bytes.constData(), bytes.size()); }
+
+    /// Ends the sending side; the caller closes the socket.
+    void Close()
+    {
+        if (m_ssl && SSL_is_init_finished(m_ssl.get()))
+            SSL_shutdown(m_ssl.get());
+        ::shutdown(m_fd, SHUT_WR);
+    }
+
+private:
+    bool WaitSsl(int result, int timeoutMs)
+    {
+        switch (SSL_get_error(m_ssl.get(), result)) {
+        case SSL_ERROR_WANT_READ:
+            return WaitFor(POLLIN, timeoutMs);
+        case SSL_ERROR_WANT_WRITE:
+            return WaitFor(POLLOUT, timeoutMs);
+        default:
+            return false;
+        }
+    }
+
+    bool WaitFor(short events, int timeoutMs)
+    {
+        for (;;) {
+            pollfd fds[2] = {{m_fd, events, 0}, {m_wakeFd, POLLIN, 0}};
+            const int ready = ::poll(fds, 2, timeoutMs);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            return ready > 0 && !fds[1].revents;
+        }
+    }
+
+    int m_fd;
+    int m_wakeFd;
+    std::unique_ptr<SSL, SslFree> m_ssl;
+    bool m_broken = false;
+};
+
+void TestHost::TlsFree::operator()(ssl_ctx_st* context) const
+{
+    SSL_CTX_free(context);
+}
 
 struct TestHost::Connection
 {
@@ -91,6 +213,11 @@ QString TestHost::HostText() const
     return QStringLiteral("127.0.0.1:%1").arg(m_port);
 }
 
+QString TestHost::Origin() const
+{
+    return (m_tls ? QStringLiteral("https://") : QStringLiteral("http://")) + HostText();
+}
+
 QList<QByteArray> TestHost::Requests() const
 {
     std::lock_guard lock(m_mutex);
@@ -100,11 +227,41 @@ QList<QByteArray> TestHost::Requests() const
 bool TestHost::Start(quint16 port)
 {
     Stop();
+    m_tls.reset();
+    return Listen(port);
+}
+
+bool TestHost::StartTls(const QString& certFile, const QString& keyFile, quint16 port)
+{
+    Stop();
+    m_tls.reset(SSL_CTX_new(TLS_server_method()));
+    const QByteArray cert = QFile::encodeName(certFile);
+    const QByteArray key = QFile::encodeName(keyFile);
+    if (!m_tls || SSL_CTX_use_certificate_chain_file(m_tls.get(), cert.constData()) != 1
+        || SSL_CTX_use_PrivateKey_file(m_tls.get(), key.constData(), SSL_FILETYPE_PEM) != 1
+        || SSL_CTX_check_private_key(m_tls.get()) != 1) {
+        char reason[256] = {};
+        ERR_error_string_n(ERR_get_error(), reason, sizeof reason);
+        m_error = QStringLiteral("cannot use the certificate %1 and key %2: %3")
+                      .arg(certFile, keyFile, QString::fromLatin1(reason));
+        ERR_clear_error();
+        m_tls.reset();
+        return false;
+    }
+    return Listen(port);
+}
+
+bool TestHost::Listen(quint16 port)
+{
     auto fail = [this](const QString& what) {
         m_error = what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
         Stop();
         return false;
     };
+    if (!m_services.IsOpen() && !m_services.Open(m_storeDir)) {
+        m_error = QStringLiteral("cannot make the folder for uploads %1").arg(m_storeDir);
+        return false;
+    }
     if (::pipe2(m_wakePipe, O_CLOEXEC) != 0)
         return fail(QStringLiteral("pipe"));
     m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -151,6 +308,7 @@ void TestHost::Stop()
             ::close(*fd);
         *fd = -1;
     }
+    m_services.Close();
     m_stopping = false;
 }
 
@@ -195,62 +353,72 @@ void TestHost::ReapFinished()
     }
 }
 
-bool TestHost::ReadRequest(int fd, QByteArray& raw, HttpMessage& message)
+bool TestHost::ReadRequest(
+    Link& link, QByteArray& raw, HttpMessage& message, std::unique_ptr<IncomingBody>& body)
 {
+    char chunk[65536];
     qsizetype headEnd = -1;
-    qsizetype total = -1;
-    qsizetype discarded = 0;
-    char chunk[16384];
-    while (total < 0 || raw.size() + discarded < total) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        const int ready = ::poll(fds, 2, kIdleMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0 || fds[1].revents)
-            return false;
-        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
+    while (headEnd < 0) {
+        const qsizetype n = link.Read(chunk, sizeof chunk, kIdleMs);
         if (n <= 0)
             return false;
-        if (headEnd >= 0 && m_discardBodies) {
-            discarded += n;
-            continue;
-        }
         raw.append(chunk, n);
-        if (headEnd < 0) {
-            headEnd = raw.indexOf("\r\n\r\n");
-            if (headEnd < 0) {
-                if (raw.size() > kMaxHeaderBytes)
-                    return false;
-                continue;
-            }
-            if (!ParseHead(raw.left(headEnd), message))
-                return false;
-            const qsizetype length = message.Header("Content-Length").toLongLong();
-            if (length < 0 || length > kMaxBodyBytes)
-                return false;
-            total = headEnd + 4 + length;
-            if (m_discardBodies) {
-                discarded = raw.size() - headEnd - 4;
-                raw.truncate(headEnd + 4);
-            }
+        headEnd = raw.indexOf("\r\n\r\n");
+        if (headEnd < 0 && raw.size() > kMaxHeaderBytes)
+            return false;
+    }
+    if (!ParseHead(raw.left(headEnd), message))
+        return false;
+    const qint64 length = message.Header("Content-Length").toLongLong();
+    if (length < 0 || length > kMaxBodyBytes)
+        return false;
+    const QByteArray early = raw.mid(headEnd + 4);
+    raw.truncate(headEnd + 4);
+
+    QFile log;
+    {
+        std::lock_guard lock(m_mutex);
+        const int number = ++m_requestCount;
+        if (!m_logDir.isEmpty()) {
+            log.setFileName(
+                QDir(m_logDir).filePath(QStringLiteral("request-%1.http").arg(number, 4, 10, QChar(u'0'))));
+            if (log.open(QIODevice::WriteOnly))
+                log.write(raw);
         }
     }
-    message.body = raw.mid(headEnd + 4, total - headEnd - 4);
+    const bool discard = m_discardBodies;
+    if (!discard && m_mode == Mode::Serve)
+        body = m_services.Receive(message);
+    qint64 received = 0;
+    auto take = [&](QByteArrayView bytes) {
+        bytes = bytes.first(qsizetype(std::min<qint64>(bytes.size(), length - received)));
+        received += bytes.size();
+        if (discard)
+            return;
+        const qsizetype room = kRecordedBodyBytes - (raw.size() - headEnd - 4);
+        if (m_keepRequests && room > 0)
+            raw.append(bytes.first(std::min(room, bytes.size())));
+        if (log.isOpen())
+            log.write(bytes.data(), bytes.size());
+        if (body)
+            body->Feed(bytes);
+    };
+    take(early);
+    while (received < length) {
+        const qsizetype n = link.Read(chunk, sizeof chunk, kIdleMs);
+        if (n <= 0)
+            return false;
+        take(QByteArrayView(chunk, n));
+    }
     return true;
 }
 
 void TestHost::Record(const QByteArray& raw)
 {
+    if (!m_keepRequests)
+        return;
     std::lock_guard lock(m_mutex);
     m_requests.append(raw);
-    if (m_logDir.isEmpty())
-        return;
-    QFile file(QDir(m_logDir).filePath(
-        QStringLiteral("request-%1.http").arg(m_requests.size(), 4, 10, QChar(u'0'))));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(raw);
 }
 
 std::optional<TestHost::Fault> TestHost::FaultFor(const HttpMessage& message)
@@ -266,52 +434,66 @@ std::optional<TestHost::Fault> TestHost::FaultFor(const HttpMessage& message)
     return std::nullopt;
 }
 
-void TestHost::HoldSilently(int fd)
+void TestHost::HoldSilently(Link& link)
 {
     // Keep the connection open without a word until the client or Stop() ends it.
     char sink[4096];
-    for (;;) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno == EINTR)
-            continue;
-        if (fds[1].revents || ::recv(fd, sink, sizeof sink, 0) <= 0)
-            break;
-    }
+    while (link.Read(sink, sizeof sink, -1) > 0) { }
 }
 
 void TestHost::Serve(int fd)
 {
-    QByteArray raw;
-    HttpMessage message;
-    const bool complete = ReadRequest(fd, raw, message);
-    if (!raw.isEmpty())
-        Record(raw);
-    if (complete) {
-        if (m_mode == Mode::Silent) {
-            HoldSilently(fd);
-        } else if (m_mode == Mode::Canned) {
-            QByteArray answer;
-            {
-                std::lock_guard lock(m_mutex);
-                if (!m_canned.isEmpty())
-                    answer = m_canned[std::min(m_requests.size(), m_canned.size()) - 1];
-            }
-            const int pieces = std::max(1, m_tricklePieces.load());
-            const qsizetype step = answer.size() / pieces + 1;
-            for (qsizetype at = 0; at < answer.size(); at += step) {
-                if (at > 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(m_tricklePauseMs.load()));
-                SendAll(fd, answer.mid(at, step));
-            }
-        } else if (const std::optional<Fault> fault = FaultFor(message)) {
-            if (*fault == Fault::Silent)
-                HoldSilently(fd);
-            else if (*fault == Fault::ServerError)
-                SendAll(fd, kServerError);
-        } else {
-            SendAll(fd, m_services.Respond(message, HostText().toLatin1()));
+    Link link(fd, m_wakePipe[0], m_tls.get());
+    if (link.Open()) {
+        QByteArray raw;
+        HttpMessage message;
+        std::unique_ptr<IncomingBody> body;
+        const bool complete = ReadRequest(link, raw, message, body);
+        if (!raw.isEmpty())
+            Record(raw);
+        if (complete)
+            Answer(link, message, body.get());
+    }
+    link.Close();
+    ::close(fd);
+}
+
+void TestHost::Answer(Link& link, const HttpMessage& message, IncomingBody* body)
+{
+    if (m_mode == Mode::Silent) {
+        HoldSilently(link);
+    } else if (m_mode == Mode::Canned) {
+        QByteArray answer;
+        {
+            std::lock_guard lock(m_mutex);
+            const qsizetype number = m_keepRequests ? m_requests.size() : m_requestCount;
+            if (!m_canned.isEmpty())
+                answer = m_canned[std::clamp<qsizetype>(number, 1, m_canned.size()) - 1];
+        }
+        const int pieces = std::max(1, m_tricklePieces.load());
+        const qsizetype step = answer.size() / pieces + 1;
+        for (qsizetype at = 0; at < answer.size(); at += step) {
+            if (at > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(m_tricklePauseMs.load()));
+            link.Write(answer.mid(at, step));
+        }
+    } else if (const std::optional<Fault> fault = FaultFor(message)) {
+        if (*fault == Fault::Silent)
+            HoldSilently(link);
+        else if (*fault == Fault::ServerError)
+            link.Write(kServerError);
+    } else {
+        const HttpReply reply = m_services.Respond(message, body, HostText().toLatin1(), bool(m_tls));
+        if (!link.Write(reply.head + reply.body) || reply.file.isEmpty())
+            return;
+        // Stored files go out piece by piece; a large one never sits in memory whole.
+        QFile file(reply.file);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        char chunk[65536];
+        for (qint64 n; (n = file.read(chunk, sizeof chunk)) > 0;) {
+            if (!link.Write(chunk, n))
+                return;
         }
     }
-    ::shutdown(fd, SHUT_WR);
-    ::close(fd);
 }

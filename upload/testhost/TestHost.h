@@ -14,9 +14,13 @@
 #include <optional>
 #include <thread>
 
-/// A local HTTP server on 127.0.0.1 that answers like all five hosting services at once. It
-/// runs on threads of its own, so it serves while the caller's thread is blocked in an upload.
-/// Besides serving it can misbehave in the ways a real network does, for tests.
+struct ssl_ctx_st;
+class Link;
+
+/// A local HTTP (or HTTPS) server on 127.0.0.1 that answers like the five hosting services and
+/// like fakes of public hosts, all at once. It runs on threads of its own, so it serves while the
+/// caller's thread is blocked in an upload. Uploads are kept in a private folder on disk. Besides
+/// serving it can misbehave in the ways a real network does, for tests.
 class TestHost
 {
 public:
@@ -54,14 +58,27 @@ public:
     void SetDiscardBodies(bool discard) { m_discardBodies = discard; }
     /// Every raw request is also written to this folder, one file each.
     void SetLogDir(const QString& dir) { m_logDir = dir; }
+    /// Whether Requests() keeps what arrives (the default); a long-running host keeps nothing.
+    void SetKeepRequests(bool keep) { m_keepRequests = keep; }
+    /// The folder uploads are kept in from the next Start(), kept when the host stops; empty (the
+    /// default): a fresh temporary folder that is removed when the host stops.
+    void SetStoreDir(const QString& dir) { m_storeDir = dir; }
+    /// The API key and token the fakes of public hosts accept; "test-key" unless set.
+    void SetAccessKey(const QByteArray& key) { m_services.SetAccessKey(key); }
 
     /// Binds 127.0.0.1:`port` (0: any free port). False with ErrorText() set on failure.
     bool Start(quint16 port = 0);
+    /// Like Start, but speaks HTTPS with the certificate (chain) and key of these PEM files.
+    bool StartTls(const QString& certFile, const QString& keyFile, quint16 port = 0);
     void Stop();
 
     quint16 Port() const { return m_port; }
     /// "127.0.0.1:port", as the Servers keys take it.
     QString HostText() const;
+    /// "http://127.0.0.1:port", or https when serving TLS.
+    QString Origin() const;
+    /// Where the uploads are kept while the host runs.
+    QString StoreDir() const { return m_services.StoreDir(); }
     QString ErrorText() const { return m_error; }
     /// The raw bytes of every request received so far, in arrival order.
     QList<QByteArray> Requests() const;
@@ -73,22 +90,31 @@ public:
 
 private:
     struct Connection;
+    struct TlsFree
+    {
+        void operator()(ssl_ctx_st* context) const;
+    };
+    bool Listen(quint16 port);
     void AcceptLoop();
     void Serve(int fd);
-    bool ReadRequest(int fd, QByteArray& raw, HttpMessage& message);
+    bool ReadRequest(Link& link, QByteArray& raw, HttpMessage& message, std::unique_ptr<IncomingBody>& body);
     void Record(const QByteArray& raw);
-    void HoldSilently(int fd);
+    void HoldSilently(Link& link);
+    void Answer(Link& link, const HttpMessage& message, IncomingBody* body);
     std::optional<Fault> FaultFor(const HttpMessage& message);
     void ReapFinished();
 
     Mode m_mode = Mode::Serve;
     QString m_logDir;
+    QString m_storeDir;
+    std::unique_ptr<ssl_ctx_st, TlsFree> m_tls;
     QString m_error;
     quint16 m_port = 0;
     int m_listenFd = -1;
     int m_wakePipe[2] = {-1, -1};
     std::atomic<bool> m_stopping {false};
     std::atomic<bool> m_discardBodies {false};
+    std::atomic<bool> m_keepRequests {true};
     std::atomic<int> m_tricklePieces {1};
     std::atomic<int> m_tricklePauseMs {0};
     std::thread m_acceptThread;
@@ -96,6 +122,7 @@ private:
 
     mutable std::mutex m_mutex; // guards the members below
     QList<QByteArray> m_requests;
+    int m_requestCount = 0;
     QList<QByteArray> m_canned;
     QMap<int, Fault> m_faults;
     int m_silentFrom = 0; ///< 0: never
