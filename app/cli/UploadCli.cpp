@@ -293,6 +293,11 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
         return parser.isSet(option) && !number(option, low, high);
     };
 
+    if (parser.isSet(ini)) {
+        options.iniPath = parser.value(ini);
+        if (!QFileInfo(options.iniPath).isFile())
+            return ParsedUploadCli::Error(QStringLiteral("no settings file %1").arg(options.iniPath));
+    }
     options.listServices = parser.isSet(listServices);
     options.addService = parser.value(addService);
     if (options.listServices || !options.addService.isEmpty())
@@ -332,11 +337,6 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
                     .arg(value));
         }
         options.hosts.insert(*id, name);
-    }
-    if (parser.isSet(ini)) {
-        options.iniPath = parser.value(ini);
-        if (!QFileInfo(options.iniPath).isFile())
-            return ParsedUploadCli::Error(QStringLiteral("no settings file %1").arg(options.iniPath));
     }
     options.raw = parser.isSet(raw);
     if (badNumber(code, 0, kCodeTypeCount - 1))

@@ -6,6 +6,7 @@
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
+#include "upload/profiles/ServiceCatalog.h"
 #include "upload/testhost/TestHost.h"
 
 #include <QDir>
@@ -173,6 +174,45 @@ TEST_F(UploadCli, StopAndUnknownService)
     EXPECT_EQ(
         unknown.err, QStringLiteral("vellmar-upload: the settings name service 7, which does not exist\n"));
     EXPECT_TRUE(host.Requests().isEmpty());
+}
+
+TEST_F(UploadCli, ServicesByNameByFileAndListed)
+{
+    const QString a = dir.write("a.png", PngOf(20, 20));
+    QByteArray offline = TestDir::read(QStringLiteral(VELLMAR_SOURCE_DIR "/scripts/offline.sxcu.in"));
+    offline.replace("@PORT@", QByteArray::number(host.Port()));
+    const QString profile = dir.write("local.sxcu", offline);
+    const QString ini = Ini("[Main]\nService=nothing like it\n[Thumbs]\nUserServerThumbs=1\n");
+
+    // The deletion address is a third column.
+    const CliRun byFile = Run({"--ini", ini, "--service-file", profile, a});
+    EXPECT_EQ(byFile.code, 0) << byFile.err.toStdString();
+    const QString origin = QStringLiteral("http://") + host.HostText();
+    const QStringList columns = byFile.out.chopped(1).split(u'\t');
+    ASSERT_EQ(columns.size(), 3) << byFile.out.toStdString();
+    EXPECT_TRUE(columns[2].startsWith(origin + "/d/1/")) << columns[2].toStdString();
+
+    // Added, it is chosen by name; a name the settings keep that no service has is an error.
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    ASSERT_EQ(RunUploadCli({"vellmar-upload", "--add-service", profile}, o, e), 0);
+    const CliRun byName = Run({"--ini", ini, "--service", "local (OFFLINE)", a});
+    EXPECT_EQ(byName.code, 0) << byName.err.toStdString();
+    EXPECT_TRUE(byName.out.startsWith(origin + "/i/2\t" + origin + "/t/2\t" + origin + "/d/2/"));
+    const CliRun unknown = Run({"--ini", ini, a});
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_TRUE(unknown.err.startsWith("vellmar-upload: there is no service named \"nothing like it\""));
+
+    const CliRun list = Run({"--list-services", "--ini", Ini("[Servers]\nHost2=r.example\n")});
+    EXPECT_EQ(list.code, 0);
+    EXPECT_TRUE(list.out.startsWith("0\tImageShack\thttp://imageshack.us/\n1\tKeep4u\thttp://keep4u.ru/\n"
+                                    "2\tRadikal\thttp://r.example/\n"))
+        << list.out.toStdString();
+    EXPECT_TRUE(
+        list.out.endsWith("\n5\t0x0.st\thttps://0x0.st\n6\tcatbox.moe\thttps://catbox.moe/user/api.php\n"
+                          "7\tLocal (offline)\thttp://127.0.0.1:"
+            + QString::number(host.Port()) + "/api/upload/form\n"));
+    QDir(UserServiceFolder()).removeRecursively();
 }
 
 TEST_F(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
