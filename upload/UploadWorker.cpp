@@ -5,6 +5,7 @@
 #include "imaging/SaveToTemp.h"
 #include "imaging/TempFolder.h"
 #include "settings/Paths.h"
+#include "upload/PrepareAhead.h"
 #include "upload/UploadEngine.h"
 
 #include <QFileInfo>
@@ -67,6 +68,13 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
                                           : CUploadEngineSelector::HasServerThumbs(service);
     const bool ownThumb = thumbs && !(job.main.Thumbs.UserServerThumbs && serverThumbs);
 
+    // The next files are prepared while this one uploads; uploads stay one at a time, in order.
+    CPrepareAhead ahead(
+        job.files, job.jobs > 0 ? job.jobs : CPrepareAhead::DefaultJobs(),
+        [&](const QString& source) {
+            return PrepareImage(*job.temp, source, ownThumb ? thumbWidth : 0, job.main, job.appearance);
+        },
+        stop, abort);
     int uploaded = 0;
     for (int i = 0; i < count; ++i) {
         if (IsSet(stop) || IsSet(abort)) {
@@ -79,8 +87,7 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
             QStringLiteral("Uploading file %1 of %2 - \"%3\"").arg(i + 1).arg(count).arg(FileNameOf(source)));
 
         // Fresh buffers per file, so an address of the previous file can never stick to this one.
-        const PreparedImage prepared
-            = PrepareImage(*job.temp, source, ownThumb ? thumbWidth : 0, job.main, job.appearance);
+        const PreparedImage prepared = ahead.Take(i);
         // The user's services set their own limits and say so in their answers.
         const QString refusal
             = prepared.ok() ? (job.profile ? QString() : OverLimit(prepared.path)) : prepared.error;

@@ -55,6 +55,8 @@ struct UploadJob
     std::optional<ServiceProfile> profile;
     /// Certificate authorities trusted for https instead of the system's; empty: the system's.
     QString caFile;
+    /// How many files are prepared at once, ahead of the upload; 0: one per core.
+    int jobs = 0;
 };
 
 /// Walks `job.files` once: prepares each file, sends it through the service of `job.profile` or

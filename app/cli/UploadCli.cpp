@@ -6,6 +6,7 @@
 #include "settings/Paths.h"
 #include "settings/Settings.h"
 #include "upload/CodeGenerator.h"
+#include "upload/PrepareAhead.h"
 #include "upload/UploadWorker.h"
 #include "upload/profiles/ServiceCatalog.h"
 
@@ -18,6 +19,8 @@ namespace {
 
 constexpr int kMaxThumbSize = 1024;
 constexpr int kMaxTimeoutSeconds = 1000000;
+// More preparations at once than this only cost memory.
+constexpr int kMaxJobs = 64;
 
 const char kUsage[] = R"(Usage: vellmar-upload [OPTIONS] FILE...
 
@@ -51,6 +54,8 @@ Options:
   --timeout SECONDS      give up a transfer after this long without a single byte
                          moving, and a connection that takes longer to open
                          (default: 1000); a slow upload never fails while data flows
+  --jobs N               prepare up to N files at once, ahead of the upload (default:
+                         one per core); uploads still go one at a time, in order
   --prepare-only DIR     prepare each file as an upload would (bounds, format,
                          stamps, own thumbnail) into DIR and upload nothing; prints
                          the prepared file, a tab and the thumbnail per file
@@ -152,6 +157,7 @@ std::optional<UploadJob> MakeJob(const UploadCliOptions& options, QTextStream& e
     if (chosen.builtIn)
         job.main.Main.ServerID = *chosen.builtIn;
     job.caFile = options.caFile;
+    job.jobs = options.jobs;
     if (options.thumbSize > 0)
         job.main.Main.ThumbWidth = options.thumbSize;
     for (auto it = options.hosts.cbegin(); it != options.hosts.cend(); ++it)
@@ -208,8 +214,13 @@ int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, Q
     const bool thumbs = job.main.Main.CreateThumbs;
     const int thumbWidth = thumbs ? EffectiveThumbWidth(job.main.Main.ThumbWidth) : 0;
     int failures = 0;
-    for (const QString& source : job.files) {
-        const PreparedImage prepared = PrepareImage(*job.temp, source, thumbWidth, job.main, job.appearance);
+    CPrepareAhead ahead(
+        job.files, job.jobs > 0 ? job.jobs : CPrepareAhead::DefaultJobs(), [&](const QString& source) {
+            return PrepareImage(*job.temp, source, thumbWidth, job.main, job.appearance);
+        });
+    for (int i = 0; i < job.files.size(); ++i) {
+        const QString& source = job.files[i];
+        const PreparedImage prepared = ahead.Take(i);
         const QString base = QFileInfo(source).completeBaseName();
         const QString picture
             = prepared.ok() ? Deliver(prepared.path, dir, base, prepared.path == source) : QString();
@@ -276,8 +287,9 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
     const QCommandLineOption templ(QStringLiteral("template"), QString(), QStringLiteral("PATH"));
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption prepareOnly(QStringLiteral("prepare-only"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("N"));
     parser.addOptions({help, server, serviceFile, listServices, addService, caFile, thumbSize, host, ini, raw,
-        code, perRow, templ, timeout, prepareOnly});
+        code, perRow, templ, timeout, prepareOnly, jobs});
     if (!parser.parse(arguments))
         return ParsedUploadCli::Error(parser.errorText());
     if (parser.isSet(help))
@@ -358,6 +370,9 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
         return ParsedUploadCli::Error(
             QStringLiteral("--timeout takes a number of seconds from 1 to %1").arg(kMaxTimeoutSeconds));
     options.timeoutSeconds = number(timeout, 1, kMaxTimeoutSeconds).value_or(0);
+    if (badNumber(jobs, 1, kMaxJobs))
+        return ParsedUploadCli::Error(QStringLiteral("--jobs takes a number from 1 to %1").arg(kMaxJobs));
+    options.jobs = number(jobs, 1, kMaxJobs).value_or(0);
     if (parser.isSet(prepareOnly)) {
         options.prepareOnly = parser.value(prepareOnly);
         if (!QFileInfo(options.prepareOnly).isDir())

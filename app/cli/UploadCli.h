@@ -30,6 +30,7 @@ struct UploadCliOptions
     bool raw = false; ///< send the files as they are, without own thumbnails
     int timeoutSeconds = 0; ///< 0: the default; how long a transfer may go without a byte moving
     QString prepareOnly; ///< prepare into this folder and upload nothing
+    int jobs = 0; ///< files prepared at once; 0: one per core
     QStringList files;
 };
 

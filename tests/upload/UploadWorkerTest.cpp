@@ -7,6 +7,7 @@
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
+#include "upload/PrepareAhead.h"
 #include "upload/testhost/TestHost.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 
@@ -276,6 +278,8 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
             files[1] = dir.write(QStringLiteral("broken.jpg"), "\xFF\xD8\xFF\xE0 not a picture at all");
         }
         UploadJob job = JobFor(host, c.kind == ServerError ? 4 : 2, files);
+        // Read ahead, a file deleted during the upload before it would already be prepared.
+        job.jobs = c.kind == Deleted ? 1 : 0;
         job.main.Image.KeepAsIs = c.keepAsIs;
         job.main.Image.MaxWidth = 800;
         job.main.Main.CreateThumbs = false;
@@ -375,4 +379,107 @@ TEST(WorkerFaults, StopDuringTheSecondFileOfFive)
     EXPECT_EQ(run.calls.last(), QStringLiteral("finished"));
     // Two pictures and two thumbnails prepared; the third file was never touched.
     EXPECT_EQ(FileCount(TestTemp()->Path()) - tempBefore, 4);
+}
+
+TEST(PrepareAhead, OrderWindowAndStop)
+{
+    // Later files finish first; they still come out in list order, and never more than `jobs`
+    // files beyond the one taken are prepared or waiting.
+    const QStringList files = {"a", "b", "c", "d", "e", "f", "g"};
+    for (const int jobs : {1, 2, 4}) {
+        SCOPED_TRACE(jobs);
+        std::mutex mutex;
+        int running = 0, maxRunning = 0, taken = 0, maxAhead = 0;
+        QStringList started;
+        CPrepareAhead ahead(files, jobs, [&](const QString& source) {
+            {
+                const std::lock_guard lock(mutex);
+                started << source;
+                maxRunning = std::max(maxRunning, ++running);
+                maxAhead = std::max(maxAhead, int(started.size()) - taken);
+            }
+            std::this_thread::sleep_for(milliseconds(2 * ('h' - source[0].toLatin1())));
+            const std::lock_guard lock(mutex);
+            --running;
+            return PreparedImage {source + ".out", {}, {}};
+        });
+        QStringList out;
+        for (int i = 0; i < files.size(); ++i) {
+            out << ahead.Take(i).path;
+            const std::lock_guard lock(mutex);
+            taken = i + 1;
+        }
+        EXPECT_EQ(out, QStringList({"a.out", "b.out", "c.out", "d.out", "e.out", "f.out", "g.out"}));
+        EXPECT_EQ(started.size(), files.size()) << "each file prepared once";
+        EXPECT_EQ(maxRunning, jobs);
+        EXPECT_LE(maxAhead, jobs + 1);
+    }
+
+    // A stop lets no new preparation start; what was prepared ahead and never taken is removed.
+    TestDir dir;
+    std::atomic<bool> stop {false};
+    std::atomic<int> calls {0};
+    {
+        CPrepareAhead ahead(
+            files, 3,
+            [&](const QString& source) {
+                ++calls;
+                // d starts when a is taken, well before b (the slow one) asks to stop.
+                std::this_thread::sleep_for(milliseconds(source == "b" ? 80 : 20));
+                if (source == "b")
+                    stop = true;
+                return PreparedImage {dir.write(source + ".jpg", "x"), dir.write(source + "-t.jpg", "t"), {}};
+            },
+            &stop);
+        EXPECT_EQ(ahead.Take(0).path, dir.file("a.jpg"));
+        EXPECT_EQ(ahead.Take(1).path, dir.file("b.jpg"));
+    }
+    EXPECT_LE(calls, 4) << "a and b taken, c and d prepared ahead at most, e never started";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"a-t.jpg", "a.jpg", "b-t.jpg", "b.jpg"}));
+    // Stopped before anything started: the file the caller asks for is still prepared, inline.
+    stop = true;
+    calls = 0;
+    CPrepareAhead stopped(
+        files, 4,
+        [&](const QString& source) {
+            ++calls;
+            return PreparedImage {source, {}, {}};
+        },
+        &stop);
+    EXPECT_EQ(stopped.Take(0).path, "a");
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(PrepareAhead, RunsInListOrderWhateverTheJobs)
+{
+    // A failed preparation in the middle, a picture that takes longer than those behind it: every
+    // number of jobs gives the same calls, statuses, results and requests as one job.
+    TestDir dir;
+    QStringList files = WriteSources(dir, 5);
+    files[0] = dir.write(QStringLiteral("large.png"), PngOf(1600, 1200));
+    files[2] = dir.write(QStringLiteral("broken.jpg"), "\xFF\xD8\xFF\xE0 not a picture");
+    QList<Recorder> runs(3);
+    QList<QList<QByteArray>> bodies;
+    const int jobs[] = {1, 2, 4};
+    for (int r = 0; r < 3; ++r) {
+        TestHost host;
+        ASSERT_TRUE(host.Start(0));
+        UploadJob job = JobFor(host, 2, files);
+        job.jobs = jobs[r];
+        EXPECT_EQ(RunUpload(job, runs[r], nullptr, nullptr), 4);
+        QList<QByteArray> stored;
+        for (const StoredUpload& upload : host.Uploads())
+            stored << upload.bytes;
+        bodies << stored;
+        for (UploadResult& result : runs[r].results)
+            result = {};
+    }
+    for (int r = 1; r < 3; ++r) {
+        EXPECT_EQ(runs[r].calls, runs[0].calls) << jobs[r];
+        EXPECT_EQ(runs[r].statuses, runs[0].statuses) << jobs[r];
+        EXPECT_EQ(runs[r].failures, runs[0].failures) << jobs[r];
+        EXPECT_EQ(bodies[r], bodies[0]) << jobs[r];
+    }
+    EXPECT_EQ(runs[0].failures, Failures({{2, "the picture is cut short"}}));
+    ExpectCompleted(runs[2], 4, 5);
 }
