@@ -53,7 +53,9 @@ TEST(Settings, RoundTripOfEveryKey)
     const QString path = dir.file(QStringLiteral("vellmar.ini"));
     Settings s;
     s.main.Image = {1024, 768, true, false, false, ImageFormat::Gif, 55};
-    s.main.Main = {false, 300, ServiceId::IPicture};
+    // A session's profile file is never stored.
+    s.main.Main
+        = {false, 300, ServiceId::IPicture, QStringLiteral("My «host»"), QStringLiteral("/tmp/x.sxcu")};
     s.main.Thumbs = {true, false, false};
     s.appearance.Text = {StringToFont(u"DejaVu Serif,14,bi,1"), StampPosition::TopRight,
         QStringLiteral("  «Привет», мир = \"ok\"  "), 255};
@@ -71,7 +73,13 @@ TEST(Settings, RoundTripOfEveryKey)
 
     Settings loaded;
     LoadSettings(path, loaded);
+    EXPECT_NE(loaded, s);
+    s.main.Main.ServiceFile.clear();
     EXPECT_EQ(loaded, s);
+    // A chosen profile, once named, stays in the file even when the choice goes back to a number.
+    s.main.Main.Service.clear();
+    ASSERT_TRUE(SaveSettings(path, s));
+    EXPECT_TRUE(TestDir::read(path).contains("ServerID=4\nService=\n"));
 
     // A format of 0 is "by the source's extension".
     s.main.Image.Format.reset();
