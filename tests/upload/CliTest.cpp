@@ -220,8 +220,8 @@ TEST_F(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
     const QString file = dir.write("a.png", "x");
     const QStringList cases[] = {{}, {"--server", "99", file}, {"--service", "two", file},
         {"--service-file", dir.write("bad.sxcu", "{\"RequestURL\": 1}"), file},
-        {"--ca-file", dir.file("no.pem"), file}, {"--thumb-size", "0", file}, {"--thumb-size", "1025", file},
-        {"--host", "5=example.org", file}, {"--host", "1=bad host", file},
+        {"--ca-file", dir.file("no.pem"), file}, {"--jobs", "0", file}, {"--thumb-size", "0", file},
+        {"--thumb-size", "1025", file}, {"--host", "5=example.org", file}, {"--host", "1=bad host", file},
         {"--ini", dir.file("no.ini"), file}, {"--bogus", file}, {"--code", "7", file},
         {"--code", "0", "--per-row", "0", file}, {"--code", "0", "--template", dir.file("none.txt"), file},
         {"--per-row", "3", file}, {"--code", "1"}, {"--timeout", "0", file},
@@ -237,8 +237,8 @@ TEST_F(UploadCli, BadArgumentsGiveUsageAndStatusTwo)
     EXPECT_EQ(help.code, 0);
     for (const char* option :
         {"--service NAME|N", "--service-file FILE", "--list-services", "--add-service FILE", "--ca-file FILE",
-            "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--raw", "--code TYPE", "--per-row N",
-            "--template PATH", "--timeout SECONDS", "--prepare-only DIR"})
+            "--jobs N", "--thumb-size PX", "--host N=NAME[:PORT]", "--ini PATH", "--raw", "--code TYPE",
+            "--per-row N", "--template PATH", "--timeout SECONDS", "--prepare-only DIR"})
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
 }
 
