@@ -158,7 +158,11 @@ void CUploadSettings::ShowSettings(const MainPart& main)
     m_addImageSize->setChecked(main.Thumbs.AddImageSize);
     // Unlike the page this grew from, the saved choice comes back: it is an option like the others.
     m_serverThumbs->setChecked(main.Thumbs.UserServerThumbs);
-    m_server->setCurrentIndex(IndexOfKey(m_server, ServiceKey(main.Main)));
+    // A profile gone since it was chosen leaves the choice where the number says.
+    int index = IndexOfKey(m_server, ServiceKey(main.Main));
+    if (index < 0)
+        index = IndexOfKey(m_server, BuiltInKey(static_cast<int>(main.Main.ServerID)));
+    m_server->setCurrentIndex(index);
 }
 
 QString CUploadSettings::ServiceKey(const MainPart::MainKeys& main) const

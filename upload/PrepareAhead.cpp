@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QThread>
 #include <algorithm>
+#include <system_error>
 
 CPrepareAhead::CPrepareAhead(QStringList files, int jobs, Prepare prepare, const std::atomic<bool>* stop,
     const std::atomic<bool>* abort)
@@ -17,8 +18,12 @@ CPrepareAhead::CPrepareAhead(QStringList files, int jobs, Prepare prepare, const
     if (m_jobs == 1)
         return;
     const int threads = int(std::min<qsizetype>(m_jobs, m_files.size()));
-    for (int i = 0; i < threads; ++i)
-        m_threads.emplace_back([this] { Run(); });
+    try {
+        for (int i = 0; i < threads; ++i)
+            m_threads.emplace_back([this] { Run(); });
+    } catch (const std::system_error&) {
+        // Fewer threads than asked do the same work; with none, Take prepares each file itself.
+    }
 }
 
 CPrepareAhead::~CPrepareAhead()
@@ -28,7 +33,9 @@ CPrepareAhead::~CPrepareAhead()
         m_closing = true;
     }
     m_changed.notify_all();
-    m_threads.clear(); // joins; a running preparation ends first
+    // Joins: a preparation that runs is not interruptible, so a stop waits for it (one picture
+    // per thread at most); nothing new starts meanwhile.
+    m_threads.clear();
     for (int i = m_nextToTake; i < int(m_done.size()); ++i) {
         if (m_done[size_t(i)])
             Discard(i, *m_done[size_t(i)]);

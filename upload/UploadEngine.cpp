@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QUrl>
-#include <QUrlQuery>
 #include <array>
 #include <limits>
 
@@ -62,18 +61,20 @@ struct CProfileEngine::Answer
 };
 
 CProfileEngine::CProfileEngine(
-    ServiceProfile profile, QMap<QString, QString> variables, EngineContext context, bool bothAddresses)
+    ServiceProfile profile, QMap<QString, QString> variables, EngineContext context, bool ownService)
     : m_profile(std::move(profile))
     , m_variables(std::move(variables))
     , m_context(std::move(context))
-    , m_bothAddresses(bothAddresses)
+    , m_ownService(ownService)
 { }
 
 CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerContext& request)
 {
     Answer answer;
-    const auto value = [&request](const QString& expression) { return EvaluateDynamic(expression, request); };
-    const QUrl url(value(m_profile.requestUrl), QUrl::StrictMode);
+    const auto value = [&request](const QString& expression, DynamicEscape escape = DynamicEscape::None) {
+        return EvaluateDynamic(expression, request, escape);
+    };
+    const QUrl url(value(m_profile.requestUrl, DynamicEscape::Url), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
@@ -84,14 +85,22 @@ CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerCon
     HttpRequest send;
     send.method = m_profile.method.toUpper().toLatin1();
     send.scheme = scheme.toLatin1();
-    send.host = url.authority(QUrl::FullyEncoded);
-    QUrlQuery query(url);
-    for (const ProfileEntry& parameter : m_profile.parameters)
-        query.addQueryItem(parameter.name, value(parameter.value));
-    QUrl target;
-    target.setPath(url.path().isEmpty() ? QStringLiteral("/") : url.path());
-    target.setQuery(query);
-    send.target = target.toEncoded();
+    // The host goes out as configured; a URL parser would change its case.
+    send.host = m_variables.contains(QStringLiteral("host")) ? m_variables.value(QStringLiteral("host"))
+                                                             : url.authority(QUrl::FullyEncoded);
+    send.target = url.path(QUrl::FullyEncoded).toLatin1();
+    if (send.target.isEmpty())
+        send.target = "/";
+    // Names and values are encoded whole: a '+' or '&' in a key must arrive as itself.
+    QByteArray query = url.query(QUrl::FullyEncoded).toLatin1();
+    for (const ProfileEntry& parameter : m_profile.parameters) {
+        if (!query.isEmpty())
+            query += '&';
+        query += QUrl::toPercentEncoding(parameter.name) + '='
+            + QUrl::toPercentEncoding(value(parameter.value));
+    }
+    if (!query.isEmpty())
+        send.target += '?' + query;
     send.followRedirects = m_profile.followRedirects;
     send.readBody = m_profile.answerPage.isEmpty();
     send.caFile = m_context.caFile;
@@ -99,7 +108,7 @@ CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerCon
     bool ownContentType = false;
     for (const ProfileEntry& header : m_profile.headers) {
         if (Is(header.name, QLatin1StringView("User-Agent"))) {
-            send.userAgent = value(header.value).toUtf8();
+            send.userAgent = value(header.value).remove(u'\r').remove(u'\n').toUtf8();
             continue;
         }
         // The boundary of a form is ours to name.
@@ -107,7 +116,9 @@ CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerCon
         if (type && m_profile.body == ProfileBody::MultipartForm)
             continue;
         ownContentType = ownContentType || type;
-        send.headers << header.name.toUtf8() + ": " + value(header.value).toUtf8();
+        // A value drawn from a file name must not start a header line of its own.
+        send.headers << header.name.toUtf8() + ": "
+                + value(header.value).remove(u'\r').remove(u'\n').toUtf8();
     }
 
     QByteArray contentType;
@@ -134,7 +145,7 @@ CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerCon
         break;
     }
     case ProfileBody::Json:
-        send.body.head = value(m_profile.data).toUtf8();
+        send.body.head = value(m_profile.data, DynamicEscape::Json).toUtf8();
         contentType = "application/json";
         break;
     case ProfileBody::Binary:
@@ -230,26 +241,34 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
             m_lastError += QStringLiteral(" (HTTP status %1)").arg(status);
         return false;
     };
-    // A service that says why it refused is taken at its word.
-    if (status >= 400 && !m_profile.errorMessage.isEmpty()) {
-        // Its words reach a terminal and the window: one line, no control characters, not a page.
+    // A service that says why it refused is taken at its word. Its words reach a terminal and
+    // the window: one line, no control characters, not a page.
+    const auto serviceSays = [&] {
+        if (m_profile.errorMessage.isEmpty() || !answer.error.isEmpty())
+            return QString();
         QString said = EvaluateDynamic(m_profile.errorMessage, context);
         said.removeIf([](QChar c) { return c.category() == QChar::Other_Control && !c.isSpace(); });
-        said = said.simplified().left(kMaxReasonChars);
-        if (!said.isEmpty()) {
-            m_lastError = said;
-            return false;
-        }
-    }
+        return said.simplified().left(kMaxReasonChars);
+    };
+    const auto refused = [&](const QString& why) {
+        const QString said = serviceSays();
+        if (said.isEmpty())
+            return failWith(why);
+        m_lastError = said;
+        return false;
+    };
+    // The program's own services answered with pages whatever the status; others mean it.
+    if (status >= 400 && !m_ownService)
+        return refused(QStringLiteral("the service refused the upload"));
     const auto address = [&](const QString& expression) {
         const QString text
             = expression.isEmpty() ? QString::fromUtf8(context.body) : EvaluateDynamic(expression, context);
-        return text.trimmed().left(kMaxAddressChars);
+        return (m_ownService ? text : text.trimmed()).left(kMaxAddressChars);
     };
     const QString image = address(m_profile.url);
     const QString thumb = m_profile.thumbnailUrl.isEmpty() ? QString() : address(m_profile.thumbnailUrl);
-    if (image.isEmpty() && (thumb.isEmpty() || !m_bothAddresses))
-        return failWith(QStringLiteral("no addresses in the answer"));
+    if (image.isEmpty() && (thumb.isEmpty() || !m_ownService))
+        return refused(QStringLiteral("no addresses in the answer"));
     // Addresses are handed out in the order the answer gives them, up to the first bad one.
     std::array<std::pair<QString, QString*>, 2> found {{{image, imageUrl}, {thumb, thumbUrl}}};
     const auto offset = [&context](const QString& text) {
@@ -262,7 +281,7 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
         std::swap(found[0], found[1]);
     for (const auto& [text, out] : found) {
         if (text.isEmpty()) {
-            if (m_bothAddresses)
+            if (m_ownService)
                 return failWith(QStringLiteral("an empty address in the answer"));
             continue;
         }

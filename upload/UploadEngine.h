@@ -55,9 +55,10 @@ class CProfileEngine : public CUploadEngine
 {
 public:
     /// `variables` are the names the profile's values may use; the program's own services use
-    /// {host}. With `bothAddresses`, an answer without the thumbnail address fails too.
+    /// {host}. An `ownService` is one of the program's five: both addresses must come back, they
+    /// are taken as the answer gives them, and the status alone decides nothing.
     CProfileEngine(ServiceProfile profile, QMap<QString, QString> variables, EngineContext context,
-        bool bothAddresses = false);
+        bool ownService = false);
 
     bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) override;
 
@@ -70,7 +71,7 @@ private:
     ServiceProfile m_profile;
     QMap<QString, QString> m_variables;
     EngineContext m_context;
-    bool m_bothAddresses;
+    bool m_ownService;
 };
 
 /// The profile of one of the program's five services; its values use {host} and {thumbsize}.

@@ -148,14 +148,6 @@ std::optional<UploadJob> MakeJob(const UploadCliOptions& options, QTextStream& e
             job.main.Main.ServerID = *entry->builtIn;
     }
     job.main.Main.ServiceFile = options.serviceFile;
-    const ChosenService chosen = ChooseService(job.main.Main, ServiceCatalog::Load());
-    if (!chosen.error.isEmpty()) {
-        err << "vellmar-upload: " << chosen.error << '\n' << Qt::flush;
-        return std::nullopt;
-    }
-    job.profile = chosen.profile;
-    if (chosen.builtIn)
-        job.main.Main.ServerID = *chosen.builtIn;
     job.caFile = options.caFile;
     job.jobs = options.jobs;
     if (options.thumbSize > 0)
@@ -171,6 +163,17 @@ std::optional<UploadJob> MakeJob(const UploadCliOptions& options, QTextStream& e
         job.timeouts.stallSeconds = options.timeoutSeconds;
     }
     job.temp = std::make_shared<TempFolder>();
+    // Preparing only needs no service.
+    if (!options.prepareOnly.isEmpty())
+        return job;
+    const ChosenService chosen = ChooseService(job.main.Main, ServiceCatalog::Load());
+    if (!chosen.error.isEmpty()) {
+        err << "vellmar-upload: " << chosen.error << '\n' << Qt::flush;
+        return std::nullopt;
+    }
+    job.profile = chosen.profile;
+    if (chosen.builtIn)
+        job.main.Main.ServerID = *chosen.builtIn;
     return job;
 }
 

@@ -143,6 +143,9 @@ TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
         {2, "[IMG]http://h/T[/IMG][IMG]data:image/png,x[/IMG]", false, t, kUntouched},
         {2, "[IMG]http://[/IMG]", false, kUntouched, kUntouched},
         {2, "[IMG]HTTPS://h/T[/IMG]", true, "HTTPS://h/T", "HTTPS://h/T"},
+        // Taken as they come, blanks and line breaks included.
+        {2, "[IMG] http://h/T[/IMG]", false, kUntouched, kUntouched},
+        {2, "[IMG]http://h/T\r\n[/IMG]", true, "http://h/T%0D%0A", "http://h/T%0D%0A"},
         {2, "[IMG]http://h/T\r\nhttp://forged\t\x7F[/IMG]", true, "http://h/T%0D%0Ahttp://forged%09%7F",
             "http://h/T%0D%0Ahttp://forged%09%7F"},
         // The tags end on the last byte kept, also with a megabyte behind; cut by the cap; far behind it.

@@ -78,6 +78,13 @@ TEST(ProfileReader, GoodAndBrokenFiles)
         {R"({"RequestURL": "ftp://a/", "FileFormName": "f"})",
             "line 1, field RequestURL: not an http or https address"},
         {Profile(R"("Name": "x")"), "line 5, field Name: given twice"},
+        {R"({"Name": "a\u001bb", "RequestURL": "http://a", "FileFormName": "f"})",
+            "line 1, field Name: holds a control character"},
+        {R"({"RequestURL": "http://a", "FileFormName": "f\"\r\nX: y"})",
+            "line 1, field FileFormName: not a valid form field name"},
+        {Profile(R"("Arguments": {"a\"": "1"})"), "line 5, field Arguments.a\": not a valid form field name"},
+        {Profile(R"("RequestMethod": "P\u001bOST")"),
+            "line 5, field RequestMethod: unknown method \"P?OST\"; one of POST, PUT, PATCH, GET"},
         // The older syntax, with and without its version.
         {Profile(R"("Version": "12.4.1", "URL": "$json:data.url$")"),
             "line 5, field URL: written in the old $…$ syntax (the file is in format version 12.4.1, which "
@@ -109,6 +116,8 @@ TEST(DynamicValues, AgainstOneAnswer)
     AnswerContext xml;
     xml.body
         = R"(<?xml version="1.0"?><r><img id="7"><url>https://x/1</url></img><img id="8"><url>https://x/2</url></img></r>)";
+    AnswerContext deep;
+    deep.body = QByteArray("<a>").repeated(300) + "x" + QByteArray("</a>").repeated(300);
     AnswerContext html;
     html.body = "<a href=\"https://i.example/p/abc\">view</a> id=42; [IMG]http://t[/IMG][IMG]http://p[/IMG]";
 
@@ -139,6 +148,7 @@ TEST(DynamicValues, AgainstOneAnswer)
         {&html, "{regex:nomatch(\\d)|1}", ""},
         {&html, "{tags:[IMG]|[/IMG]|2}/{tags:[IMG]|[/IMG]|1}", "http://p/http://t"},
         {&html, "{json:a}{xml:/a}", ""},
+        {&deep, "[{xml://a}]", "[]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expression);
@@ -161,7 +171,8 @@ struct Sent
 };
 
 // One upload of "pic.png" with `profile` to a host that answers `answer`.
-Sent Send(ServiceProfile profile, const QByteArray& answer)
+Sent Send(
+    ServiceProfile profile, const QByteArray& answer, const QString& fileName = QStringLiteral("pic.png"))
 {
     TestDir dir;
     TestHost host;
@@ -172,7 +183,7 @@ Sent Send(ServiceProfile profile, const QByteArray& answer)
         return sent;
     profile.requestUrl.replace(QStringLiteral("HOST"), host.HostText());
     CProfileEngine engine(profile, {}, {});
-    sent.ok = engine.UploadFile(dir.write("pic.png", "PNGDATA"), &sent.image, &sent.thumb);
+    sent.ok = engine.UploadFile(dir.write(fileName, "PNGDATA"), &sent.image, &sent.thumb);
     sent.deletion = engine.DeletionUrl();
     sent.error = engine.LastError();
     sent.request = host.Requests().value(0);
@@ -252,9 +263,24 @@ TEST(ProfileExchange, EachBodyKindOnTheWire)
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.error, "Invalid API[2J v1 key.");
     const Sent bare = Send(profile, CannedAnswer("oops", {}, "500 Internal Server Error"));
-    EXPECT_EQ(bare.error, "no addresses in the answer (HTTP status 500)");
-    // What an answer names must be a web address.
+    EXPECT_EQ(bare.error, "the service refused the upload (HTTP status 500)");
+    const Sent quota = Send(profile, CannedAnswer(R"({"error": {"message": "Over quota"}})"));
+    EXPECT_EQ(quota.error, "Over quota");
+    // A failed answer is no address, whatever it holds.
     profile.url.clear();
+    EXPECT_FALSE(Send(profile, CannedAnswer("https://i.example/x", {}, "404 Not Found")).ok);
+
+    // A file name goes into the address, the query and a JSON body each written its own way.
+    profile.requestUrl = QStringLiteral("http://HOST/up/{filename}");
+    profile.parameters = {{"k", "x+y&z"}};
+    profile.data = QStringLiteral(R"({"f": "{filename}"})");
+    profile.body = ProfileBody::Json;
+    const Sent named = Send(profile, CannedAnswer("https://i.example/n"), QStringLiteral("a b#\"c%.png"));
+    EXPECT_TRUE(named.ok) << named.error.toStdString();
+    EXPECT_TRUE(named.request.startsWith("PUT /up/a%20b%23%22c%25.png?k=x%2By%26z HTTP/1.1\r\n"))
+        << named.request.left(80).constData();
+    EXPECT_TRUE(named.request.endsWith("\r\n\r\n{\"f\": \"a b#\\\"c%.png\"}")) << named.request.constData();
+    // What an answer names must be a web address.
     EXPECT_EQ(Send(profile, CannedAnswer("javascript:alert(1)")).error,
         "the answer's address is not a web address");
 }
@@ -271,6 +297,11 @@ TEST(ServiceCatalog, AddListChoose)
     EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", good}, o, e), 0) << err.toStdString();
     EXPECT_EQ(out, "added \"Mine\" as " + UserServiceFolder() + "/Mine.sxcu\n");
     EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", broken}, o, e), 2);
+    // The program's own names stay unambiguous.
+    const QString taken
+        = dir.write("taken.sxcu", R"({"Name": "radikal", "RequestURL": "http://a", "FileFormName": "f"})");
+    EXPECT_EQ(AddUserService(taken).error,
+        taken + ": the name \"radikal\" is taken by one of the program's own services");
     EXPECT_EQ(err,
         "vellmar-upload: " + broken
             + ": line 5, field URL: the value at character 1 is not closed with '}'\n");

@@ -129,6 +129,21 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
     }
 }
 
+TEST(RequestBytes, TheHostGoesOutAsConfigured)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    const QString mixed = QStringLiteral("LocalHost:%1").arg(host.Port());
+    const auto engine = CreateUploadEngine(ServiceId::Radikal, mixed);
+    QString image;
+    ASSERT_TRUE(engine->UploadFile(dir.write("p.png", PngOf(4, 4)), &image, nullptr))
+        << engine->LastError().toStdString();
+    const QByteArray request = host.Requests().value(0);
+    EXPECT_TRUE(request.contains("\r\nHost: " + mixed.toLatin1() + "\r\n")) << request.left(200).constData();
+    EXPECT_TRUE(request.contains("\r\nReferer: http://" + mixed.toLatin1() + "/\r\n"));
+}
+
 TEST(RequestBytes, LongFileNameIsCutWithoutSplittingAnEscape)
 {
     // 254 plain characters and a quote: the three-byte escape would pass 255 bytes.

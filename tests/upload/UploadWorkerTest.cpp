@@ -398,6 +398,12 @@ TEST(PrepareAhead, OrderWindowAndStop)
                 maxRunning = std::max(maxRunning, ++running);
                 maxAhead = std::max(maxAhead, int(started.size()) - taken);
             }
+            // The first ones wait for each other, so that a loaded machine still shows them overlap.
+            for (int wait = 0; wait < 2000; ++wait) {
+                if (const std::lock_guard lock(mutex); started.size() >= jobs)
+                    break;
+                std::this_thread::sleep_for(milliseconds(1));
+            }
             std::this_thread::sleep_for(milliseconds(2 * ('h' - source[0].toLatin1())));
             const std::lock_guard lock(mutex);
             --running;

@@ -44,6 +44,9 @@ struct JsonParse
 /// Reads UTF-8 JSON text (a leading byte-order mark is skipped).
 JsonParse ParseJson(QByteArrayView text);
 
+/// `text` as it stands between the quotes of a JSON string.
+QString JsonEscaped(const QString& text);
+
 /// `value` written back as compact JSON.
 QString CompactJson(const JsonValue& value);
 

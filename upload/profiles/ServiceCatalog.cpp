@@ -16,15 +16,18 @@ namespace {
 // Larger files are not profiles; reading them whole would only cost memory.
 constexpr qint64 kMaxProfileFileBytes = 1 << 20;
 
-bool IsBuiltInFile(const QString& fileName)
+bool IsBuiltInName(const QString& name)
 {
     for (int i = 0; i < kServiceCount; ++i) {
-        if (BuiltInProfile(static_cast<ServiceId>(i))
-                .name.compare(QFileInfo(fileName).completeBaseName(), Qt::CaseInsensitive)
-            == 0)
+        if (BuiltInProfile(static_cast<ServiceId>(i)).name.compare(name, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;
+}
+
+QString NameTaken(const QString& file, const QString& name)
+{
+    return file + QStringLiteral(": the name \"%1\" is taken by one of the program's own services").arg(name);
 }
 
 QList<ServiceEntry> ProfilesIn(const QString& folder, QStringList* problems)
@@ -33,9 +36,12 @@ QList<ServiceEntry> ProfilesIn(const QString& folder, QStringList* problems)
     const QFileInfoList files
         = QDir(folder).entryInfoList({QStringLiteral("*.sxcu")}, QDir::Files | QDir::Readable, QDir::Name);
     for (const QFileInfo& file : files) {
-        if (folder.startsWith(u':') && IsBuiltInFile(file.fileName()))
+        ProfileRead read = ReadServiceProfileFile(file.filePath());
+        const bool own = folder.startsWith(u':');
+        if (own && IsBuiltInName(file.completeBaseName()))
             continue;
-        const ProfileRead read = ReadServiceProfileFile(file.filePath());
+        if (read.ok() && !own && IsBuiltInName(read.profile.name))
+            read.error = NameTaken(file.filePath(), read.profile.name);
         if (read.ok())
             found.append({read.profile.name, std::nullopt, read.profile, file.filePath()});
         else if (problems)
@@ -113,6 +119,11 @@ AddedService AddUserService(const QString& file)
         return added;
     }
     added.profile = read.profile;
+    // A name is how a service is chosen; the program's own must stay unambiguous.
+    if (IsBuiltInName(read.profile.name)) {
+        added.error = NameTaken(file, read.profile.name);
+        return added;
+    }
     const QString folder = UserServiceFolder();
     if (!QDir().mkpath(folder)) {
         added.error = QStringLiteral("cannot create the folder %1").arg(folder);

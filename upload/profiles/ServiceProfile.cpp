@@ -10,6 +10,8 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QUrl>
+#include <QXmlStreamReader>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -91,12 +93,30 @@ std::optional<QString> XmlPathValue(const QDomDocument& document, const QString&
     return at.first().toElement().text();
 }
 
+// An answer is untrusted: elements nested deeper than any real answer are not walked at all.
+bool NestedTooDeep(const QByteArray& xml)
+{
+    constexpr int kMaxXmlDepth = 256;
+    QXmlStreamReader reader(xml);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > kMaxXmlDepth)
+            return true;
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    return false;
+}
+
 class Evaluator
 {
 public:
-    Evaluator(const AnswerContext* context, QStringView expression)
+    Evaluator(
+        const AnswerContext* context, QStringView expression, DynamicEscape escape = DynamicEscape::None)
         : m_context(context)
         , m_text(expression)
+        , m_escape(escape)
     { }
 
     // Evaluates the whole expression; with no context it only checks it.
@@ -117,7 +137,8 @@ private:
             } else if (inArguments && (c == u'|' || c == u'}')) {
                 break;
             } else if (c == u'{' && StartsValue()) {
-                out += Value();
+                // Arguments take values as they are; the text around them takes them written its way.
+                out += inArguments ? Value() : Escaped(Value());
             } else {
                 out += c;
                 ++m_pos;
@@ -160,6 +181,19 @@ private:
             ++m_pos;
         }
         return Resolve(name, arguments);
+    }
+
+    QString Escaped(const QString& value) const
+    {
+        switch (m_escape) {
+        case DynamicEscape::None:
+            break;
+        case DynamicEscape::Url:
+            return QString::fromLatin1(QUrl::toPercentEncoding(value, "/:@[]"));
+        case DynamicEscape::Json:
+            return JsonEscaped(value);
+        }
+        return value;
     }
 
     void Fail(const QString& why)
@@ -250,7 +284,7 @@ private:
     {
         if (!m_xml) {
             m_xml.emplace();
-            m_xmlOk = bool(m_xml->setContent(m_context->body));
+            m_xmlOk = !NestedTooDeep(m_context->body) && bool(m_xml->setContent(m_context->body));
         }
         return m_xmlOk ? XmlPathValue(*m_xml, path).value_or(QString()) : QString();
     }
@@ -299,6 +333,7 @@ private:
 
     const AnswerContext* m_context;
     QStringView m_text;
+    DynamicEscape m_escape;
     qsizetype m_pos = 0;
     std::optional<JsonParse> m_json;
     std::optional<QDomDocument> m_xml;
@@ -343,6 +378,17 @@ QString KindName(JsonValue::Kind kind)
     return {};
 }
 
+bool HasControl(const QString& text)
+{
+    return std::any_of(
+        text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+bool IsFormName(const QString& name)
+{
+    return !HasControl(name) && !name.contains(u'"');
+}
+
 // The older format wrote dynamic values as $name:argument$ and listed regular expressions apart.
 bool LooksLikeOldSyntax(const QString& text)
 {
@@ -374,6 +420,9 @@ public:
         if (m_root.Member(u"RegexList"))
             FailOld(*m_root.Member(u"RegexList"), QStringLiteral("RegexList"));
         p.name = Text(u"Name").trimmed();
+        if (HasControl(p.name))
+            Fail(Field(u"Name", JsonValue::Kind::String)->line, QStringLiteral("Name"),
+                QStringLiteral("holds a control character"));
         if (const JsonValue* type = Field(u"DestinationType", JsonValue::Kind::String); type
             && !type->text.contains(QLatin1String("ImageUploader"))
             && !type->text.contains(QLatin1String("FileUploader")))
@@ -414,6 +463,9 @@ public:
                 p.body = known->body;
         }
         p.fileFormName = Text(u"FileFormName");
+        if (!IsFormName(p.fileFormName))
+            Fail(Field(u"FileFormName", JsonValue::Kind::String)->line, QStringLiteral("FileFormName"),
+                QStringLiteral("not a valid form field name"));
         if (p.body == ProfileBody::MultipartForm && p.fileFormName.isEmpty() && Ok())
             Fail(m_root.line, QStringLiteral("FileFormName"),
                 QStringLiteral("missing; a form needs the name of its file field"));
@@ -531,6 +583,11 @@ private:
                 Fail(value.line, field, QStringLiteral("a name is needed"));
                 continue;
             }
+            // Form field names stand between quotes on a part's header line.
+            if (name == u"Arguments" && !IsFormName(member.name)) {
+                Fail(value.line, field, QStringLiteral("not a valid form field name"));
+                continue;
+            }
             if (CheckValue(value, field))
                 entries.append({member.name, value.text});
         }
@@ -544,9 +601,9 @@ private:
 
 } // namespace
 
-QString EvaluateDynamic(const QString& expression, const AnswerContext& context)
+QString EvaluateDynamic(const QString& expression, const AnswerContext& context, DynamicEscape escape)
 {
-    Evaluator evaluator(&context, expression);
+    Evaluator evaluator(&context, expression, escape);
     const QString value = evaluator.Run();
     return evaluator.error.isEmpty() ? value : QString();
 }
@@ -572,5 +629,11 @@ ProfileRead ReadServiceProfile(const QByteArray& text)
             QStringLiteral("line %1: the file holds %2, not a service's object")
                 .arg(parsed.value.line)
                 .arg(KindName(parsed.value.kind))};
-    return ProfileReader(parsed.value).Read();
+    ProfileRead read = ProfileReader(parsed.value).Read();
+    // The reason quotes the file, which may hold anything; it goes to a terminal or a window.
+    for (QChar& c : read.error) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return read;
 }

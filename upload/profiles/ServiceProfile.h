@@ -80,9 +80,17 @@ struct AnswerContext
     QMap<QString, QString> variables; ///< {name} for each entry
 };
 
+/// How a dynamic value is written into the text around it.
+enum class DynamicEscape {
+    None,
+    Url, ///< percent-encoded but for '/', ':', '@', '[' and ']' (a host:port stays whole)
+    Json, ///< as inside a JSON string
+};
+
 /// `expression` with every dynamic value replaced; a value that finds nothing (a JSON path the
 /// answer lacks, a regex without a match) gives an empty text. `\` escapes '{', '}' and '|'.
-QString EvaluateDynamic(const QString& expression, const AnswerContext& context);
+QString EvaluateDynamic(
+    const QString& expression, const AnswerContext& context, DynamicEscape escape = DynamicEscape::None);
 
 /// Why `expression` is not well formed (an unknown value, an unclosed brace), or empty.
 QString CheckDynamic(const QString& expression);
