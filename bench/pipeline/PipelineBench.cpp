@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -24,6 +25,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -144,12 +146,46 @@ bool CheckCurlAnswers(const QString& dir, const QStringList& photos)
     return true;
 }
 
+// The uploads of one run, ids `first` on: half of them bounded pictures, half 180-pixel-wide
+// thumbnails, in any order. Returns the sizes of the first of each, empty when the check fails.
+QString CheckStoredSizes(const TestHost& host, int first, int files)
+{
+    int pictures = 0;
+    int thumbs = 0;
+    QSize picture, thumb;
+    for (int id = first; id < first + 2 * files; ++id) {
+        const QSize size = QImageReader(host.Stored(id).path).size();
+        if (size.width() == kThumb) {
+            ++thumbs;
+            thumb = thumb.isValid() ? thumb : size;
+        } else if (size.width() <= kBoundWidth && size.height() <= kBoundHeight
+            && (size.width() == kBoundWidth || size.height() == kBoundHeight)) {
+            ++pictures;
+            picture = picture.isValid() ? picture : size;
+        }
+    }
+    if (pictures != files || thumbs != files)
+        return {};
+    return SizeText(picture) + QStringLiteral(" + ") + SizeText(thumb);
+}
+
+// CPU seconds this process has used: the host serves on its threads.
+double OwnCpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 struct Contender
 {
     const char* name;
     std::function<Measure(const QString& outDir)> run;
     std::function<bool(const QString& outDir)> check;
     Measure best {1e9, 0, true};
+    QString sizes;
+    double hostCpu = 0; ///< in the fastest round
 };
 
 void Print(const Contender& c, const Measure& ours)
@@ -162,7 +198,7 @@ void Print(const Contender& c, const Measure& ours)
     if (&c.best != &ours && ours.seconds > 0 && ours.peakKiB > 0)
         std::printf("   %.2fx our time, %.2fx our memory", c.best.seconds / ours.seconds,
             static_cast<double>(c.best.peakKiB) / static_cast<double>(ours.peakKiB));
-    std::printf("\n");
+    std::printf("\n  %-44s uploads %s, host CPU %.2f s\n", "", qPrintable(c.sizes), c.hostCpu);
 }
 
 const char* Verdict(bool met)
@@ -259,15 +295,21 @@ int main(int argc, char** argv)
             const QString out = run.FilePath(QStringLiteral("out-%1-%2").arg(i).arg(round));
             scratch.mkdir(out);
             const int before = host.StoredCount();
+            const double cpuBefore = OwnCpuSeconds();
             const Measure m = c.run(out);
+            const double hostCpu = OwnCpuSeconds() - cpuBefore;
             const int stored = host.StoredCount() - before;
-            const bool ok = m.ok && c.check(out) && stored == 2 * n;
+            const QString sizes = stored == 2 * n ? CheckStoredSizes(host, before + 1, n) : QString();
+            const bool ok = m.ok && c.check(out) && !sizes.isEmpty();
             if (!ok) {
                 std::fprintf(stderr, "%s, round %d: %s, %d uploads stored of %d\n", c.name, round + 1,
                     m.ok ? "wrong output" : "failed", stored, 2 * n);
                 allOk = false;
             }
             c.best.ok = c.best.ok && ok;
+            c.sizes = sizes;
+            if (m.seconds < c.best.seconds)
+                c.hostCpu = hostCpu;
             c.best.seconds = std::min(c.best.seconds, m.seconds);
             c.best.peakKiB = std::max(c.best.peakKiB, m.peakKiB);
             QDir(out).removeRecursively();
