@@ -4,6 +4,8 @@
 // caption), vipsthumbnail and ImageMagick's convert (resize and save, plus a 180-pixel
 // thumbnail). Needs libvips-tools and imagemagick.
 #include "bench/support/BenchRun.h"
+#include "bench/support/Photos.h"
+#include "bench/support/Reference.h"
 #include "imaging/Prepare.h"
 #include "imaging/TempFolder.h"
 
@@ -23,53 +25,10 @@
 
 namespace {
 
-constexpr int kPhotoWidth = 6000;
-constexpr int kPhotoHeight = 4000;
-
 struct Options
 {
     int files = 20;
 };
-
-// Soft gradients and broad waves with fine noise on top: compresses like a camera photo,
-// which neither flat colour nor pure noise does.
-QImage PhotoLike(std::uint32_t seed)
-{
-    QImage image(kPhotoWidth, kPhotoHeight, QImage::Format_RGB32);
-    std::uint32_t state = seed * 2654435761u + 1;
-    const double phase = seed * 0.7;
-    for (int y = 0; y < kPhotoHeight; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        const double wave = std::sin(y / 310.0 + phase) * 40;
-        for (int x = 0; x < kPhotoWidth; ++x) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            const int noise = static_cast<int>(state & 31) - 16;
-            const double ripple = std::sin((x + y) / 45.0) * 12 + wave;
-            line[x] = qRgb(qBound(0, int(x * 200 / kPhotoWidth + 30 + ripple) + noise, 255),
-                qBound(0, int(y * 180 / kPhotoHeight + 40 - ripple) + noise, 255),
-                qBound(0, int(128 + std::sin(x / 520.0 + phase) * 90) + noise, 255));
-        }
-    }
-    return image;
-}
-
-QStringList MakePhotos(const QString& folder, int count)
-{
-    QStringList paths;
-    for (int i = 0; i < count; ++i) {
-        const QString path = QStringLiteral("%1/photo%2.jpg").arg(folder).arg(i, 2, 10, QLatin1Char('0'));
-        QImageWriter writer(path, "jpeg");
-        writer.setQuality(92);
-        if (!writer.write(PhotoLike(static_cast<std::uint32_t>(i + 1)))) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return {};
-        }
-        paths << path;
-    }
-    return paths;
-}
 
 bool Run(const QString& program, const QStringList& arguments, const QStringList& extraEnv = {})
 {
@@ -86,14 +45,6 @@ bool Run(const QString& program, const QStringList& arguments, const QStringList
         return false;
     }
     return true;
-}
-
-// The real ImageMagick, not a wrapper of the same name earlier on the PATH.
-QString FindConvert()
-{
-    const QString system
-        = QStandardPaths::findExecutable(QStringLiteral("convert"), {QStringLiteral("/usr/bin")});
-    return system.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("convert")) : system;
 }
 
 double TimeVellmar(const QStringList& photos)
@@ -142,7 +93,7 @@ double TimeVips(const QStringList& photos, const QString& outFolder, const QStri
 
 double TimeConvert(const QStringList& photos, const QString& outFolder, bool sizeHint)
 {
-    const QString convert = FindConvert();
+    const QString convert = MagickProgram();
     if (convert.isEmpty())
         return -1;
     QElapsedTimer timer;

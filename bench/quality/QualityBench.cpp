@@ -4,8 +4,9 @@
 // reference of its own geometry made from the full-size original. Pictures: a generated
 // photo-like 6000 x 4000 JPEG, a fine line pattern as PNG and as JPEG, and every JPEG or PNG
 // in the folder given with --photos. Needs libvips-tools and imagemagick.
-#include "bench/quality/Psnr.h"
 #include "bench/support/BenchRun.h"
+#include "bench/support/Psnr.h"
+#include "bench/support/Reference.h"
 #include "imaging/Prepare.h"
 #include "imaging/TempFolder.h"
 
@@ -150,111 +151,6 @@ QImage LinePattern()
     return image;
 }
 
-double Lanczos3(double x)
-{
-    x = std::abs(x);
-    if (x < 1e-12)
-        return 1;
-    if (x >= 3)
-        return 0;
-    const double px = std::numbers::pi * x;
-    return 3 * std::sin(px) * std::sin(px / 3) / (px * px);
-}
-
-// A plain floating-point separable Lanczos-3 of the rectangle `from` of `original` onto `size`,
-// taps past the edges left out as ImageMagick does: the reference where ImageMagick's
-// whole-pixel geometry cannot express ours.
-QImage ReferenceLanczos(const QImage& original, const QRectF& from, QSize size)
-{
-    struct Tap
-    {
-        int first = 0;
-        std::vector<double> w;
-    };
-    auto taps = [](double start, double scale, int out, int in) {
-        std::vector<Tap> result(out);
-        const double widen = std::max(scale, 1.0);
-        for (int i = 0; i < out; ++i) {
-            const double c = start + (i + 0.5) * scale;
-            const int lo = std::max(0, int(std::floor(c - 3 * widen)));
-            const int hi = std::min(in - 1, int(std::ceil(c + 3 * widen)));
-            result[i].first = lo;
-            double sum = 0;
-            for (int j = lo; j <= hi; ++j)
-                sum += Lanczos3((j + 0.5 - c) / widen);
-            for (int j = lo; j <= hi; ++j)
-                result[i].w.push_back(Lanczos3((j + 0.5 - c) / widen) / sum);
-        }
-        return result;
-    };
-    const double sx = from.width() / size.width();
-    const double sy = from.height() / size.height();
-    const auto tx = taps(from.x(), sx, size.width(), original.width());
-    const auto ty = taps(from.y(), sy, size.height(), original.height());
-    const int w = original.width();
-    std::vector<float> middle(std::size_t(w) * size.height() * 3);
-    for (int y = 0; y < size.height(); ++y)
-        for (std::size_t k = 0; k < ty[y].w.size(); ++k) {
-            const int row = ty[y].first + int(k);
-            const auto* line = reinterpret_cast<const QRgb*>(original.constScanLine(row));
-            const double wk = ty[y].w[k];
-            float* m = middle.data() + std::size_t(y) * w * 3;
-            for (int x = 0; x < w; ++x) {
-                m[3 * x] += float(wk * qRed(line[x]));
-                m[3 * x + 1] += float(wk * qGreen(line[x]));
-                m[3 * x + 2] += float(wk * qBlue(line[x]));
-            }
-        }
-    QImage out(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        const float* m = middle.data() + std::size_t(y) * w * 3;
-        for (int x = 0; x < size.width(); ++x) {
-            double c[3] = {};
-            for (std::size_t k = 0; k < tx[x].w.size(); ++k) {
-                const int col = tx[x].first + int(k);
-                for (int ch = 0; ch < 3; ++ch)
-                    c[ch] += tx[x].w[k] * m[3 * col + ch];
-            }
-            auto byte = [](double v) { return std::clamp(int(std::lround(v)), 0, 255); };
-            out.setPixel(x, y, qRgb(byte(c[0]), byte(c[1]), byte(c[2])));
-        }
-    }
-    return out;
-}
-
-// The real ImageMagick, not a wrapper of the same name earlier on the PATH.
-QString Convert()
-{
-    const QString system
-        = QStandardPaths::findExecutable(QStringLiteral("convert"), {QStringLiteral("/usr/bin")});
-    return system.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("convert")) : system;
-}
-
-bool Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-}
-
-QString Size(QSize s)
-{
-    return QStringLiteral("%1x%2").arg(s.width()).arg(s.height());
-}
-
-// ImageMagick's Lanczos resize of the whole original to `size`, with `crop` taken from it after.
-QImage MagickReference(const QString& path, QSize size, const QRect& crop, const QString& out)
-{
-    QStringList args {path, "-filter", "Lanczos", "-resize", Size(size) + "!"};
-    if (crop.isValid())
-        args << "-crop" << QStringLiteral("%1+%2+%3").arg(Size(crop.size())).arg(crop.x()).arg(crop.y())
-             << "+repage";
-    args << out;
-    return Run(Convert(), args) ? QImage(out) : QImage();
-}
-
 struct Score
 {
     std::optional<double> psnr;
@@ -285,18 +181,9 @@ void Measure(TempFolder& temp, const QString& path, const QString& work)
     const QString base = work + u'/' + QFileInfo(path).completeBaseName();
     std::printf("%s (%dx%d)\n", qPrintable(QFileInfo(path).fileName()), original.width(), original.height());
 
-    // Vellmar, lossless output and a bare thumbnail, so only the scaling is measured.
-    MainPart main;
-    main.Image.MaxWidth = kBounded;
-    main.Image.MaxHeight = 0;
-    main.Image.Format = ImageFormat::Png;
-    main.Image.AddText = 0;
-    main.Image.AddLogo = 0;
-    main.Thumbs.DrawFrame = 0;
-    main.Thumbs.AddImageSize = 0;
     QElapsedTimer timer;
     timer.start();
-    const PreparedImage prepared = PrepareImage(temp, path, kThumb, main, AppearancePart());
+    const PreparedImage prepared = PrepareForScoring(temp, path, kBounded, kThumb);
     const double vellmarSeconds = timer.nsecsElapsed() / 1e9;
     if (!prepared.ok())
         std::printf("    Vellmar failed: %s\n", qPrintable(prepared.error));
@@ -306,8 +193,7 @@ void Measure(TempFolder& temp, const QString& path, const QString& work)
     vellmarBig.seconds = vellmarSmall.seconds = vellmarSeconds;
     if (!bounded.isNull()) {
         const QSize w = bounded.size();
-        vellmarBig.psnr = Psnr(
-            MagickReference(path, w + QSize(2, 2), QRect(QPoint(1, 1), w), base + "_ref_v.png"), bounded);
+        vellmarBig.psnr = ScoreVellmarBounded(path, bounded, base);
         // The thumbnail draws the bounded picture's proportions over (-0.5, -0.5, width + 1, height + 1.5).
         const QRectF dest(-0.5, -0.5, small.width() + 1.0, small.height() + 1.5);
         const QRectF from(-dest.x() * original.width() / dest.width(),
@@ -329,28 +215,28 @@ void Measure(TempFolder& temp, const QString& path, const QString& work)
     if (!vips.isEmpty()) {
         timer.restart();
         const bool ok
-            = Run(vips, {path, "-s", QStringLiteral("%1x").arg(kBounded), "-o", base + "_vips_big.png"})
-            && Run(vips, {path, "-s", QStringLiteral("%1x").arg(kThumb), "-o", base + "_vips_small.png"});
+            = RunTool(vips, {path, "-s", QStringLiteral("%1x").arg(kBounded), "-o", base + "_vips_big.png"})
+            && RunTool(vips, {path, "-s", QStringLiteral("%1x").arg(kThumb), "-o", base + "_vips_small.png"});
         vipsBig.seconds = vipsSmall.seconds = timer.nsecsElapsed() / 1e9;
         if (ok) {
             const QImage big(base + "_vips_big.png");
             const QImage tiny(base + "_vips_small.png");
-            vipsBig.psnr = Psnr(MagickReference(path, big.size(), {}, base + "_ref_vb.png"), big);
-            vipsSmall.psnr = Psnr(MagickReference(path, tiny.size(), {}, base + "_ref_vs.png"), tiny);
+            vipsBig.psnr = ScoreWholePicture(path, big, base + "_ref_vb.png");
+            vipsSmall.psnr = ScoreWholePicture(path, tiny, base + "_ref_vs.png");
         }
     }
 
     // ImageMagick as it is used for speed: JPEG decoded at reduced size, twice the target.
     Score magickBig, magickSmall;
-    if (!Convert().isEmpty()) {
+    if (!MagickProgram().isEmpty()) {
         const QSize big(kBounded, int(std::lround(double(kBounded) * original.height() / original.width())));
         const QSize tiny(kThumb, int(std::lround(double(kThumb) * original.height() / original.width())));
         timer.restart();
-        const bool ok = Run(Convert(),
-                            {"-define", "jpeg:size=" + Size(big * 2), path, "-resize", Size(big) + "!",
-                                base + "_im_big.png"})
-            && Run(Convert(),
-                {"-define", "jpeg:size=" + Size(tiny * 2), path, "-thumbnail", Size(tiny) + "!",
+        const bool ok = RunTool(MagickProgram(),
+                            {"-define", "jpeg:size=" + SizeText(big * 2), path, "-resize",
+                                SizeText(big) + "!", base + "_im_big.png"})
+            && RunTool(MagickProgram(),
+                {"-define", "jpeg:size=" + SizeText(tiny * 2), path, "-thumbnail", SizeText(tiny) + "!",
                     base + "_im_small.png"});
         magickBig.seconds = magickSmall.seconds = timer.nsecsElapsed() / 1e9;
         if (ok) {

@@ -5,6 +5,7 @@
 // passthrough` 16 times (the same work: a key-frame seek each), `ffmpeg -ss T` 16 times (exact seeks,
 // decoding up to T) and ffmpegthumbnailer 16 times where it is installed. Every run writes JPEG files. The
 // video is made once with the ffmpeg program and kept in the build tree.
+#include "bench/support/Spawn.h"
 #include "video/FrameExtraction.h"
 
 #include <QCoreApplication>
@@ -17,71 +18,12 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 constexpr int kFrames = 16;
 constexpr int kSeconds = 600;
-
-struct Measure
-{
-    double seconds = 0;
-    long peakKiB = 0;
-    bool ok = true;
-};
-
-// Runs one program to its end; its peak resident size comes from wait4.
-Measure Spawn(const QStringList& command)
-{
-    std::vector<QByteArray> bytes;
-    for (const QString& part : command)
-        bytes.push_back(part.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& part : bytes)
-        argv.push_back(part.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer clock;
-    clock.start();
-    pid_t pid = 0;
-    Measure measure;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        measure.ok = false;
-        return measure;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    measure.seconds = clock.nsecsElapsed() / 1e9;
-    measure.peakKiB = usage.ru_maxrss;
-    measure.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return measure;
-}
-
-Measure SpawnEach(const std::vector<QStringList>& commands)
-{
-    Measure total;
-    for (const QStringList& command : commands) {
-        const Measure one = Spawn(command);
-        total.seconds += one.seconds;
-        total.peakKiB = std::max(total.peakKiB, one.peakKiB);
-        total.ok = total.ok && one.ok;
-    }
-    return total;
-}
 
 QString Seconds(MediaTime time)
 {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bench/quality/Psnr.h"
+#include "bench/support/Psnr.h"
 
 #include <cmath>
 #include <limits>
