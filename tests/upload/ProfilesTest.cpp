@@ -300,6 +300,12 @@ TEST(ServiceCatalog, AddListChoose)
     // The program's own names stay unambiguous.
     const QString taken
         = dir.write("taken.sxcu", R"({"Name": "radikal", "RequestURL": "http://a", "FileFormName": "f"})");
+    // A name that would make a hidden file still makes a listed one.
+    const QString hidden = AddUserService(
+        dir.write("dots.sxcu", R"({"Name": "..hidden?", "RequestURL": "http://a", "FileFormName": "f"})"))
+                               .path;
+    EXPECT_EQ(hidden, UserServiceFolder() + "/hidden.sxcu");
+    QFile::remove(hidden);
     EXPECT_EQ(AddUserService(taken).error,
         taken + ": the name \"radikal\" is taken by one of the program's own services");
     EXPECT_EQ(err,

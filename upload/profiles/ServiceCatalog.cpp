@@ -138,7 +138,9 @@ AddedService AddUserService(const QString& file)
     if (target.isEmpty()) {
         QString base = read.profile.name;
         base.replace(QRegularExpression(QStringLiteral(R"([^\w.-]+)")), QStringLiteral("-"));
-        base = base.left(100);
+        // A leading dot would hide the file from the listing.
+        base.remove(QRegularExpression(QStringLiteral(R"(^[.-]+|-+$)")));
+        base = base.isEmpty() ? QStringLiteral("service") : base.left(100);
         target = folder + u'/' + base + QStringLiteral(".sxcu");
         for (int n = 2; QFileInfo::exists(target); ++n)
             target = folder + u'/' + base + u'-' + QString::number(n) + QStringLiteral(".sxcu");
