@@ -5,6 +5,7 @@
 #include "tests/support/Hosts.h"
 #include "tests/support/TempDir.h"
 #include "upload/UploadEngine.h"
+#include "upload/profiles/JsonText.h"
 #include "upload/profiles/ServiceCatalog.h"
 #include "upload/testhost/TestHost.h"
 
@@ -102,6 +103,48 @@ TEST(ProfileReader, GoodAndBrokenFiles)
         // Never half loaded.
         EXPECT_EQ(read.profile, ServiceProfile());
     }
+}
+
+TEST(JsonText, StrictAboutWhatItReads)
+{
+    // Answers are untrusted: each fault is named with its line, and nothing else is taken.
+    const struct
+    {
+        QByteArray text;
+        const char* error;
+        int line;
+    } broken[] = {
+        {"{\"a\": \"open", "a string is not closed", 1},
+        {"[\"\\x\"]", "unknown escape \\x", 1},
+        {"[\"\\u12G4\"]", "\\u needs four hex digits", 1},
+        {"[\n\"\\ud83d\"]", "a surrogate pair is incomplete", 2},
+        {"[\"\\ude00\"]", "a surrogate pair is incomplete", 1},
+        {"[\"a\tb\"]", "a string holds a control character; write it as an escape", 1},
+        {"[\"\xC3\x28\"]", "a string is not valid UTF-8", 1},
+        {"[-]", "a number without digits", 1},
+        {"[1.]", "a number without digits behind '.'", 1},
+        {"[1e+]", "a number without digits in its exponent", 1},
+        {"[01]", "expected ',' or ']': unexpected '1'", 1},
+        {"{\"a\" 1}", "expected ':' behind a member name: unexpected '1'", 1},
+        {"{1: 2}", "expected a member name: unexpected '1'", 1},
+        {"[tru]", "unexpected 't'", 1},
+        {"{}\n\n x", "after the end of the value: unexpected 'x'", 3},
+        {"\x01", "unexpected byte 0x01", 1},
+        {QByteArray(300, '['), "nested more than 256 levels deep", 1},
+    };
+    for (const auto& c : broken) {
+        SCOPED_TRACE(c.text.left(40).toStdString());
+        const JsonParse parsed = ParseJson(c.text);
+        EXPECT_EQ(parsed.error, QString::fromUtf8(c.error));
+        EXPECT_EQ(parsed.line, c.line);
+    }
+    const JsonParse good = ParseJson(
+        "\xEF\xBB\xBF [\"\\ud83d\\ude00 \\u00e9\\/\", -1.5e3, true, null, {\"k\": [], \"k\": {}}]");
+    ASSERT_EQ(good.error, QString());
+    EXPECT_EQ(CompactJson(good.value), QString::fromUtf8("[\"😀 é/\",-1.5e3,true,null,{\"k\":[],\"k\":{}}]"));
+    EXPECT_TRUE(ParseJsonPath(u"$").value_or(QList<JsonPathStep>(1)).isEmpty()) << "the whole value";
+    for (const char* bad : {"$x", "a.", "[x]", "a[1", "", ".a", "a]"})
+        EXPECT_FALSE(ParseJsonPath(QString::fromLatin1(bad))) << bad;
 }
 
 TEST(DynamicValues, AgainstOneAnswer)
