@@ -175,6 +175,8 @@ TEST(DynamicValues, AgainstOneAnswer)
         {&json, "{json:data.files[1].u}", "second"},
         {&json, "{json:data.n}|{json:data.ok}|{json:data.none}", "12|true|"},
         {&json, "{json:data.obj}", "{\"k\":\"v\"}"},
+        // Another text than the answer: {json:input|path}, {regex:input|pattern|group}.
+        {&json, "{json:{json:data.obj}|k} {regex:{header:Location}|/(\\w+)$|1}", "v loc"},
         {&json, "{json:text}", "café \"quoted\""},
         {&json, "{json:data.missing.url}x{json:data.files[5].u}", "x"},
         {&json, "{header:location} {header:x-delete} [{header:Nope}]",

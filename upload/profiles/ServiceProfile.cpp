@@ -225,12 +225,14 @@ private:
             return m_context->fileName;
         if (name == u"header")
             return Header(arguments.first());
+        // Each reads the answer, or the text given before the last arguments ({json:input|path}).
         if (name == u"json")
-            return Json(arguments.first());
+            return Json(arguments.last(), InputOf(arguments, 2));
         if (name == u"xml")
-            return Xml(arguments.first());
+            return Xml(arguments.last(), InputOf(arguments, 2));
         if (name == u"regex")
-            return Regex(arguments.first(), arguments.value(1));
+            return arguments.size() == 3 ? Regex(arguments[1], arguments[2], arguments[0].toUtf8())
+                                         : Regex(arguments[0], arguments.value(1), m_context->body);
         if (name == u"random")
             return arguments.at(int(QRandomGenerator::global()->bounded(qsizetype(arguments.size()))));
         if (name == u"base64")
@@ -244,18 +246,25 @@ private:
 
     void Check(const QString& name, const QStringList& arguments)
     {
-        if (name == u"json" && !ParseJsonPath(arguments.first()))
-            Fail(QStringLiteral("{json:%1}: not a JSON path").arg(arguments.first()));
-        else if (name == u"xml" && !arguments.first().startsWith(u'/'))
-            Fail(QStringLiteral("{xml:%1}: an XPath starts with '/'").arg(arguments.first()));
-        else if (name == u"regex" && !QRegularExpression(arguments.first()).isValid())
-            Fail(QStringLiteral("{regex:%1}: %2")
-                     .arg(arguments.first(), QRegularExpression(arguments.first()).errorString()));
+        const QString& pattern = arguments.size() == 3 ? arguments[1] : arguments.first();
+        if ((name == u"header" || name == u"json" || name == u"xml" || name == u"regex")
+            && arguments.size() > (name == u"regex" ? 3
+                       : name == u"header"          ? 1
+                                                    : 2))
+            Fail(QStringLiteral("{%1:…} has too many arguments").arg(name));
+        else if (name == u"json" && !ParseJsonPath(arguments.last()))
+            Fail(QStringLiteral("{json:%1}: not a JSON path").arg(arguments.last()));
+        else if (name == u"xml" && !arguments.last().startsWith(u'/'))
+            Fail(QStringLiteral("{xml:%1}: an XPath starts with '/'").arg(arguments.last()));
+        else if (name == u"regex" && !QRegularExpression(pattern).isValid())
+            Fail(QStringLiteral("{regex:%1}: %2").arg(pattern, QRegularExpression(pattern).errorString()));
         else if (name == u"tags" && (arguments.size() != 3 || (arguments[2] != u"1" && arguments[2] != u"2")))
             Fail(QStringLiteral("{tags:start|end|n} needs two tags and 1 or 2"));
-        else if ((name == u"header" || name == u"json" || name == u"xml" || name == u"regex")
-            && arguments.size() > (name == u"regex" ? 2 : 1))
-            Fail(QStringLiteral("{%1:…} has too many arguments").arg(name));
+    }
+
+    static std::optional<QByteArray> InputOf(const QStringList& arguments, qsizetype withInput)
+    {
+        return arguments.size() == withInput ? std::optional(arguments.first().toUtf8()) : std::nullopt;
     }
 
     QString Header(const QString& wanted) const
@@ -267,12 +276,14 @@ private:
         return {};
     }
 
-    QString Json(const QString& path)
+    QString Json(const QString& path, const std::optional<QByteArray>& input)
     {
-        if (!m_json)
+        if (!input && !m_json)
             m_json = ParseJson(m_context->body);
+        const JsonParse own = input ? ParseJson(*input) : JsonParse();
+        const JsonParse& parsed = input ? own : *m_json;
         const JsonValue* found
-            = m_json->error.isEmpty() ? FindJsonPath(m_json->value, *ParseJsonPath(path)) : nullptr;
+            = parsed.error.isEmpty() ? FindJsonPath(parsed.value, *ParseJsonPath(path)) : nullptr;
         if (!found || found->kind == JsonValue::Kind::Null)
             return {};
         if (found->kind == JsonValue::Kind::Object || found->kind == JsonValue::Kind::Array)
@@ -280,8 +291,14 @@ private:
         return found->text;
     }
 
-    QString Xml(const QString& path)
+    QString Xml(const QString& path, const std::optional<QByteArray>& input)
     {
+        if (input) {
+            QDomDocument own;
+            return !NestedTooDeep(*input) && own.setContent(*input)
+                ? XmlPathValue(own, path).value_or(QString())
+                : QString();
+        }
         if (!m_xml) {
             m_xml.emplace();
             m_xmlOk = !NestedTooDeep(m_context->body) && bool(m_xml->setContent(m_context->body));
@@ -289,10 +306,9 @@ private:
         return m_xmlOk ? XmlPathValue(*m_xml, path).value_or(QString()) : QString();
     }
 
-    QString Regex(const QString& pattern, const QString& group) const
+    static QString Regex(const QString& pattern, const QString& group, const QByteArray& input)
     {
-        const QRegularExpressionMatch match
-            = QRegularExpression(pattern).match(QString::fromUtf8(m_context->body));
+        const QRegularExpressionMatch match = QRegularExpression(pattern).match(QString::fromUtf8(input));
         if (!match.hasMatch())
             return {};
         bool number = false;
