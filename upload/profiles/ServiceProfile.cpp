@@ -246,6 +246,8 @@ private:
 
     void Check(const QString& name, const QStringList& arguments)
     {
+        if (arguments.isEmpty())
+            return;
         const QString& pattern = arguments.size() == 3 ? arguments[1] : arguments.first();
         if ((name == u"header" || name == u"json" || name == u"xml" || name == u"regex")
             && arguments.size() > (name == u"regex" ? 3
