@@ -9,6 +9,7 @@
 #include <QTextStream>
 #include <csignal>
 #include <pthread.h>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -105,6 +106,9 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A host started for a test or a session goes with whoever started it, even when that one
+    // crashes, instead of holding its port (and anything it inherited) for ever.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
 
     if (!host.Start(port)) {
         err << "vellmar-testhost: " << host.ErrorText() << "\n";
