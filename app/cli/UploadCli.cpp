@@ -139,14 +139,10 @@ std::optional<UploadJob> MakeJob(const UploadCliOptions& options, QTextStream& e
     job.main = settings.main;
     job.appearance = settings.appearance;
     job.servers = settings.servers;
-    if (!options.service.isEmpty()) {
-        // Found at parsing already; a built-in keeps the settings' host.
-        const ServiceCatalog catalog = ServiceCatalog::Load();
-        const ServiceEntry* entry = catalog.Find(options.service);
-        job.main.Main.Service = entry && !entry->builtIn ? entry->name : QString();
-        if (entry && entry->builtIn)
-            job.main.Main.ServerID = *entry->builtIn;
-    }
+    const ServiceCatalog catalog = ServiceCatalog::Load();
+    // Chosen by its number or name, a service is named like a choice kept in the settings.
+    if (const ServiceEntry* entry = options.service.isEmpty() ? nullptr : catalog.Find(options.service))
+        job.main.Main.Service = entry->name;
     job.main.Main.ServiceFile = options.serviceFile;
     job.caFile = options.caFile;
     job.jobs = options.jobs;
@@ -166,7 +162,7 @@ std::optional<UploadJob> MakeJob(const UploadCliOptions& options, QTextStream& e
     // Preparing only needs no service.
     if (!options.prepareOnly.isEmpty())
         return job;
-    const ChosenService chosen = ChooseService(job.main.Main, ServiceCatalog::Load());
+    const ChosenService chosen = ChooseService(job.main.Main, catalog);
     if (!chosen.error.isEmpty()) {
         err << "vellmar-upload: " << chosen.error << '\n' << Qt::flush;
         return std::nullopt;

@@ -102,7 +102,12 @@ const ServiceEntry* ServiceCatalog::Find(const QString& numberOrName) const
     const int index = numberOrName.toInt(&number);
     if (number)
         return index >= 0 && index < entries.size() ? &entries[index] : nullptr;
-    const QString wanted = numberOrName.trimmed();
+    return FindByName(numberOrName);
+}
+
+const ServiceEntry* ServiceCatalog::FindByName(const QString& name) const
+{
+    const QString wanted = name.trimmed();
     for (const ServiceEntry& entry : entries) {
         if (entry.name.compare(wanted, Qt::CaseInsensitive) == 0)
             return &entry;
@@ -169,13 +174,7 @@ ChosenService ChooseService(const MainPart::MainKeys& main, const ServiceCatalog
     }
     if (main.Service.isEmpty())
         return chosen;
-    const ServiceEntry* entry = nullptr;
-    for (const ServiceEntry& e : catalog.entries) {
-        if (e.name.compare(main.Service, Qt::CaseInsensitive) == 0) {
-            entry = &e;
-            break;
-        }
-    }
+    const ServiceEntry* entry = catalog.FindByName(main.Service);
     if (!entry)
         chosen.error = QStringLiteral("there is no service named \"%1\" (the user's services are in %2)")
                            .arg(main.Service, UserServiceFolder());

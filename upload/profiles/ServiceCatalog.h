@@ -36,6 +36,8 @@ struct ServiceCatalog
     static ServiceCatalog Load();
     /// By list number, or by name ignoring case; null when none matches.
     const ServiceEntry* Find(const QString& numberOrName) const;
+    /// By name alone, ignoring case; null when none matches.
+    const ServiceEntry* FindByName(const QString& name) const;
 };
 
 /// Reads `file` and, when it is a sound profile, copies it into the user's folder (replacing a
