@@ -93,15 +93,13 @@ struct Shared
 TEST(LocalHost, ProfilesAgainstTheirHosts)
 {
     Shared f;
-    const QByteArray echoForm = R"({"Version":"14.1.0","Name":"e","RequestURL":"http://x/api/echo",
-        "Body":"FormUrlEncoded","Arguments":{"a":"1","name":"{filename}"},"URL":"{json:url}"})";
-    const QByteArray echoJson = R"({"Version":"14.1.0","Name":"e","RequestMethod":"PATCH",
-        "RequestURL":"http://x/api/echo","Body":"JSON","Data":"\\{\"n\":\"{filename}\"\\}","URL":"{json:url}"})";
     const QByteArray raw = R"({"Version":"14.1.0","Name":"r","RequestMethod":"PUT",
         "RequestURL":"http://x/api/upload/raw/{filename}","Body":"Binary","URL":"{json:url}",
         "ThumbnailURL":"{json:thumbnail}","DeletionURL":"{json:deletion}","ErrorMessage":"{json:error}"})";
 
-    enum Expect { ImageOnly, WithThumb, WithDeletion, Echo };
+    // The bytes of each body kind are pinned against a canned host elsewhere; here each profile
+    // meets a host that answers as its documentation says.
+    enum Expect { ImageOnly, WithThumb, WithDeletion };
     const struct
     {
         const char* name;
@@ -111,26 +109,23 @@ TEST(LocalHost, ProfilesAgainstTheirHosts)
         bool trusted;
         Expect expect;
         QString error; ///< the whole of LastError(), or its start for a certificate; empty: success
-        QByteArray sentBody; ///< for the echo: the raw request's body
     } cases[] = {
-        {"catbox.moe", Shipped("catbox.sxcu"), kKey, false, false, ImageOnly, {}, {}},
-        {"0x0.st", Shipped("0x0.sxcu"), kKey, false, false, ImageOnly, {}, {}},
-        {"Chevereto", Shipped("examples/chevereto.sxcu"), kKey, false, false, WithDeletion, {}, {}},
+        {"catbox.moe", Shipped("catbox.sxcu"), kKey, false, false, ImageOnly, {}},
+        {"0x0.st", Shipped("0x0.sxcu"), kKey, false, false, ImageOnly, {}},
+        {"Chevereto", Shipped("examples/chevereto.sxcu"), kKey, false, false, WithDeletion, {}},
         {"Chevereto, wrong key", Shipped("examples/chevereto.sxcu"), "wrong", false, false, ImageOnly,
-            "Invalid API v1 key.", {}},
-        {"Zipline", Shipped("examples/zipline.sxcu"), kKey, false, false, ImageOnly, {}, {}},
+            "Invalid API v1 key."},
+        {"Zipline", Shipped("examples/zipline.sxcu"), kKey, false, false, ImageOnly, {}},
         {"Zipline, wrong token", Shipped("examples/zipline.sxcu"), "wrong", false, false, ImageOnly,
-            "Unauthorized", {}},
-        {"XBackBone", Shipped("examples/xbackbone.sxcu"), kKey, false, false, ImageOnly, {}, {}},
+            "Unauthorized"},
+        {"XBackBone", Shipped("examples/xbackbone.sxcu"), kKey, false, false, ImageOnly, {}},
         {"XBackBone, wrong token", Shipped("examples/xbackbone.sxcu"), "wrong", false, false, ImageOnly,
-            "Token not found.", {}},
-        {"offline", {}, kKey, false, false, WithDeletion, {}, {}},
-        {"raw body", raw, kKey, false, false, WithDeletion, {}, {}},
-        {"URL-encoded body", echoForm, kKey, false, false, Echo, {}, "a=1&name=photo.png"},
-        {"JSON body", echoJson, kKey, false, false, Echo, {}, R"({"n":"photo.png"})"},
-        {"HTTPS, trusted authority", {}, kKey, true, true, WithDeletion, {}, {}},
+            "Token not found."},
+        {"offline", {}, kKey, false, false, WithDeletion, {}},
+        {"raw body", raw, kKey, false, false, WithDeletion, {}},
+        {"HTTPS, trusted authority", {}, kKey, true, true, WithDeletion, {}},
         {"HTTPS, unknown authority", {}, kKey, true, false, ImageOnly,
-            "the server's certificate is not trusted", {}},
+            "the server's certificate is not trusted"},
     };
     const QByteArray png = ReadText(f.picture);
     for (const auto& c : cases) {
@@ -151,12 +146,6 @@ TEST(LocalHost, ProfilesAgainstTheirHosts)
             continue;
         }
         ASSERT_TRUE(ok) << engine.LastError().toStdString();
-        if (c.expect == Echo) {
-            EXPECT_EQ(image, host.Origin() + QStringLiteral("/api/echo"));
-            EXPECT_TRUE(host.Requests().constLast().endsWith("\r\n\r\n" + c.sentBody));
-            EXPECT_EQ(host.StoredCount(), before);
-            continue;
-        }
         const int id = host.StoredCount();
         ASSERT_EQ(id, before + 1);
         const auto at = [&](char kind) {
