@@ -98,7 +98,9 @@ private:
 
 CVideoGrabber::CVideoGrabber(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , VideoPicker(&PickVideoFile)
+    , VideoPicker([frame](QWidget* owner) {
+        return PickVideoFile(owner, frame ? &frame->WizardSettings().folders.Video : nullptr);
+    })
 {
     WizardDlg = frame;
     PageWnd = this;

@@ -3,6 +3,9 @@
 
 #include "settings/Paths.h"
 
+#include <limits>
+#include <optional>
+
 namespace {
 
 const char kDone[] = "Извлечение видео кадров завершено.";
@@ -95,15 +98,21 @@ ExtractionResult ExtractFrames(const QString& path, int count, FrameSink& sink, 
     if (video.Duration() <= 0)
         return end(ExtractionOutcome::UnknownDuration);
 
+    std::optional<MediaTime> last; // the time of the latest frame handed on
     for (std::size_t i = 0; i < positions.size(); ++i) {
         if (stopped())
             return end(ExtractionOutcome::Stopped);
-        VideoFrame taken = video.GrabNear(positions[i]);
+        const MediaTime next = i + 1 < positions.size() ? positions[i + 1] : video.Duration();
+        VideoFrame taken
+            = video.GrabBetween(positions[i], last.value_or(std::numeric_limits<MediaTime>::min()), next);
         if (taken.failure == GrabFailure::Stopped)
             return end(ExtractionOutcome::Stopped);
         if (taken.failure == GrabFailure::NoFrame) {
             result.missed.append(positions[i]);
+        } else if (last && taken.time <= *last) {
+            ++result.repeated;
         } else {
+            last = taken.time;
             const GrabbedFrame frame {std::move(taken.image), FrameCaption(taken.time), taken.time, int(i)};
             sink.OnStatus(frame.caption);
             sink.OnFrame(frame);
@@ -111,5 +120,12 @@ ExtractionResult ExtractFrames(const QString& path, int count, FrameSink& sink, 
         }
         sink.OnProgress(static_cast<int>(i) + 1);
     }
-    return end(ExtractionOutcome::Finished);
+    end(ExtractionOutcome::Finished);
+    if (result.repeated > 0) {
+        sink.OnStatus(QStringLiteral("%1 Разных кадров в видео только %2 из %3.")
+                          .arg(QString::fromUtf8(kDone))
+                          .arg(result.framesTaken)
+                          .arg(result.framesAsked));
+    }
+    return result;
 }

@@ -49,9 +49,14 @@ struct ExtractionResult
     int framesAsked = 0;
     int framesTaken = 0;
     QList<MediaTime> missed; ///< positions at which no frame could be decoded
+    /// Positions that gave a frame already taken: the video has fewer different frames.
+    int repeated = 0;
     QString detail; ///< FFmpeg's words for a failure to open, when it gave any
 
-    bool Complete() const { return outcome == ExtractionOutcome::Finished && framesTaken == framesAsked; }
+    bool Complete() const
+    {
+        return outcome == ExtractionOutcome::Finished && framesTaken + repeated == framesAsked;
+    }
 };
 
 /// The times at which `count` frames are taken from a video `duration` long (both in 100-ns
@@ -63,7 +68,11 @@ std::vector<MediaTime> FramePositions(MediaTime duration, int count);
 QString FrameCaption(MediaTime time);
 
 /// Takes `count` frames spread over the video at `path`, one per position of FramePositions,
-/// each the first frame decoded from the key frame nearest its position. Blocks; run it on a
+/// each the first frame decoded from the key frame nearest its position. Every frame is a
+/// later moment than the one before: where that key frame is not later than the previous
+/// frame, or not before the next position, decoding runs on from the key frame before the
+/// position to the position itself. A position that still gives a frame already taken (a
+/// video with fewer frames than asked) hands on nothing and is counted. Blocks; run it on a
 /// worker. Setting `*stop` ends it promptly, also inside a blocking read. Needs only `sink`
 /// and `*stop` (may be null) to stay alive until it returns; it keeps no reference afterwards.
 ExtractionResult ExtractFrames(

@@ -250,6 +250,9 @@ int RunGrabCli(
     for (const MediaTime position : result.missed)
         err << "vellmar-grab: " << options.video << ": no frame could be decoded near "
             << FrameCaption(position) << '\n';
+    if (result.repeated > 0)
+        err << "vellmar-grab: " << options.video << ": the video has only " << result.framesTaken
+            << " different frames\n";
     if (result.outcome == ExtractionOutcome::Stopped) {
         err << "vellmar-grab: stopped after " << result.framesTaken << " of " << result.framesAsked
             << " frames\n"

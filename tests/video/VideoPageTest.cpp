@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The video page: frames taken by its worker arrive in its list, go on as files or as one sheet.
 #include "tests/support/TempDir.h"
+#include "tests/support/Videos.h"
 #include "tests/support/Widgets.h"
-#include "tests/video/Samples.h"
 #include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/widgets/CThumbsView.h"

@@ -12,7 +12,9 @@ extern "C" {
 #include <QTransform>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -93,6 +95,7 @@ struct FfmpegVideo::State
     CodecPtr codec;
     PacketPtr packet;
     FramePtr frame;
+    FramePtr spare; ///< the latest frame before the one wanted, while decoding on
     ScalerPtr scaler;
     AVStream* stream = nullptr;
     std::int64_t startTime = 0; ///< in the stream's time base
@@ -100,8 +103,12 @@ struct FfmpegVideo::State
     bool Stopped() const { return stop && stop->load(); }
     bool SeekBefore(std::int64_t target);
     int ReadVideoPacket();
-    VideoFrame DecodeFromPacket();
-    VideoFrame Receive();
+    VideoFrame DecodeFromPacket(std::int64_t until);
+    /// The frames the decoder has ready: the first at or after `until` as a picture; those
+    /// before it are kept in `spare`.
+    std::optional<VideoFrame> Drain(std::int64_t until);
+    std::int64_t StampOf(const AVFrame* decoded) const;
+    VideoFrame Convert(AVFrame* decoded);
     QImage ToImage(const AVFrame* decoded);
 };
 
@@ -165,7 +172,8 @@ OpenResult FfmpegVideo::Open(const QString& path)
     s.codec.reset(avcodec_alloc_context3(decoder));
     s.packet.reset(av_packet_alloc());
     s.frame.reset(av_frame_alloc());
-    if (!s.codec || !s.packet || !s.frame)
+    s.spare.reset(av_frame_alloc());
+    if (!s.codec || !s.packet || !s.frame || !s.spare)
         return failed(OpenFailure::OutOfMemory);
     rc = avcodec_parameters_to_context(s.codec.get(), s.stream->codecpar);
     if (rc < 0)
@@ -217,6 +225,12 @@ int FfmpegVideo::State::ReadVideoPacket()
 
 VideoFrame FfmpegVideo::GrabNear(MediaTime position)
 {
+    return GrabBetween(
+        position, std::numeric_limits<MediaTime>::min(), std::numeric_limits<MediaTime>::max());
+}
+
+VideoFrame FfmpegVideo::GrabBetween(MediaTime position, MediaTime after, MediaTime before)
+{
     State& s = *m_state;
     if (!s.codec)
         return {GrabFailure::NoFrame};
@@ -264,58 +278,87 @@ VideoFrame FfmpegVideo::GrabNear(MediaTime position)
         seekPoint = std::max(s.startTime, seekPoint - backOff);
         backOff *= 2;
     }
-    if (keyAfter && (keyBefore < 0 || timeAfter - target < target - timeBefore))
-        return s.DecodeFromPacket();
+    const auto acceptable = [&](std::int64_t keyTime) {
+        const MediaTime time = av_rescale_q(keyTime - s.startTime, s.stream->time_base, kTicks);
+        return time > after && time < before;
+    };
+    constexpr std::int64_t kFirstFrame = std::numeric_limits<std::int64_t>::min();
+    const bool afterIsNearer = keyAfter && (keyBefore < 0 || timeAfter - target < target - timeBefore);
+    // Without a key frame before the position there is nothing to decode on from.
+    if (afterIsNearer && (acceptable(timeAfter) || keyBefore < 0))
+        return s.DecodeFromPacket(kFirstFrame);
     av_packet_unref(s.packet.get());
     if (keyBefore < 0 || !s.SeekBefore(seekPoint))
         return stopped();
+    const std::int64_t until = !afterIsNearer && acceptable(timeBefore) ? kFirstFrame : target;
     // The same seek lands on the same packet, so the key frame is found again by its count;
     // should a demuxer land elsewhere after all, decoding still starts at a key frame.
     for (int index = 0; index < kMaxScannedPackets; ++index) {
         if (s.ReadVideoPacket() < 0)
             return stopped();
         if (index >= keyBefore && (s.packet->flags & AV_PKT_FLAG_KEY))
-            return s.DecodeFromPacket();
+            return s.DecodeFromPacket(until);
         av_packet_unref(s.packet.get());
     }
     return stopped();
 }
 
-// Decodes from the key frame in `packet` on and takes the first picture the decoder gives.
-VideoFrame FfmpegVideo::State::DecodeFromPacket()
+// Decodes from the key frame in `packet` on and takes the first picture at or after `until`
+// (the stream's time base), or the last one before it where the data ends first.
+VideoFrame FfmpegVideo::State::DecodeFromPacket(std::int64_t until)
 {
+    av_frame_unref(spare.get());
     for (int packets = 0; packets < kMaxDecodedPackets; ++packets) {
         const int sent = avcodec_send_packet(codec.get(), packet.get());
         av_packet_unref(packet.get());
         // A damaged packet may be refused; the next one can still decode.
         if (sent >= 0 || sent == AVERROR(EAGAIN)) {
-            VideoFrame result = Receive();
-            if (result.failure == GrabFailure::None)
-                return result;
+            if (std::optional<VideoFrame> found = Drain(until))
+                return *found;
         }
         if (const int rc = ReadVideoPacket(); rc < 0) {
             if (rc == AVERROR_EXIT || Stopped())
                 return {GrabFailure::Stopped};
             // The end of the data: what the decoder still holds is the answer.
             avcodec_send_packet(codec.get(), nullptr);
-            return Receive();
+            if (std::optional<VideoFrame> found = Drain(until))
+                return *found;
+            break;
         }
     }
-    return {GrabFailure::NoFrame};
+    return spare->format >= 0 ? Convert(spare.get()) : VideoFrame {GrabFailure::NoFrame};
 }
 
-VideoFrame FfmpegVideo::State::Receive()
+std::optional<VideoFrame> FfmpegVideo::State::Drain(std::int64_t until)
 {
-    if (avcodec_receive_frame(codec.get(), frame.get()) < 0)
-        return {GrabFailure::NoFrame};
+    while (avcodec_receive_frame(codec.get(), frame.get()) >= 0) {
+        const std::int64_t stamp = StampOf(frame.get());
+        if (stamp == AV_NOPTS_VALUE || stamp >= until) {
+            VideoFrame result = Convert(frame.get());
+            if (result.failure == GrabFailure::None)
+                return result;
+            continue;
+        }
+        av_frame_unref(spare.get());
+        av_frame_move_ref(spare.get(), frame.get());
+    }
+    return std::nullopt;
+}
+
+std::int64_t FfmpegVideo::State::StampOf(const AVFrame* decoded) const
+{
+    if (decoded->best_effort_timestamp != AV_NOPTS_VALUE)
+        return decoded->best_effort_timestamp;
+    return decoded->pts != AV_NOPTS_VALUE ? decoded->pts : decoded->pkt_dts;
+}
+
+VideoFrame FfmpegVideo::State::Convert(AVFrame* decoded)
+{
     VideoFrame result;
-    std::int64_t stamp = frame->best_effort_timestamp;
-    if (stamp == AV_NOPTS_VALUE)
-        stamp = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->pkt_dts;
-    if (stamp != AV_NOPTS_VALUE)
+    if (const std::int64_t stamp = StampOf(decoded); stamp != AV_NOPTS_VALUE)
         result.time = std::max<MediaTime>(0, av_rescale_q(stamp - startTime, stream->time_base, kTicks));
-    result.image = ToImage(frame.get());
-    av_frame_unref(frame.get());
+    result.image = ToImage(decoded);
+    av_frame_unref(decoded);
     if (result.image.isNull())
         result.failure = GrabFailure::NoFrame;
     return result;

@@ -54,6 +54,10 @@ public:
     /// Seeks to the key frame nearest `position` (at or before it where the container has no
     /// index to tell) and decodes the first frame from there.
     VideoFrame GrabNear(MediaTime position);
+    /// As GrabNear, but the nearest key frame is taken only when its time lies strictly between
+    /// `after` and `before`; otherwise decoding runs on from the key frame at or before
+    /// `position` to the first frame at or after `position`: at most one key-frame interval.
+    VideoFrame GrabBetween(MediaTime position, MediaTime after, MediaTime before);
 
 private:
     struct State;
