@@ -5,6 +5,7 @@
 #include "ui/CLogoSettings.h"
 #include "ui/kit/CUpDown.h"
 #include "ui/kit/Controls.h"
+#include "ui/kit/FileDialogs.h"
 #include "upload/profiles/ServiceCatalog.h"
 
 #include <QCheckBox>
@@ -77,8 +78,13 @@ QString NumberOrEmpty(int value)
 
 CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , AppearanceEditor([](AppearancePart& appearance, QWidget* owner) {
+    , AppearanceEditor([frame](AppearancePart& appearance, QWidget* owner) {
         CLogoSettings dialog(appearance, owner);
+        if (frame) {
+            dialog.LogoPicker = [frame](QWidget* parent) {
+                return PickLogoFile(parent, &frame->WizardSettings().folders.Logo);
+            };
+        }
         dialog.exec();
     })
 {
@@ -119,6 +125,7 @@ CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
 
     MakeLabel(this, 0, QStringLiteral("Выберите сервер для загрузки изображений:"), {38, 193, 159, 8});
     m_server = MakeDropDown(this, 1026, {215, 190, 128, 98});
+    m_serviceNote = MakeLabel(this, 0, QString(), {38, 206, 320, 10});
     MakeLabel(this, 0,
         QStringLiteral("Нажмите кнопку \"Загрузить\" чтобы загрузить изображения на выбранный вами сервер."),
         {33, 221, 320, 14});
@@ -132,10 +139,14 @@ CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
         m_appearance = settings.appearance;
         FillServices(ServiceKey(settings.main.Main));
         ShowSettings(settings.main);
+        if (WizardDlg->IsFirstStart())
+            m_firstChoice = ServiceKey(settings.main.Main);
     }
+    UpdateServiceNote();
 
     connect(m_keepAsIs, &QCheckBox::clicked, this, &CUploadSettings::ApplyKeepAsIsRule);
     connect(m_createThumbs, &QCheckBox::clicked, this, &CUploadSettings::ApplyThumbnailRule);
+    connect(m_server, &QComboBox::currentIndexChanged, this, &CUploadSettings::UpdateServiceNote);
     connect(more, &QPushButton::clicked, this, [this] {
         if (AppearanceEditor)
             AppearanceEditor(m_appearance, this);
@@ -206,8 +217,24 @@ void CUploadSettings::ApplyThumbnailRule()
         control->setEnabled(m_createThumbs->isChecked());
 }
 
+void CUploadSettings::UpdateServiceNote()
+{
+    const bool chosenByUs = !m_firstChoice.isEmpty() && m_server->currentData().toString() == m_firstChoice;
+    m_serviceNote->setText(chosenByUs
+            ? QStringLiteral("Выбран %1: бесплатно и без регистрации. Можно выбрать другой.")
+                  .arg(m_server->currentText().trimmed())
+            : QString());
+}
+
 bool CUploadSettings::OnShow()
 {
+    // "Загрузить" follows the list, not what the page before left: the video page empties its
+    // own list on the way out, which turned the frame's Next off behind it.
+    ShowPrev(true);
+    EnablePrev(true);
+    ShowNext(true);
+    EnableNext(WizardDlg && !WizardDlg->FileListPaths().isEmpty());
+    EnableExit(true);
     // A profile added meanwhile (dropped on the window) shows up at once.
     FillServices(m_server->currentData().toString());
     ApplyThumbnailRule();

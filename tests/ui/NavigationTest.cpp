@@ -5,10 +5,13 @@
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Videos.h"
 #include "tests/support/Widgets.h"
+#include "video/CVideoGrabber.h"
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -32,8 +35,9 @@ struct NavCase
     Expect expect;
 };
 
-// Steps: "next", "back", "pics" (drop two pictures), "video" (drop a video file),
-// "show:I,B,N" (ShowPage with explicit targets), "done" (wait for the upload run to end).
+// Steps: "next", "back", "pics" (drop two pictures), "video" (drop a video file), "frames" (take
+// its frames), "sheet" (hand them on as one sheet), "show:I,B,N" (ShowPage with explicit
+// targets), "done" (wait for the upload run to end).
 void RunStep(CWizardDlg& frame, const std::string& step, const TestDir& dir)
 {
     if (step == "next") {
@@ -44,7 +48,15 @@ void RunStep(CWizardDlg& frame, const std::string& step, const TestDir& dir)
         frame.DropFiles({WritePicture(dir.path(), QStringLiteral("a.png")),
             WritePicture(dir.path(), QStringLiteral("b.jpg"), 30, 20, "JPEG")});
     } else if (step == "video") {
-        frame.DropFiles({dir.file(QStringLiteral("clip.avi"))});
+        frame.DropFiles({SampleVideo(QStringLiteral("h264.mp4"))});
+    } else if (step == "frames" || step == "sheet") {
+        auto* video = static_cast<CVideoGrabber*>(frame.Page(kVideoPage));
+        if (step == "sheet") {
+            video->findChild<QRadioButton*>(QStringLiteral("1044"))->setChecked(true);
+            return;
+        }
+        video->OnExtract();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !video->IsExtracting(); }, 30000));
     } else if (step == "done") {
         ASSERT_TRUE(QTest::qWaitFor([&] { return ButtonById(&frame, kExitButton)->isEnabled(); }));
     } else if (step.rfind("show:", 0) == 0) {
@@ -85,6 +97,16 @@ TEST(Navigation, NextBackAndButtons)
             {2, true, true, true, false, further, false}},
         {"explicit next target", {"pics", "back", "show:1,0,3", "show:3,-1,-1", "back"},
             {2, true, true, true, false, further, false}},
+        // Every way into the settings page with pictures in the list leaves "Загрузить" on.
+        {"frames as files", {"video", "frames", "next"}, {3, true, true, true, false, upload, true}},
+        {"frames as one sheet", {"video", "frames", "sheet", "next"},
+            {3, true, true, true, false, upload, true}},
+        {"frames, back and on", {"video", "frames", "next", "back", "next"},
+            {3, true, true, true, false, upload, true}},
+        {"frames through the list", {"pics", "video", "frames", "next", "next"},
+            {3, true, true, true, false, upload, true}},
+        {"from the upload back and on", {"pics", "next", "next", "done", "back", "back", "next"},
+            {3, true, true, true, false, upload, true}},
     };
     for (const NavCase& c : cases) {
         SCOPED_TRACE(c.name);
