@@ -114,6 +114,14 @@ Key Optional(Key key)
     return key;
 }
 
+// A folder too long for a value is not kept: cut short, it would name another folder.
+Key Folder(const char* name, Field<QString> field)
+{
+    Key key = Optional(Text(name, field));
+    key.write = [field](Settings& s) { return field(s).size() > 255 ? QString() : field(s); };
+    return key;
+}
+
 const char kTextFontDefault[] = "Tahoma,8,,204";
 const char kThumbsFontDefault[] = "Tahoma,7,b,204";
 
@@ -190,6 +198,9 @@ const std::vector<Key>& Keys()
             "Servers.Host3", [](Settings& s) -> QString& { return s.servers.Host[3]; }, IsValidHost),
         Text(
             "Servers.Host4", [](Settings& s) -> QString& { return s.servers.Host[4]; }, IsValidHost),
+        Folder("Folders.Images", [](Settings& s) -> QString& { return s.folders.Images; }),
+        Folder("Folders.Video", [](Settings& s) -> QString& { return s.folders.Video; }),
+        Folder("Folders.Logo", [](Settings& s) -> QString& { return s.folders.Logo; }),
         // Written by their owners when they are used, not at exit.
         Choice<ImageFormat>(
             "Screenshot.Format", [](Settings& s) -> ImageFormat& { return s.screenshot.Format; }, 2,

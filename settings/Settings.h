@@ -149,6 +149,16 @@ struct UploadPart
     bool operator==(const UploadPart&) const = default;
 };
 
+/// The folders the file dialogs were last confirmed in; each opens there next time.
+struct FoldersPart
+{
+    QString Images;
+    QString Video;
+    QString Logo;
+
+    bool operator==(const FoldersPart&) const = default;
+};
+
 /// Host names of the five services, each "name" or "name:port".
 struct ServersPart
 {
@@ -174,6 +184,7 @@ struct Settings
     ScreenshotPart screenshot;
     UploadPart upload;
     ServersPart servers;
+    FoldersPart folders;
 
     bool operator==(const Settings&) const = default;
 };

@@ -62,7 +62,7 @@ std::optional<QColor> PickColour(const QColor& initial, QWidget* owner)
 
 CLogoSettings::CLogoSettings(AppearancePart& appearance, QWidget* owner)
     : QDialog(owner)
-    , LogoPicker(&PickLogoFile)
+    , LogoPicker([](QWidget* owner) { return PickLogoFile(owner, nullptr); })
     , FontPicker(&PickFont)
     , ColourPicker(&PickColour)
     , m_appearance(appearance)

@@ -17,8 +17,12 @@
 
 CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , ImagePicker(&PickImageFiles)
-    , VideoPicker(&PickVideoFile)
+    , ImagePicker([frame](QWidget* owner) {
+        return PickImageFiles(owner, frame ? &frame->WizardSettings().folders.Images : nullptr);
+    })
+    , VideoPicker([frame](QWidget* owner) {
+        return PickVideoFile(owner, frame ? &frame->WizardSettings().folders.Video : nullptr);
+    })
 {
     WizardDlg = frame;
     PageWnd = this;
@@ -31,13 +35,13 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     auto* add = MakeButton(this, 1000, QStringLiteral("Добавить изображения"), {4, 4, 95, 14});
     auto* video = MakeButton(this, 1001, QStringLiteral("Импорт видео файла"), {107, 4, 89, 14});
     auto* shot = MakeButton(this, 1058, QStringLiteral("Сделать снимок экрана"), {206, 4, 102, 14});
-    auto* remove = MakeButton(this, 1089, QStringLiteral("Удалить из списка"), {4, 249, 79, 14});
-    auto* properties = MakeButton(this, 1080, QStringLiteral("Свойства"), {96, 249, 50, 14});
-
+    // Made in reading order, which is the order of the Tab key: the list before the buttons below it.
     m_view = new CThumbsView(this);
     PlaceControl(m_view, 1002, {4, 23, 377, 224});
     m_view->Init(&FileList);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* remove = MakeButton(this, 1089, QStringLiteral("Удалить из списка"), {4, 249, 79, 14});
+    auto* properties = MakeButton(this, 1080, QStringLiteral("Свойства"), {96, 249, 50, 14});
 
     connect(add, &QPushButton::clicked, this, &CMainDlg::OnAddImages);
     connect(video, &QPushButton::clicked, this, &CMainDlg::OnImportVideo);

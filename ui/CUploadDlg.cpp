@@ -4,6 +4,7 @@
 #include "app/core/PostToRun.h"
 #include "settings/IniFile.h"
 #include "settings/Paths.h"
+#include "ui/FailureReasons.h"
 #include "ui/kit/CUpDown.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/MessageBoxes.h"
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -22,10 +24,17 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimerEvent>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr int kStopSeconds = 5;
+// The code box gives up the lower part of its room to the failed files when there are any.
+const QRect kCodeBox {6, 76, 375, 139};
+const QRect kCodeBoxAboveFailures {6, 76, 375, 83};
+const QRect kFailureList {6, 162, 375, 53};
 // At exit, how long a worker may take to end before it is left to end on its own.
 constexpr int kExitWaitMs = 10000;
 
@@ -60,7 +69,10 @@ public:
     }
     void OnProgress(int position) override
     {
-        Post([position](CUploadDlg* p) { p->m_progress->setValue(position); });
+        Post([position](CUploadDlg* p) {
+            p->m_progress->setValue(position);
+            p->m_filesDone = position;
+        });
     }
     void OnStatus(const QString& text) override
     {
@@ -68,10 +80,7 @@ public:
     }
     void OnResult(const UploadResult& result) override
     {
-        Post([result](CUploadDlg* p) {
-            p->Results.append(result);
-            p->GenerateCode();
-        });
+        Post([result](CUploadDlg* p) { p->AddResult(result); });
     }
     void OnEngineFailure() override
     {
@@ -86,10 +95,8 @@ public:
     void OnFinished(bool completed, const QString& summary) override
     {
         Post([completed, summary](CUploadDlg* p) {
-            if (completed) {
-                p->GenerateCode();
-                p->SetStatus(summary);
-            }
+            if (completed)
+                p->RunCompleted(summary);
             p->Finish();
         });
     }
@@ -109,13 +116,23 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     PageWnd = this;
     setObjectName(QStringLiteral("104"));
 
+    // The status line and the progress bar are laid out by the group box itself, so that they
+    // keep clear of its title and frame whatever the style and the scale.
     auto* group = new QGroupBox(QStringLiteral("Загрузка файлов на сервер"), this);
     PlaceControl(group, 0, {6, 4, 375, 49});
-    m_statusLine = MakeLabel(this, 1050, QStringLiteral("Загрузка"), {22, 15, 347, 12});
-    m_progress = new QProgressBar(this);
-    PlaceControl(m_progress, 1049, {19, 30, 347, 11});
+    auto* inGroup = new QVBoxLayout(group);
+    m_statusLine = new QLabel(QStringLiteral("Загрузка"), group);
+    m_statusLine->setObjectName(QStringLiteral("1050"));
+    m_progress = new QProgressBar(group);
+    m_progress->setObjectName(QStringLiteral("1049"));
     m_progress->setTextVisible(false);
     m_progress->setValue(0);
+    // The group keeps its place whatever the texts: a long status is cut, not widening it.
+    inGroup->setSizeConstraint(QLayout::SetNoConstraint);
+    m_statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    inGroup->addWidget(m_statusLine);
+    inGroup->addWidget(m_progress);
+    inGroup->activate();
 
     MakeLabel(this, 0, QStringLiteral("Тип кода:"), {12, 60, 40, 8});
     m_codeType = new QComboBox(this);
@@ -129,14 +146,25 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     upDown->setObjectName(QStringLiteral("1083"));
 
     m_code = new QPlainTextEdit(this);
-    PlaceControl(m_code, 1051, {6, 76, 375, 139});
+    PlaceControl(m_code, 1051, kCodeBox);
     m_code->setReadOnly(true);
     m_code->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The caret shows where the focus is, and the keys select as they do in any text.
+    m_code->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    // The files that did not go up, each with its reason, on the page itself once a run ends.
+    m_failures = new QTreeWidget(this);
+    PlaceControl(m_failures, 0, kFailureList);
+    m_failures->setHeaderLabels({QStringLiteral("Не загружен"), QStringLiteral("Причина")});
+    m_failures->setRootIsDecorated(false);
+    m_failures->setSelectionMode(QAbstractItemView::NoSelection);
+    m_failures->header()->setStretchLastSection(true);
+    m_failures->setColumnWidth(0, m_failures->width() / 3);
+    m_failures->hide();
 
     QPushButton* copy = MakeButton(this, 1071, QStringLiteral("Копировать всё"), {15, 218, 71, 14});
-    // The summary only counts the errors; this names each file that did not go up, and why.
-    m_failuresButton = MakeButton(this, 0, QStringLiteral("Ошибки..."), {92, 218, 71, 14});
-    m_failuresButton->hide();
+    m_retry = MakeButton(this, 0, QStringLiteral("Повторить неудачные"), {92, 218, 90, 14});
+    m_retry->hide();
 
     if (WizardDlg)
         m_codeType->setCurrentIndex(static_cast<int>(WizardDlg->WizardSettings().upload.Codetype));
@@ -144,10 +172,7 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     connect(m_codeType, &QComboBox::currentIndexChanged, this, &CUploadDlg::GenerateCode);
     connect(m_perRow, &QLineEdit::textChanged, this, &CUploadDlg::GenerateCode);
     connect(copy, &QPushButton::clicked, this, &CUploadDlg::CopyAll);
-    connect(m_failuresButton, &QPushButton::clicked, this, [this] {
-        ShowWarning(
-            this, QStringLiteral("Не загружены:\n\n") + Failures.join(u'\n'), QStringLiteral("Vellmar"));
-    });
+    connect(m_retry, &QPushButton::clicked, this, &CUploadDlg::RetryFailed);
 }
 
 CUploadDlg::~CUploadDlg()
@@ -168,6 +193,12 @@ CUploadDlg::~CUploadDlg()
 }
 
 bool CUploadDlg::OnShow()
+{
+    StartRun(true);
+    return true;
+}
+
+void CUploadDlg::StartRun(bool fresh)
 {
     // A worker given up by a forced end may still be finishing its file; it ends on its own
     // while the new run starts, never holding up the window.
@@ -191,12 +222,23 @@ bool CUploadDlg::OnShow()
         serviceProblem = chosen.error;
     }
     m_run = run;
-    Results.clear();
+    if (fresh) {
+        Results.clear();
+        m_resultPlaces.clear();
+        m_place.clear();
+        for (int i = 0; i < run->job.files.size(); ++i)
+            m_place << i;
+        m_codeText.clear();
+        m_code->setPlainText(QString());
+    }
     Failures.clear();
-    m_failuresButton->hide();
+    m_failedRows.clear();
+    m_reasons.clear();
+    m_failures->clear();
+    ShowFailures(false);
+    m_filesDone = 0;
+    m_uploadedInRun = 0;
     m_statusLine->setToolTip(QString());
-    m_codeText.clear();
-    m_code->setPlainText(QString());
 
     EnablePrev(false);
     EnableNext(true);
@@ -215,7 +257,18 @@ bool CUploadDlg::OnShow()
     } else if (!m_worker.Start(run)) {
         Finish();
     }
-    return true;
+}
+
+void CUploadDlg::RetryFailed()
+{
+    if (m_uploading || m_failedRows.isEmpty() || !WizardDlg)
+        return;
+    QList<int> places;
+    for (const int row : std::as_const(m_failedRows))
+        places << m_place.value(row, row);
+    WizardDlg->KeepInFileList(m_failedRows);
+    m_place = places;
+    StartRun(false);
 }
 
 int CUploadDlg::ThreadProc(std::stop_token stop, std::shared_ptr<RunState> run)
@@ -246,7 +299,12 @@ bool CUploadDlg::OnNext()
         if (const IoResult saved = SaveSettings(WizardDlg->IniPath(), settings, SettingsGroup::Upload);
             !saved)
             qWarning("Vellmar: %s", qPrintable(saved.error));
-        WizardDlg->ClearFileList();
+        // What failed stays in the list for another try; what went up leaves it.
+        if (m_failedRows.isEmpty())
+            WizardDlg->ClearFileList();
+        else
+            WizardDlg->KeepInFileList(m_failedRows);
+        m_failedRows.clear();
     }
     EnableExit(true);
     return true;
@@ -284,6 +342,7 @@ void CUploadDlg::Finish()
     EnablePrev(true);
     EnableNext(true);
     EnableExit(true);
+    ShowFailures(!m_failedRows.isEmpty());
 }
 
 void CUploadDlg::GenerateCode()
@@ -298,13 +357,54 @@ void CUploadDlg::SetStatus(const QString& text)
     m_statusLine->setText(text);
 }
 
+void CUploadDlg::AddResult(const UploadResult& result)
+{
+    // The report comes before the file is counted as handled; a retried file takes its place
+    // among the files that went up before.
+    const int place = m_place.value(m_filesDone, m_filesDone);
+    const auto at = std::upper_bound(m_resultPlaces.begin(), m_resultPlaces.end(), place);
+    const qsizetype index = at - m_resultPlaces.begin();
+    m_resultPlaces.insert(index, place);
+    Results.insert(index, result);
+    ++m_uploadedInRun;
+    GenerateCode();
+}
+
 void CUploadDlg::NoteFailure(int index, const QString& reason)
 {
     const QString name = FileNameOf(m_run ? m_run->job.files.value(index) : QString());
-    Failures << QStringLiteral("%1: %2").arg(name, reason);
-    SetStatus(QStringLiteral("Не загружен \"%1\": %2").arg(name, reason));
+    const QString words = RussianReason(reason);
+    Failures << QStringLiteral("%1: %2").arg(name, words);
+    m_failedRows << index;
+    m_reasons << reason;
+    auto* row = new QTreeWidgetItem(m_failures, {name, words});
+    row->setToolTip(0, m_run ? m_run->job.files.value(index) : QString());
+    row->setToolTip(1, words);
+    SetStatus(QStringLiteral("Не загружен \"%1\": %2").arg(name, words));
     m_statusLine->setToolTip(Failures.join(u'\n'));
-    m_failuresButton->show();
+}
+
+void CUploadDlg::RunCompleted(const QString& summary)
+{
+    GenerateCode();
+    const int count = m_run ? int(m_run->job.files.size()) : 0;
+    // One reason for every file, typically the network: said at once, where the user looks.
+    if (m_uploadedInRun == 0 && count > 0 && m_reasons.size() == count
+        && m_reasons.count(m_reasons.first()) == count) {
+        SetStatus(count == 1 ? QStringLiteral("Файл не загружен: %1.").arg(RussianReason(m_reasons.first()))
+                             : QStringLiteral("Ни один из %1 файлов не загружен: %2.")
+                                   .arg(count)
+                                   .arg(RussianReason(m_reasons.first())));
+    } else {
+        SetStatus(summary);
+    }
+}
+
+void CUploadDlg::ShowFailures(bool shown)
+{
+    PlaceControl(m_code, 1051, shown ? kCodeBoxAboveFailures : kCodeBox);
+    m_failures->setVisible(shown);
+    m_retry->setVisible(shown);
 }
 
 QString CUploadDlg::StatusText() const

@@ -20,6 +20,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTreeWidget;
 
 /// Wizard page 4: runs the upload on a worker, shows its progress and the generated code.
 class CUploadDlg : public QWidget, public CWizardPage
@@ -33,8 +34,12 @@ public:
     bool OnShow() override;
     /// While uploading: the first press asks the worker to stop before its next file and starts
     /// a 5-second countdown; the second press, or the end of the countdown, ends the upload at once.
-    /// Afterwards: stores the code type, empties the file list and lets the frame go home.
+    /// Afterwards: stores the code type and lets the frame go home. The file list keeps the files
+    /// that failed, or is emptied when none did.
     bool OnNext() override;
+    /// "Повторить неудачные": the list keeps only the failed files, and they are sent again. The
+    /// code keeps the files already uploaded.
+    void RetryFailed();
 
     /// Rebuilds the code box from Results; on the user-interface thread only.
     void GenerateCode();
@@ -53,7 +58,7 @@ public:
     bool StopPressed = false;
     /// Every successful file of this run, in list order. Only the user-interface thread touches it.
     QList<UploadResult> Results;
-    /// "name: reason" for every file of this run that did not go up.
+    /// "name: reason" for every file of this run that did not go up, in the window's words.
     QStringList Failures;
     QString TemplatePath; ///< template.txt beside the executable; tests point it elsewhere
 
@@ -65,9 +70,14 @@ private:
     struct RunState;
     class Listener;
     int ThreadProc(std::stop_token stop, std::shared_ptr<RunState> run);
+    /// A run of the file list as it is now; `fresh` starts the code anew.
+    void StartRun(bool fresh);
     void ForceEnd();
     void SetStatus(const QString& text);
+    void AddResult(const UploadResult& result);
     void NoteFailure(int index, const QString& reason);
+    void RunCompleted(const QString& summary);
+    void ShowFailures(bool shown);
 
     std::shared_ptr<RunState> m_run; ///< the latest run
     int m_runId = 0; ///< reports of other runs are dropped
@@ -75,12 +85,19 @@ private:
     bool m_uploading = false;
     QBasicTimer m_countdown;
     QString m_codeText;
+    QList<int> m_place; ///< of each file of the run, its place in the first run's list
+    QList<int> m_resultPlaces; ///< of each of Results, the place of its file
+    QList<int> m_failedRows; ///< rows of the file list that failed in this run
+    QStringList m_reasons; ///< the English reasons of this run's failures
+    int m_filesDone = 0; ///< files of this run handled so far
+    int m_uploadedInRun = 0;
 
     QLabel* m_statusLine = nullptr;
     QProgressBar* m_progress = nullptr;
     QComboBox* m_codeType = nullptr;
     QLineEdit* m_perRow = nullptr;
     QPlainTextEdit* m_code = nullptr;
-    QPushButton* m_failuresButton = nullptr;
+    QTreeWidget* m_failures = nullptr;
+    QPushButton* m_retry = nullptr;
     CThreadImpl<CUploadDlg> m_worker {*this}; // last: it goes first, while all it uses is still there
 };

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 /// Wizard page 3: the image, thumbnail and service options before the upload, as controls bound
@@ -36,6 +37,8 @@ private:
     QString ServiceKey(const MainPart::MainKeys& main) const;
     void ApplyKeepAsIsRule();
     void ApplyThumbnailRule();
+    /// At a first start, says which service the program chose while it is still the choice.
+    void UpdateServiceNote();
 
     AppearancePart m_appearance;
     QCheckBox* m_keepAsIs = nullptr;
@@ -52,6 +55,8 @@ private:
     QCheckBox* m_addImageSize = nullptr;
     QCheckBox* m_serverThumbs = nullptr;
     QComboBox* m_server = nullptr;
+    QLabel* m_serviceNote = nullptr;
+    QString m_firstChoice; ///< the service a first start chose, as the list keys it
     QList<QWidget*> m_imageControls; ///< off while the file goes up unchanged
     QList<QWidget*> m_thumbControls; ///< off while no thumbnails are made
 };

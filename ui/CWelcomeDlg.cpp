@@ -27,8 +27,12 @@ QLabel* MakePicture(QWidget* parent, const QPixmap& pixmap, int x, int y)
 
 CWelcomeDlg::CWelcomeDlg(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , ImagePicker(&PickImageFiles)
-    , VideoPicker(&PickVideoFile)
+    , ImagePicker([frame](QWidget* owner) {
+        return PickImageFiles(owner, frame ? &frame->WizardSettings().folders.Images : nullptr);
+    })
+    , VideoPicker([frame](QWidget* owner) {
+        return PickVideoFile(owner, frame ? &frame->WizardSettings().folders.Video : nullptr);
+    })
 {
     WizardDlg = frame;
     PageWnd = this;
@@ -63,12 +67,11 @@ CWelcomeDlg::CWelcomeDlg(CWizardFrame* frame, QWidget* parent)
         m_commands->AddCommand(QString::fromUtf8(title), id, CommandIcon(id));
     connect(m_commands, &CCommandListBox::commandRun, this, &CWelcomeDlg::RunCommand);
 
-    QFont bold = font();
-    bold.setBold(true);
-    choose->setFont(bold);
+    choose->setFont(BoldFont(font()));
     // 13 points for the screen, in whole pixels as a logical font gets them.
-    bold.setPixelSize(qRound(13 * logicalDpiY() / 72.0));
-    title->setFont(bold);
+    QFont large = font();
+    large.setPixelSize(qRound(13 * logicalDpiY() / 72.0));
+    title->setFont(BoldFont(large));
 
     ShowNext(false);
     ShowPrev(false);

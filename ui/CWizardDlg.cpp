@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -26,11 +27,21 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 
 namespace {
 
 // A dropped path longer than a file system path can be is not a file of ours.
 constexpr int kMaxDroppedPath = 4095;
+
+// The service of a first start: a shipped profile that needs no account and answers today. The
+// program's own five services are kept for settings files that name them.
+const char kFirstStartService[] = "catbox.moe";
+
+// Room for a title bar and borders the window manager has not reported yet.
+constexpr int kGuessedTitleBar = 30;
+constexpr int kGuessedBorder = 4;
 
 } // namespace
 
@@ -73,8 +84,11 @@ CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp,
     connect(m_exit, &QPushButton::clicked, this, &CWizardDlg::OnExit);
 
     // Loaded before any page is shown: a page may read the record as it starts.
+    m_firstStart = !QFileInfo::exists(m_iniPath);
     if (const QString problem = LoadSettings(m_iniPath, m_settings); !problem.isEmpty())
         qWarning("Vellmar: %s", qPrintable(problem));
+    if (m_firstStart)
+        m_settings.main.Main.Service = QString::fromLatin1(kFirstStartService);
     ShowPage(kWelcomePage, -1, -1);
 }
 
@@ -122,6 +136,15 @@ bool CWizardDlg::CreatePage(int index)
     }
     widget->hide();
     page->HeaderBitmap = MakeHeaderBitmap(index, width());
+    // Tab reads the page first and the button row below it last, whichever page was made last.
+    QWidget* last = widget;
+    for (QWidget* w = widget->nextInFocusChain(); w != widget && widget->isAncestorOf(w);
+         w = w->nextInFocusChain())
+        last = w;
+    for (QPushButton* button : {m_about, m_back, m_next, m_exit}) {
+        setTabOrder(last, button);
+        last = button;
+    }
     return true;
 }
 
@@ -218,6 +241,36 @@ void CWizardDlg::OnAbout()
     about.exec();
 }
 
+void CWizardDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        PlaceOnScreen();
+    }
+}
+
+void CWizardDlg::PlaceOnScreen()
+{
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!shown)
+        return;
+    const QRect area = shown->availableGeometry();
+    // The frame the window manager adds is known only once it has drawn one; until then a
+    // title bar is assumed, so that it never ends up above the screen.
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull())
+        frame = QMargins(kGuessedBorder, kGuessedTitleBar, kGuessedBorder, kGuessedBorder);
+    const QSize outer = size().grownBy(frame);
+    QPoint topLeft(
+        area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    // A window larger than the area keeps its title bar and its left edge on the screen.
+    topLeft.setX(std::max(topLeft.x(), area.x()));
+    topLeft.setY(std::max(topLeft.y(), area.y()));
+    // The position of a top-level window is that of its frame.
+    move(topLeft);
+}
+
 void CWizardDlg::reject()
 {
     OnExit();
@@ -294,6 +347,16 @@ void CWizardDlg::ClearFileList()
 {
     if (m_fileList)
         m_fileList->View()->Clear();
+}
+
+void CWizardDlg::KeepInFileList(const QList<int>& rows)
+{
+    if (!m_fileList)
+        return;
+    for (int row = m_fileList->FileList.Count() - 1; row >= 0; --row) {
+        if (!rows.contains(row))
+            m_fileList->View()->RemoveItem(row);
+    }
 }
 
 void CWizardDlg::SetVideoFile(const QString& path)

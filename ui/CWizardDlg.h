@@ -31,6 +31,7 @@ public:
     CWizardPage* Page(int index) const override;
     int CurrentPage() const override { return CurPage; }
     Settings& WizardSettings() override { return m_settings; }
+    bool IsFirstStart() const override { return m_firstStart; }
     QString IniPath() const override { return m_iniPath; }
     std::shared_ptr<TempFolder> Temp() const override { return m_temp; }
     QWidget* FrameWindow() override { return this; }
@@ -42,6 +43,7 @@ public:
     void StartFileListLoader() override;
     QStringList FileListPaths() const override;
     void ClearFileList() override;
+    void KeepInFileList(const QList<int>& rows) override;
     void SetVideoFile(const QString& path) override;
 
     void OnBack();
@@ -69,12 +71,15 @@ signals:
 
 protected:
     void reject() override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     QPushButton* ButtonOf(WizardButton button) const;
+    /// Centres the window, title bar included, in the free area of its screen.
+    void PlaceOnScreen();
 
     int CurPage = -1;
     std::array<CWizardPage*, kPageCount> m_pages {};
@@ -90,4 +95,6 @@ private:
     QPushButton* m_next = nullptr;
     QPushButton* m_exit = nullptr;
     bool m_closing = false;
+    bool m_firstStart = false;
+    bool m_placed = false;
 };

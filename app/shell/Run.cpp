@@ -4,6 +4,7 @@
 #include "imaging/TempFolder.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
+#include "ui/kit/FileDialogs.h"
 #include "ui/kit/MessageBoxes.h"
 #include "upload/profiles/ServiceCatalog.h"
 
@@ -13,6 +14,8 @@
 int Run(const QString& iniPath, const QString& serviceFile)
 {
     int exitCode = 0;
+    if (!LoadQtTranslations())
+        qWarning("Vellmar: Qt's Russian texts are missing (package qt6-translations-l10n)");
     for (const QString& face : PrepareDialogFonts())
         qWarning(
             "Vellmar: the font %s is missing; the windows are laid out for a substitute", qPrintable(face));

@@ -67,6 +67,9 @@ TEST(Settings, RoundTripOfEveryKey)
     s.upload.Codetype = CodeType::HtmlImages;
     s.servers.Host = {QStringLiteral("127.0.0.1:8080"), QStringLiteral("a.example"),
         QStringLiteral("b.example:81"), QStringLiteral("[::1]:8000"), QStringLiteral("c-d.example")};
+    // A folder too long for a value is dropped rather than cut into another folder's name.
+    s.folders
+        = {QStringLiteral("/home/user/Картинки"), QStringLiteral("/mnt/видео"), u'/' + QString(300, u'x')};
     for (const SettingsGroup group :
         {SettingsGroup::AtExit, SettingsGroup::Screenshot, SettingsGroup::Upload})
         ASSERT_TRUE(SaveSettings(path, s, group));
@@ -75,6 +78,7 @@ TEST(Settings, RoundTripOfEveryKey)
     LoadSettings(path, loaded);
     EXPECT_NE(loaded, s);
     s.main.Main.ServiceFile.clear();
+    s.folders.Logo.clear();
     EXPECT_EQ(loaded, s);
     // A chosen profile, once named, stays in the file even when the choice goes back to a number.
     s.main.Main.Service.clear();

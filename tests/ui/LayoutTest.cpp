@@ -11,6 +11,7 @@
 
 #include "tests/support/TempDir.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -19,7 +20,9 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyleOption>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -130,3 +133,48 @@ TEST(Layout, EveryTextFitsItsControl)
 }
 
 } // namespace
+
+// Tab walks every page from top to bottom, left to right within a row, then the button row;
+// each control it stops at looks different with the focus than without. The window stands
+// centred in the screen's free area.
+TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
+{
+    TestDir dir;
+    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    const QRect area = frame.screen()->availableGeometry();
+    EXPECT_LE(std::abs(frame.frameGeometry().center().x() - area.center().x()), 1);
+    EXPECT_GE(frame.frameGeometry().top(), area.top());
+
+    const int row = DluY(5); // controls of one row stand this close
+    for (const int index : {kWelcomePage, kVideoPage, kFileListPage, kUploadSettingsPage, kUploadPage}) {
+        frame.ShowPage(index, -1, -1);
+        QWidget* page = frame.Page(index)->PageWnd;
+        // A first Tab and back, as a user starts with the keyboard.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QRect previous;
+        int stops = 0;
+        for (QWidget* focused = QApplication::focusWidget(); page->isAncestorOf(focused) && stops < 30;
+             focused = QApplication::focusWidget(), ++stops) {
+            SCOPED_TRACE(
+                QStringLiteral("page %1, %2 %3")
+                    .arg(index)
+                    .arg(QString::fromLatin1(focused->metaObject()->className()), focused->objectName())
+                    .toStdString());
+            const QRect place(focused->mapTo(page, QPoint()), focused->size());
+            if (stops > 0) {
+                EXPECT_TRUE(place.top() > previous.top() + row
+                    || (std::abs(place.top() - previous.top()) <= row && place.left() > previous.left()));
+            }
+            previous = place;
+            const QImage withFocus = focused->grab().toImage();
+            QTest::keyClick(focused, Qt::Key_Tab);
+            EXPECT_NE(focused->grab().toImage(), withFocus) << "no sign of the focus";
+        }
+        EXPECT_GT(stops, 0);
+        EXPECT_EQ(QApplication::focusWidget()->parentWidget(), &frame) << "the button row comes last";
+    }
+}

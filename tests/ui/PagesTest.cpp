@@ -4,6 +4,8 @@
 #include "ui/CUploadSettings.h"
 #include "ui/CWelcomeDlg.h"
 #include "ui/CWizardDlg.h"
+#include "ui/FailureReasons.h"
+#include "ui/kit/FileDialogs.h"
 #include "ui/widgets/CCommandListBox.h"
 #include "upload/profiles/ServiceCatalog.h"
 #include "video/CVideoGrabber.h"
@@ -15,8 +17,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -120,19 +125,55 @@ TEST(Welcome, CommandsByMouseAndKeyboard)
     }
 }
 
-TEST(Welcome, MarkFollowsTheMouseAndCancelChangesNothing)
+// How the command list marks entry `row` in a grab: "filled" with the selection colour,
+// "dotted" with a dotted frame inside it as well, "plain".
+std::string MarkOf(CCommandListBox* list, int row)
+{
+    const QImage grab = list->viewport()->grab().toImage();
+    const QRect item = list->visualItemRect(list->item(row));
+    const QRgb fill = list->palette().color(QPalette::Highlight).rgb();
+    if (grab.pixel(item.center().x(), item.bottom() - 4) != fill)
+        return "plain";
+    // Along the frame's top line every other pixel has the text's colour.
+    int dots = 0;
+    for (int x = item.left() + 1; x < item.right() - 1; ++x)
+        dots += grab.pixel(x, item.top() + 1) != fill;
+    const int length = item.width() - 3;
+    return dots > length / 3 && dots < length * 2 / 3 ? "dotted" : "filled";
+}
+
+TEST(Welcome, MarkFollowsTheMouseAndKeysAndCancelChangesNothing)
 {
     Wizard w;
-    QTest::mouseMove(w.Commands()->viewport(), w.CentreOf(2));
-    EXPECT_EQ(w.Commands()->selectedItems(), QList<QListWidgetItem*> {w.Commands()->item(2)});
+    int opened = 0;
+    w.Welcome()->ImagePicker = [&](QWidget*) { return ++opened, QStringList(); };
+    CCommandListBox* list = w.Commands();
+    const auto marks = [&] { return std::vector {MarkOf(list, 0), MarkOf(list, 1), MarkOf(list, 2)}; };
+    using M = std::vector<std::string>;
+    // At start the list has the focus, and the first entry is marked and framed.
+    EXPECT_EQ(marks(), M({"dotted", "plain", "plain"}));
+    QTest::mouseMove(list->viewport(), w.CentreOf(2));
+    EXPECT_EQ(marks(), M({"plain", "plain", "dotted"}));
     QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(w.Commands(), &leave);
-    EXPECT_TRUE(w.Commands()->selectedItems().isEmpty());
+    QCoreApplication::sendEvent(list, &leave);
+    EXPECT_EQ(marks(), M({"plain", "plain", "plain"}));
+    // Nothing marked, nothing runs.
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(opened, 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(marks(), M({"plain", "dotted", "plain"}));
+    list->clearFocus();
+    EXPECT_EQ(marks(), M({"plain", "plain", "plain"}));
 
-    w.picked.clear(); // the picture dialog cancelled
-    QTest::mouseClick(w.Commands()->viewport(), Qt::LeftButton, {}, w.CentreOf(0));
+    // The picture dialog cancelled.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, w.CentreOf(0));
+    EXPECT_EQ(opened, 1);
     EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
     EXPECT_EQ(w.frame.Page(kFileListPage), nullptr);
+    // The two headings are drawn heavier than the text beside them.
+    for (const int id : {1076, 1077})
+        EXPECT_GT(QFontInfo(w.Control<QLabel>(kWelcomePage, id)->font()).weight(), QFont::Normal) << id;
 }
 
 // The state of a control as text: "1"/"0" for a check box, the index of a list, an edit's text.
@@ -292,4 +333,71 @@ TEST(UploadSettings, ServicesByNameDroppedAndForOneSession)
         EXPECT_EQ(settings.main.Main.Service, QString());
     }
     QDir(UserServiceFolder()).removeRecursively();
+}
+
+TEST(UploadSettings, FirstStartChoosesAServiceThatWorksAndSaysSo)
+{
+    // No settings file: a shipped profile, named under the list; a file keeps its choice.
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "first start" : "settings file");
+        TestDir dir;
+        const QString ini = dir.file(QStringLiteral("vellmar.ini"));
+        if (!first)
+            WriteFile(ini, "[Main]\nServerID=3\n");
+        CWizardDlg frame(ini);
+        EXPECT_EQ(frame.IsFirstStart(), first);
+        EXPECT_EQ(frame.WizardSettings().main.Main.Service, first ? QStringLiteral("catbox.moe") : QString());
+        ASSERT_TRUE(frame.CreatePage(kUploadSettingsPage));
+        auto* servers
+            = frame.Page(kUploadSettingsPage)->PageWnd->findChild<QComboBox*>(QStringLiteral("1026"));
+        EXPECT_EQ(
+            servers->currentText(), first ? QStringLiteral(" catbox.moe") : QStringLiteral(" smages.com"));
+        QString note;
+        for (QLabel* label : frame.Page(kUploadSettingsPage)->PageWnd->findChildren<QLabel*>())
+            note += label->text().contains(QStringLiteral("catbox.moe")) ? label->text() : QString();
+        EXPECT_EQ(note,
+            first ? QStringLiteral("Выбран catbox.moe: бесплатно и без регистрации. Можно выбрать другой.")
+                  : QString());
+        // Another choice, and the note has nothing to say.
+        servers->setCurrentIndex(0);
+        for (QLabel* label : frame.Page(kUploadSettingsPage)->PageWnd->findChildren<QLabel*>())
+            EXPECT_FALSE(label->text().contains(QStringLiteral("catbox.moe")));
+    }
+}
+
+TEST(FileDialogs, OpenWhereTheLastOneWasLeftAndSpeakRussian)
+{
+    ASSERT_TRUE(LoadQtTranslations());
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+    TestDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("shots")));
+    const QString picture = WritePicture(dir.path() + QStringLiteral("/shots"), QStringLiteral("a.png"));
+    QString folder = dir.path();
+    QString openedIn;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(
+            QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }));
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        openedIn = dialog->directory().absolutePath();
+        dialog->selectFile(picture);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    EXPECT_EQ(PickImageFiles(nullptr, &folder), QStringList {picture});
+    EXPECT_EQ(openedIn, dir.path());
+    EXPECT_EQ(folder, dir.path() + QStringLiteral("/shots"));
+}
+
+TEST(FailureReasons, InRussianOrAsTheyCame)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"host not found", "сервер не найден (нет такого адреса или нет сети)"},
+        {"no data moved for 30 seconds", "передача замерла: 30 с без данных"},
+        {"no addresses in the answer (HTTP status 502)", "в ответе сервиса нет адресов (код HTTP 502)"},
+        {"cannot write into /tmp/100%2 x: No space", "не удалось записать в /tmp/100%2 x: No space"},
+        // A reason the table does not know, the service's own among them, stays as it came.
+        {"File type not allowed", "File type not allowed"},
+        {"the answer is larger than 256 KiB", "the answer is larger than 256 KiB"},
+    };
+    for (const auto& [english, russian] : cases)
+        EXPECT_EQ(RussianReason(QString::fromUtf8(english)), QString::fromUtf8(russian));
 }

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -59,28 +60,49 @@ struct UploadFixture
     bool Finished() const { return Next()->text() == QStringLiteral("Завершить >"); }
 };
 
-// The summary counts the errors; each failed file is also named with its reason.
-TEST(UploadPage, FailedFilesAreNamedWithTheirReason)
+// A failed file is named on the page with its reason in Russian, can be sent again at once,
+// and stays in the list for later when the user finishes; the code keeps the files already sent.
+TEST(UploadPage, FailedFilesAreListedRetriedAndKept)
 {
-    // Upload 3 is the second picture (each picture is followed by its own thumbnail).
-    UploadFixture f([](TestHost& host) { host.SetUploadFault(3, TestHost::Fault::ServerError); });
+    // Uploads 1, 2: the first picture and its thumbnail; 3: the second picture, which fails again
+    // as upload 6 when it is retried; 4, 5: the third picture.
+    UploadFixture f([](TestHost& host) {
+        host.SetUploadFault(3, TestHost::Fault::ServerError);
+        host.SetUploadFault(6, TestHost::Fault::ServerError);
+    });
     CUploadDlg* page = f.StartUpload();
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));
     EXPECT_EQ(page->StatusText(),
         QStringLiteral("Закачка завершена. Всего 2 из 3 файлов было загружено. 1 ошибок."));
-    const QString failure = QStringLiteral("p1.png: no addresses in the answer (HTTP status 500)");
-    EXPECT_EQ(page->Failures, QStringList {failure});
-    EXPECT_EQ(page->findChild<QLabel*>(QStringLiteral("1050"))->toolTip(), failure);
-    QPushButton* details = nullptr;
-    for (QPushButton* button : page->findChildren<QPushButton*>()) {
-        if (button->text() == QStringLiteral("Ошибки..."))
-            details = button;
-    }
-    ASSERT_NE(details, nullptr);
-    EXPECT_FALSE(details->isHidden());
-    ModalAnswer box(QStringLiteral("ОК"));
-    details->click();
-    EXPECT_EQ(box.Text(), QStringLiteral("Не загружены:\n\n") + failure);
+    const QString reason = QStringLiteral("в ответе сервиса нет адресов (код HTTP 500)");
+    EXPECT_EQ(page->Failures, QStringList {"p1.png: " + reason});
+    auto* listed = page->findChild<QTreeWidget*>();
+    ASSERT_TRUE(listed && listed->isVisibleTo(page));
+    ASSERT_EQ(listed->topLevelItemCount(), 1);
+    EXPECT_EQ(listed->topLevelItem(0)->text(1), reason);
+    QPushButton* retry = nullptr;
+    for (QPushButton* button : page->findChildren<QPushButton*>())
+        retry = button->text() == QStringLiteral("Повторить неудачные") ? button : retry;
+    ASSERT_TRUE(retry && retry->isVisibleTo(page));
+
+    // The retry sends only the failed file; failing again, the status says why.
+    QTest::mouseClick(retry, Qt::LeftButton);
+    EXPECT_EQ(f.frame->FileListPaths(), QStringList {f.pictures[1]});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));
+    EXPECT_EQ(page->StatusText(), "Файл не загружен: " + reason + '.');
+    EXPECT_EQ(page->Results.size(), 2);
+
+    // Finishing keeps it in the list; the next run sends it, and nothing else.
+    f.Next()->click();
+    EXPECT_EQ(f.frame->CurrentPage(), kWelcomePage);
+    EXPECT_EQ(f.frame->FileListPaths(), QStringList {f.pictures[1]});
+    for (int i = 0; i < 3; ++i)
+        f.Next()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));
+    EXPECT_EQ(page->Results.size(), 1);
+    EXPECT_FALSE(retry->isVisibleTo(page));
+    f.Next()->click();
+    EXPECT_TRUE(f.frame->FileListPaths().isEmpty());
 }
 
 TEST(UploadPage, SecondStopEndsTheRunAtOnce)

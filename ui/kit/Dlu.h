@@ -15,6 +15,11 @@ QFont DialogFont();
 /// returns the faces that are missing (their layouts then follow a substitute's metrics).
 QStringList PrepareDialogFonts();
 
+/// `font` in bold, in a face that draws bold visibly heavier. Wine's Tahoma Bold, the face the
+/// layouts are measured with, only spaces its letters wider; there the bold of DejaVu Sans,
+/// which has the same proportions, stands in.
+QFont BoldFont(const QFont& font);
+
 /// The dialog font's average character width and height in pixels (6 x 13 for Tahoma 8 at 96 dpi).
 struct DialogBaseUnits
 {

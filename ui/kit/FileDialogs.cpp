@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "ui/kit/FileDialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace {
 
@@ -19,19 +24,35 @@ QString Filter(const QString& name, const QStringList& patterns)
     return name + QStringLiteral(" (") + all.join(u' ') + u')';
 }
 
-QStringList Run(QWidget* owner, const QString& filter, QFileDialog::FileMode mode)
+QStringList Run(QWidget* owner, const QString& filter, QFileDialog::FileMode mode, QString* folder)
 {
-    QFileDialog dialog(owner, QStringLiteral("Открыть"), QString(), filter);
+    const bool known = folder && !folder->isEmpty() && QFileInfo(*folder).isDir();
+    QFileDialog dialog(owner, QStringLiteral("Открыть"), known ? *folder : QString(), filter);
     dialog.setFileMode(mode);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::ReadOnly);
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles();
+    const QStringList chosen = dialog.selectedFiles();
+    if (folder && !chosen.isEmpty())
+        *folder = QFileInfo(chosen.first()).absolutePath();
+    return chosen;
 }
 
 } // namespace
+
+bool LoadQtTranslations()
+{
+    static const bool loaded = [] {
+        auto* russian = new QTranslator(QCoreApplication::instance());
+        if (!russian->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
+                QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            return false;
+        return QCoreApplication::installTranslator(russian);
+    }();
+    return loaded;
+}
 
 QString ImageFilter()
 {
@@ -46,19 +67,19 @@ QString VideoFilter()
             "*.mp4"});
 }
 
-QStringList PickImageFiles(QWidget* owner)
+QStringList PickImageFiles(QWidget* owner, QString* folder)
 {
-    return Run(owner, ImageFilter(), QFileDialog::ExistingFiles);
+    return Run(owner, ImageFilter(), QFileDialog::ExistingFiles, folder);
 }
 
-QString PickLogoFile(QWidget* owner)
+QString PickLogoFile(QWidget* owner, QString* folder)
 {
     const QString filter = Filter(
         QStringLiteral("Images (JPEG, GIF, PNG, etc)"), {"*.jpg", "*.gif", "*.png", "*.bmp", "*.tiff"});
-    return Run(owner, filter, QFileDialog::ExistingFile).value(0);
+    return Run(owner, filter, QFileDialog::ExistingFile, folder).value(0);
 }
 
-QString PickVideoFile(QWidget* owner)
+QString PickVideoFile(QWidget* owner, QString* folder)
 {
-    return Run(owner, VideoFilter(), QFileDialog::ExistingFile).value(0);
+    return Run(owner, VideoFilter(), QFileDialog::ExistingFile, folder).value(0);
 }

@@ -9,7 +9,8 @@ namespace {
 
 constexpr int kCommandRole = Qt::UserRole;
 
-// Every entry on the window colour, marked only by a dotted focus frame when selected.
+// The marked entry (under the mouse, or chosen with the keys) is filled with the selection
+// colour, so the user sees what Enter runs; the entry with the keyboard focus has a dotted frame.
 class CommandDelegate : public QStyledItemDelegate
 {
 public:
@@ -24,28 +25,27 @@ public:
     {
         const QRect item = option.rect;
         const QPalette& palette = option.palette;
+        const bool selected = option.state & QStyle::State_Selected;
         painter->save();
-        painter->fillRect(item, palette.color(QPalette::Base));
+        painter->fillRect(item, palette.color(selected ? QPalette::Highlight : QPalette::Base));
         const QRect text = item.adjusted(3, 0, -3, 0);
         const QPixmap icon = index.data(Qt::DecorationRole).value<QPixmap>();
         if (!icon.isNull())
             painter->drawPixmap(item.left() + 10, item.top() + 8, icon);
-        painter->setPen(palette.color(QPalette::Text));
+        painter->setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         painter->setClipRect(text);
         painter->drawText(QRect(text.left() + 60, item.top() + 15, text.width() - 60, item.height() - 15),
             Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, index.data(Qt::DisplayRole).toString());
         painter->setClipping(false);
-        const bool selected = option.state & QStyle::State_Selected;
+        // Drawn here rather than by the style, which shows focus only after a Tab.
         const bool focused
             = (option.state & QStyle::State_HasFocus) && option.widget && option.widget->hasFocus();
-        if (selected || focused) {
-            QStyleOptionFocusRect frame;
-            frame.QStyleOption::operator=(option);
-            frame.rect = item;
-            frame.backgroundColor = palette.color(QPalette::Base);
-            const QStyle* style = option.widget ? option.widget->style() : nullptr;
-            if (style)
-                style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, option.widget);
+        if (focused) {
+            QPen dots(palette.color(selected ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine);
+            dots.setCosmetic(true);
+            painter->setPen(dots);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(item.adjusted(1, 1, -2, -2));
         }
         painter->restore();
     }

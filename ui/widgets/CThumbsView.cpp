@@ -351,3 +351,27 @@ void CThumbsView::mouseDoubleClickEvent(QMouseEvent* event)
     if (const QModelIndex hit = indexAt(event->position().toPoint()); hit.isValid())
         m_viewer->ShowImage(GetFileName(hit.row()));
 }
+
+void CThumbsView::paintEvent(QPaintEvent* event)
+{
+    QListView::paintEvent(event);
+    // An empty list has no item to mark the focus on: the frame inside it shows where Tab went.
+    if (hasFocus() && model() && model()->rowCount() == 0) {
+        QPainter painter(viewport());
+        QPen dots(palette().color(QPalette::Text), 1, Qt::DotLine);
+        painter.setPen(dots);
+        painter.drawRect(viewport()->rect().adjusted(1, 1, -2, -2));
+    }
+}
+
+void CThumbsView::focusInEvent(QFocusEvent* event)
+{
+    QListView::focusInEvent(event);
+    viewport()->update();
+}
+
+void CThumbsView::focusOutEvent(QFocusEvent* event)
+{
+    QListView::focusOutEvent(event);
+    viewport()->update();
+}

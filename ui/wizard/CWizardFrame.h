@@ -50,6 +50,8 @@ public:
     virtual int CurrentPage() const = 0;
 
     virtual Settings& WizardSettings() = 0;
+    /// There was no settings file when the program started: the service is the program's choice.
+    virtual bool IsFirstStart() const = 0;
     /// The settings file, for the few values kept outside the record.
     virtual QString IniPath() const = 0;
     /// The folder of this running copy for intermediate pictures.
@@ -75,6 +77,8 @@ public:
     virtual QStringList FileListPaths() const = 0;
     /// Empties the file list page.
     virtual void ClearFileList() = 0;
+    /// Leaves only rows `rows` (ascending) of the file list page, in their order.
+    virtual void KeepInFileList(const QList<int>& rows) = 0;
     /// Hands the video page the file to take frames from (creating the page first).
     virtual void SetVideoFile(const QString& path) = 0;
 };

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+#include "ui/FailureReasons.h"
+
+#include <QList>
+#include <QRegularExpression>
+
+namespace {
+
+struct Wording
+{
+    QRegularExpression english; ///< the whole reason; %1, %2 of the English text are captured
+    QString russian; ///< with the captures as %1, %2
+};
+
+Wording Entry(const char* english, const char* russian)
+{
+    QString pattern = QRegularExpression::escape(QString::fromUtf8(english));
+    pattern.replace(QRegularExpression(QStringLiteral(R"(\\?%\d)")), QStringLiteral("(.+?)"));
+    return {QRegularExpression(u'^' + pattern + u'$'), QString::fromUtf8(russian)};
+}
+
+const QList<Wording>& Table()
+{
+    static const QList<Wording> table = {
+        Entry("host not found", "сервер не найден (нет такого адреса или нет сети)"),
+        Entry("connection refused", "сервер отказал в соединении"),
+        Entry("cannot connect", "не удалось соединиться с сервером"),
+        Entry("the server could not be reached within %1 seconds", "сервер не ответил за %1 с"),
+        Entry("no data moved for %1 seconds", "передача замерла: %1 с без данных"),
+        Entry("the server closed the connection without an answer", "сервер закрыл соединение, не ответив"),
+        Entry("the connection closed in the middle of the answer", "соединение оборвалось посреди ответа"),
+        Entry("the connection closed while sending", "соединение оборвалось во время отправки"),
+        Entry("too many redirects", "слишком много перенаправлений"),
+        Entry("stopped", "остановлено"),
+        Entry("the HTTP library could not start", "не удалось запустить библиотеку HTTP"),
+        Entry("the HTTP library failed", "сбой библиотеки HTTP"),
+        Entry("invalid request", "неверный запрос"),
+        Entry("out of memory", "не хватает памяти"),
+        Entry("not enough memory for the prepared picture", "не хватает памяти для картинки"),
+        Entry("cannot open the file", "файл не открывается"),
+        Entry("the answer's head is larger than %1 KiB", "заголовок ответа больше %1 КиБ"),
+        Entry("the file changed while it was being sent", "файл изменился во время отправки"),
+        Entry("the server's certificate is not trusted: %1", "сертификату сервера нет доверия: %1"),
+        Entry("no secure connection: %1", "не удалось установить защищённое соединение: %1"),
+        Entry("the service's address is not an http or https address", "адрес сервиса не http и не https"),
+        Entry("invalid host name", "неверное имя сервера"),
+        Entry("the file does not exist", "файл не найден"),
+        Entry("it is a folder, not a file", "это папка, а не файл"),
+        Entry("it is a folder, not a picture", "это папка, а не картинка"),
+        Entry("it is not a regular file", "это не обычный файл"),
+        Entry("the file is empty", "файл пуст"),
+        Entry("the file is too large", "файл слишком велик"),
+        Entry("the file is too large to be a picture that can be opened", "файл слишком велик для картинки"),
+        Entry("the picture is too large to open (more than %1 MiB of pixels)",
+            "картинка слишком велика (больше %1 МиБ точек)"),
+        Entry("it cannot be read: %1", "файл не читается: %1"),
+        Entry("the picture is cut short", "картинка обрезана"),
+        Entry("it cannot be decoded as a picture", "это не картинка или она повреждена"),
+        Entry("the picture's size leaves nothing to draw", "у картинки нулевой размер"),
+        Entry("the bounded size leaves nothing to draw", "после уменьшения от картинки ничего не осталось"),
+        Entry("the picture cannot be encoded as %1", "картинку не удалось записать в %1"),
+        Entry("cannot write into %1: %2", "не удалось записать в %1: %2"),
+        Entry("the service refused the upload", "сервис отказался принять файл"),
+        Entry("no addresses in the answer", "в ответе сервиса нет адресов"),
+        Entry("an empty address in the answer", "в ответе сервиса пустой адрес"),
+        Entry("the answer's address is not a web address", "адрес в ответе сервиса не веб-адрес"),
+        Entry("the file to send is %1 bytes, more than the %2 bytes the services take",
+            "файл для отправки — %1 байт, а сервисы берут не больше %2"),
+    };
+    return table;
+}
+
+QString Translate(const QString& reason)
+{
+    for (const Wording& wording : Table()) {
+        const QRegularExpressionMatch match = wording.english.match(reason);
+        if (!match.hasMatch())
+            continue;
+        // In one pass, so that a "%2" inside a captured path stays as it is.
+        switch (match.lastCapturedIndex()) {
+        case 0:
+            return wording.russian;
+        case 1:
+            return wording.russian.arg(match.captured(1));
+        default:
+            return wording.russian.arg(match.captured(1), match.captured(2));
+        }
+    }
+    return reason;
+}
+
+} // namespace
+
+QString RussianReason(const QString& reason)
+{
+    // The engine adds the status to what a failed answer lacked.
+    static const QRegularExpression status(QStringLiteral(R"(^(.*) \(HTTP status (\d+)\)$)"));
+    if (const QRegularExpressionMatch match = status.match(reason); match.hasMatch())
+        return QStringLiteral("%1 (код HTTP %2)").arg(Translate(match.captured(1)), match.captured(2));
+    return Translate(reason);
+}
