@@ -139,7 +139,8 @@ CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
         m_appearance = settings.appearance;
         FillServices(ServiceKey(settings.main.Main));
         ShowSettings(settings.main);
-        if (WizardDlg->IsFirstStart())
+        // A profile given for the session is the user's own choice, not the program's.
+        if (WizardDlg->IsFirstStart() && settings.main.Main.ServiceFile.isEmpty())
             m_firstChoice = ServiceKey(settings.main.Main);
     }
     UpdateServiceNote();

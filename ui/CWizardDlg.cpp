@@ -241,18 +241,20 @@ void CWizardDlg::OnAbout()
     about.exec();
 }
 
-void CWizardDlg::showEvent(QShowEvent* event)
+void CWizardDlg::setVisible(bool visible)
 {
-    QDialog::showEvent(event);
-    if (!m_placed) {
+    // Placed before the window exists: then the position is that of the frame the window
+    // manager adds, title bar included, not that of the window inside it.
+    if (visible && !m_placed) {
         m_placed = true;
         PlaceOnScreen();
     }
+    QDialog::setVisible(visible);
 }
 
 void CWizardDlg::PlaceOnScreen()
 {
-    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QScreen* shown = QGuiApplication::primaryScreen();
     if (!shown)
         return;
     const QRect area = shown->availableGeometry();
@@ -267,7 +269,6 @@ void CWizardDlg::PlaceOnScreen()
     // A window larger than the area keeps its title bar and its left edge on the screen.
     topLeft.setX(std::max(topLeft.x(), area.x()));
     topLeft.setY(std::max(topLeft.y(), area.y()));
-    // The position of a top-level window is that of its frame.
     move(topLeft);
 }
 

@@ -59,6 +59,7 @@ public:
     void UseServiceFileForSession(const QString& file);
     /// Ends the program's window with `exitCode` for the event loop.
     void CloseWizard(int exitCode);
+    void setVisible(bool visible) override;
 
     int PrevPage = -1;
     int NextPage = -1;
@@ -71,7 +72,6 @@ signals:
 
 protected:
     void reject() override;
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

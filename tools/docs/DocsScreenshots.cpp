@@ -9,12 +9,14 @@
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
 #include "ui/widgets/CThumbsView.h"
+#include "ui/wizard/CWizardPage.h"
 #include "upload/testhost/TestHost.h"
 #include "video/CVideoGrabber.h"
 
 #include <QAbstractButton>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -132,12 +134,17 @@ int main(int argc, char** argv)
         return 1;
     logo.close();
 
-    // The upload page after a run against the local hosting service.
+    // The upload page after a run against the local hosting service, which fails one picture.
     TestHost host;
+    host.SetUploadFault(5, TestHost::Fault::ServerError);
     if (!host.Start())
         return 1;
     for (QString& name : frame.WizardSettings().servers.Host)
         name = host.HostText();
+    // The first start chose a service on the internet; the first of the program's own goes to the host.
+    frame.Page(kUploadSettingsPage)
+        ->PageWnd->findChild<QComboBox*>(QStringLiteral("1026"))
+        ->setCurrentIndex(0);
     frame.OnNext();
     clock.restart();
     auto* next = frame.findChild<QAbstractButton*>(QString::number(kNextButton));
