@@ -12,12 +12,13 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <array>
-#include <climits>
-#include <libxml/parser.h>
-#include <libxml/xpath.h>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <pugixml.hpp>
+#include <thread>
 
 namespace {
 
@@ -25,96 +26,89 @@ namespace {
 constexpr int kMaxNesting = 32;
 // XML answers nested deeper than any real one are not read at all.
 constexpr int kMaxXmlDepth = 256;
-// Steps one XPath may take: with the size and depth limits in front of it, well beyond any real
-// answer, and a bound on how long a hostile expression holds the worker (well under a second).
-constexpr unsigned long kMaxXPathOperations = 20'000'000;
+// Real XPaths of an answer take milliseconds; a hostile one is given up after this long.
+constexpr auto kMaxXPathTime = std::chrono::seconds(5);
+constexpr auto kXPathPoll = std::chrono::milliseconds(20);
 
-struct XmlDocFree
-{
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-struct XPathContextFree
-{
-    void operator()(xmlXPathContext* context) const { xmlXPathFreeContext(context); }
-};
-struct XPathObjectFree
-{
-    void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
-};
-struct XPathCompFree
-{
-    void operator()(xmlXPathCompExpr* expression) const { xmlXPathFreeCompExpr(expression); }
-};
-struct XmlCharFree
-{
-    void operator()(xmlChar* text) const { xmlFree(text); }
-};
-using XmlDoc = std::unique_ptr<xmlDoc, XmlDocFree>;
-using XPathContext = std::unique_ptr<xmlXPathContext, XPathContextFree>;
-
-void IgnoreXmlError(void*, xmlError*) { }
-
-// A context whose errors go nowhere: the library would print them on standard error.
-XPathContext NewXPathContext(xmlDoc* doc)
-{
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
-    XPathContext context(xmlXPathNewContext(doc));
-    if (context) {
-        context->error = IgnoreXmlError;
-        context->opLimit = kMaxXPathOperations;
-    }
-    return context;
-}
+using XmlDocument = std::shared_ptr<const pugi::xml_document>;
 
 bool CompilesAsXPath(const QString& path)
 {
-    const XPathContext context = NewXPathContext(nullptr);
-    const QByteArray utf8 = path.toUtf8();
-    return context
-        && std::unique_ptr<xmlXPathCompExpr, XPathCompFree>(
-            xmlXPathCtxtCompile(context.get(), reinterpret_cast<const xmlChar*>(utf8.constData())));
+    try {
+        return bool(pugi::xpath_query(path.toUtf8().constData()));
+    } catch (const pugi::xpath_exception&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
-// An answer is untrusted: elements nested deeper than any real answer are not read at all.
-bool NestedTooDeep(const QByteArray& xml)
+// An answer is untrusted: it is read only when it is one well-formed document (not a page with
+// text around its root, which the engine would take) and nested no deeper than any real answer.
+bool ReadableXml(const QByteArray& xml)
 {
     QXmlStreamReader reader(xml);
     int depth = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement && ++depth > kMaxXmlDepth)
-            return true;
+            return false;
         if (token == QXmlStreamReader::EndElement)
             --depth;
     }
-    return false;
+    return !reader.hasError();
 }
 
-// Without the network, without entities expanded and without a word on standard error.
-XmlDoc ParseXml(const QByteArray& xml)
+// Entities beyond the five of XML are never expanded, and no document type is read.
+XmlDocument ParseXml(const QByteArray& xml)
 {
-    if (xml.isEmpty() || xml.size() > INT_MAX || NestedTooDeep(xml))
+    if (xml.isEmpty() || !ReadableXml(xml))
         return {};
-    NewXPathContext(nullptr); // initialises the library once
-    return XmlDoc(xmlReadMemory(xml.constData(), int(xml.size()), nullptr, nullptr,
-        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    auto doc = std::make_shared<pugi::xml_document>();
+    if (!doc->load_buffer(xml.constData(), size_t(xml.size()), pugi::parse_default, pugi::encoding_utf8))
+        return {};
+    return doc;
 }
 
-// The text an XPath leads to: of the first node it selects, or the value it computes.
-QString XPathValue(xmlDoc* doc, const QString& path)
+// One XPath evaluation on a thread of its own. The engine takes time linear in the answer per
+// step, but an expression can nest steps inside predicates; it cannot be interrupted, so the
+// caller stops waiting when asked to or after kMaxXPathTime, and the thread ends on its own with
+// what it uses. Only one such leftover runs at a time: while it does, XPaths give nothing.
+class XPathRun
 {
-    const XPathContext context = NewXPathContext(doc);
-    if (!doc || !context)
-        return {};
-    const QByteArray utf8 = path.toUtf8();
-    const std::unique_ptr<xmlXPathObject, XPathObjectFree> found(
-        xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(utf8.constData()), context.get()));
-    if (!found)
-        return {};
-    const std::unique_ptr<xmlChar, XmlCharFree> text(xmlXPathCastToString(found.get()));
-    return text ? QString::fromUtf8(reinterpret_cast<const char*>(text.get())) : QString();
-}
+public:
+    static QString Value(const XmlDocument& doc, const QString& path, const std::atomic<bool>* stop)
+    {
+        if (!doc || s_running.load() > 0)
+            return {};
+        auto run = std::make_shared<XPathRun>();
+        ++s_running;
+        std::thread([run, doc, query = path.toStdString()] {
+            std::string value;
+            try {
+                value = pugi::xpath_query(query.c_str()).evaluate_string(*doc);
+            } catch (const pugi::xpath_exception&) {
+            } catch (const std::bad_alloc&) { }
+            const std::lock_guard lock(run->m_mutex);
+            run->m_value = QString::fromStdString(value);
+            run->m_done = true;
+            --s_running;
+            run->m_finished.notify_all();
+        }).detach();
+        const auto deadline = std::chrono::steady_clock::now() + kMaxXPathTime;
+        std::unique_lock lock(run->m_mutex);
+        while (!run->m_done && !(stop && stop->load()) && std::chrono::steady_clock::now() < deadline)
+            run->m_finished.wait_for(lock, kXPathPoll);
+        return run->m_done ? run->m_value : QString();
+    }
+
+private:
+    static inline std::atomic<int> s_running {0};
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+    QString m_value;
+};
 
 bool IsNameChar(QChar c)
 {
@@ -349,10 +343,10 @@ private:
     QString Xml(const QStringList& arguments)
     {
         if (arguments.size() == 2)
-            return XPathValue(ParseXml(arguments.first().toUtf8()).get(), arguments.last());
+            return XPathRun::Value(ParseXml(arguments.first().toUtf8()), arguments.last(), m_context->stop);
         if (!m_xml)
             m_xml = ParseXml(m_context->body);
-        return XPathValue(m_xml->get(), arguments.last());
+        return XPathRun::Value(*m_xml, arguments.last(), m_context->stop);
     }
 
     QString Regex(const QStringList& arguments)
@@ -415,7 +409,7 @@ private:
     DynamicEscape m_escape;
     qsizetype m_pos = 0;
     std::optional<JsonParse> m_json;
-    std::optional<XmlDoc> m_xml;
+    std::optional<XmlDocument> m_xml;
 };
 
 } // namespace
