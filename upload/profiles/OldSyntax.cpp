@@ -2,6 +2,7 @@
 #include "upload/profiles/OldSyntax.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 #include <QVersionNumber>
@@ -123,15 +124,20 @@ private:
             m_root.members.push_back({QStringLiteral("Parameters"), object});
             parameters = &m_root.members.back().value;
         }
+        QSet<QString> names;
+        for (const JsonMember& member : parameters->members)
+            names.insert(member.name);
         for (const QString& pair : query.split(u'&', Qt::SkipEmptyParts)) {
             const qsizetype equals = pair.indexOf(u'=');
             const auto decoded = [](const QString& part) {
                 return QUrl::fromPercentEncoding(QString(part).replace(u'+', u' ').toUtf8());
             };
             const QString name = decoded(equals < 0 ? pair : pair.left(equals));
-            if (!parameters->Member(name))
-                parameters->members.push_back(
-                    {name, Text(decoded(equals < 0 ? QString() : pair.mid(equals + 1)), line)});
+            if (names.contains(name))
+                continue;
+            names.insert(name);
+            parameters->members.push_back(
+                {name, Text(decoded(equals < 0 ? QString() : pair.mid(equals + 1)), line)});
         }
     }
 

@@ -5,6 +5,7 @@
 #include "upload/profiles/ServiceProfile.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 #include <QUrl>
 #include <QVersionNumber>
@@ -91,12 +92,11 @@ public:
     {
         ProfileRead read;
         ServiceProfile& p = read.profile;
-        for (qsizetype i = 0; i < qsizetype(m_root.members.size()); ++i) {
-            for (qsizetype j = 0; j < i; ++j) {
-                if (m_root.members[size_t(i)].name == m_root.members[size_t(j)].name)
-                    Fail(m_root.members[size_t(i)].value.line, m_root.members[size_t(i)].name,
-                        QStringLiteral("given twice"));
-            }
+        QSet<QString> seen;
+        for (const JsonMember& member : m_root.members) {
+            if (seen.contains(member.name))
+                Fail(member.value.line, member.name, QStringLiteral("given twice"));
+            seen.insert(member.name);
         }
         const QString version = Text(u"Version");
         if (m_refuseOld && m_root.Member(u"RegexList"))
