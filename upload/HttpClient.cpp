@@ -81,6 +81,7 @@ struct Transfer
     qint64 sent = 0; // bytes of the body handed to curl so far
     bool endedByUs = false; // answer cap reached, or the header was all we wanted
     bool cut = false; // the answer went on beyond the cap
+    qsizetype skipped = 0; // bytes of an unwanted body read and thrown away
     bool stoppedInCallback = false;
     bool fileChanged = false;
     qsizetype headBytes = 0;
@@ -103,7 +104,12 @@ size_t OnBody(char* data, size_t size, size_t count, void* user)
     const size_t bytes = size * count;
     if (t->StopRequested())
         return 0;
+    // A body that is not wanted is still read to its end, so the connection can serve the next
+    // request, unless it is longer than any page worth waiting for.
     if (!t->readBody) {
+        t->skipped += qsizetype(bytes);
+        if (t->skipped <= HttpClient::kAnswerCap)
+            return bytes;
         t->endedByUs = true;
         return 0;
     }
@@ -243,10 +249,13 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user)
     } else if (line.isEmpty()) {
         if (r.status >= 200)
             t->headDone = true;
-        if (!t->readBody && r.status >= 200) {
+        // An unwanted body that ends only when the server closes is not waited for.
+        if (!t->readBody && r.status >= 200 && r.Header("Content-Length").isNull()
+            && !r.Header("Transfer-Encoding").toLower().contains("chunked")) {
             t->endedByUs = true;
             return 0;
         }
+
     } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
         r.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }

@@ -48,7 +48,7 @@ struct HttpRequest
     QList<QByteArray> headers; ///< extra "Name: value" lines, sent in this order
     HttpBody body; ///< sent as is for POST
     bool followRedirects = false;
-    bool readBody = true; ///< false: stop once the answer's header is in
+    bool readBody = true; ///< false: only the answer's header is kept (its body is read and dropped)
     /// Certificate authorities to trust for https instead of the system's; empty: the system's.
     QString caFile;
 };
