@@ -103,47 +103,50 @@ private:
     std::vector<int> m_cells;
 };
 
-// Floyd-Steinberg error diffusion onto a fixed palette, in alternating directions so no drift
-// builds up along the rows. Transparent pixels take the palette's transparent entry and pass no error on.
-std::vector<GifByteType> RemapDithered(const QImage& rgba, const liq_palette& palette)
+// Floyd-Steinberg error diffusion onto a fixed palette, row after row, in alternating directions
+// so no drift builds up along the rows. Transparent pixels take the palette's transparent entry
+// and pass no error on. Only two rows of errors are kept, so a picture is remapped as it is written.
+class DitherRemapper
 {
-    const int width = rgba.width();
-    const int height = rgba.height();
-    int transparent = 0;
-    for (unsigned i = 0; i < palette.count; ++i) {
-        if (palette.entries[i].a < 128) {
-            transparent = static_cast<int>(i);
-            break;
+public:
+    DitherRemapper(const liq_palette& palette, int width)
+        : m_palette(palette)
+        , m_nearest(palette)
+        , m_width(width)
+        , m_current(static_cast<size_t>(width + 2) * 3, 0)
+        , m_next(m_current.size(), 0)
+    {
+        for (unsigned i = 0; i < palette.count; ++i) {
+            if (palette.entries[i].a < 128) {
+                m_transparent = static_cast<int>(i);
+                break;
+            }
         }
     }
-    NearestColour nearest(palette);
-    std::vector<GifByteType> indices(static_cast<size_t>(width) * static_cast<size_t>(height));
-    // Errors of this row and the next, in 1/16 units, with a pixel of margin on each side.
-    std::vector<int> current(static_cast<size_t>(width + 2) * 3, 0);
-    std::vector<int> next(current.size(), 0);
-    for (int y = 0; y < height; ++y) {
-        const uchar* line = rgba.constScanLine(y);
-        GifByteType* out = indices.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+
+    // Row `y` of RGBA pixels into palette indices.
+    void Row(const uchar* line, int y, GifByteType* out)
+    {
         const bool leftToRight = y % 2 == 0;
         const int step = leftToRight ? 1 : -1;
-        std::fill(next.begin(), next.end(), 0);
-        for (int i = 0; i < width; ++i) {
-            const int x = leftToRight ? i : width - 1 - i;
+        std::fill(m_next.begin(), m_next.end(), 0);
+        for (int i = 0; i < m_width; ++i) {
+            const int x = leftToRight ? i : m_width - 1 - i;
             const uchar* p = line + 4 * x;
             if (p[3] < 128) {
-                out[x] = static_cast<GifByteType>(transparent);
+                out[x] = static_cast<GifByteType>(m_transparent);
                 continue;
             }
-            int* err = &current[static_cast<size_t>(x + 1) * 3];
+            int* err = &m_current[static_cast<size_t>(x + 1) * 3];
             int want[3];
             for (int c = 0; c < 3; ++c)
                 want[c] = std::clamp(p[c] + err[c] / 16, 0, 255);
-            const int index = nearest.Of(want[0], want[1], want[2]);
+            const int index = m_nearest.Of(want[0], want[1], want[2]);
             out[x] = static_cast<GifByteType>(index);
-            const liq_color& got = palette.entries[index];
+            const liq_color& got = m_palette.entries[index];
             const int diff[3] = {want[0] - got.r, want[1] - got.g, want[2] - got.b};
-            int* ahead = &current[static_cast<size_t>(x + 1 + step) * 3];
-            int* below = &next[static_cast<size_t>(x + 1) * 3];
+            int* ahead = &m_current[static_cast<size_t>(x + 1 + step) * 3];
+            int* below = &m_next[static_cast<size_t>(x + 1) * 3];
             for (int c = 0; c < 3; ++c) {
                 ahead[c] += diff[c] * 7;
                 below[c - 3 * step] += diff[c] * 3;
@@ -151,10 +154,18 @@ std::vector<GifByteType> RemapDithered(const QImage& rgba, const liq_palette& pa
                 below[c + 3 * step] += diff[c];
             }
         }
-        std::swap(current, next);
+        std::swap(m_current, m_next);
     }
-    return indices;
-}
+
+private:
+    const liq_palette& m_palette;
+    NearestColour m_nearest;
+    int m_width;
+    int m_transparent = 0;
+    // Errors of this row and the next, in 1/16 units, with a pixel of margin on each side.
+    std::vector<int> m_current;
+    std::vector<int> m_next;
+};
 
 // GIF stores one bit of transparency: everything under half opacity becomes one fully
 // transparent colour, the rest opaque, so the quantiser spends its palette on real colours.
@@ -181,9 +192,8 @@ QByteArray EncodeGif(const QImage& image)
 {
     if (image.isNull() || image.width() > kMaxGifSide || image.height() > kMaxGifSide)
         return {};
-    const QImage rgba = ToBinaryAlpha(image);
-    const int width = rgba.width();
-    const int height = rgba.height();
+    const int width = image.width();
+    const int height = image.height();
 
     LiqAttr attr(liq_attr_create());
     if (!attr || liq_set_max_colors(attr.get(), 256) != LIQ_OK)
@@ -191,9 +201,10 @@ QByteArray EncodeGif(const QImage& image)
     // The quantiser switches to a low-memory path for pictures above about four million pixels
     // and leaks a row buffer there on every call. So it never sees more than kMaxLiqPixels: a
     // larger picture gets its palette from an evenly sampled copy (nearest pixels, so exact
-    // colours and the one-bit alpha survive) and is remapped here.
+    // colours and the one-bit alpha survive) and is remapped here band by band while it is
+    // written, so it is never held twice.
     const bool direct = qint64(width) * height <= kMaxLiqPixels;
-    const QImage sample = direct ? rgba : SampleForPalette(rgba);
+    const QImage sample = ToBinaryAlpha(direct ? image : SampleForPalette(image));
     LiqImage liqImage(liq_image_create_rgba(
         attr.get(), const_cast<uchar*>(sample.constBits()), sample.width(), sample.height(), 0));
     if (!liqImage)
@@ -214,10 +225,8 @@ QByteArray EncodeGif(const QImage& image)
         palette = liq_get_palette(result.get());
     } else {
         palette = liq_get_palette(result.get());
-        if (palette)
-            indices = RemapDithered(rgba, *palette);
     }
-    if (!palette || palette->count == 0 || indices.empty())
+    if (!palette || palette->count == 0)
         return {};
 
     // A GIF colour table has a power-of-two size of at least 2 entries.
@@ -261,9 +270,23 @@ QByteArray EncodeGif(const QImage& image)
     }
     if (EGifPutImageDesc(gif.get(), 0, 0, width, height, false, nullptr) == GIF_ERROR)
         return {};
-    for (int y = 0; y < height; ++y) {
-        if (EGifPutLine(gif.get(), indices.data() + static_cast<size_t>(y) * width, width) == GIF_ERROR)
-            return {};
+    if (direct) {
+        for (int y = 0; y < height; ++y) {
+            if (EGifPutLine(gif.get(), indices.data() + static_cast<size_t>(y) * width, width) == GIF_ERROR)
+                return {};
+        }
+    } else {
+        constexpr int kBandRows = 64;
+        DitherRemapper remap(*palette, width);
+        std::vector<GifByteType> row(static_cast<size_t>(width));
+        for (int top = 0; top < height; top += kBandRows) {
+            const QImage band = ToBinaryAlpha(image.copy(0, top, width, std::min(kBandRows, height - top)));
+            for (int y = 0; y < band.height(); ++y) {
+                remap.Row(band.constScanLine(y), top + y, row.data());
+                if (EGifPutLine(gif.get(), row.data(), width) == GIF_ERROR)
+                    return {};
+            }
+        }
     }
     // Closing writes the trailer; it frees the handle whether or not it succeeds.
     if (EGifCloseFile(gif.release(), &error) == GIF_ERROR)

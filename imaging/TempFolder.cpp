@@ -98,7 +98,12 @@ bool HasRunFolders(const QString& base)
 
 QString RootOf(const QString& given)
 {
-    QString root = QDir::cleanPath(given.isEmpty() ? QDir::tempPath() : given);
+    // The system's answer is empty for a TMPDIR that does not exist; the folder it names is
+    // still the one to report.
+    QString system = QDir::tempPath();
+    if (system.isEmpty())
+        system = qEnvironmentVariable("TMPDIR", QStringLiteral("/tmp"));
+    QString root = QDir::cleanPath(given.isEmpty() ? system : given);
     while (root.size() > 1 && root.endsWith(u'/'))
         root.chop(1);
     return root;

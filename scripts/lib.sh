@@ -9,7 +9,7 @@ VELLMAR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VELLMAR_PACKAGES=(
     cmake ninja-build g++ pkg-config git ccache
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev
-    libcurl4-openssl-dev libssl-dev libgif-dev libimagequant-dev
+    libcurl4-openssl-dev libssl-dev libpugixml-dev libgif-dev libimagequant-dev
     libxcb1-dev libxcb-ewmh-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     googletest libgtest-dev

@@ -3,7 +3,9 @@
 #include "upload/CodeGenerator.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace {
 
@@ -38,7 +40,7 @@ QString DecodeTemplate(const QByteArray& bytes)
     } else if (!IsPlainUtf8(bytes)) {
         // What the template was meant to be: UTF-16LE behind two bytes of mark, whatever they are.
         encoding = QStringDecoder::Utf16LE;
-        skip = 2;
+        skip = std::min<qsizetype>(2, bytes.size());
     }
     QByteArrayView body = QByteArrayView(bytes).sliced(skip);
     // An odd last byte of UTF-16 text is half a character; it is dropped.
@@ -58,7 +60,8 @@ CodeTemplate LoadTemplate(const QString& path)
 {
     CodeTemplate tmpl;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A FIFO or a device would hold the reader, or never end.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return tmpl;
     const qint64 size = file.size();
     if (size > kMaxTemplateBytes) {

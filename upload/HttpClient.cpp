@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "upload/HttpClient.h"
 
+#include "upload/FailureReasons.h"
+
 #include <QFile>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <curl/curl.h>
+#include <linux/tcp.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -71,6 +80,8 @@ struct Transfer
     QFile* file = nullptr;
     qint64 sent = 0; // bytes of the body handed to curl so far
     bool endedByUs = false; // answer cap reached, or the header was all we wanted
+    bool cut = false; // the answer went on beyond the cap
+    qsizetype skipped = 0; // bytes of an unwanted body read and thrown away
     bool stoppedInCallback = false;
     bool fileChanged = false;
     qsizetype headBytes = 0;
@@ -93,7 +104,12 @@ size_t OnBody(char* data, size_t size, size_t count, void* user)
     const size_t bytes = size * count;
     if (t->StopRequested())
         return 0;
+    // A body that is not wanted is still read to its end, so the connection can serve the next
+    // request, unless it is longer than any page worth waiting for.
     if (!t->readBody) {
+        t->skipped += qsizetype(bytes);
+        if (t->skipped <= HttpClient::kAnswerCap)
+            return bytes;
         t->endedByUs = true;
         return 0;
     }
@@ -102,6 +118,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user)
     body.append(data, qsizetype(std::min(room, bytes)));
     if (bytes > room) {
         t->endedByUs = true;
+        t->cut = true;
         return 0;
     }
     return bytes;
@@ -146,6 +163,73 @@ size_t OnRead(char* buffer, size_t size, size_t count, void* user)
     return size_t(done);
 }
 
+// Back to `offset` of the body, so that a redirect that keeps the method (307, 308) or a retry
+// on a reused connection that the server had closed sends the same body again.
+int OnSeek(void* user, curl_off_t offset, int origin)
+{
+    auto* t = static_cast<Transfer*>(user);
+    const HttpBody& body = *t->body;
+    if (origin != SEEK_SET || offset < 0 || offset > body.Size())
+        return CURL_SEEKFUNC_CANTSEEK;
+    if (t->file) {
+        const qint64 inFile = std::clamp<qint64>(offset - body.head.size(), 0, body.fileSize);
+        if (!t->file->seek(inFile))
+            return CURL_SEEKFUNC_FAIL;
+    }
+    t->sent = offset;
+    return CURL_SEEKFUNC_OK;
+}
+
+// Bytes the peer has acknowledged and bytes received on the connection's socket: they keep
+// moving while the system's send buffer drains, when curl hands over nothing new.
+struct SocketCounts
+{
+    qint64 acked = 0;
+    qint64 received = 0;
+};
+
+// curl names a transfer's socket only once the transfer is done, so the client keeps the sockets
+// it opened itself and finds the transfer's by its local port.
+using Sockets = std::vector<curl_socket_t>;
+
+curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address)
+{
+    const curl_socket_t fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (fd != CURL_SOCKET_BAD)
+        static_cast<Sockets*>(user)->push_back(fd);
+    return fd;
+}
+
+int OnCloseSocket(void* user, curl_socket_t fd)
+{
+    std::erase(*static_cast<Sockets*>(user), fd);
+    return ::close(fd);
+}
+
+SocketCounts CountsOf(CURL* easy, const Sockets& sockets)
+{
+    long port = 0;
+    if (curl_easy_getinfo(easy, CURLINFO_LOCAL_PORT, &port) != CURLE_OK || port <= 0)
+        return {};
+    for (const curl_socket_t fd : sockets) {
+        sockaddr_storage local {};
+        socklen_t size = sizeof local;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0)
+            continue;
+        const in_port_t own = local.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&local)->sin6_port
+                                                          : reinterpret_cast<sockaddr_in*>(&local)->sin_port;
+        if (ntohs(own) != port)
+            continue;
+        tcp_info info {};
+        socklen_t length = sizeof info;
+        if (::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0
+            || length < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received)
+            return {};
+        return {qint64(info.tcpi_bytes_acked), qint64(info.tcpi_bytes_received)};
+    }
+    return {};
+}
+
 size_t OnHeader(char* data, size_t size, size_t count, void* user)
 {
     auto* t = static_cast<Transfer*>(user);
@@ -165,10 +249,13 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user)
     } else if (line.isEmpty()) {
         if (r.status >= 200)
             t->headDone = true;
-        if (!t->readBody && r.status >= 200) {
+        // An unwanted body that ends only when the server closes is not waited for.
+        if (!t->readBody && r.status >= 200 && r.Header("Content-Length").isNull()
+            && !r.Header("Transfer-Encoding").toLower().contains("chunked")) {
             t->endedByUs = true;
             return 0;
         }
+
     } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
         r.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }
@@ -243,8 +330,10 @@ struct HttpClient::Private
 {
     const std::atomic<bool>* stop = nullptr;
     HttpTimeouts timeouts;
+    Sockets sockets; ///< before `multi`: its cached connections close theirs when it goes
     MultiHandle multi;
     bool initialised = false;
+    int connections = 0;
 };
 
 QByteArray HttpResponse::Header(QByteArrayView name) const
@@ -267,6 +356,11 @@ HttpClient::HttpClient(const std::atomic<bool>* stop, HttpTimeouts timeouts)
 }
 
 HttpClient::~HttpClient() = default;
+
+int HttpClient::ConnectionsOpened() const
+{
+    return d->connections;
+}
 
 HttpResponse HttpClient::Perform(const HttpRequest& request)
 {
@@ -345,6 +439,8 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.Size()));
         curl_easy_setopt(h, CURLOPT_READFUNCTION, OnRead);
         curl_easy_setopt(h, CURLOPT_READDATA, &transfer);
+        curl_easy_setopt(h, CURLOPT_SEEKFUNCTION, OnSeek);
+        curl_easy_setopt(h, CURLOPT_SEEKDATA, &transfer);
         if (request.method != "POST") // the body is sent the same way; only the method's name differs
             curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.constData());
     } else {
@@ -354,6 +450,10 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, OnOpenSocket);
+    curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &d->sockets);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, OnCloseSocket);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, &d->sockets);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
@@ -371,12 +471,17 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
     // curl's own progress callback comes about once a second on an idle connection; polling in
     // short turns is what keeps a stop request prompt.
     // The stall limit is kept here rather than by curl's low-speed check, which averages over
-    // several seconds and so answers late for a short limit.
+    // several seconds, answers late for a short limit and sees only what curl hands the socket.
+    using Clock = std::chrono::steady_clock;
     bool stopped = false;
     bool stalled = false;
+    bool tooSlow = false;
     int running = 1;
-    std::optional<std::chrono::steady_clock::time_point> lastMove;
+    std::optional<Clock::time_point> lastMove;
+    std::optional<Clock::time_point> delivered; // the peer has had the whole request since then
     qint64 moved = -1;
+    qint64 acked = -1;
+    const qint64 bodySize = sendsBody ? request.body.Size() : 0;
     while (running) {
         if (transfer.StopRequested()) {
             stopped = true;
@@ -388,20 +493,35 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connected);
         curl_easy_getinfo(h, CURLINFO_SIZE_UPLOAD_T, &up);
         curl_easy_getinfo(h, CURLINFO_SIZE_DOWNLOAD_T, &down);
-        const auto now = std::chrono::steady_clock::now();
-        if (connected > 0 && qint64(up + down) + transfer.headBytes != moved) {
-            moved = qint64(up + down) + transfer.headBytes;
+        const SocketCounts socket = running ? CountsOf(h, d->sockets) : SocketCounts();
+        const auto now = Clock::now();
+        const qint64 total = qint64(up + down) + transfer.headBytes + socket.acked + socket.received;
+        if (connected > 0 && total != moved) {
+            moved = total;
             lastMove = now;
         }
+        // The answer's time starts once the body is handed over and no longer being acknowledged.
+        if (connected > 0 && up >= bodySize && (!delivered || socket.acked != acked))
+            delivered = now;
+        acked = socket.acked;
         if (running && lastMove && now - *lastMove > std::chrono::seconds(d->timeouts.stallSeconds)) {
             stalled = true;
+            break;
+        }
+        if (running && delivered && now - *delivered > std::chrono::seconds(d->timeouts.answerSeconds)) {
+            tooSlow = true;
             break;
         }
         if (running && curl_multi_poll(d->multi.get(), nullptr, 0, kPollMs, nullptr) != CURLM_OK)
             return fail(QStringLiteral("the HTTP library failed"));
     }
+    long opened = 0;
+    if (curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &opened) == CURLE_OK)
+        d->connections += int(opened);
     if (stalled)
         return fail(QStringLiteral("no data moved for %1 seconds").arg(d->timeouts.stallSeconds));
+    if (tooSlow)
+        return fail(Reasons::AnswerTooSlow(d->timeouts.answerSeconds));
     if (stopped || transfer.stoppedInCallback) {
         response.outcome = HttpResponse::Outcome::Stopped;
         response.error = QStringLiteral("stopped");
@@ -416,6 +536,7 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
     }
     if (const char* last = nullptr; curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &last) == CURLE_OK && last)
         response.url = QString::fromUtf8(last);
+    response.cut = transfer.cut;
     if (code == CURLE_OK || (code == CURLE_WRITE_ERROR && transfer.endedByUs)) {
         response.outcome = HttpResponse::Outcome::Completed;
         return response;

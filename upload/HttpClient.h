@@ -30,7 +30,12 @@ struct HttpBody
 struct HttpTimeouts
 {
     long connectMs = 1000000; ///< to open the connection
-    long stallSeconds = 1000; ///< without a single byte moving either way
+    /// Without a single byte moving either way: sent, received, or acknowledged by the peer
+    /// while the system's send buffer drains.
+    long stallSeconds = 1000;
+    /// From the moment the peer has the whole request until the answer has ended: an answer
+    /// that trickles forever keeps bytes moving, yet must end.
+    long answerSeconds = 120;
 };
 
 struct HttpRequest
@@ -43,7 +48,7 @@ struct HttpRequest
     QList<QByteArray> headers; ///< extra "Name: value" lines, sent in this order
     HttpBody body; ///< sent as is for POST
     bool followRedirects = false;
-    bool readBody = true; ///< false: stop once the answer's header is in
+    bool readBody = true; ///< false: only the answer's header is kept (its body is read and dropped)
     /// Certificate authorities to trust for https instead of the system's; empty: the system's.
     QString caFile;
 };
@@ -57,6 +62,7 @@ struct HttpResponse
     QByteArray body; ///< at most HttpClient::kAnswerCap bytes
     QList<std::pair<QByteArray, QByteArray>> headers; ///< of the last answer, values trimmed
     QString url; ///< the address that answered last, after redirects
+    bool cut = false; ///< the answer was longer than HttpClient::kAnswerCap and was cut there
 
     /// The first header of that name (case-insensitive), or a null array.
     QByteArray Header(QByteArrayView name) const;
@@ -75,8 +81,11 @@ public:
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
-    /// Requests on one client share its connections, like one session of the original.
+    /// Requests on one client share its connections, like one session of the original: a run's
+    /// files go to one host over one kept-alive connection.
     HttpResponse Perform(const HttpRequest& request);
+    /// Connections this client has opened so far.
+    int ConnectionsOpened() const;
 
 private:
     struct Private;

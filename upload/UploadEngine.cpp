@@ -6,6 +6,7 @@
 #include "settings/AnsiCodePage.h"
 #include "settings/Paths.h"
 #include "upload/AnswerParser.h"
+#include "upload/FailureReasons.h"
 #include "upload/MultipartForm.h"
 #include "upload/RefreshTarget.h"
 #include "upload/ServiceEngines.h"
@@ -116,9 +117,10 @@ CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerCon
         if (type && m_profile.body == ProfileBody::MultipartForm)
             continue;
         ownContentType = ownContentType || type;
-        // A value drawn from a file name must not start a header line of its own.
-        send.headers << header.name.toUtf8() + ": "
-                + value(header.value).remove(u'\r').remove(u'\n').toUtf8();
+        // A value drawn from a file name must not start a header line of its own. An empty value
+        // is sent as an empty header ("Name;" is how curl is told so).
+        const QByteArray text = value(header.value).remove(u'\r').remove(u'\n').toUtf8();
+        send.headers << header.name.toUtf8() + (text.trimmed().isEmpty() ? ";" : ": " + text);
     }
 
     QByteArray contentType;
@@ -160,7 +162,9 @@ CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerCon
     if (!contentType.isEmpty() && !ownContentType)
         send.headers << "Content-Type: " + contentType;
 
-    HttpClient client(m_context.stop, m_context.timeouts);
+    if (!m_client)
+        m_client = std::make_unique<HttpClient>(m_context.stop, m_context.timeouts);
+    HttpClient& client = *m_client;
     answer.response = client.Perform(send);
     if (answer.response.outcome != HttpResponse::Outcome::Completed)
         answer.error = answer.response.error;
@@ -195,6 +199,11 @@ CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerCon
     return answer;
 }
 
+int CProfileEngine::ConnectionsOpened() const
+{
+    return m_client ? m_client->ConnectionsOpened() : 0;
+}
+
 bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl)
 {
     m_lastError.clear();
@@ -224,7 +233,12 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
         return false;
     }
 
+    if (m_context.stop && m_context.stop->load()) {
+        m_lastError = QStringLiteral("stopped");
+        return false;
+    }
     AnswerContext context;
+    context.stop = m_context.stop;
     context.fileName = FileNameOf(path);
     context.variables = m_variables;
     context.variables.insert(QStringLiteral("thumbsize"), QString::number(ThumbSize));
@@ -235,8 +249,11 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
     context.responseUrl = answer.response.url;
 
     auto failWith = [&](const QString& why) {
-        // A transport failure says more than what its half answer lacked.
-        m_lastError = answer.error.isEmpty() ? why : answer.error;
+        // A transport failure says more than what its half answer lacked, and so does an answer
+        // cut at the size the program reads.
+        m_lastError = !answer.error.isEmpty() ? answer.error
+            : answer.response.cut             ? Reasons::AnswerTooLarge()
+                                              : why;
         if (answer.error.isEmpty() && status >= 400)
             m_lastError += QStringLiteral(" (HTTP status %1)").arg(status);
         return false;
@@ -260,13 +277,26 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
     // The program's own services answered with pages whatever the status; others mean it.
     if (status >= 400 && !m_ownService)
         return refused(QStringLiteral("the service refused the upload"));
-    const auto address = [&](const QString& expression) {
-        const QString text
-            = expression.isEmpty() ? QString::fromUtf8(context.body) : EvaluateDynamic(expression, context);
+    // A rule whose value finds nothing gives no address at all, never the text around it.
+    QString emptyRule;
+    const auto address = [&](const QString& expression, const char* field) {
+        bool nothing = false;
+        const QString text = expression.isEmpty() ? QString::fromUtf8(context.body)
+                                                  : EvaluateDynamic(expression, context, {}, &nothing);
+        if (nothing && !m_ownService) {
+            if (emptyRule.isEmpty())
+                emptyRule = QLatin1String(field);
+            return QString();
+        }
         return (m_ownService ? text : text.trimmed()).left(kMaxAddressChars);
     };
-    const QString image = address(m_profile.url);
-    const QString thumb = m_profile.thumbnailUrl.isEmpty() ? QString() : address(m_profile.thumbnailUrl);
+    const QString image = address(m_profile.url, "URL");
+    const QString thumb
+        = m_profile.thumbnailUrl.isEmpty() ? QString() : address(m_profile.thumbnailUrl, "ThumbnailURL");
+    const QString deletion
+        = m_profile.deletionUrl.isEmpty() ? QString() : address(m_profile.deletionUrl, "DeletionURL");
+    if (!emptyRule.isEmpty())
+        return refused(Reasons::RuleFoundNothing(emptyRule));
     if (image.isEmpty() && (thumb.isEmpty() || !m_ownService))
         return refused(QStringLiteral("no addresses in the answer"));
     // Addresses are handed out in the order the answer gives them, up to the first bad one.
@@ -291,7 +321,7 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
         if (out)
             *out = web;
     }
-    m_deletionUrl = m_profile.deletionUrl.isEmpty() ? QString() : WebAddress(address(m_profile.deletionUrl));
+    m_deletionUrl = deletion.isEmpty() ? QString() : WebAddress(deletion);
     // The page may have come in whole before the connection broke.
     m_lastError.clear();
     return true;

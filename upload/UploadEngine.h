@@ -63,6 +63,8 @@ public:
     bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) override;
 
     const ServiceProfile& Profile() const { return m_profile; }
+    /// Connections opened so far: the calls of one engine share them.
+    int ConnectionsOpened() const;
 
 private:
     struct Answer;
@@ -72,6 +74,7 @@ private:
     QMap<QString, QString> m_variables;
     EngineContext m_context;
     bool m_ownService;
+    std::unique_ptr<HttpClient> m_client; ///< kept across calls, with its connections
 };
 
 /// The profile of one of the program's five services; its values use {host} and {thumbsize}.

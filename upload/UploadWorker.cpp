@@ -66,7 +66,7 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
     const int thumbWidth = EffectiveThumbWidth(job.main.Main.ThumbWidth);
     const bool serverThumbs = job.profile ? CUploadEngineSelector::HasServerThumbs(*job.profile)
                                           : CUploadEngineSelector::HasServerThumbs(service);
-    const bool ownThumb = thumbs && !(job.main.Thumbs.UserServerThumbs && serverThumbs);
+    const bool ownThumb = job.ownThumbs && thumbs && !(job.main.Thumbs.UserServerThumbs && serverThumbs);
 
     // The next files are prepared while this one uploads; uploads stay one at a time, in order.
     CPrepareAhead ahead(

@@ -57,6 +57,8 @@ struct UploadJob
     QString caFile;
     /// How many files are prepared at once, ahead of the upload; 0: one per core.
     int jobs = 0;
+    /// False: no own thumbnail is ever made; the thumbnail address is the service's or none.
+    bool ownThumbs = true;
 };
 
 /// Walks `job.files` once: prepares each file, sends it through the service of `job.profile` or

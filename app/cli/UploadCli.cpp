@@ -13,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -38,9 +39,13 @@ Options:
                          the service chosen in the settings); --server N is the same
   --service-file FILE    upload to the service a custom-uploader file (.sxcu)
                          describes, without adding it
-  --list-services        print the services, one per line: number, name, address
+  --list-services        print the services, one per line: number, name, address;
+                         files of the user's that cannot be read, or that other
+                         users may read, are named on standard error
   --add-service FILE     check a custom-uploader file (.sxcu) and add it to the
-                         user's services (in ~/.config/vellmar/services)
+                         user's services (in ~/.config/vellmar/services, readable
+                         by the user alone); a file in the older $name$ syntax
+                         (format version 12.4 to 13.x) is stored converted
   --ca-file FILE         also trust the certificate authorities in FILE (PEM) for
                          https; certificates are always checked
   --thumb-size PX        thumbnail width, 1 to 1024, for own thumbnails and the
@@ -50,10 +55,14 @@ Options:
                          of the settings; may be given for several services
   --ini PATH             settings file to read (default: vellmar.ini beside the program)
   --raw                  send each file as it is, without preparing it and without
-                         an own thumbnail; the thumbnail address is the service's
+                         an own thumbnail; the thumbnail address is the service's,
+                         or empty when it gives none
   --timeout SECONDS      give up a transfer after this long without a single byte
-                         moving, and a connection that takes longer to open
-                         (default: 1000); a slow upload never fails while data flows
+                         moving (sent, received or acknowledged by the server), and
+                         a connection that takes longer to open (default: 1000); a
+                         slow upload never fails while data flows. Once a file is
+                         sent, its answer must end within 120 seconds, or within
+                         SECONDS when that is more
   --jobs N               prepare up to N files at once, ahead of the upload (default:
                          one per core); uploads still go one at a time, in order
   --prepare-only DIR     prepare each file as an upload would (bounds, format,
@@ -72,8 +81,9 @@ Options:
 The code is printed as the wizard shows it, lines ended by CR LF, with a final
 line break added when it does not end with one.
 
-A file that cannot be uploaded (or prepared) is named on standard error with the
-reason; a service's own error message is that reason.
+A file that cannot be uploaded (or prepared) is named on standard error, in
+double quotes, with the reason; a service's own error message is that reason.
+The files of one run go to a host over one connection, kept alive between them.
 Exit status: 0 when every file was uploaded, 1 when at least one failed,
 2 for bad arguments or a service that does not exist.
 )";
@@ -111,7 +121,7 @@ public:
     }
     void Report(int index, const QString& reason)
     {
-        m_err << "vellmar-upload: " << m_files.value(index) << ": not uploaded: " << reason << '\n'
+        m_err << "vellmar-upload: " << Quoted(m_files.value(index)) << ": not uploaded: " << reason << '\n'
               << Qt::flush;
     }
 
@@ -153,10 +163,12 @@ std::optional<UploadJob> MakeJob(const UploadCliOptions& options, QTextStream& e
     if (options.raw) {
         job.main.Image.KeepAsIs = true;
         job.main.Thumbs.UserServerThumbs = true;
+        job.ownThumbs = false;
     }
     if (options.timeoutSeconds > 0) {
         job.timeouts.connectMs = long(options.timeoutSeconds) * 1000;
         job.timeouts.stallSeconds = options.timeoutSeconds;
+        job.timeouts.answerSeconds = std::max(job.timeouts.answerSeconds, long(options.timeoutSeconds));
     }
     job.temp = std::make_shared<TempFolder>();
     // Preparing only needs no service.
@@ -225,7 +237,7 @@ int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, Q
             = prepared.ok() ? Deliver(prepared.path, dir, base, prepared.path == source) : QString();
         if (picture.isEmpty()) {
             ++failures;
-            err << "vellmar-upload: " << source << ": not prepared: "
+            err << "vellmar-upload: " << Quoted(source) << ": not prepared: "
                 << (prepared.ok() ? QStringLiteral("cannot write into %1").arg(folder) : prepared.error)
                 << '\n'
                 << Qt::flush;
@@ -255,6 +267,8 @@ int ListServices(const UploadCliOptions& options, QTextStream& out, QTextStream&
     out << Qt::flush;
     for (const QString& problem : catalog.problems)
         err << "vellmar-upload: not read: " << problem << '\n';
+    for (const QString& warning : catalog.warnings)
+        err << "vellmar-upload: " << warning << '\n';
     err << Qt::flush;
     return 0;
 }
@@ -306,8 +320,9 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
 
     if (parser.isSet(ini)) {
         options.iniPath = parser.value(ini);
-        if (!QFileInfo(options.iniPath).isFile())
-            return ParsedUploadCli::Error(QStringLiteral("no settings file %1").arg(options.iniPath));
+        if (const QString why = NotARegularFile(options.iniPath, QStringLiteral("settings file"));
+            !why.isEmpty())
+            return ParsedUploadCli::Error(why);
     }
     options.listServices = parser.isSet(listServices);
     options.addService = parser.value(addService);
@@ -362,8 +377,9 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
     options.perRow = number(perRow, 1, INT_MAX).value_or(options.perRow);
     if (parser.isSet(templ)) {
         options.templatePath = parser.value(templ);
-        if (!QFileInfo(options.templatePath).isFile())
-            return ParsedUploadCli::Error(QStringLiteral("no template file %1").arg(options.templatePath));
+        if (const QString why = NotARegularFile(options.templatePath, QStringLiteral("template file"));
+            !why.isEmpty())
+            return ParsedUploadCli::Error(why);
     }
     if (badNumber(timeout, 1, kMaxTimeoutSeconds))
         return ParsedUploadCli::Error(
@@ -403,7 +419,10 @@ int RunUploadCli(
             err << "vellmar-upload: " << added.error << '\n' << Qt::flush;
             return 2;
         }
-        out << "added \"" << added.profile.name << "\" as " << added.path << '\n' << Qt::flush;
+        out << "added \"" << added.profile.name << "\" as " << added.path;
+        if (!added.convertedFrom.isEmpty())
+            out << " (converted from format version " << added.convertedFrom << " to the current syntax)";
+        out << '\n' << Qt::flush;
         return 0;
     }
 

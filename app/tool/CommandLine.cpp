@@ -4,6 +4,7 @@
 #include "settings/platform/FontFaces.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
@@ -43,6 +44,39 @@ std::optional<int> ParseInt(const QString& text, int low, int high)
     if (!ok || number < low || number > high)
         return std::nullopt;
     return number;
+}
+
+QString Quoted(const QString& text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c == u'"' || c == u'\\')
+            out += u'\\' + QString(c);
+        else if (c == u'\n')
+            out += QLatin1String("\\n");
+        else if (c == u'\r')
+            out += QLatin1String("\\r");
+        else if (c == u'\t')
+            out += QLatin1String("\\t");
+        else if (c.category() == QChar::Other_Control)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0'));
+        else
+            out += c;
+    }
+    return out + u'"';
+}
+
+QString NotARegularFile(const QString& path, const QString& what)
+{
+    const QFileInfo info(path);
+    if (info.isFile())
+        return {};
+    if (!info.exists())
+        return QStringLiteral("no %1 %2").arg(what, Quoted(path));
+    if (info.isDir())
+        return QStringLiteral("%1 is a folder, not a %2").arg(Quoted(path), what);
+    return QStringLiteral("%1 is not a regular file (a FIFO or a device), so it is no %2")
+        .arg(Quoted(path), what);
 }
 
 int ToolMain(int argc, char** argv, ToolRun run)

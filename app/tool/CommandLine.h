@@ -25,6 +25,15 @@ template<class Options> struct ParsedArguments
 /// The whole of `text` as a decimal number within `low`..`high`.
 std::optional<int> ParseInt(const QString& text, int low, int high);
 
+/// `text` (a file's name, say) between double quotes, as a message quotes it: a line break,
+/// another control character, a quote or a backslash in it is written as a C escape, so no name
+/// can end the message's line or forge one of its own.
+QString Quoted(const QString& text);
+
+/// Why `path`, given for `what` ("settings file"), cannot be read as one: missing, a folder, a
+/// FIFO or a device; empty when it is a regular file.
+QString NotARegularFile(const QString& path, const QString& what);
+
 /// For a help or error action, prints the usage (after "`tool`: error") and gives the exit
 /// code: 0 for help, 2 for an error. Nothing for a run.
 template<class Options>

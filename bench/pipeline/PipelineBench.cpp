@@ -5,6 +5,7 @@
 // xargs -P on all cores. Prints the wall time, the peak memory of the largest process and the
 // ratios to vellmar-upload's default run, then the quality of one photo's bounded picture
 // against vipsthumbnail's. Needs libvips-tools, curl and imagemagick.
+#include "bench/pipeline/ProxyCase.h"
 #include "bench/support/BenchRun.h"
 #include "bench/support/Photos.h"
 #include "bench/support/Reference.h"
@@ -225,6 +226,8 @@ int main(int argc, char** argv)
     }
     // The developer's own services and settings stay out of it.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(run.FilePath("config")));
+    if (QCoreApplication::arguments().contains(QStringLiteral("--proxy-only")))
+        return RunProxyCase(options.upload, run.FilePath(QStringLiteral("proxy")), 20, 50) ? 0 : 1;
     QDir scratch(run.Path());
     for (const char* folder : {"photos", "store", "config", "quality"})
         scratch.mkdir(QString::fromLatin1(folder));
@@ -352,5 +355,7 @@ int main(int argc, char** argv)
     } else {
         std::printf("  not measured (needs vipsthumbnail and ImageMagick's convert)\n");
     }
+    // One connection per host for a run, against one per file, where each costs round trips.
+    allOk = RunProxyCase(options.upload, run.FilePath(QStringLiteral("proxy")), 20, 50) && allOk;
     return allOk ? 0 : 1;
 }

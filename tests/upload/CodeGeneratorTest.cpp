@@ -165,6 +165,7 @@ TEST(CodeTemplate, EncodingsAndTheMarker)
         // Not plainly UTF-8: the first two bytes are taken for the mark, whatever they are.
         {"UTF-16LE without a mark", Utf16("<p>%images%</p>"), "p>", "</p>"},
         {"Windows-1251 bytes", "\xCC\xEE\xE9%\x00", QString(QChar(0x25E9)), std::nullopt},
+        {"one byte that is not UTF-8", "\xFF", "", std::nullopt},
     };
     TestDir dir;
     for (const Case& c : cases) {
@@ -182,7 +183,7 @@ TEST(CodeTemplate, FilesThatGiveNoTemplate)
     const QString unreadable = dir.write(QStringLiteral("locked.txt"), kLeMark + Utf16("x"));
     QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
     QStringList paths = {dir.file(QStringLiteral("missing.txt")), dir.write(QStringLiteral("empty.txt"), {}),
-        dir.file(QStringLiteral("folder")),
+        dir.file(QStringLiteral("folder")), QStringLiteral("/dev/zero"),
         dir.write(QStringLiteral("huge.txt"), kLeMark + QByteArray(1024 * 1024, 'a'))};
     // The superuser reads the file anyway; then it proves nothing here.
     if (!QFile(unreadable).open(QIODevice::ReadOnly))

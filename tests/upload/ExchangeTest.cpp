@@ -163,6 +163,8 @@ TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
         EXPECT_EQ(result.thumb, c.thumb);
         EXPECT_EQ(result.error.isEmpty(), c.ok);
     }
+    // A page cut at the size read says so.
+    EXPECT_EQ(UploadWithPage(2, QByteArray(cap * 2, 'x')).error, "the answer is larger than 256 KiB");
     // Tags in the other case are no tags.
     for (int service = 0; service < 5; ++service)
         EXPECT_FALSE(UploadWithPage(service, service == 3 ? upper : lower).ok) << service;
@@ -212,16 +214,26 @@ TEST(Refresh, RequestTargetsHoldNoUnsafeBytes)
 
 TEST(Refresh, OnlyTheFirstFourServicesFollowRedirects)
 {
-    for (int service = 0; service < 5; ++service) {
-        SCOPED_TRACE(service);
-        const Exchange x = Upload(service,
-            {CannedAnswer("moved", {"Location: /done"}, "302 Found"),
-                CannedAnswer(service == 3 ? kPage.toLower() : kPage)});
-        EXPECT_TRUE(x.ok) << x.error.toStdString();
-        ASSERT_EQ(x.requests.size(), 2);
-        // Service 4 ignores Location and, with no Refresh header, asks for the root.
-        EXPECT_TRUE(x.requests[1].startsWith(service == 4 ? "GET / HTTP/1.1\r\n" : "GET /done HTTP/1.1\r\n"))
-            << x.requests[1].toStdString();
+    // 302 asks again with GET; 307 and 308 keep the method, so the same body is sent again.
+    for (const QByteArray status : {"302 Found", "307 Temporary Redirect", "308 Permanent Redirect"}) {
+        for (int service = 0; service < 5; ++service) {
+            SCOPED_TRACE(testing::Message() << status.constData() << ", service " << service);
+            const Exchange x = Upload(service,
+                {CannedAnswer("moved", {"Location: /done"}, status),
+                    CannedAnswer(service == 3 ? kPage.toLower() : kPage)});
+            EXPECT_TRUE(x.ok) << x.error.toStdString();
+            ASSERT_EQ(x.requests.size(), 2);
+            // Service 4 ignores Location and, with no Refresh header, asks for the root.
+            const bool again = service < 4 && !status.startsWith("302");
+            EXPECT_TRUE(x.requests[1].startsWith(service == 4 ? "GET / HTTP/1.1\r\n"
+                    : again                                   ? "POST /done HTTP/1.1\r\n"
+                                                              : "GET /done HTTP/1.1\r\n"))
+                << x.requests[1].toStdString();
+            if (again) {
+                EXPECT_EQ(x.requests[1].mid(x.requests[1].indexOf("\r\n\r\n")),
+                    x.requests[0].mid(x.requests[0].indexOf("\r\n\r\n")));
+            }
+        }
     }
 }
 
@@ -263,6 +275,20 @@ TEST(Faults, BrokenAnswers)
         }
         EXPECT_LT(o.elapsed, seconds(5));
     }
+    // An answer that keeps trickling must still end within its limit.
+    TestDir dir;
+    TestHost slow;
+    slow.SetMode(TestHost::Mode::Canned);
+    slow.SetCannedAnswers({CannedAnswer(QByteArray(200, 'x') + kPage)});
+    slow.SetTrickle(50, 100);
+    ASSERT_TRUE(slow.Start());
+    HttpTimeouts limits;
+    limits.answerSeconds = 1;
+    const auto engine = CreateUploadEngine(ServiceId(2), slow.HostText(), {nullptr, limits});
+    const auto start = steady_clock::now();
+    EXPECT_FALSE(engine->UploadFile(dir.write("p.jpg", "x"), nullptr, nullptr));
+    EXPECT_EQ(engine->LastError(), "the answer did not end within 1 seconds of the upload");
+    EXPECT_LT(steady_clock::now() - start, seconds(3));
     // A refused connection fails at once.
     const Exchange refused = Upload(2, {}, TestHost::Mode::Refuse);
     EXPECT_FALSE(refused.ok);

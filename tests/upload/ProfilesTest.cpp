@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,6 +47,15 @@ TEST(ProfileReader, GoodAndBrokenFiles)
         = ReadServiceProfile(R"({"RequestURL": "http://h.example:81/x", "FileFormName": "f"})");
     EXPECT_EQ(bare.profile.name, "h.example");
     EXPECT_EQ(bare.profile.body, ProfileBody::MultipartForm);
+    // UTF-8 with or without its byte-order mark, UTF-16 of either order with one.
+    const QString text = QString::fromUtf8(Profile(R"("Headers": {"X-Name": "Café"})"));
+    QByteArray le = "\xFF\xFE", be = "\xFE\xFF";
+    for (const QChar c : text) {
+        le.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    }
+    for (const QByteArray& bytes : {"\xEF\xBB\xBF" + text.toUtf8(), le, be})
+        EXPECT_EQ(ReadServiceProfile(bytes).profile.headers, (QList<ProfileEntry> {{"X-Name", "Café"}}));
 
     const struct
     {
@@ -86,23 +96,77 @@ TEST(ProfileReader, GoodAndBrokenFiles)
         {Profile(R"("Arguments": {"a\"": "1"})"), "line 5, field Arguments.a\": not a valid form field name"},
         {Profile(R"("RequestMethod": "P\u001bOST")"),
             "line 5, field RequestMethod: unknown method \"P?OST\"; one of POST, PUT, PATCH, GET"},
-        // The older syntax, with and without its version.
-        {Profile(R"("Version": "12.4.1", "URL": "$json:data.url$")"),
-            "line 5, field URL: written in the old $…$ syntax (the file is in format version 12.4.1, which "
-            "wrote "
-            "values as $name$; Vellmar reads version 13 and later, which writes them as {name})"},
+        // The older syntax is converted from version 12.4 on; before, or without a version, it is refused.
+        {Profile(R"("Version": "12.3.1", "URL": "$json:data.url$")"),
+            "line 5, field URL: written in the old $…$ syntax (the file is in format version 12.3.1; Vellmar "
+            "converts that syntax from version 12.4 on)"},
         {Profile(R"("RegexList": ["a"])"),
-            "line 5, field RegexList: written in the old $…$ syntax (the file is in format version 12 or "
-            "earlier, "
-            "which wrote values as $name$; Vellmar reads version 13 and later, which writes them as {name})"},
+            "line 5, field RegexList: written in the old $…$ syntax (the file names no format version; "
+            "Vellmar "
+            "converts that syntax from version 12.4 on)"},
+        {Profile(R"("Version": "13.0.0", "URL": "$regex:2|1$", "RegexList": ["a"])"),
+            "line 5, field URL: $regex:2|1$ names regular expression 2 of the RegexList, which has 1"},
+        {Profile(
+             "\"URL\": \"" + QByteArray("{base64:").repeated(20000) + QByteArray("}").repeated(20000) + '"'),
+            "line 5, field URL: the value at character 257 is nested more than 32 values deep"},
     };
     for (const auto& c : broken) {
-        SCOPED_TRACE(c.text.toStdString());
+        SCOPED_TRACE(c.text.left(200).toStdString());
         const ProfileRead read = ReadServiceProfile(c.text);
         EXPECT_EQ(read.error, QString::fromUtf8(c.error));
         // Never half loaded.
         EXPECT_EQ(read.profile, ServiceProfile());
     }
+}
+
+TEST(ProfileReader, OlderSyntaxIsConverted)
+{
+    const struct
+    {
+        QByteArray members;
+        QString ServiceProfile::*field;
+        const char* value;
+    } cases[] = {
+        {R"("URL": "$json:data.link$")", &ServiceProfile::url, "{json:data.link}"},
+        // A RegexList entry goes inline, written so that the current syntax takes it as it is.
+        {R"("URL": "https://i.example/$regex:1|1$", "RegexList": ["id=(\\d+)|{x}"])", &ServiceProfile::url,
+            R"(https://i.example/{regex:id=(\\d+)\|\{x\}|1})"},
+        {R"("URL": "\\$1 {a} $response$ $header:X\\|Y$")", &ServiceProfile::url,
+            R"(\$1 \{a\} {response} {header:X\|Y})"},
+        {R"("Body": "JSON", "Data": "{\"f\": \"$filename$\", \"t\": \"$input$\", \"p\": \"a\\b $x$\"}")",
+            &ServiceProfile::data, R"(\{"f": "{filename}", "t": "{input}", "p": "a\\b $x$"\})"},
+        {R"("RequestType": "PUT", "ResponseType": "RedirectionURL")", &ServiceProfile::url, "{responseurl}"},
+        {R"("RequestType": "PUT", "RequestMethod": "PATCH", "ResponseType": "LocationHeader", "URL": "$response$/x")",
+            &ServiceProfile::url, "{header:Location}/x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.members.constData());
+        const ProfileRead read = ReadServiceProfile(Profile(R"("Version": "13.1.0", )" + c.members));
+        ASSERT_TRUE(read.ok()) << read.error.toStdString();
+        EXPECT_EQ(read.convertedFrom, "13.1.0");
+        EXPECT_EQ(read.profile.*c.field, QString::fromUtf8(c.value));
+        // Written in the current syntax, it reads back the same.
+        EXPECT_EQ(ReadServiceProfile(WriteServiceProfile(read.profile)).profile, read.profile);
+    }
+    // A query string in the address becomes parameters.
+    const ProfileRead query
+        = ReadServiceProfile(R"({"Version": "12.4.1", "RequestType": "PUT", "FileFormName": "f",
+        "RequestURL": "https://up.example/api.php?k=a%20b&f=$filename$"})");
+    EXPECT_EQ(query.profile.requestUrl, "https://up.example/api.php");
+    EXPECT_EQ(query.profile.parameters, (QList<ProfileEntry> {{"k", "a b"}, {"f", "{filename}"}}));
+    EXPECT_EQ(query.profile.method, "PUT");
+    AnswerContext answer;
+    answer.body = "<a href=/v/id=42>";
+    EXPECT_EQ(
+        EvaluateDynamic(
+            ReadServiceProfile(Profile(cases[1].members + R"(, "Version": "13.7.0")")).profile.url, answer),
+        "https://i.example/42");
+    // From version 14 on, $…$ is text and '\' takes any next character as it is.
+    EXPECT_EQ(
+        EvaluateDynamic(ReadServiceProfile(Profile(R"("Version": "14.0.0", "URL": "$x$ {regex:(\\\\d+)|1}")"))
+                            .profile.url,
+            answer),
+        "$x$ 42");
 }
 
 TEST(JsonText, StrictAboutWhatItReads)
@@ -143,7 +207,7 @@ TEST(JsonText, StrictAboutWhatItReads)
     ASSERT_EQ(good.error, QString());
     EXPECT_EQ(CompactJson(good.value), QString::fromUtf8("[\"😀 é/\",-1.5e3,true,null,{\"k\":[],\"k\":{}}]"));
     EXPECT_TRUE(ParseJsonPath(u"$").value_or(QList<JsonPathStep>(1)).isEmpty()) << "the whole value";
-    for (const char* bad : {"$x", "a.", "[x]", "a[1", "", ".a", "a]"})
+    for (const char* bad : {"$x", "a.", "[x]", "a[1", "", ".a", "a]", "['a'", "['a]", "[\"a']"})
         EXPECT_FALSE(ParseJsonPath(QString::fromLatin1(bad))) << bad;
 }
 
@@ -151,7 +215,7 @@ TEST(DynamicValues, AgainstOneAnswer)
 {
     AnswerContext json;
     json.body = R"({"data": {"url": "https://i.example/a.png", "n": 12, "ok": true, "none": null,
-        "files": [{"u": "first"}, {"u": "second"}], "obj": {"k": "v"}}, "text": "café \"quoted\""})";
+        "files": [{"u": "first"}, {"u": "second"}], "obj": {"k": "v"}}, "text": "café \"quoted\"", "a.b c": 1})";
     json.responseUrl = QStringLiteral("https://up.example/done");
     json.headers = {{"Location", "https://i.example/loc"}, {"X-Delete", " https://i.example/del "}};
     json.fileName = QStringLiteral("photo 1.jpg");
@@ -176,20 +240,22 @@ TEST(DynamicValues, AgainstOneAnswer)
         {&json, "{json:data.n}|{json:data.ok}|{json:data.none}", "12|true|"},
         {&json, "{json:data.obj}", "{\"k\":\"v\"}"},
         // Another text than the answer: {json:input|path}, {regex:input|pattern|group}.
-        {&json, "{json:{json:data.obj}|k} {regex:{header:Location}|/(\\w+)$|1}", "v loc"},
+        {&json, "{json:{json:data.obj}|k} {regex:{header:Location}|/(\\\\w+)$|1}", "v loc"},
+        {&json, "{json:['data'][\"files\"][1]['u']} {json:$['a.b c']} {json:data['it\\\\'s']}", "second 1 "},
         {&json, "{json:text}", "café \"quoted\""},
         {&json, "{json:data.missing.url}x{json:data.files[5].u}", "x"},
         {&json, "{header:location} {header:x-delete} [{header:Nope}]",
             "https://i.example/loc https://i.example/del []"},
         {&json, "{responseurl}?f={filename}&h={host}", "https://up.example/done?f=photo 1.jpg&h=h.example"},
         {&json, "{base64:user:pa\\|ss}", "dXNlcjpwYXxzcw=="},
-        {&json, R"(\{json:data.url\} and \| and {"raw": 1} and \n)",
-            R"({json:data.url} and | and {"raw": 1} and \n)"},
+        {&json, R"(\{json:data.url\} and \| and {"raw": 1} and \n \\)",
+            R"({json:data.url} and | and {"raw": 1} and n \)"},
         {&xml, "{xml:/r/img[2]/url}", "https://x/2"},
         {&xml, "{xml://url}", "https://x/1"},
         {&xml, "{xml:/r/img[2]/@id} {xml:/r/nothing}", "8 "},
+        {&xml, "{xml:count(//img)} {xml://img[@id='8']/url}", "2 https://x/2"},
         {&html, "{regex:href=\"([^\"]+)\"|1}", "https://i.example/p/abc"},
-        {&html, "{regex:id=(?<id>\\d+)|id}", "42"},
+        {&html, "{regex:id=(?<id>\\\\d+)|id}", "42"},
         {&html, "{regex:nomatch(\\d)|1}", ""},
         {&html, "{tags:[IMG]|[/IMG]|2}/{tags:[IMG]|[/IMG]|1}", "http://p/http://t"},
         {&html, "{json:a}{xml:/a}", ""},
@@ -201,6 +267,12 @@ TEST(DynamicValues, AgainstOneAnswer)
         EXPECT_EQ(EvaluateDynamic(QString::fromUtf8(c.expression), *c.context), QString::fromUtf8(c.value));
     }
     EXPECT_EQ(EvaluateDynamic(QStringLiteral("{response}"), html), QString::fromUtf8(html.body));
+    // Nested beyond any real rule: refused, whether checked or evaluated, never a crash.
+    const QString nested = QStringLiteral("{base64:").repeated(20000) + QStringLiteral("}").repeated(20000);
+    bool nothing = false;
+    EXPECT_EQ(EvaluateDynamic(nested, json, {}, &nothing), QString());
+    EXPECT_TRUE(nothing);
+    EXPECT_EQ(CheckDynamic(nested), "the value at character 257 is nested more than 32 values deep");
     for (int i = 0; i < 20; ++i)
         EXPECT_TRUE(
             QStringList({"a", "b|c"}).contains(EvaluateDynamic(QStringLiteral("{random:a|b\\|c}"), json)));
@@ -243,7 +315,7 @@ TEST(ProfileExchange, EachBodyKindOnTheWire)
         R"({"data": {"url": "https://i.example/p.png", "thumb": "https://i.example/t.png", "del": "https://i.example/d/1"}})",
         {"Content-Type: application/json"});
     const ProfileRead read = ReadServiceProfile(R"({"Name": "T", "RequestURL": "http://HOST/up?x=1",
-        "Parameters": {"key": "a b"}, "Headers": {"X-Token": "s3", "User-Agent": "Agent/1"},
+        "Parameters": {"key": "a b"}, "Headers": {"X-Token": "s3", "User-Agent": "Agent/1", "X-Empty": ""},
         "Arguments": {"album": "7", "name": "{filename}"}, "FileFormName": "upload",
         "URL": "{json:data.url}", "ThumbnailURL": "{json:data.thumb}", "DeletionURL": "{json:data.del}",
         "ErrorMessage": "{json:error.message}"})");
@@ -258,7 +330,7 @@ TEST(ProfileExchange, EachBodyKindOnTheWire)
     EXPECT_TRUE(form.request.startsWith("POST /up?x=1&key=a%20b HTTP/1.1\r\n"))
         << form.request.left(80).constData();
     EXPECT_TRUE(form.request.contains("\r\nUser-Agent: Agent/1\r\n"));
-    EXPECT_TRUE(form.request.contains("\r\nX-Token: s3\r\n"));
+    EXPECT_TRUE(form.request.contains("\r\nX-Token: s3\r\nX-Empty:\r\n"));
     const qsizetype type = form.request.indexOf("Content-Type: multipart/form-data; boundary=");
     ASSERT_GE(type, 0);
     const QByteArray boundary = form.request.mid(type + 44, form.request.indexOf('\r', type) - type - 44);
@@ -292,6 +364,7 @@ TEST(ProfileExchange, EachBodyKindOnTheWire)
     profile.method = QStringLiteral("PUT");
     profile.url.clear(); // the whole answer is the address
     profile.thumbnailUrl.clear();
+    profile.deletionUrl.clear();
     Sent binary = Send(profile, CannedAnswer("  https://i.example/raw.png\n"));
     EXPECT_TRUE(binary.ok) << binary.error.toStdString();
     EXPECT_EQ(binary.image, "https://i.example/raw.png");
@@ -311,6 +384,10 @@ TEST(ProfileExchange, EachBodyKindOnTheWire)
     EXPECT_EQ(bare.error, "the service refused the upload (HTTP status 500)");
     const Sent quota = Send(profile, CannedAnswer(R"({"error": {"message": "Over quota"}})"));
     EXPECT_EQ(quota.error, "Over quota");
+    // A rule whose value finds nothing gives no address at all, never the text around it.
+    profile.url = QStringLiteral("https://i.example/{regex:id=(\\\\w+)|1}");
+    EXPECT_EQ(Send(profile, CannedAnswer("id=ab")).image, "https://i.example/ab");
+    EXPECT_EQ(Send(profile, CannedAnswer("no id")).error, "the URL rule found nothing in the answer");
     // A failed answer is no address, whatever it holds.
     profile.url.clear();
     EXPECT_FALSE(Send(profile, CannedAnswer("https://i.example/x", {}, "404 Not Found")).ok);
@@ -342,6 +419,22 @@ TEST(ServiceCatalog, AddListChoose)
     EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", good}, o, e), 0) << err.toStdString();
     EXPECT_EQ(out, "added \"Mine\" as " + UserServiceFolder() + "/Mine.sxcu\n");
     EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", broken}, o, e), 2);
+    // An older file is kept converted; profiles hold keys, so only the user may read them.
+    out.clear();
+    const QString old
+        = dir.write("old.sxcu", R"({"Version": "13.2.0", "Name": "Café/1", "RequestURL": "http://a",
+        "FileFormName": "f", "Headers": {"Authorization": "k"}, "URL": "$json:url$"})");
+    EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", old}, o, e), 0);
+    const QString kept = UserServiceFolder() + "/Café-1.sxcu";
+    EXPECT_EQ(out,
+        "added \"Café/1\" as " + kept + " (converted from format version 13.2.0 to the current syntax)\n");
+    EXPECT_EQ(TestDir::read(kept), WriteServiceProfile(ReadServiceProfileFile(old).profile));
+    EXPECT_EQ(QFile::permissions(kept),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+    EXPECT_EQ(QFile::permissions(UserServiceFolder()),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadUser
+            | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    QFile::remove(kept);
     // The program's own names stay unambiguous.
     const QString taken
         = dir.write("taken.sxcu", R"({"Name": "radikal", "RequestURL": "http://a", "FileFormName": "f"})");
@@ -349,7 +442,7 @@ TEST(ServiceCatalog, AddListChoose)
     const QString hidden = AddUserService(
         dir.write("dots.sxcu", R"({"Name": "..hidden?", "RequestURL": "http://a", "FileFormName": "f"})"))
                                .path;
-    EXPECT_EQ(hidden, UserServiceFolder() + "/hidden.sxcu");
+    EXPECT_EQ(hidden, UserServiceFolder() + "/hidden?.sxcu");
     QFile::remove(hidden);
     EXPECT_EQ(AddUserService(taken).error,
         taken + ": the name \"radikal\" is taken by one of the program's own services");
@@ -359,6 +452,11 @@ TEST(ServiceCatalog, AddListChoose)
     // The same name again replaces the profile; a broken file in the folder is named, not listed.
     AddUserService(dir.write("again.sxcu", Profile(R"("URL": "{json:link}")")));
     QFile::copy(broken, UserServiceFolder() + QStringLiteral("/broken.sxcu"));
+    // What cannot be a profile is named and never read; a profile others may read is still used.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(UserServiceFolder() + "/fifo.sxcu").constData(), 0600), 0);
+    QFile::link(QStringLiteral("/dev/zero"), UserServiceFolder() + "/zero.sxcu");
+    QFile::setPermissions(UserServiceFolder() + "/Mine.sxcu",
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
 
     const ServiceCatalog catalog = ServiceCatalog::Load();
     QStringList names;
@@ -372,8 +470,13 @@ TEST(ServiceCatalog, AddListChoose)
     EXPECT_EQ(catalog.Find("8"), nullptr);
     EXPECT_EQ(catalog.problems,
         QStringList({UserServiceFolder()
-            + "/broken.sxcu: line 5, field URL: the value at "
-              "character 1 is not closed with '}'"}));
+                + "/broken.sxcu: line 5, field URL: the value at "
+                  "character 1 is not closed with '}'",
+            UserServiceFolder() + "/fifo.sxcu: not a regular file",
+            UserServiceFolder() + "/zero.sxcu: not a regular file"}));
+    EXPECT_EQ(catalog.warnings,
+        QStringList({UserServiceFolder()
+            + "/Mine.sxcu: other users may read it, and a profile may hold a key; chmod 600 it"}));
 
     MainPart::MainKeys main;
     main.Service = QStringLiteral("MINE");

@@ -86,12 +86,14 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
         // Raw, these would end the part header early.
         {"say \"cheese\"\r\nnow.gif", "say %22cheese%22%0D%0Anow.gif", "GIF89a...", 150},
     };
+    // Each engine keeps its connection for all its files: a reused connection changes no byte.
+    host.SetKeepAlive(true);
     int stored = 0;
     for (int id = 0; id < 5; ++id) {
+        const auto engine = CreateUploadEngine(ServiceId(id), host.HostText());
         for (const auto& file : files) {
             SCOPED_TRACE(QStringLiteral("service %1, file %2").arg(id).arg(file.name).toStdString());
             const QString path = dir.write(file.name, file.bytes);
-            const auto engine = CreateUploadEngine(ServiceId(id), host.HostText());
             engine->ThumbSize = file.thumbSize;
             const qsizetype before = host.Requests().size();
             const std::uint32_t tickBefore = TickCount();
@@ -127,6 +129,7 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
             EXPECT_EQ(host.Stored(stored).bytes, file.bytes);
         }
     }
+    EXPECT_EQ(host.ConnectionCount(), 5);
 }
 
 TEST(RequestBytes, TheHostGoesOutAsConfigured)

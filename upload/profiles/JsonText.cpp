@@ -390,7 +390,21 @@ std::optional<QList<JsonPathStep>> ParseJsonPath(QStringView path)
     // A name may stand first or behind a '.'; an index behind anything but a '.'.
     bool nameAllowed = true;
     while (pos < path.size()) {
-        if (path[pos] == u'[') {
+        if (path[pos] == u'[' && pos + 1 < path.size() && (path[pos + 1] == u'\'' || path[pos + 1] == u'"')) {
+            // A quoted name, which may hold anything: ['a b'], ["x.y"], with \ before its quote.
+            const QChar quote = path[pos + 1];
+            QString name;
+            qsizetype at = pos + 2;
+            for (; at < path.size() && path[at] != quote; ++at) {
+                if (path[at] == u'\\' && at + 1 < path.size())
+                    ++at;
+                name += path[at];
+            }
+            if (at + 1 >= path.size() || path[at + 1] != u']')
+                return std::nullopt;
+            steps.append({name.isNull() ? QStringLiteral("") : name, 0});
+            pos = at + 2;
+        } else if (path[pos] == u'[') {
             const qsizetype close = path.indexOf(u']', pos);
             bool ok = false;
             const qsizetype index = close < 0 ? -1 : path.sliced(pos + 1, close - pos - 1).toLongLong(&ok);

@@ -57,7 +57,8 @@ struct JsonPathStep
     qsizetype index = 0;
 };
 
-/// "a.b[0].c", with or without a leading "$." (a lone "$" is the whole value); none when malformed.
+/// "a.b[0].c", names also in quotes and brackets ("a['b c'][0][\"d\"]"), with or without a
+/// leading "$." (a lone "$" is the whole value); none when malformed.
 std::optional<QList<JsonPathStep>> ParseJsonPath(QStringView path);
 
 /// The value `path` leads to inside `root`, or null when there is none.

@@ -6,10 +6,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,19 +29,90 @@ bool IsBuiltInName(const QString& name)
     return false;
 }
 
-QString NameTaken(const QString& file, const QString& name)
+struct FdCloser
 {
-    return file + QStringLiteral(": the name \"%1\" is taken by one of the program's own services").arg(name);
+    void operator()(int* fd) const
+    {
+        ::close(*fd);
+        delete fd;
+    }
+};
+
+// Only a regular file is read, and only up to the limit: a link to /dev/zero or a FIFO in the
+// folder must not hold the program. Opening does not wait for a FIFO's writer.
+QString ReadBounded(const QString& file, QByteArray& bytes, bool& othersMayRead)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const std::unique_ptr<int, FdCloser> owned(new int(fd));
+    struct stat st
+    { };
+    if (::fstat(fd, &st) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("a folder, not a service profile");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("not a regular file");
+    if (st.st_size > kMaxProfileFileBytes)
+        return QStringLiteral("larger than a service profile can be");
+    othersMayRead = (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    bytes.resize(qsizetype(kMaxProfileFileBytes) + 1);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return QString::fromLocal8Bit(std::strerror(errno));
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got > kMaxProfileFileBytes)
+        return QStringLiteral("larger than a service profile can be");
+    bytes.truncate(got);
+    return {};
 }
 
-QList<ServiceEntry> ProfilesIn(const QString& folder, QStringList* problems)
+// The name of a profile's file: every character a file name may hold stays, only '/', control
+// characters and leading dots (a hidden file) go, and it fits a file name's 255 bytes.
+QString FileBaseOf(const QString& name)
+{
+    QString base;
+    for (const QChar c : name)
+        base += c == u'/' || c.category() == QChar::Other_Control ? u'-' : c;
+    base = base.trimmed();
+    while (base.startsWith(u'.') || base.startsWith(u'-'))
+        base.remove(0, 1);
+    while (base.toUtf8().size() > 200)
+        base.chop(base.size() >= 2 && base[base.size() - 1].isLowSurrogate() ? 2 : 1);
+    return base.isEmpty() ? QStringLiteral("service") : base;
+}
+
+QString NameTaken(const QString& file, const QString& name)
+{
+    return PrintableText(
+        file + QStringLiteral(": the name \"%1\" is taken by one of the program's own services").arg(name));
+}
+
+QList<ServiceEntry> ProfilesIn(const QString& folder, QStringList* problems, QStringList* warnings = nullptr)
 {
     QList<ServiceEntry> found;
+    const bool own = folder.startsWith(u':');
+    // Every entry is looked at, whatever it is: a device or a FIFO is named, never read.
     const QFileInfoList files
-        = QDir(folder).entryInfoList({QStringLiteral("*.sxcu")}, QDir::Files | QDir::Readable, QDir::Name);
+        = QDir(folder).entryInfoList({QStringLiteral("*.sxcu")}, QDir::Files | QDir::System, QDir::Name);
     for (const QFileInfo& file : files) {
-        ProfileRead read = ReadServiceProfileFile(file.filePath());
-        const bool own = folder.startsWith(u':');
+        bool othersMayRead = false;
+        ProfileRead read = own ? ReadServiceProfile([&] {
+            QFile resource(file.filePath());
+            return resource.open(QIODevice::ReadOnly) ? resource.readAll() : QByteArray();
+        }())
+                               : ReadServiceProfileFile(file.filePath(), &othersMayRead);
+        if (read.ok() && othersMayRead && warnings)
+            warnings->append(PrintableText(file.filePath())
+                + QStringLiteral(": other users may read it, and a profile may hold a key; chmod 600 it"));
         if (own && IsBuiltInName(file.completeBaseName()))
             continue;
         if (read.ok() && !own && IsBuiltInName(read.profile.name))
@@ -58,19 +133,29 @@ QString UserServiceFolder()
         + QStringLiteral("/vellmar/services");
 }
 
-ProfileRead ReadServiceProfileFile(const QString& file)
+ProfileRead ReadServiceProfileFile(const QString& file, bool* othersMayRead)
 {
-    QFile in(file);
+    QByteArray bytes;
+    bool shared = false;
     ProfileRead read;
-    if (QFileInfo(file).size() > kMaxProfileFileBytes)
-        read.error = QStringLiteral("larger than a service profile can be");
-    else if (!in.open(QIODevice::ReadOnly))
-        read.error = in.errorString();
-    else
-        read = ReadServiceProfile(in.readAll());
+    read.error = ReadBounded(file, bytes, shared);
+    if (read.ok())
+        read = ReadServiceProfile(bytes);
+    if (othersMayRead)
+        *othersMayRead = shared;
     if (!read.ok())
-        read.error = file + QStringLiteral(": ") + read.error;
+        read.error = PrintableText(file + QStringLiteral(": ") + read.error);
     return read;
+}
+
+QString PrintableText(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return out;
 }
 
 ServiceCatalog ServiceCatalog::Load()
@@ -81,7 +166,7 @@ ServiceCatalog ServiceCatalog::Load()
         catalog.entries.append({BuiltInProfile(id).name, id, BuiltInProfile(id), QString()});
     }
     QList<ServiceEntry> profiles = ProfilesIn(QStringLiteral(":/services"), nullptr);
-    QList<ServiceEntry> own = ProfilesIn(UserServiceFolder(), &catalog.problems);
+    QList<ServiceEntry> own = ProfilesIn(UserServiceFolder(), &catalog.problems, &catalog.warnings);
     std::stable_sort(own.begin(), own.end(),
         [](const ServiceEntry& a, const ServiceEntry& b) { return a.name.localeAwareCompare(b.name) < 0; });
     for (ServiceEntry& entry : own) {
@@ -130,10 +215,15 @@ AddedService AddUserService(const QString& file)
         return added;
     }
     const QString folder = UserServiceFolder();
+    // Profiles hold keys: the folder is the user's alone, and so is every file in it.
+    const bool fresh = !QFileInfo(folder).exists();
     if (!QDir().mkpath(folder)) {
         added.error = QStringLiteral("cannot create the folder %1").arg(folder);
         return added;
     }
+    if (fresh)
+        QFile::setPermissions(
+            folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // Same name, same service: the newer file replaces the older, whatever it was called.
     QString target;
     for (const ServiceEntry& entry : ProfilesIn(folder, nullptr)) {
@@ -141,23 +231,27 @@ AddedService AddUserService(const QString& file)
             target = entry.origin;
     }
     if (target.isEmpty()) {
-        QString base = read.profile.name;
-        base.replace(QRegularExpression(QStringLiteral(R"([^\w.-]+)")), QStringLiteral("-"));
-        // A leading dot would hide the file from the listing.
-        base.remove(QRegularExpression(QStringLiteral(R"(^[.-]+|-+$)")));
-        base = base.isEmpty() ? QStringLiteral("service") : base.left(100);
+        const QString base = FileBaseOf(read.profile.name);
         target = folder + u'/' + base + QStringLiteral(".sxcu");
         for (int n = 2; QFileInfo::exists(target); ++n)
             target = folder + u'/' + base + u'-' + QString::number(n) + QStringLiteral(".sxcu");
     }
-    QFile in(file);
+    // A converted file is kept in the current syntax; any other as its author wrote it.
+    QByteArray bytes;
+    bool unused = false;
+    const QString unread = read.convertedFrom.isEmpty() ? ReadBounded(file, bytes, unused) : QString();
+    if (!read.convertedFrom.isEmpty())
+        bytes = WriteServiceProfile(read.profile);
     QSaveFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly) || out.write(in.readAll()) < 0
-        || !out.commit()) {
-        added.error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
+    const auto privateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!unread.isEmpty() || !out.open(QIODevice::WriteOnly) || !out.setPermissions(privateFile)
+        || out.write(bytes) < 0 || !out.commit() || !QFile::setPermissions(target, privateFile)) {
+        added.error = PrintableText(
+            QStringLiteral("cannot write %1: %2").arg(target, unread.isEmpty() ? out.errorString() : unread));
         return added;
     }
     added.path = target;
+    added.convertedFrom = read.convertedFrom;
     return added;
 }
 

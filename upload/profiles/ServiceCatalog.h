@@ -32,6 +32,8 @@ struct ServiceCatalog
     QList<ServiceEntry> entries;
     /// One line per file of the user's folder that could not be read: "file: reason".
     QStringList problems;
+    /// One line per profile that was read but should be kept otherwise: "file: advice".
+    QStringList warnings;
 
     static ServiceCatalog Load();
     /// By list number, or by name ignoring case; null when none matches.
@@ -45,13 +47,18 @@ struct ServiceCatalog
 struct AddedService
 {
     ServiceProfile profile;
-    QString path; ///< the copy in the user's folder
+    QString path; ///< the copy in the user's folder, readable by the user alone
     QString error;
+    QString convertedFrom; ///< the format version it was converted from; empty: copied as it was
 };
 AddedService AddUserService(const QString& file);
 
-/// Reads a profile file: the profile, or "file: reason".
-ProfileRead ReadServiceProfileFile(const QString& file);
+/// Reads a profile file, when it is a regular file of a profile's size: the profile, or
+/// "file: reason". `othersMayRead` tells whether users other than its owner may read it.
+ProfileRead ReadServiceProfileFile(const QString& file, bool* othersMayRead = nullptr);
+
+/// `text` with every control character replaced by '?', fit for a terminal or a window.
+QString PrintableText(const QString& text);
 
 /// The profile a run sends with, from the choice in `main`: a session's profile file, else a
 /// service chosen by name, else none (the program's own service of ServerID). `error` says why

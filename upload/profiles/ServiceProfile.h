@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <atomic>
 #include <utility>
 
 // A hosting service described as data: how a picture is sent and how the answer names its
@@ -61,13 +62,21 @@ struct ProfileRead
 {
     ServiceProfile profile;
     QString error;
+    /// The format version a file in the older $name$ syntax was converted from; empty when the
+    /// file was read as it stands.
+    QString convertedFrom;
 
     bool ok() const { return error.isEmpty(); }
 };
 
-/// Reads a custom-uploader file's text (format version 13 and later). Everything is checked
-/// before anything is taken: a file with one broken field gives only the error.
+/// Reads a custom-uploader file's text: UTF-8 with or without a byte-order mark, or UTF-16
+/// with one. Files of format version 12.4 up to 13.x are converted from their $name$ syntax as
+/// they are read. Everything is checked before anything is taken: a file with one broken field
+/// gives only the error.
 ProfileRead ReadServiceProfile(const QByteArray& text);
+
+/// `profile` as a custom-uploader file of the current syntax; reading it back gives `profile`.
+QByteArray WriteServiceProfile(const ServiceProfile& profile);
 
 /// What dynamic values are resolved against: the answer, the file sent, and names a built-in
 /// service defines ({host}, {thumbsize}).
@@ -78,6 +87,8 @@ struct AnswerContext
     QList<std::pair<QByteArray, QByteArray>> headers; ///< {header:Name}
     QString fileName; ///< {filename}
     QMap<QString, QString> variables; ///< {name} for each entry
+    /// Set while the values are evaluated: the evaluation ends early and gives nothing.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 /// How a dynamic value is written into the text around it.
@@ -88,9 +99,10 @@ enum class DynamicEscape {
 };
 
 /// `expression` with every dynamic value replaced; a value that finds nothing (a JSON path the
-/// answer lacks, a regex without a match) gives an empty text. `\` escapes '{', '}' and '|'.
-QString EvaluateDynamic(
-    const QString& expression, const AnswerContext& context, DynamicEscape escape = DynamicEscape::None);
+/// answer lacks, a regex without a match) gives an empty text, and `foundNothing` (when given)
+/// tells whether one of its outermost values did. `\` takes the next character as it is.
+QString EvaluateDynamic(const QString& expression, const AnswerContext& context,
+    DynamicEscape escape = DynamicEscape::None, bool* foundNothing = nullptr);
 
 /// Why `expression` is not well formed (an unknown value, an unclosed brace), or empty.
 QString CheckDynamic(const QString& expression);

@@ -269,6 +269,9 @@ bool TestHost::Listen(quint16 port)
         return fail(QStringLiteral("socket"));
     const int on = 1;
     ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // Accepted connections inherit it: a slow reader's window stays small, as on a slow link.
+    if (const int pace = m_paceBytes; pace > 0)
+        ::setsockopt(m_listenFd, SOL_SOCKET, SO_RCVBUF, &pace, sizeof pace);
     sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -329,6 +332,7 @@ void TestHost::AcceptLoop()
         if (fd < 0)
             continue;
         ReapFinished();
+        ++m_connectionCount;
         std::lock_guard lock(m_mutex);
         auto connection = std::make_unique<Connection>();
         Connection* self = connection.get();
@@ -404,8 +408,12 @@ bool TestHost::ReadRequest(
             body->Feed(bytes);
     };
     take(early);
+    const int pace = m_paceBytes;
     while (received < length) {
-        const qsizetype n = link.Read(chunk, sizeof chunk, kIdleMs);
+        if (pace > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_pacePauseMs.load()));
+        const qsizetype n
+            = link.Read(chunk, pace > 0 ? std::min<qsizetype>(pace, sizeof chunk) : sizeof chunk, kIdleMs);
         if (n <= 0)
             return false;
         take(QByteArrayView(chunk, n));
@@ -444,21 +452,20 @@ void TestHost::HoldSilently(Link& link)
 void TestHost::Serve(int fd)
 {
     Link link(fd, m_wakePipe[0], m_tls.get());
-    if (link.Open()) {
+    for (bool open = link.Open(); open;) {
         QByteArray raw;
         HttpMessage message;
         std::unique_ptr<IncomingBody> body;
         const bool complete = ReadRequest(link, raw, message, body);
         if (!raw.isEmpty())
             Record(raw);
-        if (complete)
-            Answer(link, message, body.get());
+        open = complete && Answer(link, message, body.get());
     }
     link.Close();
     ::close(fd);
 }
 
-void TestHost::Answer(Link& link, const HttpMessage& message, IncomingBody* body)
+bool TestHost::Answer(Link& link, const HttpMessage& message, IncomingBody* body)
 {
     if (m_mode == Mode::Silent) {
         HoldSilently(link);
@@ -483,17 +490,24 @@ void TestHost::Answer(Link& link, const HttpMessage& message, IncomingBody* body
         else if (*fault == Fault::ServerError)
             link.Write(kServerError);
     } else {
-        const HttpReply reply = m_services.Respond(message, body, HostText().toLatin1(), bool(m_tls));
-        if (!link.Write(reply.head + reply.body) || reply.file.isEmpty())
-            return;
+        HttpReply reply = m_services.Respond(message, body, HostText().toLatin1(), bool(m_tls));
+        const bool keep = m_keepAlive && message.Header("Connection").toLower() != "close";
+        if (keep)
+            reply.head.replace("Connection: close\r\n", "");
+        if (!link.Write(reply.head + reply.body))
+            return false;
+        if (reply.file.isEmpty())
+            return keep;
         // Stored files go out piece by piece; a large one never sits in memory whole.
         QFile file(reply.file);
         if (!file.open(QIODevice::ReadOnly))
-            return;
+            return false;
         char chunk[65536];
         for (qint64 n; (n = file.read(chunk, sizeof chunk)) > 0;) {
             if (!link.Write(chunk, n))
-                return;
+                return false;
         }
+        return keep;
     }
+    return false;
 }

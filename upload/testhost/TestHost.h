@@ -54,6 +54,17 @@ public:
         m_tricklePieces = pieces;
         m_tricklePauseMs = pauseMs;
     }
+    /// Request bodies are read `bytes` at a time, `pauseMs` apart, through a small receive
+    /// buffer: a server on a slow link, whose client sees its upload move slowly but steadily.
+    void SetReadPace(int bytes, int pauseMs)
+    {
+        m_paceBytes = bytes;
+        m_pacePauseMs = pauseMs;
+    }
+    /// In Serve mode, connections stay open for further requests, as HTTP/1.1 servers keep them.
+    void SetKeepAlive(bool keep) { m_keepAlive = keep; }
+    /// Connections accepted so far.
+    int ConnectionCount() const { return m_connectionCount; }
     /// Request bodies are counted, not kept: for uploads larger than the test wants to hold.
     void SetDiscardBodies(bool discard) { m_discardBodies = discard; }
     /// Every raw request is also written to this folder, one file each.
@@ -100,7 +111,8 @@ private:
     bool ReadRequest(Link& link, QByteArray& raw, HttpMessage& message, std::unique_ptr<IncomingBody>& body);
     void Record(const QByteArray& raw);
     void HoldSilently(Link& link);
-    void Answer(Link& link, const HttpMessage& message, IncomingBody* body);
+    /// False when the connection is to be closed behind the answer.
+    bool Answer(Link& link, const HttpMessage& message, IncomingBody* body);
     std::optional<Fault> FaultFor(const HttpMessage& message);
     void ReapFinished();
 
@@ -117,6 +129,10 @@ private:
     std::atomic<bool> m_keepRequests {true};
     std::atomic<int> m_tricklePieces {1};
     std::atomic<int> m_tricklePauseMs {0};
+    std::atomic<int> m_paceBytes {0};
+    std::atomic<int> m_pacePauseMs {0};
+    std::atomic<bool> m_keepAlive {false};
+    std::atomic<int> m_connectionCount {0};
     std::thread m_acceptThread;
     HostedServices m_services;
 
