@@ -64,6 +64,10 @@ const QList<Wording>& Table()
         Entry("no addresses in the answer", "в ответе сервиса нет адресов"),
         Entry("an empty address in the answer", "в ответе сервиса пустой адрес"),
         Entry("the answer's address is not a web address", "адрес в ответе сервиса не веб-адрес"),
+        Entry("the %1 rule found nothing in the answer", "правило %1 ничего не нашло в ответе сервиса"),
+        Entry("the answer is larger than 256 KiB", "ответ сервиса больше 256 КиБ"),
+        Entry("the answer did not end within %1 seconds of the upload",
+            "ответ сервиса не закончился за %1 с после отправки"),
         Entry("the file to send is %1 bytes, more than the %2 bytes the services take",
             "файл для отправки — %1 байт, а сервисы берут не больше %2"),
     };

@@ -7,6 +7,7 @@
 #include "ui/FailureReasons.h"
 #include "ui/kit/FileDialogs.h"
 #include "ui/widgets/CCommandListBox.h"
+#include "upload/FailureReasons.h"
 #include "upload/profiles/ServiceCatalog.h"
 #include "video/CVideoGrabber.h"
 
@@ -396,8 +397,13 @@ TEST(FailureReasons, InRussianOrAsTheyCame)
         {"cannot write into /tmp/100%2 x: No space", "не удалось записать в /tmp/100%2 x: No space"},
         // A reason the table does not know, the service's own among them, stays as it came.
         {"File type not allowed", "File type not allowed"},
-        {"the answer is larger than 256 KiB", "the answer is larger than 256 KiB"},
+        {"the upload was rejected: quota", "the upload was rejected: quota"},
     };
     for (const auto& [english, russian] : cases)
         EXPECT_EQ(RussianReason(QString::fromUtf8(english)), QString::fromUtf8(russian));
+    // The upload library's own wording of its rule and limit reasons is known to the table.
+    EXPECT_EQ(RussianReason(Reasons::RuleFoundNothing(QStringLiteral("ThumbnailURL"))),
+        QStringLiteral("правило ThumbnailURL ничего не нашло в ответе сервиса"));
+    EXPECT_EQ(RussianReason(Reasons::AnswerTooSlow(120)),
+        QStringLiteral("ответ сервиса не закончился за 120 с после отправки"));
 }
