@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
@@ -9,17 +10,22 @@
 #include <functional>
 #include <optional>
 
-/// A decoded picture together with the size the file itself describes.
+/// A decoded picture together with the size the file itself describes. Pictures come out as they
+/// are meant to be seen: turned upright by their EXIF orientation (or the turns HEIF and JPEG XL
+/// store), and in sRGB when they carry a colour profile.
 struct DecodedImage
 {
     /// Format_RGB32, or Format_ARGB32_Premultiplied for pictures with transparency;
     /// null when the file could not be decoded.
     QImage image;
-    /// The picture's own size, also when `image` was decoded smaller.
+    /// The picture's own size, upright, also when `image` was decoded smaller.
     QSize originalSize;
     /// The whole picture measured in pixels of `image`: its size, except after an exact shrink
     /// (DecodeImageShrunk) that left out the last rows or columns too few to fill a pixel.
     QSizeF extent;
+    /// Where the whole picture starts in pixels of `image`: (0, 0), or a fraction of a pixel
+    /// before it when turning the picture moved the left-out rows or columns to the left or top.
+    QPointF origin;
     /// Why `image` is null, in words a user understands.
     QString error;
 
@@ -29,10 +35,11 @@ struct DecodedImage
 /// The largest picture that opens: 1 GiB of 32-bit pixels (16384 x 16384). Larger claims fail.
 inline constexpr qint64 kMaxDecodedBytes = qint64(1) << 30;
 
-/// Decodes a picture file. Missing files, folders, empty, undecodable and truncated files and
-/// pictures over kMaxDecodedBytes give a null image. With `fitInto` given, a larger picture is
-/// decoded at reduced size (JPEG decodes faster that way), but never smaller than fitting it
-/// into the box with its proportions kept needs. Safe on any thread.
+/// Decodes a picture file: JPEG, PNG, GIF and BMP through Qt's readers; HEIF and AVIF, WebP (an
+/// animation's first frame), TIFF (its first page) and JPEG XL through their own libraries. Missing files,
+/// folders, empty, undecodable and truncated files and pictures over kMaxDecodedBytes give a null image. With
+/// `fitInto` given, a larger picture is decoded at reduced size (JPEG decodes faster that way), but never
+/// smaller than fitting it into the box with its proportions kept needs. Safe on any thread.
 DecodedImage DecodeImage(const QString& path, QSize fitInto = {});
 
 /// Like DecodeImage, but the caller picks the decoded size from the picture's own size, width
@@ -41,11 +48,12 @@ DecodedImage DecodeImage(const QString& path, QSize fitInto = {});
 DecodedImage DecodeImageScaled(
     const QString& path, const std::function<std::optional<QSize>(QSize original)>& sizeFor);
 
-/// Decodes a picture at 1/`shrink` of its size where the decoder does so exactly on its own:
-/// JPEG's DCT scaling by 2, 4 or 8, with no resampling after it. `shrinkFor` picks the factor
-/// from the picture's own size (no value: no use for the picture). Other formats, and a factor
-/// of 1, decode at full size. When a side is not a multiple of the factor, the last rows or
-/// columns that do not fill a whole pixel are left out; `extent` says how far the picture reaches.
+/// Decodes a picture at 1/`shrink` of its size where that is cheap: JPEG's DCT scaling by 2, 4 or
+/// 8 with no resampling after it, WebP's own scaling, and an average of whole blocks for the other
+/// formats their libraries decode whole, so a large HEIF photo is never held twice. `shrinkFor`
+/// picks the factor from the picture's upright size (no value: no use for the picture). PNG, GIF
+/// and BMP, and a factor of 1, decode at full size. When a side is not a multiple of the factor, the last
+/// rows or columns that do not fill a whole pixel are left out; `extent` says how far the picture reaches.
 DecodedImage DecodeImageShrunk(
     const QString& path, const std::function<std::optional<int>(QSize original)>& shrinkFor);
 

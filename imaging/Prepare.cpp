@@ -3,11 +3,13 @@
 
 #include "imaging/Decode.h"
 #include "imaging/Encoders.h"
+#include "imaging/Metadata.h"
 #include "imaging/Overlay.h"
 #include "imaging/Resample.h"
 #include "imaging/SaveToTemp.h"
 #include "imaging/Thumbnail.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <optional>
@@ -61,6 +63,38 @@ std::optional<Plan> MakePlan(QSize original, const MainPart& main)
     return plan;
 }
 
+// A file sent as it is goes as a copy without its GPS position where the metadata library can
+// take that out alone; where it cannot, the file goes unchanged and the caller says so. False
+// when the copy could not be written: sending the original would give the position away.
+bool SendWithoutLocation(TempFolder& temp, PreparedImage& prepared)
+{
+    QFile file(prepared.path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        prepared.error = QStringLiteral("it cannot be read: %1").arg(file.errorString());
+        prepared.path.clear();
+        return false;
+    }
+    const LocationRemoval removal = RemoveLocation(file.readAll());
+    switch (removal.outcome) {
+    case LocationRemoval::Outcome::NoLocation:
+        break;
+    case LocationRemoval::Outcome::Kept:
+        prepared.locationKept = true;
+        break;
+    case LocationRemoval::Outcome::Removed: {
+        // Under the original's name: the service shows the name of a file sent as it is.
+        const SavedPicture copy = SaveFileToTemp(temp, removal.file, prepared.path);
+        prepared.path = copy.path;
+        if (!copy.ok()) {
+            prepared.error = copy.error;
+            return false;
+        }
+        break;
+    }
+    }
+    return true;
+}
+
 PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumbWidth, ImageFormat format,
     const MainPart& main, const AppearancePart& appearance)
 {
@@ -73,6 +107,8 @@ PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumb
         return prepared;
     }
     prepared.path = sourcePath;
+    if (main.Image.StripLocation && !SendWithoutLocation(temp, prepared))
+        return prepared;
     if (thumbWidth > 0) {
         // Only the thumbnail is drawn, so the picture is decoded no larger than twice its width.
         const DecodedImage decoded = DecodeImageShrunk(sourcePath,
@@ -120,7 +156,8 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
     }
 
     const QImage scaled = Resample(decoded.image,
-        SourceAreaFor(decoded.extent, QRectF(QPointF(0, 0), QSizeF(plan->scaled)), plan->scaled),
+        SourceAreaFor(decoded.extent, QRectF(QPointF(0, 0), QSizeF(plan->scaled)), plan->scaled)
+            .translated(decoded.origin),
         plan->scaled);
     QImage working = plan->bounded ? scaled.copy(QRect(QPoint(1, 1), plan->picture)) : scaled;
     if (working.isNull()) {

@@ -83,6 +83,16 @@ public:
     {
         Post([index, reason](CUploadDlg* p) { p->NoteFailure(index, reason); });
     }
+    void OnLocationKept(const QStringList& names) override
+    {
+        Post([names](CUploadDlg* p) {
+            ShowInformation(p,
+                QStringLiteral("Эти файлы отправлены без изменений вместе с местом съёмки (GPS): из файлов "
+                               "такого вида его нельзя удалить, не перекодировав их.\n\n")
+                    + names.join(u'\n'),
+                QStringLiteral("Vellmar"));
+        });
+    }
     void OnFinished(bool completed, const QString& summary) override
     {
         Post([completed, summary](CUploadDlg* p) {

@@ -50,7 +50,9 @@ Options:
                          of the settings; may be given for several services
   --ini PATH             settings file to read (default: vellmar.ini beside the program)
   --raw                  send each file as it is, without preparing it and without
-                         an own thumbnail; the thumbnail address is the service's
+                         an own thumbnail; the thumbnail address is the service's.
+                         Its GPS position is still taken out (a copy is sent) unless
+                         the settings say Image.StripLocation=0
   --timeout SECONDS      give up a transfer after this long without a single byte
                          moving, and a connection that takes longer to open
                          (default: 1000); a slow upload never fails while data flows
@@ -73,10 +75,19 @@ The code is printed as the wizard shows it, lines ended by CR LF, with a final
 line break added when it does not end with one.
 
 A file that cannot be uploaded (or prepared) is named on standard error with the
-reason; a service's own error message is that reason.
+reason; a service's own error message is that reason. Files sent as they are with
+a GPS position that cannot be removed from them (HEIC, AVIF) are named there too.
 Exit status: 0 when every file was uploaded, 1 when at least one failed,
 2 for bad arguments or a service that does not exist.
 )";
+
+// Files that keep a GPS position the user asked to remove are named once, at the end.
+void ReportLocationKept(QTextStream& err, const QStringList& names, const char* how)
+{
+    err << "vellmar-upload: " << how << " with the location they were taken at, which cannot be removed from "
+        << "files of their kind: " << names.join(QStringLiteral(", ")) << '\n'
+        << Qt::flush;
+}
 
 // Prints what the worker reports: addresses as they come in, failures naming the file.
 class CliListener : public UploadListener
@@ -104,6 +115,7 @@ public:
     }
     void OnEngineFailure() override { engineFailed = true; }
     void OnFinished(bool, const QString&) override { }
+    void OnLocationKept(const QStringList& names) override { ReportLocationKept(m_err, names, "sent"); }
     void OnFileFailed(int index, const QString& reason) override
     {
         ++failures;
@@ -213,6 +225,7 @@ int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, Q
     const bool thumbs = job.main.Main.CreateThumbs;
     const int thumbWidth = thumbs ? EffectiveThumbWidth(job.main.Main.ThumbWidth) : 0;
     int failures = 0;
+    QStringList locationKept;
     CPrepareAhead ahead(
         job.files, job.jobs > 0 ? job.jobs : CPrepareAhead::DefaultJobs(), [&](const QString& source) {
             return PrepareImage(*job.temp, source, thumbWidth, job.main, job.appearance);
@@ -235,7 +248,11 @@ int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, Q
             ? QString()
             : Deliver(prepared.thumbPath, dir, base + QStringLiteral("-thumb"), false);
         out << picture << '\t' << thumb << '\n' << Qt::flush;
+        if (prepared.locationKept)
+            locationKept << QFileInfo(source).fileName();
     }
+    if (!locationKept.isEmpty())
+        ReportLocationKept(err, locationKept, "prepared");
     return failures == 0 ? 0 : 1;
 }
 

@@ -35,8 +35,10 @@ QStringList Run(QWidget* owner, const QString& filter, QFileDialog::FileMode mod
 
 QString ImageFilter()
 {
+    // Every extension the list takes, photos from phones (HEIC, AVIF) and the web (WebP) among them.
     return Filter(QStringLiteral("Images (JPEG, GIF, PNG, etc)"),
-        {"*.jpg", "*.jpeg", "*.gif", "*.png", "*.bmp", "*.tiff"});
+        {"*.jpg", "*.jpeg", "*.gif", "*.png", "*.bmp", "*.tif", "*.tiff", "*.webp", "*.heic", "*.heif",
+            "*.hif", "*.avif", "*.jxl"});
 }
 
 QString VideoFilter()
@@ -53,9 +55,7 @@ QStringList PickImageFiles(QWidget* owner)
 
 QString PickLogoFile(QWidget* owner)
 {
-    const QString filter = Filter(
-        QStringLiteral("Images (JPEG, GIF, PNG, etc)"), {"*.jpg", "*.gif", "*.png", "*.bmp", "*.tiff"});
-    return Run(owner, filter, QFileDialog::ExistingFile).value(0);
+    return Run(owner, ImageFilter(), QFileDialog::ExistingFile).value(0);
 }
 
 QString PickVideoFile(QWidget* owner)
