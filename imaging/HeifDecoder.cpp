@@ -4,6 +4,7 @@
 
 #include <libheif/heif.h>
 
+#include <QtEndian>
 #include <cmath>
 #include <vector>
 
@@ -166,6 +167,44 @@ private:
 };
 
 } // namespace
+
+HeifMetadata ReadHeifMetadata(QByteArrayView file)
+{
+    HeifMetadata metadata;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(file.data());
+    if (file.size() < 12
+        || heif_check_filetype(bytes, int(std::min<qsizetype>(file.size(), 64))) == heif_filetype_no)
+        return metadata;
+    const std::unique_ptr<heif_context, ContextFreer> context(heif_context_alloc());
+    heif_image_handle* primary = nullptr;
+    if (!context
+        || heif_context_read_from_memory_without_copy(
+               context.get(), file.data(), size_t(file.size()), nullptr)
+                .code
+            != heif_error_Ok
+        || heif_context_get_primary_image_handle(context.get(), &primary).code != heif_error_Ok)
+        return metadata;
+    const Handle handle(primary);
+    const int count = heif_image_handle_get_number_of_metadata_blocks(handle.get(), nullptr);
+    std::vector<heif_item_id> ids(size_t(std::max(count, 0)));
+    heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), nullptr, ids.data(), count);
+    for (const heif_item_id id : ids) {
+        QByteArray block(qsizetype(heif_image_handle_get_metadata_size(handle.get(), id)), '\0');
+        if (block.isEmpty()
+            || heif_image_handle_get_metadata(handle.get(), id, block.data()).code != heif_error_Ok)
+            continue;
+        const QByteArray type = heif_image_handle_get_metadata_type(handle.get(), id);
+        if (type == "Exif" && block.size() > 4) {
+            // The block starts with the distance from its fifth byte to the TIFF header.
+            const quint32 offset = qFromBigEndian<quint32>(block.constData());
+            if (offset < quint32(block.size() - 4))
+                metadata.exif << block.mid(4 + offset);
+        } else if (type == "mime") {
+            metadata.xmp << block;
+        }
+    }
+    return metadata;
+}
 
 std::unique_ptr<LibraryDecoder> MakeHeifDecoder(QByteArrayView file)
 {

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <memory>
@@ -53,6 +54,15 @@ protected:
 /// Turns bytes in the order red, green, blue, alpha into Qt's 32-bit pixels, in place; with
 /// `opaque` the alpha becomes 255.
 void RgbaToArgb32(uchar* data, int width, int height, qsizetype bytesPerLine, bool opaque);
+
+/// The EXIF blocks (each from its TIFF header on) and XMP packets of a HEIF or AVIF file; none for
+/// other files.
+struct HeifMetadata
+{
+    QList<QByteArray> exif;
+    QList<QByteArray> xmp;
+};
+HeifMetadata ReadHeifMetadata(QByteArrayView file);
 
 std::unique_ptr<LibraryDecoder> MakeHeifDecoder(QByteArrayView file);
 std::unique_ptr<LibraryDecoder> MakeWebpDecoder(QByteArrayView file);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Metadata.h"
 
+#include "imaging/LibraryDecoders.h"
+
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
 
@@ -76,6 +78,19 @@ template<class Data> void EraseLocation(Data& data)
     }
 }
 
+bool ExifHasLocation(const QByteArray& tiff)
+{
+    try {
+        EnsureLibrary();
+        Exiv2::ExifData exif;
+        Exiv2::ExifParser::decode(
+            exif, reinterpret_cast<const Exiv2::byte*>(tiff.constData()), static_cast<uint32_t>(tiff.size()));
+        return HasLocation(exif);
+    } catch (...) {
+        return true; // unreadable: not presented as free of a location
+    }
+}
+
 } // namespace
 
 PictureMetadata ReadMetadata(QByteArrayView file)
@@ -132,6 +147,17 @@ QImage Oriented(QImage image, int orientation)
 LocationRemoval RemoveLocation(QByteArrayView file)
 {
     using Outcome = LocationRemoval::Outcome;
+    // HEIF and AVIF: the library reads their metadata only where another library wrote it its
+    // way, so the blocks come from libheif. Nothing here writes these files.
+    const HeifMetadata heif = ReadHeifMetadata(file);
+    for (const QByteArray& exif : heif.exif) {
+        if (ExifHasLocation(exif))
+            return {Outcome::Kept, {}};
+    }
+    for (const QByteArray& xmp : heif.xmp) {
+        if (xmp.contains("exif:GPS"))
+            return {Outcome::Kept, {}};
+    }
     decltype(Open(file)) image;
     try {
         image = Open(file);
@@ -147,7 +173,11 @@ LocationRemoval RemoveLocation(QByteArrayView file)
             && type != Exiv2::ImageType::tiff)
             return {Outcome::Kept, {}};
         EraseLocation(image->exifData());
+        const bool hadXmp = !image->xmpData().empty();
         EraseLocation(image->xmpData());
+        // With no XMP left, the WebP writer would put back the packet as it was read.
+        if (type == Exiv2::ImageType::webp && hadXmp && image->xmpData().empty())
+            image->clearXmpPacket();
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();
         const long size = io.size();
