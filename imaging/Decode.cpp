@@ -5,6 +5,7 @@
 #include "imaging/Integrity.h"
 #include "imaging/LibraryDecoders.h"
 #include "imaging/Metadata.h"
+#include "imaging/Resample.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -145,7 +146,7 @@ QRectF UprightArea(QSizeF extent, QSize stored, int orientation)
 // Reads and checks the file, decodes it with Qt's readers or a format's own library as
 // `configure` asks, then makes the picture what every consumer expects: sRGB, upright, and
 // Format_RGB32 or Format_ARGB32_Premultiplied.
-DecodedImage Decode(const QString& path, const Configure& configure)
+DecodedImage Decode(const QString& path, const Configure& configure, bool turnLater = false)
 {
     EnsureAllocationLimit();
     DecodedImage result;
@@ -275,7 +276,9 @@ DecodedImage Decode(const QString& path, const Configure& configure)
     // From here on the pixels are sRGB, whatever the reader noted about the file's colours.
     image.setColorSpace(QColorSpace());
     const QSize decoded = image.size();
-    result.image = Oriented(std::move(image), metadata.orientation);
+    if (turnLater)
+        result.turn = metadata.orientation;
+    result.image = turnLater ? std::move(image) : Oriented(std::move(image), metadata.orientation);
     if (result.image.isNull())
         return fail(QStringLiteral("not enough memory for the picture"));
     result.originalSize = OrientedSize(stored, metadata.orientation);
@@ -309,17 +312,55 @@ DecodedImage DecodeImageScaled(
 }
 
 DecodedImage DecodeImageShrunk(
-    const QString& path, const std::function<std::optional<int>(QSize original)>& shrinkFor)
+    const QString& path, const std::function<std::optional<int>(QSize original)>& shrinkFor, bool turnLater)
 {
-    return Decode(path, [&](QSize original) {
-        Request request;
-        const std::optional<int> wanted = shrinkFor ? shrinkFor(original) : 1;
-        if (!wanted)
-            request.refused = NothingToDraw();
-        else
-            request.shrink = *wanted >= 8 ? 8 : *wanted >= 4 ? 4 : *wanted >= 2 ? 2 : 1;
-        return request;
-    });
+    return Decode(
+        path,
+        [&](QSize original) {
+            Request request;
+            const std::optional<int> wanted = shrinkFor ? shrinkFor(original) : 1;
+            if (!wanted)
+                request.refused = NothingToDraw();
+            else
+                request.shrink = *wanted >= 8 ? 8 : *wanted >= 4 ? 4 : *wanted >= 2 ? 2 : 1;
+            return request;
+        },
+        turnLater);
+}
+
+QImage ResampleUpright(const DecodedImage& decoded, const QRectF& from, QSize size)
+{
+    if (decoded.turn == 1)
+        return Resample(decoded.image, from, size);
+    // The area in pixels of the picture as stored: each turn or mirror maps edges onto edges.
+    const double w = decoded.image.width();
+    const double h = decoded.image.height();
+    const double x0 = from.left(), x1 = from.right(), y0 = from.top(), y1 = from.bottom();
+    QRectF stored;
+    switch (decoded.turn) {
+    case 2:
+        stored = QRectF(QPointF(w - x1, y0), QPointF(w - x0, y1));
+        break;
+    case 3:
+        stored = QRectF(QPointF(w - x1, h - y1), QPointF(w - x0, h - y0));
+        break;
+    case 4:
+        stored = QRectF(QPointF(x0, h - y1), QPointF(x1, h - y0));
+        break;
+    case 5:
+        stored = QRectF(QPointF(y0, x0), QPointF(y1, x1));
+        break;
+    case 6:
+        stored = QRectF(QPointF(y0, h - x1), QPointF(y1, h - x0));
+        break;
+    case 7:
+        stored = QRectF(QPointF(w - y1, h - x1), QPointF(w - y0, h - x0));
+        break;
+    default: // 8
+        stored = QRectF(QPointF(w - y1, x0), QPointF(w - y0, x1));
+        break;
+    }
+    return Oriented(Resample(decoded.image, stored, OrientedSize(size, decoded.turn)), decoded.turn);
 }
 
 int ShrinkFactorFor(QSize original, QSize atLeast)

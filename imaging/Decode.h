@@ -26,6 +26,9 @@ struct DecodedImage
     /// Where the whole picture starts in pixels of `image`: (0, 0), or a fraction of a pixel
     /// before it when turning the picture moved the left-out rows or columns to the left or top.
     QPointF origin;
+    /// The EXIF orientation still to apply to `image`: 1 except after DecodeImageShrunk with
+    /// `turnLater`, which leaves the turn to ResampleUpright. The sizes above are upright all the same.
+    int turn = 1;
     /// Why `image` is null, in words a user understands.
     QString error;
 
@@ -54,8 +57,15 @@ DecodedImage DecodeImageScaled(
 /// picks the factor from the picture's upright size (no value: no use for the picture). PNG, GIF
 /// and BMP, and a factor of 1, decode at full size. When a side is not a multiple of the factor, the last
 /// rows or columns that do not fill a whole pixel are left out; `extent` says how far the picture reaches.
-DecodedImage DecodeImageShrunk(
-    const QString& path, const std::function<std::optional<int>(QSize original)>& shrinkFor);
+/// With `turnLater` the picture stays as stored, and ResampleUpright turns only the resampled
+/// result: a large photo stored sideways then costs no more than one stored upright.
+DecodedImage DecodeImageShrunk(const QString& path,
+    const std::function<std::optional<int>(QSize original)>& shrinkFor, bool turnLater = false);
+
+/// Resamples the area `from` of the upright picture (in its pixels, as `extent` and `origin`
+/// measure it) onto an upright picture of `size`, as Resample does, turning the picture by its
+/// `turn` after resampling rather than before.
+QImage ResampleUpright(const DecodedImage& decoded, const QRectF& from, QSize size);
 
 /// The largest of 8, 4 and 2 by which `original` shrinks, in whole pixels, to at least
 /// `atLeast`; 1 when none does.

@@ -135,15 +135,18 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
 
     PreparedImage prepared;
     std::optional<Plan> plan;
-    const DecodedImage decoded = DecodeImageShrunk(sourcePath, [&](QSize original) -> std::optional<int> {
-        plan = MakePlan(original, main);
-        if (!plan)
-            return std::nullopt;
-        // Twice the pixels of the bounded picture, and of a thumbnail wider than it, which is drawn
-        // from the original: detail for the filter to keep, none to alias.
-        const QSize thumb = thumbWidth > 0 ? QSize(2 * (thumbWidth + 1), 1) : QSize();
-        return ShrinkFactorFor(original, (plan->picture * 2).expandedTo(thumb));
-    });
+    const DecodedImage decoded = DecodeImageShrunk(
+        sourcePath,
+        [&](QSize original) -> std::optional<int> {
+            plan = MakePlan(original, main);
+            if (!plan)
+                return std::nullopt;
+            // Twice the pixels of the bounded picture, and of a thumbnail wider than it, which is drawn
+            // from the original: detail for the filter to keep, none to alias.
+            const QSize thumb = thumbWidth > 0 ? QSize(2 * (thumbWidth + 1), 1) : QSize();
+            return ShrinkFactorFor(original, (plan->picture * 2).expandedTo(thumb));
+        },
+        /*turnLater=*/true);
     if (decoded.isNull()) {
         prepared.error = decoded.error;
         return prepared;
@@ -155,7 +158,8 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
         return prepared;
     }
 
-    const QImage scaled = Resample(decoded.image,
+    // A photo stored sideways is turned upright after it is scaled down, where that costs little.
+    const QImage scaled = ResampleUpright(decoded,
         SourceAreaFor(decoded.extent, QRectF(QPointF(0, 0), QSizeF(plan->scaled)), plan->scaled)
             .translated(decoded.origin),
         plan->scaled);
@@ -185,7 +189,8 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
     if (thumbWidth > 0) {
         // The scaled picture shows the whole original too; with twice the thumbnail's pixels it
         // serves as well as the larger decoded picture and costs a fraction to scale.
-        const QImage& source = scaled.width() >= 2 * (thumbWidth + 1) ? scaled : decoded.image;
+        const QImage source
+            = scaled.width() >= 2 * (thumbWidth + 1) ? scaled : Oriented(decoded.image, decoded.turn);
         prepared.thumbPath = RenderThumbnail(
             temp, source, W, H, FileSizeOf(saved.path), thumbWidth, format, main, appearance)
                                  .path;

@@ -2,6 +2,7 @@
 #include "imaging/Decode.h"
 #include "imaging/Encoders.h"
 #include "imaging/Prepare.h"
+#include "imaging/Resample.h"
 #include "imaging/TempFolder.h"
 #include "tests/support/PhotoFiles.h"
 #include "tests/support/Pictures.h"
@@ -94,6 +95,26 @@ TEST(Photos, EveryOrientationStandsUpright)
         const DecodedImage small = DecodeImage(path, QSize(20, 20));
         EXPECT_EQ(small.originalSize, upright);
         EXPECT_TRUE(NearAll(Corners(small.image), corners, 40));
+
+        // Turned after scaling (the preparation's way) or before: the same picture, also where a
+        // shrink by 2 leaves half a pixel over and the turn moves it to the left or the top.
+        const QString odd = dir.write(QStringLiteral("odd%1.jpg").arg(orientation),
+            WithMetadata(Encode(Quadrants(97, 65), "jpeg", 95),
+                {{"Exif.Image.Orientation", std::to_string(orientation)}}));
+        const DecodedImage later = DecodeImageShrunk(
+            odd, [](QSize) { return 2; }, true);
+        const DecodedImage now = DecodeImageShrunk(odd, [](QSize) { return 2; });
+        EXPECT_EQ(later.extent, now.extent);
+        EXPECT_EQ(later.origin, now.origin);
+        const QSize out = orientation >= 5 ? QSize(21, 31) : QSize(31, 21);
+        const QRectF area
+            = SourceAreaFor(now.extent, QRectF(QPointF(0, 0), QSizeF(out)), out).translated(now.origin);
+        const QImage a = ResampleUpright(later, area, out);
+        const QImage b = Resample(now.image, area, out);
+        ASSERT_EQ(a.size(), b.size());
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x)
+                ASSERT_TRUE(Near(a.pixel(x, y), b.pixel(x, y), 1)) << x << "," << y;
     }
 
     // A portrait photo stored on its side: bounded to 48 wide, it is 48 x 72, its thumbnail upright.
