@@ -110,10 +110,10 @@ bool TagOrientation(const QString& path, int orientation)
 
 QStringList MakeMixedPhotos(const QString& folder, int count)
 {
+    // Cut from the generated photo, so both keep its fine noise, which decides the decoding time.
     const QImage photo = PhotoLike(7);
-    const QImage large = photo.scaled(5640, 3172, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage small
-        = photo.copy(0, 0, 5120, 3840).scaled(2560, 1920, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage large = photo.copy(0, 0, 5640, 3172);
+    const QImage small = photo.copy(1000, 1000, 2560, 1920);
     QStringList paths;
     for (int i = 0; i < count; ++i) {
         const QString path = QStringLiteral("%1/photo%2.jpg").arg(folder).arg(i, 2, 10, QLatin1Char('0'));
