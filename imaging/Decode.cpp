@@ -198,7 +198,8 @@ DecodedImage Decode(const QString& path, const Configure& configure, bool turnLa
             = shrink > 1 ? WholePixels(stored, shrink) : OrientedSize(request.scaled, metadata.orientation);
         if (!wanted.isEmpty() && !WithinDecodeLimit(wanted))
             return fail(TooLarge());
-        image = library->Decode(wanted);
+        // A picture shrunk for the preparation is published: never from a stored thumbnail.
+        image = library->Decode(wanted, shrink == 1);
         if (image.isNull())
             return fail(library->Error());
         if (library->TurnsItself())

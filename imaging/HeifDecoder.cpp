@@ -57,9 +57,9 @@ public:
     bool TurnsItself() const override { return true; }
     QByteArray IccProfile() const override { return m_icc; }
 
-    QImage Decode(QSize wanted) override
+    QImage Decode(QSize wanted, bool preview) override
     {
-        Handle thumbnail = wanted.isEmpty() ? Handle() : ThumbnailFor(wanted);
+        Handle thumbnail = wanted.isEmpty() || !preview ? Handle() : ThumbnailFor(wanted);
         const heif_image_handle* handle = thumbnail ? thumbnail.get() : m_primary.get();
         const std::unique_ptr<heif_decoding_options, OptionsFreer> options(heif_decoding_options_alloc());
         options->convert_hdr_to_8bit = 1;

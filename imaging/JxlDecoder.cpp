@@ -45,7 +45,7 @@ public:
     bool TurnsItself() const override { return true; }
     QByteArray IccProfile() const override { return m_icc; }
 
-    QImage Decode(QSize) override
+    QImage Decode(QSize, bool) override
     {
         QImage image;
         for (;;) {

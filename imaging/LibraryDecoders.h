@@ -27,9 +27,10 @@ public:
     /// in the file then only describes it.
     virtual bool TurnsItself() const { return false; }
     /// The whole picture, or one at least `wanted` large where the format can decode smaller
-    /// (a WebP's own scaling, a HEIF's stored thumbnail); an empty `wanted` asks for full size.
-    /// Format_RGB32, or Format_ARGB32 with straight alpha; null on failure, and Error() says why.
-    virtual QImage Decode(QSize wanted) = 0;
+    /// (a WebP's own scaling; with `preview`, a HEIF's stored thumbnail, which is good enough to
+    /// look at but not to publish); an empty `wanted` asks for full size. Format_RGB32, or
+    /// Format_ARGB32 with straight alpha; null on failure, and Error() says why.
+    virtual QImage Decode(QSize wanted, bool preview) = 0;
     /// The colour profile of what Decode gave, for the formats that keep it apart from the
     /// metadata the metadata library reads (HEIF, JPEG XL); empty for sRGB.
     virtual QByteArray IccProfile() const { return {}; }

@@ -105,7 +105,7 @@ public:
 
     QSize Size() const override { return m_size; }
 
-    QImage Decode(QSize) override
+    QImage Decode(QSize, bool) override
     {
         char message[1024] = {};
         TIFFRGBAImage reader;

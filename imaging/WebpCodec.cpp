@@ -39,7 +39,7 @@ public:
 
     QSize Size() const override { return QSize(m_features.width, m_features.height); }
 
-    QImage Decode(QSize wanted) override
+    QImage Decode(QSize wanted, bool) override
     {
         if (m_features.has_animation)
             return FirstFrame();

@@ -87,8 +87,8 @@ public:
     {
         Post([names](CUploadDlg* p) {
             ShowInformation(p,
-                QStringLiteral("Эти файлы отправлены без изменений вместе с местом съёмки (GPS): из файлов "
-                               "такого вида его нельзя удалить, не перекодировав их.\n\n")
+                QStringLiteral("Из этих файлов, отправленных без изменений, не удалось удалить место "
+                               "съёмки (GPS):\n\n")
                     + names.join(u'\n'),
                 QStringLiteral("Vellmar"));
         });

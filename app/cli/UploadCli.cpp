@@ -84,8 +84,8 @@ Exit status: 0 when every file was uploaded, 1 when at least one failed,
 // Files that keep a GPS position the user asked to remove are named once, at the end.
 void ReportLocationKept(QTextStream& err, const QStringList& names, const char* how)
 {
-    err << "vellmar-upload: " << how << " with the location they were taken at, which cannot be removed from "
-        << "files of their kind: " << names.join(QStringLiteral(", ")) << '\n'
+    err << "vellmar-upload: " << how << " as they are, with a location (GPS) that could not be removed: "
+        << names.join(QStringLiteral(", ")) << '\n'
         << Qt::flush;
 }
 

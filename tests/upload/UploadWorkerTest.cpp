@@ -5,6 +5,7 @@
 #include "upload/UploadWorker.h"
 #include "imaging/TempFolder.h"
 #include "tests/support/Hosts.h"
+#include "tests/support/PhotoFiles.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "upload/PrepareAhead.h"
@@ -60,6 +61,7 @@ struct Recorder : UploadListener
         calls << QStringLiteral("failed %1").arg(index);
         failures.append({index, reason});
     }
+    void OnLocationKept(const QStringList& names) override { calls << "location " + names.join(u' '); }
 
     QStringList calls; ///< "range 3", "progress 1", "status 2", "result", "failed 1", "finished"...
     QList<int> progress;
@@ -221,7 +223,7 @@ TEST(UploadWorker, CallOrderOfARun)
 
 TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
 {
-    enum Kind { ServerError, Closed, Broken, Deleted, Folder, Fifo, BigFile, BigPicture };
+    enum Kind { ServerError, Closed, Broken, Deleted, Folder, Fifo, BigFile, BigPicture, Located };
     struct Case
     {
         const char* what;
@@ -247,6 +249,8 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
         // The limit is on what is sent: bounded, a picture far over it goes up.
         {"over 5 MB, sent as is", BigFile, true, 2, tooBig},
         {"over 5 MB, bounded", BigPicture, false, 3, ""},
+        // Its location cannot be taken out: it goes, and the run says so once, before it ends.
+        {"a HEIC with its location, sent as is", Located, true, 3, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -274,6 +278,10 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
             files[1] = dir.write(QStringLiteral("big.bmp"), Encode(Gradient(1400, 1300), "BMP"));
             ASSERT_GT(QFileInfo(files[1]).size(), kMaxUploadBytes);
             break;
+        case Located:
+            files[1]
+                = dir.write(QStringLiteral("phone.heic"), HeifOf(Gradient(64, 48), false, LocationTags()));
+            break;
         default:
             files[1] = dir.write(QStringLiteral("broken.jpg"), "\xFF\xD8\xFF\xE0 not a picture at all");
         }
@@ -295,6 +303,11 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
         EXPECT_EQ(run.failures, c.uploaded == 3 ? Failures() : Failures({{1, c.reason}}));
         // Only what the server refused was sent; the rest was refused before a request.
         EXPECT_EQ(PostCount(host), c.kind <= Closed ? 3 : c.uploaded);
+        // Metadata that cannot be read cannot be cleared of a location either.
+        const QStringList located = c.kind == Located ? QStringList {"location phone.heic", "finished"}
+            : c.kind == Broken && c.keepAsIs          ? QStringList {"location broken.jpg", "finished"}
+                                                      : QStringList {"finished"};
+        EXPECT_EQ(run.calls.mid(run.calls.size() - located.size()), located);
     }
 }
 
