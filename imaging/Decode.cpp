@@ -119,10 +119,10 @@ void Premultiply(QImage& image)
 // Where the picture lies in the pixels of its upright copy. A shrunk picture reaches `extent`
 // (past its last whole pixels) to the right and downwards as stored; turning it moves that
 // fraction to the side the stored right or bottom edge ends on.
-QRectF UprightArea(QSizeF extent, QSize stored, int orientation)
+QRectF UprightArea(QSizeF extent, QSize pixels, int orientation)
 {
-    const double left = stored.width() - extent.width(); // 0 or a fraction below
-    const double top = stored.height() - extent.height();
+    const double left = pixels.width() - extent.width(); // 0 or a fraction below
+    const double top = pixels.height() - extent.height();
     switch (orientation) {
     case 2:
         return {QPointF(left, 0), extent};
