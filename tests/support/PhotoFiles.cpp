@@ -56,7 +56,7 @@ ExifTags LocationTags()
         {"Exif.GPSInfo.GPSLongitude", "37/1 37/1 1/1"}, {"Xmp.exif.GPSLatitude", "55,45.35N"}};
 }
 
-QByteArray HeifOf(const QImage& image, bool avif, const ExifTags& exif)
+QByteArray HeifOf(const QImage& image, bool avif, const ExifTags& exif, int primaries, const QByteArray& icc)
 {
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
@@ -74,8 +74,23 @@ QByteArray HeifOf(const QImage& image, bool avif, const ExifTags& exif)
     const std::vector<uint8_t> rgb = RgbBytes(image);
     for (int y = 0; y < image.height(); ++y)
         std::copy_n(rgb.data() + size_t(y) * image.width() * 3, image.width() * 3, plane + y * stride);
+    if (primaries) {
+        heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
+        heif_nclx_color_profile_set_color_primaries(nclx, uint16_t(primaries));
+        heif_nclx_color_profile_set_transfer_characteristics(nclx, 13);
+        heif_image_set_nclx_color_profile(picture, nclx);
+        heif_nclx_color_profile_free(nclx);
+    }
+    if (!icc.isEmpty())
+        heif_image_set_raw_color_profile(picture, "prof", icc.data(), size_t(icc.size()));
+    heif_encoding_options* options = heif_encoding_options_alloc();
+    options->macOS_compatibility_workaround_no_nclx_profile = 0; // it would leave the primaries out
     heif_image_handle* handle = nullptr;
-    heif_context_encode_image(context, picture, encoder, nullptr, &handle);
+    heif_context_encode_image(context, picture, encoder, options, &handle);
+    heif_image_handle* thumbnail = nullptr;
+    heif_context_encode_thumbnail(context, picture, handle, encoder, options, 48, &thumbnail);
+    heif_encoding_options_free(options);
+    heif_image_handle_release(thumbnail);
     if (!exif.empty()) {
         Exiv2::ExifData data;
         Exiv2::XmpData unused;
@@ -95,6 +110,21 @@ QByteArray HeifOf(const QImage& image, bool avif, const ExifTags& exif)
     heif_image_release(picture);
     heif_encoder_release(encoder);
     heif_context_free(context);
+    return out;
+}
+
+QByteArray WithIcc(const QByteArray& file, const QByteArray& icc)
+{
+    auto image
+        = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()), long(file.size()));
+    image->readMetadata();
+    Exiv2::DataBuf profile(reinterpret_cast<const Exiv2::byte*>(icc.data()), long(icc.size()));
+    image->setIccProfile(profile);
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    QByteArray out(io.size(), '\0');
+    io.seek(0, Exiv2::BasicIo::beg);
+    io.read(reinterpret_cast<Exiv2::byte*>(out.data()), long(out.size()));
     return out;
 }
 
