@@ -2,6 +2,7 @@
 #include "imaging/Encoders.h"
 
 #include "imaging/GifEncoder.h"
+#include "imaging/WebpCodec.h"
 #include "settings/Paths.h"
 
 #include <QBuffer>
@@ -14,6 +15,8 @@ QString FormatExtension(ImageFormat format)
         return QStringLiteral("png");
     case ImageFormat::Gif:
         return QStringLiteral("gif");
+    case ImageFormat::Webp:
+        return QStringLiteral("webp");
     case ImageFormat::Jpeg:
         break;
     }
@@ -27,6 +30,8 @@ ImageFormat FormatOfExtension(const QString& path)
         return ImageFormat::Png;
     if (MatchesAny(ext, {QStringLiteral("gif")}))
         return ImageFormat::Gif;
+    if (MatchesAny(ext, {QStringLiteral("webp")}))
+        return ImageFormat::Webp;
     return ImageFormat::Jpeg;
 }
 
@@ -57,6 +62,8 @@ QByteArray EncodeImage(const QImage& image, ImageFormat format, int quality)
         return EncodeWithQt(image, "png", -1);
     case ImageFormat::Gif:
         return EncodeGif(image);
+    case ImageFormat::Webp:
+        return EncodeWebp(image, qBound(0, quality, 100));
     case ImageFormat::Jpeg:
         break;
     }

@@ -3,11 +3,13 @@
 
 #include "imaging/Decode.h"
 #include "imaging/Encoders.h"
+#include "imaging/Metadata.h"
 #include "imaging/Overlay.h"
 #include "imaging/Resample.h"
 #include "imaging/SaveToTemp.h"
 #include "imaging/Thumbnail.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <optional>
@@ -61,6 +63,38 @@ std::optional<Plan> MakePlan(QSize original, const MainPart& main)
     return plan;
 }
 
+// A file sent as it is goes as a copy without its GPS position where the metadata library can
+// take that out alone; where it cannot, the file goes unchanged and the caller says so. False
+// when the copy could not be written: sending the original would give the position away.
+bool SendWithoutLocation(TempFolder& temp, PreparedImage& prepared)
+{
+    QFile file(prepared.path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        prepared.error = QStringLiteral("it cannot be read: %1").arg(file.errorString());
+        prepared.path.clear();
+        return false;
+    }
+    const LocationRemoval removal = RemoveLocation(file.readAll());
+    switch (removal.outcome) {
+    case LocationRemoval::Outcome::NoLocation:
+        break;
+    case LocationRemoval::Outcome::Kept:
+        prepared.locationKept = true;
+        break;
+    case LocationRemoval::Outcome::Removed: {
+        // Under the original's name: the service shows the name of a file sent as it is.
+        const SavedPicture copy = SaveFileToTemp(temp, removal.file, prepared.path);
+        prepared.path = copy.path;
+        if (!copy.ok()) {
+            prepared.error = copy.error;
+            return false;
+        }
+        break;
+    }
+    }
+    return true;
+}
+
 PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumbWidth, ImageFormat format,
     const MainPart& main, const AppearancePart& appearance)
 {
@@ -73,6 +107,8 @@ PreparedImage PrepareAsIs(TempFolder& temp, const QString& sourcePath, int thumb
         return prepared;
     }
     prepared.path = sourcePath;
+    if (main.Image.StripLocation && !SendWithoutLocation(temp, prepared))
+        return prepared;
     if (thumbWidth > 0) {
         // Only the thumbnail is drawn, so the picture is decoded no larger than twice its width.
         const DecodedImage decoded = DecodeImageShrunk(sourcePath,
@@ -99,15 +135,18 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
 
     PreparedImage prepared;
     std::optional<Plan> plan;
-    const DecodedImage decoded = DecodeImageShrunk(sourcePath, [&](QSize original) -> std::optional<int> {
-        plan = MakePlan(original, main);
-        if (!plan)
-            return std::nullopt;
-        // Twice the pixels of the bounded picture, and of a thumbnail wider than it, which is drawn
-        // from the original: detail for the filter to keep, none to alias.
-        const QSize thumb = thumbWidth > 0 ? QSize(2 * (thumbWidth + 1), 1) : QSize();
-        return ShrinkFactorFor(original, (plan->picture * 2).expandedTo(thumb));
-    });
+    const DecodedImage decoded = DecodeImageShrunk(
+        sourcePath,
+        [&](QSize original) -> std::optional<int> {
+            plan = MakePlan(original, main);
+            if (!plan)
+                return std::nullopt;
+            // Twice the pixels of the bounded picture, and of a thumbnail wider than it, which is drawn
+            // from the original: detail for the filter to keep, none to alias.
+            const QSize thumb = thumbWidth > 0 ? QSize(2 * (thumbWidth + 1), 1) : QSize();
+            return ShrinkFactorFor(original, (plan->picture * 2).expandedTo(thumb));
+        },
+        /*turnLater=*/true);
     if (decoded.isNull()) {
         prepared.error = decoded.error;
         return prepared;
@@ -119,8 +158,10 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
         return prepared;
     }
 
-    const QImage scaled = Resample(decoded.image,
-        SourceAreaFor(decoded.extent, QRectF(QPointF(0, 0), QSizeF(plan->scaled)), plan->scaled),
+    // A photo stored sideways is turned upright after it is scaled down, where that costs little.
+    const QImage scaled = ResampleUpright(decoded,
+        SourceAreaFor(decoded.extent, QRectF(QPointF(0, 0), QSizeF(plan->scaled)), plan->scaled)
+            .translated(decoded.origin),
         plan->scaled);
     QImage working = plan->bounded ? scaled.copy(QRect(QPoint(1, 1), plan->picture)) : scaled;
     if (working.isNull()) {
@@ -148,7 +189,8 @@ PreparedImage PrepareImage(TempFolder& temp, const QString& sourcePath, int thum
     if (thumbWidth > 0) {
         // The scaled picture shows the whole original too; with twice the thumbnail's pixels it
         // serves as well as the larger decoded picture and costs a fraction to scale.
-        const QImage& source = scaled.width() >= 2 * (thumbWidth + 1) ? scaled : decoded.image;
+        const QImage source
+            = scaled.width() >= 2 * (thumbWidth + 1) ? scaled : Oriented(decoded.image, decoded.turn);
         prepared.thumbPath = RenderThumbnail(
             temp, source, W, H, FileSizeOf(saved.path), thumbWidth, format, main, appearance)
                                  .path;

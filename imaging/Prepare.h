@@ -28,13 +28,16 @@ struct PreparedImage
     QString path; ///< the file to upload; empty on failure
     QString thumbPath; ///< the own thumbnail; empty when none was asked for or it could not be made
     QString error; ///< why `path` is empty
+    /// The file goes as it is with a GPS position that could not be removed from it.
+    bool locationKept = false;
 
     bool ok() const { return !path.isEmpty(); }
 };
 
 /// Prepares one picture for upload; runs on a worker thread.
 ///
-/// With `Image.KeepAsIs` the source itself is the output. Otherwise the picture is decoded
+/// With `Image.KeepAsIs` the source itself is the output, or with `Image.StripLocation` a copy
+/// of it without its GPS position when it has one. Otherwise the picture is decoded
 /// (at reduced size when it is bounded), bounded, stamped with text and logo as the
 /// appearance asks, and saved in the chosen format into `temp`. With `thumbWidth` above 0 a
 /// thumbnail of that width is drawn from the decoded original (without the stamps) and saved

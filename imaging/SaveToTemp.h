@@ -25,5 +25,9 @@ struct SavedPicture
 SavedPicture SaveToTemp(
     TempFolder& folder, const QImage& image, const QString& nameHint, ImageFormat format, int quality);
 
+/// Writes a file's own `bytes` into `folder` under `fileName` (its last path component), or with
+/// "_1", "_2", ... before the extension when a file of that name is there already.
+SavedPicture SaveFileToTemp(TempFolder& folder, const QByteArray& bytes, const QString& fileName);
+
 /// The size in bytes of an existing regular file, -1 when it cannot be opened.
 qint64 FileSizeOf(const QString& path);

@@ -44,7 +44,8 @@ bool MatchesAny(QStringView text, const QStringList& list)
 
 bool IsImageFile(QStringView path)
 {
-    static const QStringList kImages {"jpg", "jpeg", "png", "bmp", "gif"};
+    static const QStringList kImages {
+        "jpg", "jpeg", "png", "bmp", "gif", "tif", "tiff", "webp", "heic", "heif", "hif", "avif", "jxl"};
     const QString ext = ExtensionOf(path);
     return !ext.isEmpty() && MatchesAny(ext, kImages);
 }

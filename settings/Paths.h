@@ -18,6 +18,7 @@ QString BaseNameOf(QStringView path);
 /// True when `text` equals one of `list`, ignoring case.
 bool MatchesAny(QStringView text, const QStringList& list);
 
+/// A picture by its extension: JPEG, PNG, GIF, BMP, TIFF, WebP, HEIF / HEIC, AVIF or JPEG XL.
 bool IsImageFile(QStringView path);
 bool IsVideoFile(QStringView path);
 

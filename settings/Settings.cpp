@@ -135,14 +135,14 @@ const std::vector<Key>& Keys()
         Flag("Image.KeepAsIs", [](Settings& s) -> bool& { return s.main.Image.KeepAsIs; }),
         Flag("Image.AddLogo", [](Settings& s) -> bool& { return s.main.Image.AddLogo; }),
         Flag("Image.AddText", [](Settings& s) -> bool& { return s.main.Image.AddText; }),
-        // 0 by the source's extension, 1 JPEG, 2 PNG, 3 GIF.
+        // 0 by the source's extension, 1 JPEG, 2 PNG, 3 GIF, 4 WebP.
         [] {
             Key key {"Image.Format", G::AtExit};
             key.read = [](const IniDocument& doc, QStringView section, QStringView name, Settings& s) {
                 const int value = doc.GetInt(section, name, 1);
                 if (value == 0)
                     s.main.Image.Format.reset();
-                else if (value >= 1 && value <= 3)
+                else if (value >= 1 && value <= 4)
                     s.main.Image.Format = static_cast<ImageFormat>(value - 1);
             };
             key.write = [](Settings& s) {
@@ -151,6 +151,7 @@ const std::vector<Key>& Keys()
             return key;
         }(),
         Integer("Image.Quality", [](Settings& s) -> int& { return s.main.Image.Quality; }, {0, 100}),
+        Flag("Image.StripLocation", [](Settings& s) -> bool& { return s.main.Image.StripLocation; }),
         Text("Logo.Filename", [](Settings& s) -> QString& { return s.appearance.Logo.Filename; }),
         Choice<StampPosition>(
             "Logo.Position", [](Settings& s) -> StampPosition& { return s.appearance.Logo.Position; }, 6),

@@ -14,7 +14,7 @@
 // host names of the five services. Choices are typed here and numbers only in the file.
 
 /// The format a picture is written in.
-enum class ImageFormat { Jpeg, Png, Gif };
+enum class ImageFormat { Jpeg, Png, Gif, Webp };
 
 /// Where a stamp goes on the picture.
 enum class StampPosition { TopLeft, TopCenter, TopRight, BottomLeft, BottomCenter, BottomRight };
@@ -47,7 +47,9 @@ struct MainPart
         bool AddText = true;
         /// None: the format the source file's extension names.
         std::optional<ImageFormat> Format = ImageFormat::Jpeg;
-        int Quality = 80; ///< JPEG quality in percent
+        int Quality = 80; ///< JPEG and WebP quality in percent
+        /// A picture sent as it is goes without its GPS position, where that can be removed.
+        bool StripLocation = true;
 
         bool operator==(const ImageKeys&) const = default;
     } Image;

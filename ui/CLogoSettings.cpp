@@ -60,12 +60,13 @@ std::optional<QColor> PickColour(const QColor& initial, QWidget* owner)
 
 } // namespace
 
-CLogoSettings::CLogoSettings(AppearancePart& appearance, QWidget* owner)
+CLogoSettings::CLogoSettings(AppearancePart& appearance, bool& stripLocation, QWidget* owner)
     : QDialog(owner)
     , LogoPicker([](QWidget* owner) { return PickLogoFile(owner, nullptr); })
     , FontPicker(&PickFont)
     , ColourPicker(&PickColour)
     , m_appearance(appearance)
+    , m_stripLocation(stripLocation)
     , m_textFont(appearance.Text.Font)
     , m_thumbFont(appearance.Thumbs.Font)
 {
@@ -81,8 +82,10 @@ CLogoSettings::CLogoSettings(AppearancePart& appearance, QWidget* owner)
     const int row = ((DluY(groupTop) + previewRect.bottom() + 1) * 8 + units - 1) / units + 4;
     const int textTop = row + 42;
     const int bottom = textTop + 70;
+    // Below both columns: the location switch on the left, OK and Cancel on the right.
+    const int lastRow = bottom + 6;
     // Centred over the owner's window by QDialog itself when shown.
-    setFixedSize(DluX(335), DluY(bottom + 7));
+    setFixedSize(DluX(335), DluY(lastRow + 14 + 7));
 
     // Created in the order Tab should visit them.
     auto* logoGroup = new QGroupBox(QStringLiteral("Логотип на картинке"), this);
@@ -109,8 +112,7 @@ CLogoSettings::CLogoSettings(AppearancePart& appearance, QWidget* owner)
     MakeLabel(this, 0, QStringLiteral("Позиция текста:"), {16, textTop + 51, 70, 8});
     m_textPosition = MakePositionList(this, 1027, {88, textTop + 49, 113, 13}, appearance.Text.Position);
 
-    // The thumbnail group ends a row above the bottom, where OK and Cancel stand.
-    PlaceControl(new QGroupBox(QStringLiteral("Параметры эскизов"), this), 0, {216, 7, 112, bottom - 28});
+    PlaceControl(new QGroupBox(QStringLiteral("Параметры эскизов"), this), 0, {216, 7, 112, bottom - 7});
     QPushButton* frameColour = MakeButton(this, 1080, QStringLiteral("Цвет рамки"), {226, 22, 92, 14});
     QPushButton* colour1 = MakeButton(this, 1093, QStringLiteral("Цвет 1"), {226, 45, 92, 14});
     QPushButton* colour2 = MakeButton(this, 1091, QStringLiteral("Цвет 2"), {226, 68, 92, 14});
@@ -119,14 +121,20 @@ CLogoSettings::CLogoSettings(AppearancePart& appearance, QWidget* owner)
     PlaceControl(m_textOverThumb, 1036, {226, 117, 92, 10});
     QPushButton* thumbFont = MakeButton(this, 1092, QStringLiteral("Шрифт"), {226, 137, 92, 14});
 
-    QPushButton* ok = MakeButton(this, 1, QStringLiteral("OK"), {216, bottom - 14, 54, 14});
+    // Pictures sent unchanged keep their metadata; this takes their GPS position out (a photo
+    // would otherwise tell the host where it was taken).
+    m_withoutLocation
+        = new QCheckBox(QStringLiteral("Удалять место съёмки (GPS) из файлов без изменений"), this);
+    PlaceControl(m_withoutLocation, 1094, {9, lastRow + 2, 200, 10});
+    QPushButton* ok = MakeButton(this, 1, QStringLiteral("OK"), {216, lastRow, 54, 14});
     ok->setDefault(true);
-    QPushButton* cancel = MakeButton(this, 2, QStringLiteral("Отмена"), {274, bottom - 14, 54, 14});
+    QPushButton* cancel = MakeButton(this, 2, QStringLiteral("Отмена"), {274, lastRow, 54, 14});
 
     m_logoPath->setText(appearance.Logo.Filename);
     if (!appearance.Logo.Filename.isEmpty())
         m_preview->SetImage(appearance.Logo.Filename);
     m_textOverThumb->setChecked(appearance.Thumbs.TextOverThumb);
+    m_withoutLocation->setChecked(stripLocation);
     m_text->setText(appearance.Text.Text);
 
     connect(browse, &QPushButton::clicked, this, &CLogoSettings::Browse);
@@ -162,6 +170,7 @@ void CLogoSettings::accept()
     m_appearance.Thumbs.TextOverThumb = m_textOverThumb->isChecked();
     m_appearance.Text.Font = m_textFont;
     m_appearance.Thumbs.Font = m_thumbFont;
+    m_stripLocation = m_withoutLocation->isChecked();
     QDialog::accept();
 }
 

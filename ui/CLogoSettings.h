@@ -16,13 +16,14 @@ class QComboBox;
 class QLineEdit;
 
 /// Edits `appearance` (the upload settings page's working copy): the logo and its place, the
-/// stamped text with its font, colours and place, and the look of the thumbnails. Colours are
-/// written into the copy as soon as they are chosen; everything else only on OK.
+/// stamped text with its font, colours and place, and the look of the thumbnails; and the page's
+/// `stripLocation` (`Image.StripLocation`). Colours are written into the copy as soon as they are
+/// chosen; everything else only on OK.
 class CLogoSettings : public QDialog
 {
     Q_OBJECT
 public:
-    CLogoSettings(AppearancePart& appearance, QWidget* owner);
+    CLogoSettings(AppearancePart& appearance, bool& stripLocation, QWidget* owner);
 
     // Stand-ins for the common dialogs, so that tests need no real dialog; the defaults open the real ones.
     std::function<QString(QWidget* owner)> LogoPicker; // the file-open dialog; empty text = cancelled
@@ -38,6 +39,7 @@ private:
     void ChooseColour(int& colorRef);
 
     AppearancePart& m_appearance;
+    bool& m_stripLocation;
     LogFont m_textFont;
     LogFont m_thumbFont;
     CMyImage* m_preview;
@@ -46,4 +48,5 @@ private:
     QLineEdit* m_text;
     QComboBox* m_textPosition;
     QCheckBox* m_textOverThumb;
+    QCheckBox* m_withoutLocation;
 };

@@ -80,7 +80,8 @@ QString CMainDlg::AddToList(const QString& path)
     if (path.isEmpty())
         return QStringLiteral("нет имени файла");
     if (!IsImageFile(path))
-        return QStringLiteral("не изображение (подходят файлы JPG, JPEG, PNG, BMP и GIF)");
+        return QStringLiteral(
+            "не изображение (подходят файлы JPEG, PNG, GIF, BMP, TIFF, WebP, HEIC, AVIF и JPEG XL)");
     const QFileInfo info(path);
     // Only regular files: a folder named "x.jpg" or a missing file would only fail later.
     if (!info.exists())

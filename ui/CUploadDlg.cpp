@@ -92,6 +92,16 @@ public:
     {
         Post([index, reason](CUploadDlg* p) { p->NoteFailure(index, reason); });
     }
+    void OnLocationKept(const QStringList& names) override
+    {
+        Post([names](CUploadDlg* p) {
+            ShowInformation(p,
+                QStringLiteral("Из этих файлов, отправленных без изменений, не удалось удалить место "
+                               "съёмки (GPS):\n\n")
+                    + names.join(u'\n'),
+                QStringLiteral("Vellmar"));
+        });
+    }
     void OnFinished(bool completed, const QString& summary) override
     {
         Post([completed, summary](CUploadDlg* p) {

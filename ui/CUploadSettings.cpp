@@ -78,8 +78,8 @@ QString NumberOrEmpty(int value)
 
 CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , AppearanceEditor([frame](AppearancePart& appearance, QWidget* owner) {
-        CLogoSettings dialog(appearance, owner);
+    , AppearanceEditor([frame](AppearancePart& appearance, bool& stripLocation, QWidget* owner) {
+        CLogoSettings dialog(appearance, stripLocation, owner);
         if (frame) {
             dialog.LogoPicker = [frame](QWidget* parent) {
                 return PickLogoFile(parent, &frame->WizardSettings().folders.Logo);
@@ -105,8 +105,8 @@ CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     QPushButton* more = MakeButton(this, 1018, QStringLiteral("Дополнительно..."), {262, 66, 89, 14});
     QLabel* formatLabel = MakeLabel(this, 1013, QStringLiteral("Формат:"), {57, 91, 29, 8});
     m_format = MakeDropDown(this, 1011, {100, 87, 46, 75});
-    m_format->addItems(
-        {QStringLiteral("Авто"), QStringLiteral("JPEG"), QStringLiteral("PNG"), QStringLiteral("GIF")});
+    m_format->addItems({QStringLiteral("Авто"), QStringLiteral("JPEG"), QStringLiteral("PNG"),
+        QStringLiteral("GIF"), QStringLiteral("WebP")});
     QLabel* qualityLabel = MakeLabel(this, 1014, QStringLiteral("Качество:"), {159, 89, 36, 8});
     m_quality = MakeNumberEdit(this, 1015, {197, 87, 30, 13});
     auto* qualityArrows = new CUpDown(m_quality, 1, 100, this);
@@ -150,7 +150,7 @@ CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     connect(m_server, &QComboBox::currentIndexChanged, this, &CUploadSettings::UpdateServiceNote);
     connect(more, &QPushButton::clicked, this, [this] {
         if (AppearanceEditor)
-            AppearanceEditor(m_appearance, this);
+            AppearanceEditor(m_appearance, m_stripLocation, this);
     });
 }
 
@@ -164,6 +164,7 @@ void CUploadSettings::ShowSettings(const MainPart& main)
     m_addText->setChecked(main.Image.AddText);
     m_format->setCurrentIndex(main.Image.Format ? static_cast<int>(*main.Image.Format) + 1 : 0);
     m_quality->setText(NumberOrEmpty(main.Image.Quality));
+    m_stripLocation = main.Image.StripLocation;
     m_createThumbs->setChecked(main.Main.CreateThumbs);
     m_thumbWidth->setText(QString::number(main.Main.ThumbWidth));
     m_drawFrame->setChecked(main.Thumbs.DrawFrame);
@@ -257,8 +258,9 @@ bool CUploadSettings::OnNext()
     main.Image.AddText = m_addText->isChecked();
     const int format = m_format->currentIndex();
     main.Image.Format
-        = format >= 1 && format <= 3 ? std::optional(static_cast<ImageFormat>(format - 1)) : std::nullopt;
+        = format >= 1 && format <= 4 ? std::optional(static_cast<ImageFormat>(format - 1)) : std::nullopt;
     main.Image.Quality = NumberOf(m_quality);
+    main.Image.StripLocation = m_stripLocation;
     main.Main.CreateThumbs = m_createThumbs->isChecked();
     main.Main.ThumbWidth = NumberOf(m_thumbWidth);
     main.Thumbs.DrawFrame = m_drawFrame->isChecked();

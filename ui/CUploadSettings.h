@@ -26,8 +26,9 @@ public:
 
     /// The appearance part as "Дополнительно..." left it; the record gets it on Next.
     const AppearancePart& WorkingAppearance() const { return m_appearance; }
-    /// Opens the logo and text dialog on the working copy; tests put their own in.
-    std::function<void(AppearancePart&, QWidget* owner)> AppearanceEditor;
+    /// Opens the logo and text dialog on the working copy and the location switch; tests put
+    /// their own in.
+    std::function<void(AppearancePart&, bool& stripLocation, QWidget* owner)> AppearanceEditor;
 
 private:
     void ShowSettings(const MainPart& main);
@@ -41,6 +42,7 @@ private:
     void UpdateServiceNote();
 
     AppearancePart m_appearance;
+    bool m_stripLocation = true; ///< `Image.StripLocation`, edited under "Дополнительно..."
     QCheckBox* m_keepAsIs = nullptr;
     QLineEdit* m_maxWidth = nullptr;
     QLineEdit* m_maxHeight = nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/FileProperties.h"
 
+#include "imaging/Decode.h"
 #include "settings/Paths.h"
 #include "ui/kit/MessageBoxes.h"
 
@@ -17,13 +18,21 @@ QString FilePropertiesText(const QString& path)
     if (!info.exists())
         return text + QStringLiteral("Файл не найден.");
     text += QStringLiteral("Размер: %1 байт\n").arg(russian.toString(info.size()));
-    QImageReader reader(path);
-    const QSize size = reader.size();
-    if (size.isValid())
-        text += QStringLiteral("Изображение: %1 x %2, %3\n")
-                    .arg(size.width())
-                    .arg(size.height())
-                    .arg(QString::fromLatin1(reader.format()).toUpper());
+    // The size as the picture is shown, upright; found without decoding a pixel.
+    QSize size;
+    DecodeImageScaled(path, [&size](QSize upright) -> std::optional<QSize> {
+        size = upright;
+        return std::nullopt;
+    });
+    if (size.isValid()) {
+        // Qt names the formats its readers know; the others by the file's extension (HEIC, WEBP, ...).
+        const QByteArray known = QImageReader(path).format();
+        text
+            += QStringLiteral("Изображение: %1 x %2, %3\n")
+                   .arg(size.width())
+                   .arg(size.height())
+                   .arg(known.isEmpty() ? ExtensionOf(path).toUpper() : QString::fromLatin1(known).toUpper());
+    }
     text += QStringLiteral("Изменён: %1").arg(russian.toString(info.lastModified(), QLocale::ShortFormat));
     return text;
 }

@@ -14,9 +14,10 @@
 #include <vector>
 
 /// Prepares the files of a run ahead of their upload on a few threads and hands the results out
-/// in list order. At most `jobs` files beyond the one taken last are prepared or waiting, so
-/// memory does not grow with the list. With one job no thread is made: each file is prepared
-/// inside Take, exactly as a plain loop would.
+/// in list order. At most `jobs` files are in preparation at once, so memory does not grow with
+/// the list; a few more per job may wait prepared (as files in the temporary folder), so that a
+/// large photo in the way of the list's order keeps no other thread idle. With one job no thread
+/// is made: each file is prepared inside Take, exactly as a plain loop would.
 class CPrepareAhead
 {
 public:
@@ -45,6 +46,7 @@ private:
 
     const QStringList m_files;
     const int m_jobs;
+    const int m_ahead; ///< how far past the next file to take a preparation may start
     const Prepare m_prepare;
     const std::atomic<bool>* m_stop;
     const std::atomic<bool>* m_abort;

@@ -39,6 +39,8 @@ UploadListener::~UploadListener() = default;
 
 void UploadListener::OnFileFailed(int, const QString&) { }
 
+void UploadListener::OnLocationKept(const QStringList&) { }
+
 int EffectiveThumbWidth(int thumbWidth)
 {
     return thumbWidth < 1 || thumbWidth > kMaxThumbWidth ? kFallbackThumbWidth : thumbWidth;
@@ -76,9 +78,15 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
         },
         stop, abort);
     int uploaded = 0;
+    QStringList locationKept;
+    const auto finish = [&](bool completed, const QString& summary) {
+        if (!locationKept.isEmpty())
+            listener.OnLocationKept(locationKept);
+        listener.OnFinished(completed, summary);
+    };
     for (int i = 0; i < count; ++i) {
         if (IsSet(stop) || IsSet(abort)) {
-            listener.OnFinished(false, QString());
+            finish(false, QString());
             return uploaded;
         }
         const QString& source = job.files[i];
@@ -112,6 +120,8 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
             listener.OnFileFailed(i, QStringLiteral("stopped"));
         } else if (sent && !result.ImageUrl.isEmpty()) {
             ++uploaded;
+            if (prepared.locationKept)
+                locationKept << FileNameOf(source);
             if (thumbs)
                 result.ThumbUrl = thumbUrl;
             listener.OnResult(result);
@@ -121,7 +131,7 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
         listener.OnProgress(i + 1);
     }
 
-    listener.OnFinished(true,
+    finish(true,
         QStringLiteral("Закачка завершена. Всего %1 из %2 файлов было загружено. %3 ошибок.")
             .arg(uploaded)
             .arg(count)

@@ -33,6 +33,9 @@ public:
     virtual void OnFinished(bool completed, const QString& summary) = 0;
     /// File `index` of the list was not uploaded, and why in a few words. Optional.
     virtual void OnFileFailed(int index, const QString& reason);
+    /// Once a run, before OnFinished: the names of the files that went up as they are with a GPS
+    /// position that could not be removed from them. Not called when there are none. Optional.
+    virtual void OnLocationKept(const QStringList& names);
 };
 
 class TempFolder;

@@ -56,7 +56,9 @@ Options:
   --ini PATH             settings file to read (default: vellmar.ini beside the program)
   --raw                  send each file as it is, without preparing it and without
                          an own thumbnail; the thumbnail address is the service's,
-                         or empty when it gives none
+                         or empty when it gives none. Its GPS position is still
+                         taken out (a copy is sent) unless the settings say
+                         Image.StripLocation=0
   --timeout SECONDS      give up a transfer after this long without a single byte
                          moving (sent, received or acknowledged by the server), and
                          a connection that takes longer to open (default: 1000); a
@@ -83,10 +85,20 @@ line break added when it does not end with one.
 
 A file that cannot be uploaded (or prepared) is named on standard error, in
 double quotes, with the reason; a service's own error message is that reason.
-The files of one run go to a host over one connection, kept alive between them.
+Files sent as they are with a GPS position that cannot be removed from them
+(HEIC, AVIF) are named there too. The files of one run go to a host over one
+connection, kept alive between them.
 Exit status: 0 when every file was uploaded, 1 when at least one failed,
 2 for bad arguments or a service that does not exist.
 )";
+
+// Files that keep a GPS position the user asked to remove are named once, at the end.
+void ReportLocationKept(QTextStream& err, const QStringList& names, const char* how)
+{
+    err << "vellmar-upload: " << how << " as they are, with a location (GPS) that could not be removed: "
+        << names.join(QStringLiteral(", ")) << '\n'
+        << Qt::flush;
+}
 
 // Prints what the worker reports: addresses as they come in, failures naming the file.
 class CliListener : public UploadListener
@@ -114,6 +126,7 @@ public:
     }
     void OnEngineFailure() override { engineFailed = true; }
     void OnFinished(bool, const QString&) override { }
+    void OnLocationKept(const QStringList& names) override { ReportLocationKept(m_err, names, "sent"); }
     void OnFileFailed(int index, const QString& reason) override
     {
         ++failures;
@@ -225,6 +238,7 @@ int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, Q
     const bool thumbs = job.main.Main.CreateThumbs;
     const int thumbWidth = thumbs ? EffectiveThumbWidth(job.main.Main.ThumbWidth) : 0;
     int failures = 0;
+    QStringList locationKept;
     CPrepareAhead ahead(
         job.files, job.jobs > 0 ? job.jobs : CPrepareAhead::DefaultJobs(), [&](const QString& source) {
             return PrepareImage(*job.temp, source, thumbWidth, job.main, job.appearance);
@@ -247,7 +261,11 @@ int PrepareOnly(const UploadJob& job, const QString& folder, QTextStream& out, Q
             ? QString()
             : Deliver(prepared.thumbPath, dir, base + QStringLiteral("-thumb"), false);
         out << picture << '\t' << thumb << '\n' << Qt::flush;
+        if (prepared.locationKept)
+            locationKept << QFileInfo(source).fileName();
     }
+    if (!locationKept.isEmpty())
+        ReportLocationKept(err, locationKept, "prepared");
     return failures == 0 ? 0 : 1;
 }
 

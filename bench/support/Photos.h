@@ -20,3 +20,13 @@ QStringList MakePhotos(const QString& folder, int count);
 
 /// The JPEG files directly in `folder`, by name.
 QStringList JpegsIn(const QString& folder);
+
+/// Writes `image` as a HEIC file (HEVC, quality 85), as a phone stores its photos.
+bool WriteHeic(const QImage& image, const QString& path);
+
+/// Sets the EXIF orientation of a JPEG file, as a phone held upright tags its sideways pixels.
+bool TagOrientation(const QString& path, int orientation);
+
+/// Writes `count` JPEGs of two sizes taking turns, large (5640 x 3172) then small (2560 x 1920),
+/// as photo00.jpg, photo01.jpg, ... into `folder`; empty when one cannot be written.
+QStringList MakeMixedPhotos(const QString& folder, int count);

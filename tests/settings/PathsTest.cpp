@@ -37,10 +37,11 @@ TEST(Paths, PiecesOfAPath)
 TEST(Paths, FileTypesByExtension)
 {
     // Case does not matter; no extension, or one in a folder's name, is neither.
-    const QStringList images = {"a.jpg", "a.JPEG", "a.Png", "a.bmp", "a.gif"};
+    const QStringList images = {"a.jpg", "a.JPEG", "a.Png", "a.bmp", "a.gif", "a.tif", "a.TIFF", "a.webp",
+        "a.heic", "a.HEIF", "a.hif", "a.avif", "a.jxl"};
     const QStringList videos = {
         "a.AVI", "a.mpg", "a.mpeg", "a.vob", "a.divx", "a.flv", "a.wmv", "a.asf", "a.mkv", "a.mp2", "a.mp4"};
-    for (const QString& path : QStringList({"a.tiff", "a", "a.", "x.jpg/a", "a.mp3"}) + images + videos) {
+    for (const QString& path : QStringList({"a.psd", "a", "a.", "x.jpg/a", "a.mp3"}) + images + videos) {
         EXPECT_EQ(IsImageFile(path), images.contains(path)) << path.toStdString();
         EXPECT_EQ(IsVideoFile(path), videos.contains(path)) << path.toStdString();
     }

@@ -11,6 +11,7 @@ namespace {
 // The stored defaults, byte for byte, in the order a save at exit writes them.
 const char kDefaultFile[]
     = "[Image]\nMaxWidth=0\nMaxHeight=0\nKeepAsIs=0\nAddLogo=1\nAddText=1\nFormat=1\nQuality=80\n"
+      "StripLocation=1\n"
       "\n[Logo]\nFilename=\nPosition=0\nTransparency=0\n"
       "\n[Text]\nText=Vellmar\nPosition=5\nColor=-1\nFont=Tahoma, 8, , 204\n"
       "\n[Main]\nCreateThumbs=1\nThumbWidth=160\nServerID=0\n"
@@ -52,7 +53,7 @@ TEST(Settings, RoundTripOfEveryKey)
     TestDir dir;
     const QString path = dir.file(QStringLiteral("vellmar.ini"));
     Settings s;
-    s.main.Image = {1024, 768, true, false, false, ImageFormat::Gif, 55};
+    s.main.Image = {1024, 768, true, false, false, ImageFormat::Webp, 55, false};
     // A session's profile file is never stored.
     s.main.Main
         = {false, 300, ServiceId::IPicture, QStringLiteral("My «host»"), QStringLiteral("/tmp/x.sxcu")};
@@ -101,7 +102,7 @@ TEST(Settings, UnusableValuesGetDefaults)
         std::function<void(Settings&)> stands;
     } cases[] = {
         {"[VideoGrabber]\nNumOfFrames=0\nQuality=0\n[Text]\nPosition=6\n[Logo]\nPosition=9\n"
-         "[Thumbs]\nAlpha=256\n[Image]\nFormat=4\nQuality=150\nMaxWidth=-20\nKeepAsIs=7\n[Main]\nServerID=7\n"
+         "[Thumbs]\nAlpha=256\n[Image]\nFormat=5\nQuality=150\nMaxWidth=-20\nKeepAsIs=7\n[Main]\nServerID=7\n"
          "[Screenshot]\nFormat=2\nQuality=-5\nDelay=31\n[Upload]\nCodetype=7\n",
             [](Settings& s) {
                 s.video.VideoGrabber.Quality = 80; // not its default

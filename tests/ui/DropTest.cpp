@@ -42,8 +42,8 @@ TEST(Drops, RoutedByKindAndPage)
     const Case cases[] = {
         {"three pictures on welcome", 0, {"a.png", "b.jpg", "c.gif"}, 2, {"a.png", "b.jpg", "c.gif"}, "", ""},
         {"pictures on the list page", 2, {"b.jpg"}, 2, {"first.png", "b.jpg"}, "", ""},
-        {"other files are named", 0, {"x.tiff", "notes.txt", "noext"}, 0, {}, "",
-            "x.tiff — не изображение и не видео\nnotes.txt — не изображение и не видео\n"
+        {"other files are named", 0, {"x.psd", "notes.txt", "noext"}, 0, {}, "",
+            "x.psd — не изображение и не видео\nnotes.txt — не изображение и не видео\n"
             "noext — не изображение и не видео"},
         {"a folder named like a picture", 0, {"folder.jpg"}, 2, {}, "", "folder.jpg — это папка"},
         {"a video", 0, {"clip.AVI"}, 1, {}, "clip.AVI", ""},
@@ -52,7 +52,7 @@ TEST(Drops, RoutedByKindAndPage)
         {"drops on the settings page are ignored", 3, {"a.png", "clip.avi"}, 3, {"first.png"}, "", ""},
     };
     TestDir dir;
-    for (const char* name : {"a.png", "b.jpg", "c.gif", "x.tiff", "noext", "first.png"})
+    for (const char* name : {"a.png", "b.jpg", "c.gif", "x.psd", "noext", "first.png"})
         WritePicture(dir.path(), QString::fromLatin1(name));
     WriteSizedFile(dir.path(), QStringLiteral("notes.txt"), 10);
     QDir(dir.path()).mkdir(QStringLiteral("folder.jpg"));

@@ -33,7 +33,8 @@ TEST(FileList, AddToListLimits)
         qint64 size; // -1: do not create the file, -2: a folder
         const char* refusal; // empty: accepted
     };
-    const char* notAPicture = "не изображение (подходят файлы JPG, JPEG, PNG, BMP и GIF)";
+    const char* notAPicture
+        = "не изображение (подходят файлы JPEG, PNG, GIF, BMP, TIFF, WebP, HEIC, AVIF и JPEG XL)";
     const Case cases[] = {
         {"empty.jpg", 0, "файл пуст"},
         {"one.jpg", 1, ""},
@@ -41,7 +42,8 @@ TEST(FileList, AddToListLimits)
         {"over.jpg", 5242881, ""},
         {"photo.JPEG", 1000, ""},
         {"shot.bmp", 1000, ""},
-        {"scan.tiff", 1000, notAPicture},
+        {"scan.tiff", 1000, ""},
+        {"layers.psd", 1000, notAPicture},
         {"data.bin", 1000, notAPicture},
         {"missing.png", -1, "файл не найден"},
         {"folder.png", -2, "это папка"},

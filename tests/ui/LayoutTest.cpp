@@ -121,7 +121,8 @@ TEST(Layout, EveryTextFitsItsControl)
     TempFolder temp(dir.path());
     CScreenshotDlg screenshot(&frame, frame.Page(kFileListPage)->PageWnd, ScreenshotPart(), temp);
     AppearancePart appearance;
-    CLogoSettings logo(appearance, &frame);
+    bool stripLocation = true;
+    CLogoSettings logo(appearance, stripLocation, &frame);
     TileSheetLayout layout;
     CVideoGrabberParams sheet(layout, &frame);
     for (QWidget* window : std::initializer_list<QWidget*> {&frame, &screenshot, &logo, &sheet}) {

@@ -22,13 +22,14 @@ struct LogoSettings : testing::Test
 {
     QWidget page;
     AppearancePart appearance;
+    bool stripLocation = true;
     std::unique_ptr<CLogoSettings> dialog;
 
     void Open()
     {
         page.setGeometry(100, 80, 700, 520);
         page.show();
-        dialog = std::make_unique<CLogoSettings>(appearance, &page);
+        dialog = std::make_unique<CLogoSettings>(appearance, stripLocation, &page);
         dialog->show();
     }
     template<class T> T* Control(int id) { return dialog->findChild<T*>(QString::number(id)); }
@@ -43,12 +44,14 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
     for (const int leaveBy : {1, 2}) {
         SCOPED_TRACE(leaveBy == 1 ? "OK" : "Отмена");
         appearance = {};
+        stripLocation = true;
         Open();
         Control<QComboBox>(1025)->setCurrentIndex(2);
         Control<QComboBox>(1027)->setCurrentIndex(2);
         Control<QLineEdit>(1040)->setText(QString(300, u'п'));
         Control<QLineEdit>(1067)->setText(QString(300, u'ж'));
         Control<QCheckBox>(1036)->setChecked(true);
+        Control<QCheckBox>(1094)->setChecked(false);
         // The text font is replaced; the caption font goes to the picker and comes back as it was.
         dialog->FontPicker
             = [&](const QFont& offered, QWidget*) { return offered.bold() ? offered : points; };
@@ -81,6 +84,7 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
             expected.Text.Font = {QStringLiteral("DejaVu Serif"), height, 600, true, true, true, 204, 0};
         }
         EXPECT_TRUE(appearance == expected);
+        EXPECT_EQ(stripLocation, leaveBy == 2);
     }
 }
 
@@ -109,7 +113,7 @@ TEST_F(LogoSettings, ControlsAndPreview)
         if (w->focusPolicy() & Qt::TabFocus)
             tabOrder << w->objectName();
     EXPECT_EQ(tabOrder.join(u' '),
-        QStringLiteral("1040 1069 1025 1067 1068 1047 1041 1027 1080 1093 1091 1033 1036 1092 1 2"));
+        QStringLiteral("1040 1069 1025 1067 1068 1047 1041 1027 1080 1093 1091 1033 1036 1092 1094 1 2"));
 
     auto* group = Control<QGroupBox>(1070);
     auto* preview = group->findChild<CMyImage*>();

@@ -104,7 +104,7 @@ TEST(Welcome, CommandsByMouseAndKeyboard)
         EXPECT_FALSE(w.Visible(kPrevButton));
         ASSERT_TRUE(w.Commands()->hasFocus());
         EXPECT_EQ(w.Commands()->currentRow(), 0) << "the focus marks the first command";
-        w.picked = {w.dir.file(QStringLiteral("b.tiff"))};
+        w.picked = {w.dir.file(QStringLiteral("b.psd"))};
         w.video = w.dir.file(QStringLiteral("clip.avi"));
         ModalAnswer any(QStringLiteral("Отмена"), 800); // the refusal notice, or the screenshot dialog
         c.act(w);
@@ -120,8 +120,8 @@ TEST(Welcome, CommandsByMouseAndKeyboard)
             EXPECT_EQ(static_cast<CMainDlg*>(w.frame.Page(kFileListPage))->FileList.Count(), 0);
             EXPECT_FALSE(ButtonById(&w.frame, kNextButton)->isEnabled());
             EXPECT_EQ(any.Text(),
-                QStringLiteral("Эти файлы не добавлены в список:\n\nb.tiff — не изображение (подходят "
-                               "файлы JPG, JPEG, PNG, BMP и GIF)"));
+                QStringLiteral("Эти файлы не добавлены в список:\n\nb.psd — не изображение (подходят файлы "
+                               "JPEG, PNG, GIF, BMP, TIFF, WebP, HEIC, AVIF и JPEG XL)"));
         }
     }
 }
@@ -215,7 +215,7 @@ TEST(UploadSettings, EveryBoundControlBothWays)
                                .KeepAsIs = false,
                                .AddLogo = true,
                                .AddText = false,
-                               .Format = ImageFormat::Gif,
+                               .Format = ImageFormat::Webp,
                                .Quality = 150},
         .Main = {.CreateThumbs = true, .ThumbWidth = 2000, .ServerID = ServiceId::Keep4u},
         .Thumbs = {.UserServerThumbs = false, .DrawFrame = true, .AddImageSize = false},
@@ -227,7 +227,7 @@ TEST(UploadSettings, EveryBoundControlBothWays)
         const char* shown;
         const char* typed;
     } controls[] = {{1003, "1", "0"}, {1005, "", ""}, {1006, "600", "abc"}, {1027, "0", "1"},
-        {1007, "0", "1"}, {1008, "1", "0"}, {1011, "0", "3"}, {1015, "", "150"}, {1037, "0", "1"},
+        {1007, "0", "1"}, {1008, "1", "0"}, {1011, "0", "4"}, {1015, "", "150"}, {1037, "0", "1"},
         {1030, "0", "2000"}, {1036, "0", "1"}, {1028, "1", "0"}, {1024, "1", "0"}, {1026, "3", "1"}};
     Wizard w;
     w.frame.WizardSettings().main = loaded;
@@ -252,8 +252,10 @@ TEST(UploadSettings, EnablingRulesAndTheAppearanceCopy)
     Wizard w;
     ASSERT_TRUE(w.frame.CreatePage(kUploadSettingsPage));
     auto* page = static_cast<CUploadSettings*>(w.frame.Page(kUploadSettingsPage));
-    page->AppearanceEditor
-        = [](AppearancePart& appearance, QWidget*) { appearance.Text.Text = QStringLiteral("новый"); };
+    page->AppearanceEditor = [](AppearancePart& appearance, bool& stripLocation, QWidget*) {
+        appearance.Text.Text = QStringLiteral("новый");
+        stripLocation = false;
+    };
     w.frame.ShowPage(kUploadSettingsPage, -1, -1);
     const auto enabled = [&](std::initializer_list<int> ids) {
         return std::count_if(ids.begin(), ids.end(),
@@ -274,9 +276,11 @@ TEST(UploadSettings, EnablingRulesAndTheAppearanceCopy)
     QTest::mouseClick(w.Control<QWidget>(kUploadSettingsPage, 1018), Qt::LeftButton);
     w.frame.OnBack();
     EXPECT_EQ(w.frame.WizardSettings().appearance.Text.Text, QStringLiteral("Vellmar"));
+    EXPECT_TRUE(w.frame.WizardSettings().main.Image.StripLocation);
     w.frame.OnNext();
     w.frame.OnNext();
     EXPECT_EQ(w.frame.WizardSettings().appearance.Text.Text, QStringLiteral("новый"));
+    EXPECT_FALSE(w.frame.WizardSettings().main.Image.StripLocation);
 }
 
 } // namespace
@@ -397,6 +401,8 @@ TEST(FailureReasons, InRussianOrAsTheyCame)
         {"cannot write into /tmp/100%2 x: No space", "не удалось записать в /tmp/100%2 x: No space"},
         // A reason the table does not know, the service's own among them, stays as it came.
         {"File type not allowed", "File type not allowed"},
+        {"the HEIF file cannot be read: Invalid input", "файл HEIF не читается: Invalid input"},
+        {"not enough memory for the prepared picture", "не хватает памяти для картинки"},
         {"the upload was rejected: quota", "the upload was rejected: quota"},
     };
     for (const auto& [english, russian] : cases)

@@ -5,6 +5,7 @@
 #include "upload/UploadWorker.h"
 #include "imaging/TempFolder.h"
 #include "tests/support/Hosts.h"
+#include "tests/support/PhotoFiles.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "upload/PrepareAhead.h"
@@ -60,6 +61,7 @@ struct Recorder : UploadListener
         calls << QStringLiteral("failed %1").arg(index);
         failures.append({index, reason});
     }
+    void OnLocationKept(const QStringList& names) override { calls << "location " + names.join(u' '); }
 
     QStringList calls; ///< "range 3", "progress 1", "status 2", "result", "failed 1", "finished"...
     QList<int> progress;
@@ -221,7 +223,7 @@ TEST(UploadWorker, CallOrderOfARun)
 
 TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
 {
-    enum Kind { ServerError, Closed, Broken, Deleted, Folder, Fifo, BigFile, BigPicture };
+    enum Kind { ServerError, Closed, Broken, Deleted, Folder, Fifo, BigFile, BigPicture, Located };
     struct Case
     {
         const char* what;
@@ -247,6 +249,8 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
         // The limit is on what is sent: bounded, a picture far over it goes up.
         {"over 5 MB, sent as is", BigFile, true, 2, tooBig},
         {"over 5 MB, bounded", BigPicture, false, 3, ""},
+        // Its location cannot be taken out: it goes, and the run says so once, before it ends.
+        {"a HEIC with its location, sent as is", Located, true, 3, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -274,6 +278,10 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
             files[1] = dir.write(QStringLiteral("big.bmp"), Encode(Gradient(1400, 1300), "BMP"));
             ASSERT_GT(QFileInfo(files[1]).size(), kMaxUploadBytes);
             break;
+        case Located:
+            files[1]
+                = dir.write(QStringLiteral("phone.heic"), HeifOf(Gradient(64, 48), false, LocationTags()));
+            break;
         default:
             files[1] = dir.write(QStringLiteral("broken.jpg"), "\xFF\xD8\xFF\xE0 not a picture at all");
         }
@@ -295,6 +303,11 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
         EXPECT_EQ(run.failures, c.uploaded == 3 ? Failures() : Failures({{1, c.reason}}));
         // Only what the server refused was sent; the rest was refused before a request.
         EXPECT_EQ(PostCount(host), c.kind <= Closed ? 3 : c.uploaded);
+        // Metadata that cannot be read cannot be cleared of a location either.
+        const QStringList located = c.kind == Located ? QStringList {"location phone.heic", "finished"}
+            : c.kind == Broken && c.keepAsIs          ? QStringList {"location broken.jpg", "finished"}
+                                                      : QStringList {"finished"};
+        EXPECT_EQ(run.calls.mid(run.calls.size() - located.size()), located);
     }
 }
 
@@ -383,8 +396,8 @@ TEST(WorkerFaults, StopDuringTheSecondFileOfFive)
 
 TEST(PrepareAhead, OrderWindowAndStop)
 {
-    // Later files finish first; they still come out in list order, and never more than `jobs`
-    // files beyond the one taken are prepared or waiting.
+    // Later files finish first; they still come out in list order, never more than `jobs` at once,
+    // and never more than four per job beyond the one taken are prepared or waiting.
     const QStringList files = {"a", "b", "c", "d", "e", "f", "g"};
     for (const int jobs : {1, 2, 4}) {
         SCOPED_TRACE(jobs);
@@ -418,20 +431,23 @@ TEST(PrepareAhead, OrderWindowAndStop)
         EXPECT_EQ(out, QStringList({"a.out", "b.out", "c.out", "d.out", "e.out", "f.out", "g.out"}));
         EXPECT_EQ(started.size(), files.size()) << "each file prepared once";
         EXPECT_EQ(maxRunning, jobs);
-        EXPECT_LE(maxAhead, jobs + 1);
+        EXPECT_LE(maxAhead, 4 * jobs + 1);
     }
 
     // A stop lets no new preparation start; what was prepared ahead and never taken is removed.
     TestDir dir;
     std::atomic<bool> stop {false};
     std::atomic<int> calls {0};
+    QStringList many;
+    for (char c = 'a'; c <= 'z'; ++c)
+        many << QString(QChar(c));
     {
         CPrepareAhead ahead(
-            files, 3,
+            many, 2,
             [&](const QString& source) {
                 ++calls;
-                // d starts when a is taken, well before b (the slow one) asks to stop.
-                std::this_thread::sleep_for(milliseconds(source == "b" ? 80 : 20));
+                // The others run ahead while b, the slow one, takes its time and then asks to stop.
+                std::this_thread::sleep_for(milliseconds(source == "b" ? 200 : 5));
                 if (source == "b")
                     stop = true;
                 return PreparedImage {dir.write(source + ".jpg", "x"), dir.write(source + "-t.jpg", "t"), {}};
@@ -440,7 +456,7 @@ TEST(PrepareAhead, OrderWindowAndStop)
         EXPECT_EQ(ahead.Take(0).path, dir.file("a.jpg"));
         EXPECT_EQ(ahead.Take(1).path, dir.file("b.jpg"));
     }
-    EXPECT_LE(calls, 4) << "a and b taken, c and d prepared ahead at most, e never started";
+    EXPECT_LE(calls, 10) << "a and b taken, eight prepared ahead at most, the rest never started";
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"a-t.jpg", "a.jpg", "b-t.jpg", "b.jpg"}));
     // Stopped before anything started: the file the caller asks for is still prepared, inline.
     stop = true;

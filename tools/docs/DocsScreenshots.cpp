@@ -128,7 +128,8 @@ int main(int argc, char** argv)
 
     AppearancePart appearance = frame.WizardSettings().appearance;
     appearance.Logo.Filename = files[3];
-    CLogoSettings logo(appearance, &frame);
+    bool stripLocation = frame.WizardSettings().main.Image.StripLocation;
+    CLogoSettings logo(appearance, stripLocation, &frame);
     logo.show();
     if (!Save(logo, out, "logo-settings.png"))
         return 1;

@@ -56,8 +56,10 @@ bool LoadQtTranslations()
 
 QString ImageFilter()
 {
+    // Every extension the list takes, photos from phones (HEIC, AVIF) and the web (WebP) among them.
     return Filter(QStringLiteral("Images (JPEG, GIF, PNG, etc)"),
-        {"*.jpg", "*.jpeg", "*.gif", "*.png", "*.bmp", "*.tiff"});
+        {"*.jpg", "*.jpeg", "*.gif", "*.png", "*.bmp", "*.tif", "*.tiff", "*.webp", "*.heic", "*.heif",
+            "*.hif", "*.avif", "*.jxl"});
 }
 
 QString VideoFilter()
@@ -74,9 +76,7 @@ QStringList PickImageFiles(QWidget* owner, QString* folder)
 
 QString PickLogoFile(QWidget* owner, QString* folder)
 {
-    const QString filter = Filter(
-        QStringLiteral("Images (JPEG, GIF, PNG, etc)"), {"*.jpg", "*.gif", "*.png", "*.bmp", "*.tiff"});
-    return Run(owner, filter, QFileDialog::ExistingFile, folder).value(0);
+    return Run(owner, ImageFilter(), QFileDialog::ExistingFile, folder).value(0);
 }
 
 QString PickVideoFile(QWidget* owner, QString* folder)
