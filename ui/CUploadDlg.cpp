@@ -219,17 +219,10 @@ void CUploadDlg::StartRun(bool fresh)
     run->id = ++m_runId;
     QString serviceProblem;
     if (WizardDlg) {
-        const Settings& settings = WizardDlg->WizardSettings();
-        run->job.files = WizardDlg->FileListPaths();
-        run->job.main = settings.main;
-        run->job.appearance = settings.appearance;
-        run->job.servers = settings.servers;
-        run->job.temp = WizardDlg->Temp();
-        const ChosenService chosen = ChooseService(settings.main.Main, ServiceCatalog::Load());
-        run->job.profile = chosen.profile;
-        if (chosen.builtIn)
-            run->job.main.Main.ServerID = *chosen.builtIn;
-        serviceProblem = chosen.error;
+        MadeUploadJob made = MakeUploadJob(WizardDlg->WizardSettings(), WizardDlg->FileListPaths(),
+            WizardDlg->Temp(), ServiceCatalog::Load());
+        run->job = std::move(made.job);
+        serviceProblem = made.error;
     }
     m_run = run;
     if (fresh) {

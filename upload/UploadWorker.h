@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "settings/Settings.h"
-#include "upload/HttpClient.h"
+#include "upload/UploadJob.h"
 #include "upload/UploadResult.h"
-#include "upload/profiles/ServiceProfile.h"
 
 #include <QString>
 #include <QStringList>
 #include <atomic>
-#include <memory>
-#include <optional>
 
 /// What the upload walk reports, on the thread that runs it. Listeners of a page pass the
 /// calls on to the user-interface thread; the walk itself never touches a widget.
@@ -36,32 +32,6 @@ public:
     /// Once a run, before OnFinished: the names of the files that went up as they are with a GPS
     /// position that could not be removed from them. Not called when there are none. Optional.
     virtual void OnLocationKept(const QStringList& names);
-};
-
-class TempFolder;
-
-/// The largest file the program's own services are sent: the limit they set.
-inline constexpr qint64 kMaxUploadBytes = 5 * 1024 * 1024;
-
-/// One run: the files in list order and the copies of the settings it decides by.
-struct UploadJob
-{
-    QStringList files;
-    MainPart main;
-    AppearancePart appearance;
-    ServersPart servers;
-    /// Where prepared pictures and thumbnails go; shared, so a run given up by its page can
-    /// finish with it on its own.
-    std::shared_ptr<TempFolder> temp;
-    HttpTimeouts timeouts;
-    /// A service described by the user; when set, it is used instead of `Main.ServerID`.
-    std::optional<ServiceProfile> profile;
-    /// Certificate authorities trusted for https instead of the system's; empty: the system's.
-    QString caFile;
-    /// How many files are prepared at once, ahead of the upload; 0: one per core.
-    int jobs = 0;
-    /// False: no own thumbnail is ever made; the thumbnail address is the service's or none.
-    bool ownThumbs = true;
 };
 
 /// Walks `job.files` once: prepares each file, sends it through the service of `job.profile` or

@@ -157,44 +157,35 @@ std::optional<UploadJob> MakeJob(const UploadCliOptions& options, QTextStream& e
         = LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
     if (!problem.isEmpty())
         err << "vellmar-upload: " << problem << '\n' << Qt::flush;
-    UploadJob job;
-    job.files = options.files;
-    job.main = settings.main;
-    job.appearance = settings.appearance;
-    job.servers = settings.servers;
     const ServiceCatalog catalog = ServiceCatalog::Load();
     // Chosen by its number or name, a service is named like a choice kept in the settings.
+    MainPart::MainKeys& main = settings.main.Main;
     if (const ServiceEntry* entry = options.service.isEmpty() ? nullptr : catalog.Find(options.service))
-        job.main.Main.Service = entry->name;
-    job.main.Main.ServiceFile = options.serviceFile;
+        main.Service = entry->name;
+    main.ServiceFile = options.serviceFile;
+    if (options.thumbSize > 0)
+        main.ThumbWidth = options.thumbSize;
+    for (auto it = options.hosts.cbegin(); it != options.hosts.cend(); ++it)
+        settings.servers.Host[size_t(it.key())] = it.value();
+    if (options.raw) {
+        settings.main.Image.KeepAsIs = true;
+        settings.main.Thumbs.UserServerThumbs = true;
+    }
+    MadeUploadJob made = MakeUploadJob(settings, options.files, std::make_shared<TempFolder>(), catalog);
+    UploadJob& job = made.job;
     job.caFile = options.caFile;
     job.jobs = options.jobs;
-    if (options.thumbSize > 0)
-        job.main.Main.ThumbWidth = options.thumbSize;
-    for (auto it = options.hosts.cbegin(); it != options.hosts.cend(); ++it)
-        job.servers.Host[size_t(it.key())] = it.value();
-    if (options.raw) {
-        job.main.Image.KeepAsIs = true;
-        job.main.Thumbs.UserServerThumbs = true;
-        job.ownThumbs = false;
-    }
+    job.ownThumbs = !options.raw;
     if (options.timeoutSeconds > 0) {
         job.timeouts.connectMs = long(options.timeoutSeconds) * 1000;
         job.timeouts.stallSeconds = options.timeoutSeconds;
         job.timeouts.answerSeconds = std::max(job.timeouts.answerSeconds, long(options.timeoutSeconds));
     }
-    job.temp = std::make_shared<TempFolder>();
     // Preparing only needs no service.
-    if (!options.prepareOnly.isEmpty())
-        return job;
-    const ChosenService chosen = ChooseService(job.main.Main, catalog);
-    if (!chosen.error.isEmpty()) {
-        err << "vellmar-upload: " << chosen.error << '\n' << Qt::flush;
+    if (!made.error.isEmpty() && options.prepareOnly.isEmpty()) {
+        err << "vellmar-upload: " << made.error << '\n' << Qt::flush;
         return std::nullopt;
     }
-    job.profile = chosen.profile;
-    if (chosen.builtIn)
-        job.main.Main.ServerID = *chosen.builtIn;
     return job;
 }
 
