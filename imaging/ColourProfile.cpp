@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/ColourProfile.h"
 
+#include "app/core/UniqueHandle.h"
+
 #include <lcms2.h>
 
 #include <algorithm>
@@ -12,15 +14,7 @@
 
 namespace {
 
-struct ProfileCloser
-{
-    void operator()(void* profile) const { cmsCloseProfile(profile); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
-struct CurveFreer
-{
-    void operator()(cmsToneCurve* curve) const { cmsFreeToneCurve(curve); }
-};
+using Profile = UniqueHandle<void, cmsCloseProfile>;
 
 // A gray picture is stored as RGB32 with three equal channels: the transform reads the first of
 // the four bytes and writes blue, green and red, leaving the fourth.
@@ -130,7 +124,7 @@ QByteArray RgbProfile(const double (&primaries)[6], double whiteX, double whiteY
         {primaries[4], primaries[5], 1.0}};
     // The sRGB curve: a power of 2.4 above a short straight piece.
     const double params[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-    const std::unique_ptr<cmsToneCurve, CurveFreer> curve(cmsBuildParametricToneCurve(nullptr, 4, params));
+    const UniqueHandle<cmsToneCurve, cmsFreeToneCurve> curve(cmsBuildParametricToneCurve(nullptr, 4, params));
     if (!curve)
         return {};
     cmsToneCurve* curves[3] = {curve.get(), curve.get(), curve.get()};

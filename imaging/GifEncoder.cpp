@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/GifEncoder.h"
 
+#include "app/core/UniqueHandle.h"
+
 #include <gif_lib.h>
 #include <libimagequant.h>
 
@@ -12,36 +14,17 @@
 
 namespace {
 
-struct LiqAttrDeleter
+void CloseGif(GifFileType* gif)
 {
-    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
-};
-struct LiqImageDeleter
-{
-    void operator()(liq_image* p) const { liq_image_destroy(p); }
-};
-struct LiqResultDeleter
-{
-    void operator()(liq_result* p) const { liq_result_destroy(p); }
-};
-struct GifFileDeleter
-{
-    void operator()(GifFileType* p) const
-    {
-        int error = 0;
-        EGifCloseFile(p, &error);
-    }
-};
-struct ColorMapDeleter
-{
-    void operator()(ColorMapObject* p) const { GifFreeMapObject(p); }
-};
+    int error = 0;
+    EGifCloseFile(gif, &error);
+}
 
-using LiqAttr = std::unique_ptr<liq_attr, LiqAttrDeleter>;
-using LiqImage = std::unique_ptr<liq_image, LiqImageDeleter>;
-using LiqResult = std::unique_ptr<liq_result, LiqResultDeleter>;
-using GifFile = std::unique_ptr<GifFileType, GifFileDeleter>;
-using ColorMap = std::unique_ptr<ColorMapObject, ColorMapDeleter>;
+using LiqAttr = UniqueHandle<liq_attr, liq_attr_destroy>;
+using LiqImage = UniqueHandle<liq_image, liq_image_destroy>;
+using LiqResult = UniqueHandle<liq_result, liq_result_destroy>;
+using GifFile = UniqueHandle<GifFileType, CloseGif>;
+using ColorMap = UniqueHandle<ColorMapObject, GifFreeMapObject>;
 
 constexpr int kMaxGifSide = 65535;
 

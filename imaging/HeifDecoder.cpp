@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "app/core/UniqueHandle.h"
 #include "imaging/ColourProfile.h"
 #include "imaging/LibraryDecoders.h"
 
@@ -10,19 +11,8 @@
 
 namespace {
 
-struct ContextFreer
-{
-    void operator()(heif_context* context) const { heif_context_free(context); }
-};
-struct HandleReleaser
-{
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-};
-struct OptionsFreer
-{
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
-};
-using Handle = std::unique_ptr<heif_image_handle, HandleReleaser>;
+using Context = UniqueHandle<heif_context, heif_context_free>;
+using Handle = UniqueHandle<heif_image_handle, heif_image_handle_release>;
 
 QSize SizeOf(const heif_image_handle* handle)
 {
@@ -61,7 +51,8 @@ public:
     {
         Handle thumbnail = wanted.isEmpty() || !preview ? Handle() : ThumbnailFor(wanted);
         const heif_image_handle* handle = thumbnail ? thumbnail.get() : m_primary.get();
-        const std::unique_ptr<heif_decoding_options, OptionsFreer> options(heif_decoding_options_alloc());
+        const UniqueHandle<heif_decoding_options, heif_decoding_options_free> options(
+            heif_decoding_options_alloc());
         options->convert_hdr_to_8bit = 1;
         heif_image* decoded = nullptr;
         const heif_error error = heif_decode_image(
@@ -161,7 +152,7 @@ private:
         }
     }
 
-    std::unique_ptr<heif_context, ContextFreer> m_context;
+    Context m_context;
     Handle m_primary;
     QByteArray m_icc;
 };
@@ -175,7 +166,7 @@ HeifMetadata ReadHeifMetadata(QByteArrayView file)
     if (file.size() < 12
         || heif_check_filetype(bytes, int(std::min<qsizetype>(file.size(), 64))) == heif_filetype_no)
         return metadata;
-    const std::unique_ptr<heif_context, ContextFreer> context(heif_context_alloc());
+    const Context context(heif_context_alloc());
     heif_image_handle* primary = nullptr;
     if (!context
         || heif_context_read_from_memory_without_copy(

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/LibraryDecoders.h"
 
+#include "app/core/UniqueHandle.h"
+
 #include <jxl/decode.h>
 #include <jxl/encode.h> // the sRGB description lives with the encoder
 
 namespace {
-
-struct DecoderDestroyer
-{
-    void operator()(JxlDecoder* decoder) const { JxlDecoderDestroy(decoder); }
-};
 
 // Bytes per pixel as Qt keeps them; gray pictures come out with the gray in all three channels.
 constexpr JxlPixelFormat kRgba {4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
@@ -101,7 +98,7 @@ private:
             m_icc.clear();
     }
 
-    std::unique_ptr<JxlDecoder, DecoderDestroyer> m_decoder;
+    UniqueHandle<JxlDecoder, JxlDecoderDestroy> m_decoder;
     JxlBasicInfo m_info {};
     QSize m_size;
     QByteArray m_icc;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/LibraryDecoders.h"
 
+#include "app/core/UniqueHandle.h"
+
 #include <tiffio.h>
 
 #include <algorithm>
@@ -60,11 +62,6 @@ int MapProc(thandle_t handle, void** base, toff_t* size)
 }
 
 void UnmapProc(thandle_t, void*, toff_t) { }
-
-struct TiffCloser
-{
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
 
 // The library's messages go to standard error by default; the decoder reports its own.
 void SilenceLibrary()
@@ -138,7 +135,7 @@ public:
 
 private:
     MemoryFile m_memory;
-    std::unique_ptr<TIFF, TiffCloser> m_tiff;
+    UniqueHandle<TIFF, TIFFClose> m_tiff;
     QSize m_size;
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/WebpCodec.h"
 
+#include "app/core/UniqueHandle.h"
 #include "imaging/LibraryDecoders.h"
 
 #include <webp/decode.h>
@@ -11,15 +12,6 @@
 #include <memory>
 
 namespace {
-
-struct AnimationDeleter
-{
-    void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
-};
-struct WebpFreer
-{
-    void operator()(uint8_t* bytes) const { WebPFree(bytes); }
-};
 
 // Qt's 32-bit pixels are blue, green, red, alpha in memory on little-endian machines.
 constexpr WEBP_CSP_MODE kQtOrder = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? MODE_BGRA : MODE_ARGB;
@@ -103,7 +95,8 @@ private:
         options.color_mode = kQtOrder;
         options.use_threads = 0;
         const WebPData data {Bytes(), Length()};
-        const std::unique_ptr<WebPAnimDecoder, AnimationDeleter> decoder(WebPAnimDecoderNew(&data, &options));
+        const UniqueHandle<WebPAnimDecoder, WebPAnimDecoderDelete> decoder(
+            WebPAnimDecoderNew(&data, &options));
         WebPAnimInfo info;
         uint8_t* canvas = nullptr;
         int timestamp = 0;
@@ -144,7 +137,7 @@ QByteArray EncodeWebp(const QImage& image, int quality)
     uint8_t* output = nullptr;
     const size_t size = encode(source.constBits(), source.width(), source.height(),
         static_cast<int>(source.bytesPerLine()), static_cast<float>(qBound(0, quality, 100)), &output);
-    const std::unique_ptr<uint8_t, WebpFreer> owned(output);
+    const UniqueHandle<uint8_t, WebPFree> owned(output);
     return size && output ? QByteArray(reinterpret_cast<const char*>(output), static_cast<qsizetype>(size))
                           : QByteArray();
 }

@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "settings/AnsiCodePage.h"
 
+#include "app/core/UniqueHandle.h"
+
 #include <QHash>
 #include <array>
 #include <iconv.h>
 #include <memory>
 
 namespace {
-
-struct IconvCloser
-{
-    void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
-};
 
 // The code page maps single bytes, so one table of 256 characters, built by iconv once,
 // serves both directions.
@@ -27,7 +24,7 @@ const std::array<char16_t, 256>& DecodeTable()
                 t[i] = char16_t(i);
             return t;
         }
-        std::unique_ptr<void, IconvCloser> cd(raw);
+        const UniqueHandle<void, iconv_close> cd(raw);
         for (int i = 128; i < 256; ++i) {
             char in = char(i);
             unsigned char out[4] = {};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "upload/HttpClient.h"
 
+#include "app/core/UniqueHandle.h"
 #include "upload/FailureReasons.h"
 
 #include <QFile>
@@ -20,21 +21,9 @@
 
 namespace {
 
-struct EasyDeleter
-{
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct MultiDeleter
-{
-    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
-};
-struct SlistDeleter
-{
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
+using EasyHandle = UniqueHandle<CURL, curl_easy_cleanup>;
+using MultiHandle = UniqueHandle<CURLM, curl_multi_cleanup>;
+using HeaderList = UniqueHandle<curl_slist, curl_slist_free_all>;
 
 // Removes the easy handle from the multi handle before either is cleaned up.
 class Attachment

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "capture/platform/CXcbScreenGrabber.h"
 
+#include "app/core/UniqueHandle.h"
 #include "capture/CaptureGeometry.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
 #include <cstdlib>
-#include <memory>
 #include <unistd.h>
 #include <vector>
 #include <xcb/xcb.h>
@@ -15,26 +15,16 @@
 
 namespace {
 
-struct FreeDeleter
-{
-    void operator()(void* p) const { std::free(p); }
-};
-template<typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
-
-struct ConnectionDeleter
-{
-    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-};
+template<typename T> using XcbReply = UniqueHandle<T, std::free>;
+using Connection = UniqueHandle<xcb_connection_t, xcb_disconnect>;
 
 // The atoms of an EWMH connection are wiped, not freed.
-struct EwmhDeleter
+void WipeEwmh(xcb_ewmh_connection_t* ewmh)
 {
-    void operator()(xcb_ewmh_connection_t* e) const
-    {
-        xcb_ewmh_connection_wipe(e);
-        delete e;
-    }
-};
+    xcb_ewmh_connection_wipe(ewmh);
+    delete ewmh;
+}
+using Ewmh = UniqueHandle<xcb_ewmh_connection_t, WipeEwmh>;
 
 // Deep enough for any window manager's nesting; guards against a broken tree.
 constexpr int kMaxTreeDepth = 64;
@@ -66,12 +56,12 @@ ForegroundWindow CXcbScreenGrabber::FindForegroundWindow() const
     // A separate connection to the display Qt uses ($DISPLAY): it is ours to close, and the
     // screen number comes with it, which Qt's own connection does not expose.
     int screenNumber = 0;
-    std::unique_ptr<xcb_connection_t, ConnectionDeleter> connection(xcb_connect(nullptr, &screenNumber));
+    const Connection connection(xcb_connect(nullptr, &screenNumber));
     xcb_connection_t* c = connection.get();
     if (xcb_connection_has_error(c))
         return Unavailable(QStringLiteral("cannot connect to the X server"));
 
-    std::unique_ptr<xcb_ewmh_connection_t, EwmhDeleter> ewmh(new xcb_ewmh_connection_t {});
+    Ewmh ewmh(new xcb_ewmh_connection_t {});
     // The cookie array belongs to init_atoms_replies, which also wipes the atoms when it fails.
     xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(c, ewmh.get());
     if (!cookies || !xcb_ewmh_init_atoms_replies(ewmh.get(), cookies, nullptr)) {

@@ -9,31 +9,10 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <memory>
+#include "app/core/UniqueHandle.h"
 
-struct FormatCloser
-{
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecFreer
-{
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFreer
-{
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFreer
-{
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScalerFreer
-{
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
-
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
+using FormatPtr = UniqueHandle<AVFormatContext, avformat_close_input>;
+using CodecPtr = UniqueHandle<AVCodecContext, avcodec_free_context>;
+using FramePtr = UniqueHandle<AVFrame, av_frame_free>;
+using PacketPtr = UniqueHandle<AVPacket, av_packet_free>;
+using ScalerPtr = UniqueHandle<SwsContext, sws_freeContext>;
