@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/TempFolder.h"
 
+#include "app/core/Files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,11 +20,6 @@ constexpr char kLockName[] = ".lock";
 constexpr char kRunPrefix[] = "run-";
 // A copy's folder without a lock file is one being made right now, unless it is older than this.
 constexpr time_t kUnlockedGraceSeconds = 60;
-
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QByteArray Native(const QString& path)
 {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "settings/IniFile.h"
 
+#include "app/core/Files.h"
 #include "settings/AnsiCodePage.h"
 #include "settings/Paths.h"
 
@@ -9,8 +10,6 @@
 #include <QStringDecoder>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,11 +71,6 @@ QString DecodeLine(const QByteArray& raw)
     return utf8.hasError() ? FromAnsi(raw) : text;
 }
 
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // The file a path finally names, following symbolic links (also one that names a file not yet
 // made). Relative link targets are taken from the link's own folder.
 QString ResolveLinks(const QString& path)
@@ -92,23 +86,6 @@ QString ResolveLinks(const QString& path)
         current = QFileInfo(target).absoluteFilePath();
     }
     return current;
-}
-
-bool WriteAll(int fd, const QByteArray& bytes)
-{
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += written;
-        left -= written;
-    }
-    return true;
 }
 
 } // namespace
@@ -353,54 +330,45 @@ IoResult IniDocument::Save(const QString& path) const
         return {QStringLiteral("%1, so it was not written over").arg(m_problem)};
     const QString target = ResolveLinks(path);
     const QByteArray native = QFile::encodeName(target);
-    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
 
-    mode_t mode = 0;
-    bool exists = false;
     struct stat st
     { };
-    if (::stat(native.constData(), &st) == 0) {
+    const bool exists = ::stat(native.constData(), &st) == 0;
+    if (exists) {
         if (!S_ISREG(st.st_mode))
             return {QStringLiteral("%1 is not a regular file").arg(target)};
         // A read-only settings file is the user's way of keeping it as it is (for root too,
         // whom access() would let through).
         if ((st.st_mode & 0222) == 0 || ::access(native.constData(), W_OK) != 0)
             return {QStringLiteral("%1 is read-only").arg(target)};
-        exists = true;
-        mode = st.st_mode & 07777;
     } else if (errno != ENOENT) {
         return {QStringLiteral("%1: %2").arg(target, ErrnoText(errno))};
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
     }
 
-    QByteArray temp = folder + "/.vellmar-ini-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return {QStringLiteral("cannot write into %1: %2").arg(QFile::decodeName(folder), ErrnoText(errno))};
-    bool ok = WriteAll(fd, ToBytes()) && ::fchmod(fd, mode) == 0;
-    int error = ok ? 0 : errno;
-    if (ok && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
-        // Keep the owner where we may; a file we could write but not give away stays ours.
-        if (::fchown(fd, st.st_uid, st.st_gid) != 0) { }
+    // The new file is written beside the old one under a name of its own and then renamed over
+    // it. A file made anew gets the mode the umask gives any new file; a replaced one keeps its
+    // mode and its owner.
+    CreatedFile temp = CreateUniqueFile(QFileInfo(target).absolutePath() + QStringLiteral("/.")
+            + QFileInfo(target).fileName() + QStringLiteral(".new"),
+        QString(), exists ? 0600 : 0666);
+    if (!temp.ok())
+        return {temp.error};
+    const int fd = temp.fd.get();
+    QString why;
+    if (!WriteAll(fd, ToBytes()) || (exists && ::fchmod(fd, st.st_mode & 07777) != 0)) {
+        why = ErrnoText(errno);
+    } else if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
+        && ::fchown(fd, st.st_uid, st.st_gid) != 0 && st.st_uid != ::geteuid()) {
+        // Renamed over another user's file, ours would take its place: the settings would change
+        // hands, so the old file stays as it is. A group that cannot be kept becomes ours.
+        why = QStringLiteral("its owner cannot be kept (%1)").arg(ErrnoText(errno));
+    } else if (::fsync(fd) != 0 || !temp.fd.close()
+        || ::rename(QFile::encodeName(temp.path).constData(), native.constData()) != 0) {
+        why = ErrnoText(errno);
     }
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && ::rename(temp.constData(), native.constData()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.constData());
-        return {QStringLiteral("cannot write %1: %2").arg(target, ErrnoText(error))};
+    if (!why.isEmpty()) {
+        ::unlink(QFile::encodeName(temp.path).constData());
+        return {QStringLiteral("cannot write %1: %2").arg(target, why)};
     }
     return {};
 }

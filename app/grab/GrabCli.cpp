@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/grab/GrabCli.h"
 
+#include "app/core/Files.h"
 #include "settings/Paths.h"
 #include "video/Deinterlace.h"
 #include "video/FrameExtraction.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr int kJpegQuality = 100;
-constexpr int kMaxNameAttempts = 1000;
 
 const char kUsage[] = R"(Usage: vellmar-grab [OPTIONS] VIDEO
 
@@ -76,16 +76,12 @@ QString ReasonFor(const ExtractionResult& result)
 // runs writing into one folder at once cannot take the same name either.
 QString CreateFresh(const QString& stem, const QString& suffix, QFile& file)
 {
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        const QString path
-            = attempt == 0 ? stem + suffix : QStringLiteral("%1_%2%3").arg(stem).arg(attempt).arg(suffix);
-        file.setFileName(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return path;
-        if (!QFile::exists(path))
-            return {}; // not a name clash: the folder cannot be written
-    }
-    return {};
+    CreatedFile created = CreateUniqueFile(stem, suffix, 0666);
+    if (!created.ok())
+        return {};
+    file.setFileName(created.path);
+    return file.open(created.fd.release(), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) ? created.path
+                                                                                               : QString();
 }
 
 bool WriteImage(const QImage& image, QFile& file, const QByteArray& format)

@@ -168,6 +168,33 @@ TEST(IniDocument, SavingThroughLinksKeepsTheFileAndItsMode)
     EXPECT_THAT(refused.error.toStdString(), testing::HasSubstr("read-only"));
     EXPECT_EQ(TestDir::read(real), QByteArray("[A]\nB=2\n"));
     EXPECT_EQ(QDir(dir.file(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    // A new file gets the mode the umask gives any new file.
+    const mode_t mask = ::umask(027);
+    ASSERT_TRUE(WriteIniValue(dir.file(QStringLiteral("new.ini")), u"A.B", 1));
+    ::umask(mask);
+    ASSERT_EQ(::stat(QFile::encodeName(dir.file(QStringLiteral("new.ini"))).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // Another user who may write the file does not take it over: it stays as it is.
+    if (::geteuid() != 0)
+        return;
+    const QString shared = dir.write(QStringLiteral("real/shared.ini"), "[A]\nB=1\n");
+    for (const QString& folder : {QDir::tempPath(), dir.path(), dir.file(QStringLiteral("real"))})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), folder.endsWith("real") ? 0777 : 0711), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0666), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(::setuid(65534) == 0 && WriteIniValue(shared, u"A.B", 2).error.contains("owner cannot be kept")
+                ? 0
+                : 1);
+    int status = -1;
+    waitpid(child, &status, 0);
+    ::chmod(QFile::encodeName(QDir::tempPath()).constData(), 0700);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(TestDir::read(shared), QByteArray("[A]\nB=1\n"));
+    EXPECT_EQ(QDir(dir.file(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 // A process killed at any moment of a save leaves the old file or the new one, never a mix.

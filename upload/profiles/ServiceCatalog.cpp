@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "upload/profiles/ServiceCatalog.h"
 
+#include "app/core/Files.h"
 #include "upload/UploadEngine.h"
 
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,27 +29,18 @@ bool IsBuiltInName(const QString& name)
     return false;
 }
 
-struct FdCloser
-{
-    void operator()(int* fd) const
-    {
-        ::close(*fd);
-        delete fd;
-    }
-};
-
 // Only a regular file is read, and only up to the limit: a link to /dev/zero or a FIFO in the
 // folder must not hold the program. Opening does not wait for a FIFO's writer.
 QString ReadBounded(const QString& file, QByteArray& bytes, bool& othersMayRead)
 {
-    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const UniqueFd owned(::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const int fd = owned.get();
     if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    const std::unique_ptr<int, FdCloser> owned(new int(fd));
+        return ErrnoText(errno);
     struct stat st
     { };
     if (::fstat(fd, &st) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return ErrnoText(errno);
     if (S_ISDIR(st.st_mode))
         return QStringLiteral("a folder, not a service profile");
     if (!S_ISREG(st.st_mode))
@@ -64,7 +55,7 @@ QString ReadBounded(const QString& file, QByteArray& bytes, bool& othersMayRead)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return QString::fromLocal8Bit(std::strerror(errno));
+            return ErrnoText(errno);
         if (n == 0)
             break;
         got += n;
@@ -230,11 +221,17 @@ AddedService AddUserService(const QString& file)
         if (entry.name.compare(read.profile.name, Qt::CaseInsensitive) == 0)
             target = entry.origin;
     }
-    if (target.isEmpty()) {
-        const QString base = FileBaseOf(read.profile.name);
-        target = folder + u'/' + base + QStringLiteral(".sxcu");
-        for (int n = 2; QFileInfo::exists(target); ++n)
-            target = folder + u'/' + base + u'-' + QString::number(n) + QStringLiteral(".sxcu");
+    // A new name is taken at once, so nothing else can land there; the profile then replaces
+    // the empty file in one step, as it would an older profile.
+    const bool claimed = target.isEmpty();
+    if (claimed) {
+        const CreatedFile made = CreateUniqueFile(
+            folder + u'/' + FileBaseOf(read.profile.name), QStringLiteral(".sxcu"), 0600, u'-', 2);
+        if (!made.ok()) {
+            added.error = PrintableText(made.error);
+            return added;
+        }
+        target = made.path;
     }
     // A converted file is kept in the current syntax; any other as its author wrote it.
     QByteArray bytes;
@@ -248,6 +245,8 @@ AddedService AddUserService(const QString& file)
         || out.write(bytes) < 0 || !out.commit() || !QFile::setPermissions(target, privateFile)) {
         added.error = PrintableText(
             QStringLiteral("cannot write %1: %2").arg(target, unread.isEmpty() ? out.errorString() : unread));
+        if (claimed)
+            QFile::remove(target);
         return added;
     }
     added.path = target;
