@@ -14,7 +14,7 @@
 #include "bench/support/Spawn.h"
 #include "imaging/TempFolder.h"
 #include "settings/Settings.h"
-#include "upload/testhost/TestHost.h"
+#include "testhost/TestHost.h"
 
 #include <QDir>
 #include <QFile>

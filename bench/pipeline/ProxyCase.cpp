@@ -5,8 +5,8 @@
 #include "bench/pipeline/ProxyCase.h"
 
 #include "bench/support/Spawn.h"
-#include "upload/testhost/TestCertificates.h"
-#include "upload/testhost/TestHost.h"
+#include "testhost/TestCertificates.h"
+#include "testhost/TestHost.h"
 
 #include <QDir>
 #include <QFile>

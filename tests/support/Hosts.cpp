@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/support/Hosts.h"
 
-#include "upload/testhost/TestHost.h"
+#include "testhost/TestHost.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "app/shell/Run.h"
 #include "imaging/TempFolder.h"
+#include "testhost/TestHost.h"
 #include "ui/CMainDlg.h"
 #include "ui/CUploadDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/widgets/CThumbsView.h"
-#include "upload/testhost/TestHost.h"
 
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"

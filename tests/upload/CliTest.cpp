@@ -3,11 +3,11 @@
 // display: what the options and the settings choose, what is printed, the exit status. How a
 // file is prepared and sent is the worker's, tested with it.
 #include "app/cli/UploadCli.h"
+#include "testhost/TestHost.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "upload/profiles/ServiceCatalog.h"
-#include "upload/testhost/TestHost.h"
 
 #include <QDir>
 #include <QDirIterator>

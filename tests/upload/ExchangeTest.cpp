@@ -2,6 +2,7 @@
 // One exchange of an engine with its service: the two addresses cut out of the answer (the rules,
 // then per service), the GET behind a Refresh header, redirects, and what goes wrong on a real
 // network, which must end quickly.
+#include "testhost/TestHost.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/Memory.h"
 #include "tests/support/TempDir.h"
@@ -9,7 +10,6 @@
 #include "upload/HttpClient.h"
 #include "upload/RefreshTarget.h"
 #include "upload/UploadEngine.h"
-#include "upload/testhost/TestHost.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -2,6 +2,8 @@
 // The local host as a service: every profile we ship against a fake that answers as that host
 // documents it, the profile the offline run writes, the body kinds a profile can send, HTTPS with a
 // test authority, and uploads kept on disk and served back as they came.
+#include "testhost/TestCertificates.h"
+#include "testhost/TestHost.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/Memory.h"
 #include "tests/support/Pictures.h"
@@ -9,8 +11,6 @@
 #include "upload/HttpClient.h"
 #include "upload/UploadEngine.h"
 #include "upload/profiles/ServiceProfile.h"
-#include "upload/testhost/TestCertificates.h"
-#include "upload/testhost/TestHost.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -2,12 +2,12 @@
 // Services described as data: reading a profile file, the dynamic values of its answer rules,
 // one exchange per body kind with a local host, and where the user's profiles are kept.
 #include "app/cli/UploadCli.h"
+#include "testhost/TestHost.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/TempDir.h"
 #include "upload/UploadEngine.h"
 #include "upload/profiles/JsonText.h"
 #include "upload/profiles/ServiceCatalog.h"
-#include "upload/testhost/TestHost.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

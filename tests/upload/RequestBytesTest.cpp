@@ -2,12 +2,13 @@
 // What each engine puts on the wire, compared byte for byte with a request built here from
 // the services' tables: request line, headers in order, every form part and the file.
 #include "app/core/TickCount.h"
+#include "testhost/ServiceForms.h"
+#include "testhost/TestHost.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "upload/MultipartForm.h"
 #include "upload/UploadEngine.h"
-#include "upload/testhost/TestHost.h"
 
 #include <QRegularExpression>
 #include <climits>
@@ -15,32 +16,7 @@
 
 namespace {
 
-struct ServiceTable
-{
-    QByteArray path;
-    QByteArray agent;
-    QList<QByteArray> headers; ///< "%referer" stands for the Referer line
-    QList<std::pair<QByteArray, QByteArray>> fields; ///< "%size" stands for ThumbSize
-    QByteArray fileField;
-};
-
-const QByteArray kWinInet = "WinInet Test";
-const QByteArray kMozilla = "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.8.1.11)";
-
-const ServiceTable kServices[] = {
-    {"/", kWinInet, {}, {{"uploadtype", "on"}}, "fileupload"},
-    {"/", kWinInet, {"Keep-Alive: 300", "%referer"},
-        {{"disable_effects", "on"}, {"preview", "yes"}, {"preview_size", "%size"}, {"sbmt", ""}}, "pfile"},
-    {"/action.aspx", kWinInet, {"Keep-Alive: 300", "%referer"},
-        {{"upload", "yes"}, {"CP", "on"}, {"VM", "%size"}, {"IM", "7"}, {"Submit", ""}}, "F"},
-    {"/upload", kWinInet, {"Keep-Alive: 300", "%referer"}, {{"Submit", ""}}, "img"},
-    {"/Upload/", kMozilla, {"Connection: keep-alive", "Keep-Alive: 300", "%referer"},
-        {{"rotate", "0"}, {"thumb_resize_on", "on"}, {"galleries", "12"}, {"status", "on"},
-            {"thumb_resize", "%size"}},
-        "userfile"},
-};
-
-QByteArray ExpectedPost(const ServiceTable& service, const QByteArray& host, const QByteArray& boundary,
+QByteArray ExpectedPost(const ServiceForm& service, const QByteArray& host, const QByteArray& boundary,
     int thumbSize, const QByteArray& fileName, const QByteArray& file)
 {
     QByteArray body;
@@ -116,11 +92,12 @@ TEST(RequestBytes, EveryServiceSendsExactlyItsForm)
             EXPECT_LE(tick - tickBefore, tickAfter - tickBefore);
 
             EXPECT_EQ(requests[0],
-                ExpectedPost(kServices[id], hostText, boundary, file.thumbSize, file.wireName, file.bytes));
+                ExpectedPost(
+                    ServiceForms()[id], hostText, boundary, file.thumbSize, file.wireName, file.bytes));
             if (id == 4) {
                 EXPECT_EQ(requests[1],
                     "GET /Upload/done/" + QByteArray::number(stored) + " HTTP/1.1\r\nHost: " + hostText
-                        + "\r\nUser-Agent: " + kMozilla + "\r\n\r\n");
+                        + "\r\nUser-Agent: " + ServiceForms()[4].agent + "\r\n\r\n");
             }
 
             // The addresses lead back to what was sent.

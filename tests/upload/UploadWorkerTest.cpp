@@ -4,12 +4,12 @@
 // answering, a stop request, files that vanish or cannot be decoded.
 #include "upload/UploadWorker.h"
 #include "imaging/TempFolder.h"
+#include "testhost/TestHost.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/PhotoFiles.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "upload/PrepareAhead.h"
-#include "upload/testhost/TestHost.h"
 
 #include <QDir>
 #include <QFile>

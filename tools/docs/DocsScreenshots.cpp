@@ -4,13 +4,13 @@
 // after a run against the local hosting service, and the video page with frames of a clip that
 // the ffmpeg program makes. Run under Xvfb to refresh the README's pictures:
 //   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs
+#include "testhost/TestHost.h"
 #include "ui/CLogoSettings.h"
 #include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
 #include "ui/widgets/CThumbsView.h"
 #include "ui/wizard/CWizardPage.h"
-#include "upload/testhost/TestHost.h"
 #include "video/CVideoGrabber.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "upload/testhost/IncomingBody.h"
+#include "testhost/IncomingBody.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "upload/testhost/TestHost.h"
+#include "testhost/TestHost.h"
+
+#include "app/core/Files.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <QFile>
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
@@ -45,11 +46,6 @@ bool ParseHead(const QByteArray& head, HttpMessage& message)
     return true;
 }
 
-struct SslFree
-{
-    void operator()(SSL* ssl) const { SSL_free(ssl); }
-};
-
 } // namespace
 
 // One accepted connection, plain or TLS, on a non-blocking socket: every wait also watches the
@@ -57,7 +53,7 @@ struct SslFree
 class Link
 {
 public:
-    Link(int fd, int wakeFd, ssl_ctx_st* tls)
+    Link(int fd, int wakeFd, SSL_CTX* tls)
         : m_fd(fd)
         , m_wakeFd(wakeFd)
     {
@@ -168,14 +164,9 @@ private:
 
     int m_fd;
     int m_wakeFd;
-    std::unique_ptr<SSL, SslFree> m_ssl;
+    UniqueHandle<SSL, SSL_free> m_ssl;
     bool m_broken = false;
 };
-
-void TestHost::TlsFree::operator()(ssl_ctx_st* context) const
-{
-    SSL_CTX_free(context);
-}
 
 struct TestHost::Connection
 {
@@ -254,7 +245,7 @@ bool TestHost::StartTls(const QString& certFile, const QString& keyFile, quint16
 bool TestHost::Listen(quint16 port)
 {
     auto fail = [this](const QString& what) {
-        m_error = what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+        m_error = what + QStringLiteral(": ") + ErrnoText(errno);
         Stop();
         return false;
     };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "upload/testhost/IncomingBody.h"
+#include "testhost/IncomingBody.h"
 
 namespace {
 

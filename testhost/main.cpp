@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // vellmar-testhost: a local stand-in for hosting services, for trying the program and its
 // uploads without the internet.
-#include "upload/testhost/TestHost.h"
+#include "testhost/TestHost.h"
 
 #include <QCoreApplication>
 #include <QDir>

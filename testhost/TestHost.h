@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "upload/testhost/HostedServices.h"
+#include "app/core/UniqueHandle.h"
+#include "testhost/HostedServices.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,10 +12,10 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <openssl/ssl.h>
 #include <optional>
 #include <thread>
 
-struct ssl_ctx_st;
 class Link;
 
 /// A local HTTP (or HTTPS) server on 127.0.0.1 that answers like the five hosting services and
@@ -101,10 +102,6 @@ public:
 
 private:
     struct Connection;
-    struct TlsFree
-    {
-        void operator()(ssl_ctx_st* context) const;
-    };
     bool Listen(quint16 port);
     void AcceptLoop();
     void Serve(int fd);
@@ -119,7 +116,7 @@ private:
     Mode m_mode = Mode::Serve;
     QString m_logDir;
     QString m_storeDir;
-    std::unique_ptr<ssl_ctx_st, TlsFree> m_tls;
+    UniqueHandle<SSL_CTX, SSL_CTX_free> m_tls;
     QString m_error;
     quint16 m_port = 0;
     int m_listenFd = -1;

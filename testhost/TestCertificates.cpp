@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "upload/testhost/TestCertificates.h"
+#include "testhost/TestCertificates.h"
+
+#include "app/core/UniqueHandle.h"
 
 #include <QDir>
 #include <QFile>
-#include <memory>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
@@ -11,20 +12,8 @@
 
 namespace {
 
-struct KeyFree
-{
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-struct CertFree
-{
-    void operator()(X509* cert) const { X509_free(cert); }
-};
-struct BioFree
-{
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-using Key = std::unique_ptr<EVP_PKEY, KeyFree>;
-using Cert = std::unique_ptr<X509, CertFree>;
+using Key = UniqueHandle<EVP_PKEY, EVP_PKEY_free>;
+using Cert = UniqueHandle<X509, X509_free>;
 
 Key NewKey()
 {
@@ -81,7 +70,7 @@ Cert NewCertificate(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKE
 bool WritePem(const QString& path, X509* cert, EVP_PKEY* key)
 {
     const QByteArray name = QFile::encodeName(path);
-    std::unique_ptr<BIO, BioFree> bio(BIO_new_file(name.constData(), "wb"));
+    UniqueHandle<BIO, BIO_free> bio(BIO_new_file(name.constData(), "wb"));
     if (!bio)
         return false;
     const bool written = cert

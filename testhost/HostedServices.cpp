@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "upload/testhost/HostedServices.h"
+#include "testhost/HostedServices.h"
 
 #include "settings/Settings.h"
+#include "testhost/ServiceForms.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -17,24 +18,6 @@
 
 namespace {
 
-// How each of the five services' forms looks and how its answer carries the two addresses.
-struct ServiceForm
-{
-    QByteArrayView path;
-    QByteArrayView fileField;
-    QByteArrayView sizeField; ///< empty: the form asks for no thumbnail size
-    bool thumbFirst;
-    bool lowerCaseTags;
-    bool answersWithRefresh;
-};
-
-constexpr ServiceForm kForms[] = {
-    {"/", "fileupload", "", true, false, false},
-    {"/", "pfile", "preview_size", false, false, false},
-    {"/action.aspx", "F", "VM", false, false, false},
-    {"/upload", "img", "", true, true, false},
-    {"/Upload/", "userfile", "thumb_resize", false, false, true},
-};
 constexpr int kDefaultThumbSize = 150;
 constexpr int kMaxThumbSize = 1024;
 // The public hosts' fakes and the generic endpoint make thumbnails of one size.
@@ -328,8 +311,8 @@ HttpReply HostedServices::Upload(const HttpMessage& request, IncomingBody* body,
     } else if (path == "/api/upload/form" && field == "file") {
         kind = Kind::Generic;
     } else {
-        for (int i = 0; i < int(std::size(kForms)); ++i) {
-            if (request.target == kForms[i].path && field == kForms[i].fileField)
+        for (int i = 0; i < int(ServiceForms().size()); ++i) {
+            if (request.target == ServiceForms()[i].path && field == ServiceForms()[i].fileField)
                 service = i;
         }
         if (service < 0)
@@ -340,11 +323,12 @@ HttpReply HostedServices::Upload(const HttpMessage& request, IncomingBody* body,
     picture.service = service;
     picture.upload.fileName = file->fileName;
     int thumbSize = service < 0 ? kWebThumbSize : kDefaultThumbSize;
+    const QByteArray sizeField = service < 0 ? QByteArray() : ServiceForms()[service].SizeField();
     for (const FormPart& part : body->Parts()) {
         if (part.isFile)
             continue;
         picture.upload.fields.append({part.name, part.value});
-        if (service >= 0 && !kForms[service].sizeField.isEmpty() && part.name == kForms[service].sizeField) {
+        if (!sizeField.isEmpty() && part.name == sizeField) {
             picture.upload.sizeField = part.value;
             thumbSize = part.value.toInt();
         }
@@ -381,7 +365,7 @@ HttpReply HostedServices::Upload(const HttpMessage& request, IncomingBody* body,
     case Kind::Form:
         break;
     }
-    if (kForms[service].answersWithRefresh) {
+    if (ServiceForms()[service].answersWithRefresh) {
         const QByteArray target = kRefreshPagePrefix + QByteArray::number(id);
         return Answer("200 OK", "text/html; charset=utf-8", "<html><body>Uploaded.</body></html>\n",
             {"Refresh: 0; url=" + origin + target});
@@ -425,7 +409,7 @@ HostedServices::Addresses HostedServices::AddressesOf(int id, const QByteArray& 
 QByteArray HostedServices::Page(int id, const QByteArray& origin) const
 {
     const Picture& picture = m_pictures[size_t(id - 1)];
-    const ServiceForm& form = kForms[picture.service];
+    const ServiceForm& form = ServiceForms()[picture.service];
     const QByteArray start = form.lowerCaseTags ? "[img]" : "[IMG]";
     const QByteArray end = form.lowerCaseTags ? "[/img]" : "[/IMG]";
     const QByteArray image = origin + "/i/" + QByteArray::number(id);
