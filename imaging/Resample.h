@@ -6,13 +6,6 @@
 #include <QSize>
 #include <QSizeF>
 
-/// The vector instructions Resample may use: the best the processor has, or the SSE2 baseline
-/// (for comparing the two in tests).
-enum class ResampleVectors {
-    Best,
-    Sse2,
-};
-
 /// Resamples the rectangle `from` of `source`, in source pixels (fractional, and allowed to reach
 /// past the edges), onto a whole picture of `size`.
 ///
@@ -23,9 +16,8 @@ enum class ResampleVectors {
 /// The result is Format_ARGB32_Premultiplied for pictures with an alpha channel, else
 /// Format_RGB32; it shares `source` when `from` is the whole picture at its own size. Besides the
 /// result it needs only a few rows of memory. Null when a size is empty or memory runs out.
-/// Single-threaded and safe on any thread.
-QImage Resample(
-    const QImage& source, const QRectF& from, QSize size, ResampleVectors vectors = ResampleVectors::Best);
+/// Single-threaded and safe on any thread; it uses the widest vectors the processor has.
+QImage Resample(const QImage& source, const QRectF& from, QSize size);
 
 /// The rectangle of a picture that lands on the `size` output when the whole picture, `extent`
 /// pixels large, is drawn stretched into `target` (in output pixels): what Resample takes to

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/Resample.h"
+#include "imaging/ResampleKernels.h"
 #include "tests/support/Pictures.h"
 
 #include <QPainter>
@@ -129,10 +130,10 @@ TEST(Resample, FineLinesKeepTheirMeanAndDoNotAlias)
     }
 }
 
-TEST(Resample, VectorPathsAgree)
+TEST(Resample, EveryInstructionSetAgrees)
 {
-    // Noise in every channel, opaque and translucent: the widest vectors this processor has and
-    // the SSE2 baseline round differently, but by no more than one step.
+    // Noise in every channel, opaque and translucent: the loops of each instruction set this
+    // processor has round differently from the scalar ones, but by no more than one step.
     QImage noise(203, 117, QImage::Format_ARGB32_Premultiplied);
     QRandomGenerator random(12345);
     for (int y = 0; y < noise.height(); ++y)
@@ -144,17 +145,21 @@ TEST(Resample, VectorPathsAgree)
         {{0, 0, 203, 117}, {19, 9}}, // through block averaging
         {{10, 10, 40, 30}, {131, 97}}, // enlarged
     };
-    for (const QImage& source : {noise.convertToFormat(QImage::Format_RGB32), noise})
-        for (const auto& [from, size] : cases) {
-            const QImage best = Resample(source, from, size);
-            const QImage baseline = Resample(source, from, size, ResampleVectors::Sse2);
-            ASSERT_EQ(best.size(), size);
-            ASSERT_EQ(baseline.size(), size);
-            int apart = 0;
-            for (int y = 0; y < size.height(); ++y)
-                for (int x = 0; x < size.width(); ++x)
-                    apart += Near(best.pixel(x, y), baseline.pixel(x, y), 1) ? 0 : 1;
-            EXPECT_EQ(apart, 0) << size.width() << "x" << size.height() << " alpha "
-                                << source.hasAlphaChannel();
-        }
+    for (const resample::Kernels* kernels : {resample::Sse2Kernels(), resample::Avx2Kernels()}) {
+        if (!kernels)
+            continue;
+        for (const QImage& source : {noise.convertToFormat(QImage::Format_RGB32), noise})
+            for (const auto& [from, size] : cases) {
+                const QImage vectors = resample::ResampleWith(source, from, size, *kernels);
+                const QImage scalar = resample::ResampleWith(source, from, size, resample::ScalarKernels());
+                ASSERT_EQ(vectors.size(), size);
+                ASSERT_EQ(scalar.size(), size);
+                int apart = 0;
+                for (int y = 0; y < size.height(); ++y)
+                    for (int x = 0; x < size.width(); ++x)
+                        apart += Near(vectors.pixel(x, y), scalar.pixel(x, y), 1) ? 0 : 1;
+                EXPECT_EQ(apart, 0) << size.width() << "x" << size.height() << " alpha "
+                                    << source.hasAlphaChannel();
+            }
+    }
 }
