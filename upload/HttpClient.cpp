@@ -322,7 +322,6 @@ struct HttpClient::Private
     Sockets sockets; ///< before `multi`: its cached connections close theirs when it goes
     MultiHandle multi;
     bool initialised = false;
-    int connections = 0;
 };
 
 QByteArray HttpResponse::Header(QByteArrayView name) const
@@ -345,11 +344,6 @@ HttpClient::HttpClient(const std::atomic<bool>* stop, HttpTimeouts timeouts)
 }
 
 HttpClient::~HttpClient() = default;
-
-int HttpClient::ConnectionsOpened() const
-{
-    return d->connections;
-}
 
 HttpResponse HttpClient::Perform(const HttpRequest& request)
 {
@@ -504,9 +498,6 @@ HttpResponse HttpClient::Perform(const HttpRequest& request)
         if (running && curl_multi_poll(d->multi.get(), nullptr, 0, kPollMs, nullptr) != CURLM_OK)
             return fail(QStringLiteral("the HTTP library failed"));
     }
-    long opened = 0;
-    if (curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &opened) == CURLE_OK)
-        d->connections += int(opened);
     if (stalled)
         return fail(QStringLiteral("no data moved for %1 seconds").arg(d->timeouts.stallSeconds));
     if (tooSlow)

@@ -84,8 +84,6 @@ public:
     /// Requests on one client share its connections, like one session of the original: a run's
     /// files go to one host over one kept-alive connection.
     HttpResponse Perform(const HttpRequest& request);
-    /// Connections this client has opened so far.
-    int ConnectionsOpened() const;
 
 private:
     struct Private;

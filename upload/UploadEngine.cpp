@@ -199,64 +199,50 @@ CProfileEngine::Answer CProfileEngine::Send(const QString& path, const AnswerCon
     return answer;
 }
 
-int CProfileEngine::ConnectionsOpened() const
+UploadOutcome CProfileEngine::UploadFile(const QString& path, int thumbSize)
 {
-    return m_client ? m_client->ConnectionsOpened() : 0;
-}
-
-bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl)
-{
-    m_lastError.clear();
-    m_deletionUrl.clear();
+    UploadOutcome out;
+    const auto fail = [&out](const QString& why) {
+        out.error = why;
+        return out;
+    };
     // The host ends up in the URL, the Referer line and the Refresh marker.
     if (m_variables.contains(QStringLiteral("host"))
-        && !IsValidHost(m_variables.value(QStringLiteral("host")))) {
-        m_lastError = QStringLiteral("invalid host name");
-        return false;
-    }
+        && !IsValidHost(m_variables.value(QStringLiteral("host"))))
+        return fail(QStringLiteral("invalid host name"));
     const QFileInfo info(path);
-    if (!info.exists()) {
-        m_lastError = QStringLiteral("the file does not exist");
-        return false;
-    }
-    if (!info.isFile()) {
-        m_lastError = info.isDir() ? QStringLiteral("it is a folder, not a file")
-                                   : QStringLiteral("it is not a regular file");
-        return false;
-    }
-    if (QFile file(path); !file.open(QIODevice::ReadOnly)) {
-        m_lastError = QStringLiteral("cannot open the file");
-        return false;
-    }
-    if (info.size() > kMaxFileSize) {
-        m_lastError = QStringLiteral("the file is too large");
-        return false;
-    }
+    if (!info.exists())
+        return fail(QStringLiteral("the file does not exist"));
+    if (!info.isFile())
+        return fail(info.isDir() ? QStringLiteral("it is a folder, not a file")
+                                 : QStringLiteral("it is not a regular file"));
+    if (QFile file(path); !file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot open the file"));
+    if (info.size() > kMaxFileSize)
+        return fail(QStringLiteral("the file is too large"));
+    if (m_context.stop && m_context.stop->load())
+        return fail(QStringLiteral("stopped"));
 
-    if (m_context.stop && m_context.stop->load()) {
-        m_lastError = QStringLiteral("stopped");
-        return false;
-    }
     AnswerContext context;
     context.stop = m_context.stop;
     context.fileName = FileNameOf(path);
     context.variables = m_variables;
-    context.variables.insert(QStringLiteral("thumbsize"), QString::number(ThumbSize));
+    context.variables.insert(QStringLiteral("thumbsize"), QString::number(thumbSize));
     const Answer answer = Send(path, context);
     const long status = answer.response.status;
     context.body = answer.response.body;
     context.headers = answer.response.headers;
     context.responseUrl = answer.response.url;
 
-    auto failWith = [&](const QString& why) {
+    const auto failWith = [&](const QString& why) {
         // A transport failure says more than what its half answer lacked, and so does an answer
         // cut at the size the program reads.
-        m_lastError = !answer.error.isEmpty() ? answer.error
-            : answer.response.cut             ? Reasons::AnswerTooLarge()
-                                              : why;
+        out.error = !answer.error.isEmpty() ? answer.error
+            : answer.response.cut           ? Reasons::AnswerTooLarge()
+                                            : why;
         if (answer.error.isEmpty() && status >= 400)
-            m_lastError += QStringLiteral(" (HTTP status %1)").arg(status);
-        return false;
+            out.error += QStringLiteral(" (HTTP status %1)").arg(status);
+        return out;
     };
     // A service that says why it refused is taken at its word. Its words reach a terminal and
     // the window: one line, no control characters, not a page.
@@ -269,10 +255,7 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
     };
     const auto refused = [&](const QString& why) {
         const QString said = serviceSays();
-        if (said.isEmpty())
-            return failWith(why);
-        m_lastError = said;
-        return false;
+        return said.isEmpty() ? failWith(why) : fail(said);
     };
     // The program's own services answered with pages whatever the status; others mean it.
     if (status >= 400 && !m_ownService)
@@ -300,7 +283,8 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
     if (image.isEmpty() && (thumb.isEmpty() || !m_ownService))
         return refused(QStringLiteral("no addresses in the answer"));
     // Addresses are handed out in the order the answer gives them, up to the first bad one.
-    std::array<std::pair<QString, QString*>, 2> found {{{image, imageUrl}, {thumb, thumbUrl}}};
+    std::array<std::pair<QString, QString*>, 2> found {
+        {{image, &out.addresses.ImageUrl}, {thumb, &out.addresses.ThumbUrl}}};
     const auto offset = [&context](const QString& text) {
         qsizetype at = text.isEmpty() ? -1 : context.body.indexOf(text.toUtf8());
         if (at < 0 && !text.isEmpty())
@@ -309,7 +293,7 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
     };
     if (offset(thumb) < offset(image))
         std::swap(found[0], found[1]);
-    for (const auto& [text, out] : found) {
+    for (const auto& [text, to] : found) {
         if (text.isEmpty()) {
             if (m_ownService)
                 return failWith(QStringLiteral("an empty address in the answer"));
@@ -318,13 +302,11 @@ bool CProfileEngine::UploadFile(const QString& path, QString* imageUrl, QString*
         const QString web = WebAddress(text);
         if (web.isEmpty())
             return failWith(QStringLiteral("the answer's address is not a web address"));
-        if (out)
-            *out = web;
+        *to = web;
     }
-    m_deletionUrl = deletion.isEmpty() ? QString() : WebAddress(deletion);
-    // The page may have come in whole before the connection broke.
-    m_lastError.clear();
-    return true;
+    out.addresses.DeletionUrl = deletion.isEmpty() ? QString() : WebAddress(deletion);
+    // The page may have come in whole before the connection broke: no error then.
+    return out;
 }
 
 QString WebAddress(const QString& address)
@@ -385,12 +367,11 @@ void CUploadEngineSelector::Select(const ServiceProfile& profile)
     Engine = std::make_unique<CProfileEngine>(profile, QMap<QString, QString>(), m_context);
 }
 
-bool CUploadEngineSelector::Upload(const QString& path, QString* imageUrl, QString* thumbUrl, int thumbSize)
+UploadOutcome CUploadEngineSelector::Upload(const QString& path, int thumbSize)
 {
     if (!Engine)
-        return false;
-    Engine->ThumbSize = thumbSize;
-    return Engine->UploadFile(path, imageUrl, thumbUrl);
+        return {{}, QStringLiteral("no service is selected")};
+    return Engine->UploadFile(path, thumbSize);
 }
 
 bool CUploadEngineSelector::HasServerThumbs(ServiceId service)

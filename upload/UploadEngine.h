@@ -3,6 +3,7 @@
 
 #include "settings/Settings.h"
 #include "upload/HttpClient.h"
+#include "upload/UploadResult.h"
 #include "upload/profiles/ServiceProfile.h"
 
 #include <QByteArray>
@@ -13,6 +14,16 @@
 #include <memory>
 #include <optional>
 
+/// What one upload gave: the addresses cut out of the service's answer, or why there are none.
+struct UploadOutcome
+{
+    /// On failure, what was found before it failed: the first address of the answer may be there.
+    UploadResult addresses;
+    QString error; ///< why it failed, in a few words; empty on success
+
+    bool ok() const { return error.isEmpty(); }
+};
+
 /// Sends one picture file to one hosting service and returns the addresses cut out of the
 /// service's answer. Each call is a fresh exchange.
 class CUploadEngine
@@ -20,24 +31,14 @@ class CUploadEngine
 public:
     virtual ~CUploadEngine();
 
-    /// Thumbnail size in pixels asked of the service; set by the caller before every call.
-    int ThumbSize = 0;
-
-    /// Uploads the file at `path`. Either output may be null. True when the answer held the
-    /// addresses the service promises; on false the first one found may already be written.
-    virtual bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) = 0;
-
-    /// Why the last call failed, in a few words; empty after a success.
-    QString LastError() const { return m_lastError; }
-    /// Where the picture of the last successful call can be deleted; empty when the service
-    /// gives no such address.
-    QString DeletionUrl() const { return m_deletionUrl; }
+    /// Uploads the file at `path`, asking the service for thumbnails `thumbSize` pixels wide.
+    /// Succeeds when the answer held the addresses the service promises. (The original engine
+    /// took the size in `ThumbSize` before the call and left the addresses in two buffers and
+    /// the reason in `LastError`; here they are the call's value.)
+    virtual UploadOutcome UploadFile(const QString& path, int thumbSize) = 0;
 
 protected:
     CUploadEngine() = default;
-
-    QString m_lastError;
-    QString m_deletionUrl;
 };
 
 /// How an engine reaches the network: its stop flag (aborts a running exchange), its time
@@ -60,11 +61,7 @@ public:
     CProfileEngine(ServiceProfile profile, QMap<QString, QString> variables, EngineContext context,
         bool ownService = false);
 
-    bool UploadFile(const QString& path, QString* imageUrl, QString* thumbUrl) override;
-
-    const ServiceProfile& Profile() const { return m_profile; }
-    /// Connections opened so far: the calls of one engine share them.
-    int ConnectionsOpened() const;
+    UploadOutcome UploadFile(const QString& path, int thumbSize) override;
 
 private:
     struct Answer;
@@ -92,8 +89,8 @@ public:
     bool Select(ServiceId service);
     /// Replaces the engine with one for a user's service.
     void Select(const ServiceProfile& profile);
-    /// False at once without an engine; otherwise sets ThumbSize and calls UploadFile.
-    bool Upload(const QString& path, QString* imageUrl, QString* thumbUrl, int thumbSize);
+    /// The engine's UploadFile; a failure at once without an engine.
+    UploadOutcome Upload(const QString& path, int thumbSize);
     /// True for the services that make their own thumbnails: all five of the program's.
     static bool HasServerThumbs(ServiceId service);
     /// True when the profile's answer names a thumbnail.

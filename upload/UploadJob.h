@@ -35,6 +35,9 @@ struct UploadJob
     int jobs = 0;
     /// False: no own thumbnail is ever made; the thumbnail address is the service's or none.
     bool ownThumbs = true;
+    /// A folder: each file is prepared into it under a name of its own, never over a file there,
+    /// and nothing is sent. No service is used.
+    QString prepareInto;
 };
 
 /// A job and, when the service the settings choose cannot be used, why not.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "upload/UploadWorker.h"
 
+#include "app/core/Files.h"
 #include "imaging/Prepare.h"
 #include "imaging/SaveToTemp.h"
 #include "imaging/TempFolder.h"
@@ -8,7 +9,9 @@
 #include "upload/PrepareAhead.h"
 #include "upload/UploadEngine.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace {
 
@@ -33,6 +36,50 @@ QString OverLimit(const QString& path)
         .arg(kMaxUploadBytes);
 }
 
+int EffectiveThumbWidth(int thumbWidth)
+{
+    return thumbWidth < 1 || thumbWidth > kMaxThumbWidth ? kFallbackThumbWidth : thumbWidth;
+}
+
+// Puts `file` into `folder` as `base` with its extension, or as `base`_1, ... when that is
+// taken: the name is claimed first, so no file there is ever replaced. A prepared file is moved
+// over the claimed name; the user's own file, or one on another file system, is copied into it
+// with its permissions. Empty when that fails.
+QString Deliver(const QString& file, const QString& folder, const QString& base, bool keepSource)
+{
+    CreatedFile target = CreateUniqueFile(folder + u'/' + base, u'.' + QFileInfo(file).suffix().toLower());
+    if (!target.ok())
+        return {};
+    if (!keepSource
+        && ::rename(QFile::encodeName(file).constData(), QFile::encodeName(target.path).constData()) == 0)
+        return target.path;
+    QFile source(file);
+    struct stat st
+    { };
+    bool copied = source.open(QIODevice::ReadOnly) && ::fstat(source.handle(), &st) == 0
+        && ::fchmod(target.fd.get(), st.st_mode & 0777) == 0;
+    for (QByteArray chunk; copied && !(chunk = source.read(1 << 20)).isEmpty();)
+        copied = WriteAll(target.fd.get(), chunk);
+    if (!target.fd.close() || !copied || source.error() != QFileDevice::NoError) {
+        ::unlink(QFile::encodeName(target.path).constData());
+        return {};
+    }
+    return target.path;
+}
+
+// A prepared picture and its thumbnail moved into `folder`, named after `source`.
+PreparedImage PrepareInto(const QString& folder, const QString& source, const PreparedImage& prepared)
+{
+    PreparedImage kept = prepared;
+    const QString base = QFileInfo(source).completeBaseName();
+    kept.path = Deliver(prepared.path, folder, base, prepared.path == source);
+    if (kept.path.isEmpty())
+        kept.error = QStringLiteral("cannot write into %1").arg(folder);
+    else if (!prepared.thumbPath.isEmpty())
+        kept.thumbPath = Deliver(prepared.thumbPath, folder, base + QStringLiteral("-thumb"), false);
+    return kept;
+}
+
 } // namespace
 
 UploadListener::~UploadListener() = default;
@@ -41,10 +88,7 @@ void UploadListener::OnFileFailed(int, const QString&) { }
 
 void UploadListener::OnLocationKept(const QStringList&) { }
 
-int EffectiveThumbWidth(int thumbWidth)
-{
-    return thumbWidth < 1 || thumbWidth > kMaxThumbWidth ? kFallbackThumbWidth : thumbWidth;
-}
+void UploadListener::OnPrepared(int, const QString&, const QString&) { }
 
 int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<bool>* stop,
     const std::atomic<bool>* abort)
@@ -52,9 +96,10 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
     // The abort flag is the one the transfers poll; a stop alone lets the running file finish.
     CUploadEngineSelector selector(job.servers, {abort, job.timeouts, job.caFile});
     const ServiceId service = job.main.Main.ServerID;
+    const bool prepareOnly = !job.prepareInto.isEmpty();
     if (job.profile) {
         selector.Select(*job.profile);
-    } else if (!selector.Select(service)) {
+    } else if (!prepareOnly && !selector.Select(service)) {
         listener.OnEngineFailure();
         listener.OnFinished(false, QString());
         return 0;
@@ -66,7 +111,8 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
 
     const bool thumbs = job.main.Main.CreateThumbs;
     const int thumbWidth = EffectiveThumbWidth(job.main.Main.ThumbWidth);
-    const bool serverThumbs = job.profile ? CUploadEngineSelector::HasServerThumbs(*job.profile)
+    const bool serverThumbs = prepareOnly ? false
+        : job.profile                     ? CUploadEngineSelector::HasServerThumbs(*job.profile)
                                           : CUploadEngineSelector::HasServerThumbs(service);
     const bool ownThumb = job.ownThumbs && thumbs && !(job.main.Thumbs.UserServerThumbs && serverThumbs);
 
@@ -96,37 +142,51 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
 
         // Fresh buffers per file, so an address of the previous file can never stick to this one.
         const PreparedImage prepared = ahead.Take(i);
+        if (prepareOnly) {
+            const PreparedImage kept
+                = prepared.ok() ? PrepareInto(job.prepareInto, source, prepared) : prepared;
+            if (kept.ok()) {
+                ++uploaded;
+                if (kept.locationKept)
+                    locationKept << FileNameOf(source);
+                listener.OnPrepared(i, kept.path, kept.thumbPath);
+            } else {
+                listener.OnFileFailed(i, kept.error);
+            }
+            listener.OnProgress(i + 1);
+            continue;
+        }
         // The user's services set their own limits and say so in their answers.
-        const QString refusal
-            = prepared.ok() ? (job.profile ? QString() : OverLimit(prepared.path)) : prepared.error;
+        const QString refusal = !prepared.ok() ? prepared.error
+            : job.profile                      ? QString()
+                                               : OverLimit(prepared.path);
         if (!refusal.isEmpty()) {
             listener.OnFileFailed(i, refusal);
             listener.OnProgress(i + 1);
             continue;
         }
 
-        UploadResult result;
-        QString thumbUrl;
-        const bool sent = selector.Upload(prepared.path, &result.ImageUrl, &thumbUrl, thumbWidth);
-        result.DeletionUrl = sent ? selector.Engine->DeletionUrl() : QString();
-        if (sent && !result.ImageUrl.isEmpty() && ownThumb && !prepared.thumbPath.isEmpty()) {
-            // A failed thumbnail upload leaves the service's own thumbnail address in place.
-            QString ownThumbUrl;
-            selector.Upload(prepared.thumbPath, &ownThumbUrl, nullptr, kOwnThumbUploadSize);
-            if (!ownThumbUrl.isEmpty())
-                thumbUrl = ownThumbUrl;
+        const UploadOutcome sent = selector.Upload(prepared.path, thumbWidth);
+        UploadResult result = sent.addresses;
+        const bool ok = sent.ok() && !result.ImageUrl.isEmpty();
+        if (ok && ownThumb && !prepared.thumbPath.isEmpty()) {
+            // A failed thumbnail upload leaves the service's own thumbnail address in place; on
+            // success its picture address is the thumbnail's.
+            const UploadOutcome own = selector.Upload(prepared.thumbPath, kOwnThumbUploadSize);
+            if (!own.addresses.ImageUrl.isEmpty())
+                result.ThumbUrl = own.addresses.ImageUrl;
         }
         if (IsSet(abort)) {
             listener.OnFileFailed(i, QStringLiteral("stopped"));
-        } else if (sent && !result.ImageUrl.isEmpty()) {
+        } else if (ok) {
             ++uploaded;
             if (prepared.locationKept)
                 locationKept << FileNameOf(source);
-            if (thumbs)
-                result.ThumbUrl = thumbUrl;
+            if (!thumbs)
+                result.ThumbUrl.clear();
             listener.OnResult(result);
         } else {
-            listener.OnFileFailed(i, selector.Engine->LastError());
+            listener.OnFileFailed(i, sent.error);
         }
         listener.OnProgress(i + 1);
     }

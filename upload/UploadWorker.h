@@ -32,16 +32,17 @@ public:
     /// Once a run, before OnFinished: the names of the files that went up as they are with a GPS
     /// position that could not be removed from them. Not called when there are none. Optional.
     virtual void OnLocationKept(const QStringList& names);
+    /// Instead of OnResult when the job prepares into a folder: file `index` is prepared, and
+    /// these are the picture and its thumbnail (empty when none) in the folder. Optional.
+    virtual void OnPrepared(int index, const QString& picture, const QString& thumb);
 };
 
 /// Walks `job.files` once: prepares each file, sends it through the service of `job.profile` or
 /// of `Main.ServerID`, sends the own thumbnail as a second upload when thumbnails are on and the
-/// service's are not preferred, and reports each uploaded file. Runs on the calling thread.
+/// service's are not preferred, and reports each uploaded file; or, for a job that prepares into
+/// a folder, puts each prepared file there. Runs on the calling thread.
 /// `stop`: end the walk before the next file (the current file is still sent and recorded).
 /// `abort`: also abort the running transfer; the file in flight gets no record.
-/// Returns the number of files uploaded.
+/// Returns the number of files uploaded (or prepared into the folder).
 int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<bool>* stop,
     const std::atomic<bool>* abort);
-
-/// The thumbnail width a run uses: `Main.ThumbWidth`, or 150 when that is below 1 or above 1024.
-int EffectiveThumbWidth(int thumbWidth);

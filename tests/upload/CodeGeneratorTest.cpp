@@ -100,15 +100,6 @@ TEST(CodeGenerator, RowCountFromTheBox)
         EXPECT_EQ(ImagesPerRow(QString::fromUtf8(text)), expected) << text;
 }
 
-TEST(CodeGenerator, LabelsInListOrder)
-{
-    EXPECT_EQ(CodeTypeLabels(),
-        QStringList(
-            {"BBCode - Таблица эскизов с увеличением по клику", "BBCode - Эскизы с увеличением по клику",
-                "BBCode - Только изображения", "BBCode - Ссылки на изображения", "Простые ссылки",
-                "HTML - Таблица эскизов с увеличением по клику", "HTML - Только изображения"}));
-}
-
 // Nothing uploaded is lost: 205 long links and a long template all stand in the code.
 TEST(CodeGenerator, LongCodeIsWhole)
 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// One exchange of an engine with its service: the two addresses cut out of the answer (the rules,
-// then per service), the GET behind a Refresh header, redirects, and what goes wrong on a real
-// network, which must end quickly.
+// One exchange of an engine with its service: the addresses cut out of the answer (the rules of
+// the five services, then of profiles), redirects, and what goes wrong on a real network, which
+// must end quickly.
 #include "testhost/TestHost.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/Memory.h"
@@ -19,24 +19,24 @@ using namespace std::chrono;
 
 namespace {
 
-const QString kUntouched = QStringLiteral("untouched");
-const QByteArray kMozilla = "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.8.1.11)";
 const QByteArray kPage = "[IMG]http://h/pic[/IMG][IMG]http://h/thumb[/IMG]";
 
 struct Exchange
 {
     bool ok = false;
-    QString image = kUntouched;
-    QString thumb = kUntouched;
+    QString image;
+    QString thumb;
+    QString deletion;
     QString error;
     milliseconds elapsed {};
     QByteArray host; ///< "127.0.0.1:port"
     QList<QByteArray> requests;
 };
 
-// One upload of a small file to `service` at a host that gives `answers` in turn; "%host" in
-// them stands for the host.
-Exchange Upload(int service, QList<QByteArray> answers, TestHost::Mode mode = TestHost::Mode::Canned)
+// One upload of a small file to `service` (or with `profile`, whose "HOST" stands for the host)
+// at a host that gives `answers` in turn; "%host" in them stands for the host.
+Exchange Upload(int service, QList<QByteArray> answers, TestHost::Mode mode = TestHost::Mode::Canned,
+    const QByteArray& profile = {})
 {
     TestDir dir;
     TestHost host;
@@ -48,11 +48,18 @@ Exchange Upload(int service, QList<QByteArray> answers, TestHost::Mode mode = Te
     for (QByteArray& answer : answers)
         answer.replace("%host", result.host);
     host.SetCannedAnswers(answers);
-    const auto engine = CreateUploadEngine(ServiceId(service), host.HostText());
+    const ProfileRead read = ReadServiceProfile(QByteArray(profile).replace("HOST", result.host));
+    const std::unique_ptr<CUploadEngine> engine = profile.isEmpty()
+        ? CreateUploadEngine(ServiceId(service), host.HostText())
+        : std::make_unique<CProfileEngine>(read.profile, QMap<QString, QString>(), EngineContext());
     const auto start = steady_clock::now();
-    result.ok = engine->UploadFile(dir.write("p.jpg", "bytes"), &result.image, &result.thumb);
+    const UploadOutcome outcome = engine->UploadFile(dir.write("p.jpg", "bytes"), 150);
     result.elapsed = duration_cast<milliseconds>(steady_clock::now() - start);
-    result.error = engine->LastError();
+    result.ok = outcome.ok();
+    result.image = outcome.addresses.ImageUrl;
+    result.thumb = outcome.addresses.ThumbUrl;
+    result.deletion = outcome.addresses.DeletionUrl;
+    result.error = outcome.error;
     result.requests = host.Requests();
     return result;
 }
@@ -107,7 +114,7 @@ TEST(AnswerExtraction, Rules)
     }
 }
 
-TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
+TEST(AnswerExtraction, WhatTheFiveServicesAnswersMayHold)
 {
     struct Case
     {
@@ -118,41 +125,36 @@ TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
         QString thumb;
     };
     const QString t = QStringLiteral("http://h/T");
-    const QString p = QStringLiteral("http://h/P");
     const QByteArray upper = "[IMG]http://h/T[/IMG] [IMG]http://h/P[/IMG]";
     const QByteArray lower = "[img]http://h/T[/img] [img]http://h/P[/img]";
     // Only the first bytes of a large answer count.
     const qsizetype cap = HttpClient::kAnswerCap;
-    static_assert(HttpClient::kAnswerCap == 262143);
     const QByteArray a = "[IMG]http://A[/IMG]";
     const QString aa = QStringLiteral("http://A");
+    // Which address each of the five takes for the picture shows against the local host; here
+    // what the answers may hold.
     const Case cases[] = {
-        {0, upper, true, p, t},
-        {1, upper, true, t, p},
-        {2, upper, true, t, p},
-        {3, lower, true, p, t},
-        {4, upper, true, t, p},
-        // An empty second address fails, with the first one already handed out.
-        {0, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, kUntouched, t},
-        {1, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, t, kUntouched},
+        // An empty second address fails, with the first one already found.
+        {0, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, {}, t},
+        {1, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, t, {}},
         // Addresses come back as Windows-1251 text.
         {2, "[IMG]http://h/\xEA\xEE\xF2[/IMG]", true, QString::fromUtf8("http://h/кот"),
             QString::fromUtf8("http://h/кот")},
         // Answers are untrusted: only web addresses count, and no control character gets through.
-        {2, "[IMG]javascript:alert(1)[/IMG][IMG]http://h/P[/IMG]", false, kUntouched, kUntouched},
-        {2, "[IMG]http://h/T[/IMG][IMG]data:image/png,x[/IMG]", false, t, kUntouched},
-        {2, "[IMG]http://[/IMG]", false, kUntouched, kUntouched},
+        {2, "[IMG]javascript:alert(1)[/IMG][IMG]http://h/P[/IMG]", false, {}, {}},
+        {2, "[IMG]http://h/T[/IMG][IMG]data:image/png,x[/IMG]", false, t, {}},
+        {2, "[IMG]http://[/IMG]", false, {}, {}},
         {2, "[IMG]HTTPS://h/T[/IMG]", true, "HTTPS://h/T", "HTTPS://h/T"},
         // Taken as they come, blanks and line breaks included.
-        {2, "[IMG] http://h/T[/IMG]", false, kUntouched, kUntouched},
+        {2, "[IMG] http://h/T[/IMG]", false, {}, {}},
         {2, "[IMG]http://h/T\r\n[/IMG]", true, "http://h/T%0D%0A", "http://h/T%0D%0A"},
         {2, "[IMG]http://h/T\r\nhttp://forged\t\x7F[/IMG]", true, "http://h/T%0D%0Ahttp://forged%09%7F",
             "http://h/T%0D%0Ahttp://forged%09%7F"},
         // The tags end on the last byte kept, also with a megabyte behind; cut by the cap; far behind it.
         {2, QByteArray(cap - a.size(), 'x') + a, true, aa, aa},
         {2, QByteArray(cap - a.size(), 'x') + a + QByteArray(1 << 20, 'y'), true, aa, aa},
-        {2, QByteArray(cap - a.size() + 1, 'x') + a + QByteArray(1000, 'y'), false, kUntouched, kUntouched},
-        {2, QByteArray(cap * 2, 'x') + a, false, kUntouched, kUntouched},
+        {2, QByteArray(cap - a.size() + 1, 'x') + a + QByteArray(1000, 'y'), false, {}, {}},
+        {2, QByteArray(cap * 2, 'x') + a, false, {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "service " << c.service << ", page " << c.page.left(60).constData()
@@ -170,37 +172,56 @@ TEST(AnswerExtraction, WhichAddressIsThePicturePerService)
         EXPECT_FALSE(UploadWithPage(service, service == 3 ? upper : lower).ok) << service;
 }
 
-TEST(Refresh, TheGetFollowsTheRefreshValue)
+TEST(AnswerExtraction, WhatAProfileTakesFromAnAnswer)
 {
-    struct Case
+    const QByteArray rules = R"("URL": "{json:data.url}", "ThumbnailURL": "{json:data.thumb}",
+        "DeletionURL": "{json:data.del}", "ErrorMessage": "{json:error.message}")";
+    const auto profile = [](const QByteArray& members) {
+        return R"({"RequestURL": "http://HOST/up", "FileFormName": "f", )" + members + "}";
+    };
+    const struct
     {
         const char* what;
-        QByteArray refresh; ///< empty: no header
-        QByteArray target;
+        QByteArray members;
+        QByteArray answer;
+        QString image;
+        QString error;
+        QString thumb = {};
+        QString deletion = {};
+    } cases[] = {
+        {"all three addresses", rules,
+            CannedAnswer(R"({"data": {"url": "https://i/p", "thumb": "https://i/t", "del": "https://i/d"}})"),
+            "https://i/p", {}, "https://i/t", "https://i/d"},
+        {"the whole answer, trimmed", "\"Body\": \"Binary\"", CannedAnswer("  https://i/raw.png\n"),
+            "https://i/raw.png", {}},
+        // A refusal is told in the service's own words, on one line; without them, by its status.
+        {"the service's words", rules,
+            CannedAnswer(
+                R"({"error": {"message": "Invalid API\u001b[2J\n v1 key."}})", {}, "400 Bad Request"),
+            {}, "Invalid API[2J v1 key."},
+        {"no words", rules, CannedAnswer("oops", {}, "500 Internal Server Error"), {},
+            "the service refused the upload (HTTP status 500)"},
+        {"words with a success status", rules, CannedAnswer(R"({"error": {"message": "Over quota"}})"), {},
+            "Over quota"},
+        {"a failed answer is no address", "\"Body\": \"Binary\"",
+            CannedAnswer("https://i/x", {}, "404 Not Found"), {},
+            "the service refused the upload (HTTP status 404)"},
+        // A rule whose value finds nothing gives no address at all, never the text around it.
+        {"a rule that finds", R"("URL": "https://i/{regex:id=(\\\\w+)|1}")", CannedAnswer("id=ab"),
+            "https://i/ab", {}},
+        {"a rule that finds nothing", R"("URL": "https://i/{regex:id=(\\\\w+)|1}")", CannedAnswer("no id"),
+            {}, "the URL rule found nothing in the answer"},
+        {"not a web address", "\"Body\": \"Binary\"", CannedAnswer("javascript:alert(1)"), {},
+            "the answer's address is not a web address"},
     };
-    const Case cases[] = {
-        {"marker and path", "0; url=http://%host/show?id=7", "/show?id=7"},
-        {"value ends at the marker", "0; url=http://%host", "/"},
-        {"no Refresh header", "", "/"},
-        {"another host: the whole value", "0; url=http://elsewhere.example/x",
-            "/0;%20url=http://elsewhere.example/x"},
-        {"marker case differs: the whole value", "0; URL=http://%host/p", "/0;%20URL=http://%host/p"},
-        {"8-bit path is escaped", "0; url=http://%host/\xEA\xEE\xF2 1", "/%EA%EE%F2%201"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        QList<QByteArray> headers;
-        if (!c.refresh.isEmpty())
-            headers << "Refresh: " + c.refresh;
-        // The POST's own page must not be read: its tags would give other addresses.
-        const Exchange x = Upload(4, {CannedAnswer("[IMG]wrong[/IMG]", headers), CannedAnswer(kPage)});
-        EXPECT_TRUE(x.ok) << x.error.toStdString();
-        EXPECT_EQ(x.image, QStringLiteral("http://h/pic"));
-        EXPECT_EQ(x.thumb, QStringLiteral("http://h/thumb"));
-        ASSERT_EQ(x.requests.size(), 2);
-        EXPECT_EQ(x.requests[1],
-            "GET " + QByteArray(c.target).replace("%host", x.host) + " HTTP/1.1\r\nHost: " + x.host
-                + "\r\nUser-Agent: " + kMozilla + "\r\n\r\n");
+        const Exchange x = Upload(-1, {c.answer}, TestHost::Mode::Canned, profile(c.members));
+        EXPECT_EQ(x.ok, c.error.isEmpty());
+        EXPECT_EQ(x.error, c.error);
+        EXPECT_EQ(x.image, c.image);
+        EXPECT_EQ(x.thumb, c.thumb);
+        EXPECT_EQ(x.deletion, c.deletion);
     }
 }
 
@@ -286,8 +307,8 @@ TEST(Faults, BrokenAnswers)
     limits.answerSeconds = 1;
     const auto engine = CreateUploadEngine(ServiceId(2), slow.HostText(), {nullptr, limits});
     const auto start = steady_clock::now();
-    EXPECT_FALSE(engine->UploadFile(dir.write("p.jpg", "x"), nullptr, nullptr));
-    EXPECT_EQ(engine->LastError(), "the answer did not end within 1 seconds of the upload");
+    EXPECT_EQ(engine->UploadFile(dir.write("p.jpg", "x"), 150).error,
+        "the answer did not end within 1 seconds of the upload");
     EXPECT_LT(steady_clock::now() - start, seconds(3));
     // A refused connection fails at once.
     const Exchange refused = Upload(2, {}, TestHost::Mode::Refuse);
@@ -315,12 +336,11 @@ TEST(Faults, StopFlagEndsASilentExchangeQuickly)
             stopAt = steady_clock::now();
             stop = true;
         });
-        const bool ok = engine->UploadFile(file, nullptr, nullptr);
+        const UploadOutcome outcome = engine->UploadFile(file, 150);
         const auto returned = steady_clock::now();
         stopper.join();
 
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(engine->LastError(), QStringLiteral("stopped"));
+        EXPECT_EQ(outcome.error, QStringLiteral("stopped"));
         // The request was in: the stop ended a transfer that was waiting for an answer.
         EXPECT_EQ(host.Requests().size(), 1);
         const auto reaction = duration_cast<milliseconds>(returned - stopAt);
@@ -332,7 +352,7 @@ TEST(Faults, StopFlagEndsASilentExchangeQuickly)
 }
 
 // The body is read from the file while it is sent: a large file costs no more memory than a
-// small one. Without outputs the whole exchange is still made.
+// small one.
 TEST(Faults, AnUploadsMemoryDoesNotGrowWithTheFile)
 {
     TestDir dir;
@@ -343,9 +363,9 @@ TEST(Faults, AnUploadsMemoryDoesNotGrowWithTheFile)
     ASSERT_TRUE(host.Start());
     const QString file = dir.write("large.jpg", QByteArray(64 << 20, 'x'));
     const auto engine = CreateUploadEngine(ServiceId(2), host.HostText());
-    bool ok = false;
-    const qint64 growth = PeakMemoryGrowth([&] { ok = engine->UploadFile(file, nullptr, nullptr); });
-    EXPECT_TRUE(ok) << engine->LastError().toStdString();
+    UploadOutcome outcome;
+    const qint64 growth = PeakMemoryGrowth([&] { outcome = engine->UploadFile(file, 150); });
+    EXPECT_TRUE(outcome.ok()) << outcome.error.toStdString();
     EXPECT_LT(growth, 16 << 20);
     ASSERT_EQ(host.Requests().size(), 1);
     const qsizetype at = host.Requests()[0].indexOf("Content-Length: ");
@@ -377,10 +397,9 @@ TEST(Faults, NothingIsSentWhenTheUploadCannotStart)
         SCOPED_TRACE(c.what);
         for (int service = 0; service < 5; ++service) {
             const auto engine = CreateUploadEngine(ServiceId(service), c.host, {c.stop});
-            QString image = kUntouched;
-            EXPECT_FALSE(engine->UploadFile(c.file, &image, nullptr));
-            EXPECT_EQ(image, kUntouched);
-            EXPECT_EQ(engine->LastError(), c.error);
+            const UploadOutcome outcome = engine->UploadFile(c.file, 150);
+            EXPECT_EQ(outcome.addresses, UploadResult());
+            EXPECT_EQ(outcome.error, c.error);
         }
     }
     EXPECT_TRUE(host.Requests().isEmpty());

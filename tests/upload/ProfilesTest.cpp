@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Services described as data: reading a profile file, the dynamic values of its answer rules,
-// one exchange per body kind with a local host, and where the user's profiles are kept.
-#include "app/cli/UploadCli.h"
-#include "testhost/TestHost.h"
+// and where the user's profiles are kept.
 #include "tests/support/Hosts.h"
 #include "tests/support/TempDir.h"
 #include "upload/UploadEngine.h"
@@ -278,135 +276,6 @@ TEST(DynamicValues, AgainstOneAnswer)
             QStringList({"a", "b|c"}).contains(EvaluateDynamic(QStringLiteral("{random:a|b\\|c}"), json)));
 }
 
-namespace {
-
-struct Sent
-{
-    bool ok = false;
-    QString image, thumb, deletion, error;
-    QByteArray request;
-};
-
-// One upload of "pic.png" with `profile` to a host that answers `answer`.
-Sent Send(
-    ServiceProfile profile, const QByteArray& answer, const QString& fileName = QStringLiteral("pic.png"))
-{
-    TestDir dir;
-    TestHost host;
-    host.SetMode(TestHost::Mode::Canned);
-    host.SetCannedAnswers({answer});
-    Sent sent;
-    if (!host.Start())
-        return sent;
-    profile.requestUrl.replace(QStringLiteral("HOST"), host.HostText());
-    CProfileEngine engine(profile, {}, {});
-    sent.ok = engine.UploadFile(dir.write(fileName, "PNGDATA"), &sent.image, &sent.thumb);
-    sent.deletion = engine.DeletionUrl();
-    sent.error = engine.LastError();
-    sent.request = host.Requests().value(0);
-    return sent;
-}
-
-} // namespace
-
-TEST(ProfileExchange, EachBodyKindOnTheWire)
-{
-    const QByteArray json = CannedAnswer(
-        R"({"data": {"url": "https://i.example/p.png", "thumb": "https://i.example/t.png", "del": "https://i.example/d/1"}})",
-        {"Content-Type: application/json"});
-    const ProfileRead read = ReadServiceProfile(R"({"Name": "T", "RequestURL": "http://HOST/up?x=1",
-        "Parameters": {"key": "a b"}, "Headers": {"X-Token": "s3", "User-Agent": "Agent/1", "X-Empty": ""},
-        "Arguments": {"album": "7", "name": "{filename}"}, "FileFormName": "upload",
-        "URL": "{json:data.url}", "ThumbnailURL": "{json:data.thumb}", "DeletionURL": "{json:data.del}",
-        "ErrorMessage": "{json:error.message}"})");
-    ASSERT_TRUE(read.ok()) << read.error.toStdString();
-    ServiceProfile profile = read.profile;
-
-    Sent form = Send(profile, json);
-    ASSERT_TRUE(form.ok) << form.error.toStdString();
-    EXPECT_EQ(form.image, "https://i.example/p.png");
-    EXPECT_EQ(form.thumb, "https://i.example/t.png");
-    EXPECT_EQ(form.deletion, "https://i.example/d/1");
-    EXPECT_TRUE(form.request.startsWith("POST /up?x=1&key=a%20b HTTP/1.1\r\n"))
-        << form.request.left(80).constData();
-    EXPECT_TRUE(form.request.contains("\r\nUser-Agent: Agent/1\r\n"));
-    EXPECT_TRUE(form.request.contains("\r\nX-Token: s3\r\nX-Empty:\r\n"));
-    const qsizetype type = form.request.indexOf("Content-Type: multipart/form-data; boundary=");
-    ASSERT_GE(type, 0);
-    const QByteArray boundary = form.request.mid(type + 44, form.request.indexOf('\r', type) - type - 44);
-    EXPECT_TRUE(form.request.endsWith("\r\n\r\n--" + boundary
-        + "\r\nContent-Disposition: form-data; name=\"album\"\r\n\r\n7\r\n--" + boundary
-        + "\r\nContent-Disposition: form-data; name=\"name\"\r\n\r\npic.png\r\n--" + boundary
-        + "\r\nContent-Disposition: form-data; name=\"upload\"; filename=\"pic.png\"\r\nContent-Type: "
-          "image/png\r\n\r\n"
-          "PNGDATA\r\n--"
-        + boundary + "--\r\n"))
-        << form.request.constData();
-
-    profile.body = ProfileBody::FormUrlEncoded;
-    profile.method = QStringLiteral("PATCH");
-    Sent urlEncoded = Send(profile, json);
-    EXPECT_TRUE(urlEncoded.ok);
-    EXPECT_TRUE(urlEncoded.request.startsWith("PATCH /up?x=1&key=a%20b HTTP/1.1\r\n"));
-    EXPECT_TRUE(urlEncoded.request.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
-    EXPECT_TRUE(urlEncoded.request.endsWith("\r\n\r\nalbum=7&name=pic.png"))
-        << urlEncoded.request.constData();
-
-    profile.body = ProfileBody::Json;
-    profile.data = QStringLiteral(R"({"file": "{filename}", "tag": "a\|b"})");
-    Sent asJson = Send(profile, json);
-    EXPECT_TRUE(asJson.ok);
-    EXPECT_TRUE(asJson.request.contains("\r\nContent-Type: application/json\r\n"));
-    EXPECT_TRUE(asJson.request.endsWith("\r\n\r\n{\"file\": \"pic.png\", \"tag\": \"a|b\"}"))
-        << asJson.request.constData();
-
-    profile.body = ProfileBody::Binary;
-    profile.method = QStringLiteral("PUT");
-    profile.url.clear(); // the whole answer is the address
-    profile.thumbnailUrl.clear();
-    profile.deletionUrl.clear();
-    Sent binary = Send(profile, CannedAnswer("  https://i.example/raw.png\n"));
-    EXPECT_TRUE(binary.ok) << binary.error.toStdString();
-    EXPECT_EQ(binary.image, "https://i.example/raw.png");
-    EXPECT_EQ(binary.thumb, QString());
-    EXPECT_TRUE(binary.request.startsWith("PUT /up?x=1&key=a%20b HTTP/1.1\r\n"));
-    EXPECT_TRUE(binary.request.contains("\r\nContent-Type: image/png\r\n"));
-    EXPECT_TRUE(binary.request.endsWith("\r\n\r\nPNGDATA"));
-
-    // A refusal is told in the service's own words; without them, by its status.
-    profile.url = QStringLiteral("{json:data.url}");
-    const Sent refused = Send(profile,
-        CannedAnswer(R"({"error": {"message": "Invalid API\u001b[2J\n v1 key.", "code": 100}})", {},
-            "400 Bad Request"));
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.error, "Invalid API[2J v1 key.");
-    const Sent bare = Send(profile, CannedAnswer("oops", {}, "500 Internal Server Error"));
-    EXPECT_EQ(bare.error, "the service refused the upload (HTTP status 500)");
-    const Sent quota = Send(profile, CannedAnswer(R"({"error": {"message": "Over quota"}})"));
-    EXPECT_EQ(quota.error, "Over quota");
-    // A rule whose value finds nothing gives no address at all, never the text around it.
-    profile.url = QStringLiteral("https://i.example/{regex:id=(\\\\w+)|1}");
-    EXPECT_EQ(Send(profile, CannedAnswer("id=ab")).image, "https://i.example/ab");
-    EXPECT_EQ(Send(profile, CannedAnswer("no id")).error, "the URL rule found nothing in the answer");
-    // A failed answer is no address, whatever it holds.
-    profile.url.clear();
-    EXPECT_FALSE(Send(profile, CannedAnswer("https://i.example/x", {}, "404 Not Found")).ok);
-
-    // A file name goes into the address, the query and a JSON body each written its own way.
-    profile.requestUrl = QStringLiteral("http://HOST/up/{filename}");
-    profile.parameters = {{"k", "x+y&z"}};
-    profile.data = QStringLiteral(R"({"f": "{filename}"})");
-    profile.body = ProfileBody::Json;
-    const Sent named = Send(profile, CannedAnswer("https://i.example/n"), QStringLiteral("a b#\"c%.png"));
-    EXPECT_TRUE(named.ok) << named.error.toStdString();
-    EXPECT_TRUE(named.request.startsWith("PUT /up/a%20b%23%22c%25.png?k=x%2By%26z HTTP/1.1\r\n"))
-        << named.request.left(80).constData();
-    EXPECT_TRUE(named.request.endsWith("\r\n\r\n{\"f\": \"a b#\\\"c%.png\"}")) << named.request.constData();
-    // What an answer names must be a web address.
-    EXPECT_EQ(Send(profile, CannedAnswer("javascript:alert(1)")).error,
-        "the answer's address is not a web address");
-}
-
 TEST(ServiceCatalog, AddListChoose)
 {
     TestDir dir;
@@ -414,20 +283,17 @@ TEST(ServiceCatalog, AddListChoose)
     const QString good = dir.write("mine.sxcu", Profile(R"("URL": "{json:url}")"));
     const QString broken = dir.write("broken.sxcu", Profile(R"("URL": "{json:url")"));
 
-    QString out, err;
-    QTextStream o(&out), e(&err);
-    EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", good}, o, e), 0) << err.toStdString();
-    EXPECT_EQ(out, "added \"Mine\" as " + UserServiceFolder() + "/Mine.sxcu\n");
-    EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", broken}, o, e), 2);
+    const AddedService added = AddUserService(good);
+    EXPECT_EQ(added.path, UserServiceFolder() + "/Mine.sxcu");
+    EXPECT_EQ(added.profile.name, "Mine");
+    EXPECT_EQ(AddUserService(broken).error,
+        broken + ": line 5, field URL: the value at character 1 is not closed with '}'");
     // An older file is kept converted; profiles hold keys, so only the user may read them.
-    out.clear();
     const QString old
         = dir.write("old.sxcu", R"({"Version": "13.2.0", "Name": "Café/1", "RequestURL": "http://a",
         "FileFormName": "f", "Headers": {"Authorization": "k"}, "URL": "$json:url$"})");
-    EXPECT_EQ(RunUploadCli({"vellmar-upload", "--add-service", old}, o, e), 0);
     const QString kept = UserServiceFolder() + "/Café-1.sxcu";
-    EXPECT_EQ(out,
-        "added \"Café/1\" as " + kept + " (converted from format version 13.2.0 to the current syntax)\n");
+    EXPECT_EQ(AddUserService(old).convertedFrom, "13.2.0");
     EXPECT_EQ(TestDir::read(kept), WriteServiceProfile(ReadServiceProfileFile(old).profile));
     EXPECT_EQ(QFile::permissions(kept),
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
@@ -443,12 +309,19 @@ TEST(ServiceCatalog, AddListChoose)
         dir.write("dots.sxcu", R"({"Name": "..hidden?", "RequestURL": "http://a", "FileFormName": "f"})"))
                                .path;
     EXPECT_EQ(hidden, UserServiceFolder() + "/hidden?.sxcu");
-    QFile::remove(hidden);
+    // Two names of one file name: the second takes a further one, never the first's file.
+    const QString slash = AddUserService(
+        dir.write("slash.sxcu", R"({"Name": "x/y", "RequestURL": "http://a", "FileFormName": "f"})"))
+                              .path;
+    const QString dash = AddUserService(
+        dir.write("dash.sxcu", R"({"Name": "x-y", "RequestURL": "http://a", "FileFormName": "f"})"))
+                             .path;
+    EXPECT_EQ(QStringList({slash, dash}),
+        QStringList({UserServiceFolder() + "/x-y.sxcu", UserServiceFolder() + "/x-y-2.sxcu"}));
+    for (const QString& path : {hidden, slash, dash})
+        QFile::remove(path);
     EXPECT_EQ(AddUserService(taken).error,
         taken + ": the name \"radikal\" is taken by one of the program's own services");
-    EXPECT_EQ(err,
-        "vellmar-upload: " + broken
-            + ": line 5, field URL: the value at character 1 is not closed with '}'\n");
     // The same name again replaces the profile; a broken file in the folder is named, not listed.
     AddUserService(dir.write("again.sxcu", Profile(R"("URL": "{json:link}")")));
     QFile::copy(broken, UserServiceFolder() + QStringLiteral("/broken.sxcu"));

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#include "app/cli/CliListener.h"
+#include "app/cli/CliTools.h"
+#include "upload/CodeGenerator.h"
+#include "upload/profiles/ServiceCatalog.h"
+
+namespace {
+
+void PrintCode(
+    const UploadCliOptions& options, const QList<UploadResult>& results, QTextStream& out, QTextStream& err)
+{
+    const CodeTemplate tmpl
+        = LoadTemplate(options.templatePath.isEmpty() ? DefaultTemplatePath() : options.templatePath);
+    if (!tmpl.Problem.isEmpty())
+        err << "vellmar-upload: " << tmpl.Problem << '\n' << Qt::flush;
+    const QString code = GenerateCode(results, options.codeType, options.perRow, tmpl);
+    out << code;
+    if (!code.endsWith(u'\n'))
+        out << '\n';
+    out << Qt::flush;
+}
+
+} // namespace
+
+int UploadFiles(const UploadCliOptions& options, const Settings& settings, QTextStream& out, QTextStream& err,
+    const std::atomic<bool>* stop)
+{
+    const ServiceCatalog catalog = ServiceCatalog::Load();
+    Settings chosen = settings;
+    // Chosen by its number or name, a service is named like a choice kept in the settings.
+    if (!options.service.isEmpty()) {
+        const ServiceEntry* entry = catalog.Find(options.service);
+        if (!entry)
+            return UsageError(
+                QStringLiteral("there is no service \"%1\"; --list-services shows them").arg(options.service),
+                out, err);
+        chosen.main.Main.Service = entry->name;
+    }
+    const MadeUploadJob made = JobFromOptions(options, chosen, catalog);
+    if (!made.error.isEmpty()) {
+        // A profile file given on the command line is one of the arguments; a choice the settings
+        // keep is not.
+        if (!options.serviceFile.isEmpty())
+            return UsageError(made.error, out, err);
+        err << "vellmar-upload: " << made.error << '\n' << Qt::flush;
+        return 2;
+    }
+
+    const bool printCode = options.codeType.has_value();
+    CliListener listener(options.files, CliListener::Run::Upload, !printCode, out, err);
+    // Ctrl+C ends the running transfer at once; nothing is worth finishing then.
+    RunUpload(made.job, listener, stop, stop);
+    if (listener.engineFailed) {
+        err << "vellmar-upload: the settings name service " << static_cast<int>(made.job.main.Main.ServerID)
+            << ", which does not exist\n"
+            << Qt::flush;
+        return 2;
+    }
+    listener.ReportUnhandled();
+    if (printCode)
+        PrintCode(options, listener.results, out, err);
+    return listener.failures == 0 ? 0 : 1;
+}
