@@ -12,7 +12,6 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <thread>
 
 namespace {
 
@@ -189,10 +188,15 @@ TEST(Prepare, StampsAndThumbnail)
     EXPECT_EQ(InkBox(covered, kGrey, 4), logo);
     EXPECT_EQ(CountPixels(covered, logo, [](QRgb c) { return c != qRgb(255, 0, 0); }), 0);
 
-    // The thumbnail shows the unstamped picture at the bounded proportions.
+    // The thumbnail shows the unstamped picture at the bounded proportions; kept as is, the
+    // original goes up with a thumbnail of the same.
     const QImage small(PrepareImage(*TestTemp(), source, 160, main, appearance).thumbPath);
     EXPECT_EQ(small.size(), QSize(160, 2 + CaptionRows() + 316));
     EXPECT_TRUE(Near(small.pixel(150, 300), kGrey, 2));
+    main.Image.KeepAsIs = 1;
+    const PreparedImage kept = PrepareImage(*TestTemp(), source, 160, main, appearance);
+    EXPECT_EQ(kept.path, source);
+    EXPECT_EQ(QImageReader(kept.thumbPath).size(), small.size());
 }
 
 // A thumbnail wider than the bounded picture is drawn from the original, not blown up from the
@@ -218,29 +222,6 @@ TEST(Prepare, AThumbnailWiderThanThePictureComesFromTheOriginal)
     const QImage fromBounded = DrawThumbnail(QImage(prepared.path), 20, 15, 1, 160, main, {});
     EXPECT_LT(contrast(fromBounded), 80); // what the thumbnail would be, drawn from the small copy
     EXPECT_GT(contrast(QImage(prepared.thumbPath)), 160);
-}
-
-// Kept as is, the original goes up with a thumbnail of its own size; the bounded copy beside it,
-// prepared at the same time on another thread, gets names of its own.
-TEST(Prepare, KeepAsIsAndBoundedSideBySideOnTwoThreads)
-{
-    TestDir dir;
-    const QString source = dir.write("photo.jpg", Encode(Solid(1200, 900, kGrey), "jpeg"));
-    MainPart main;
-    main.Image.MaxWidth = 640;
-    MainPart asIs = main;
-    asIs.Image.KeepAsIs = 1;
-    PreparedImage kept;
-    std::thread worker([&] { kept = PrepareImage(*TestTemp(), source, 160, asIs, {}); });
-    const PreparedImage bounded = PrepareImage(*TestTemp(), source, 160, main, {});
-    worker.join();
-    EXPECT_EQ(kept.path, source);
-    EXPECT_EQ(QImageReader(bounded.path).size(), QSize(640, 480));
-    for (const PreparedImage& p : {kept, bounded}) {
-        EXPECT_EQ(QImageReader(p.thumbPath).size(), QSize(160, 2 + CaptionRows() + 118));
-        EXPECT_TRUE(p.thumbPath.endsWith(".jpg"));
-    }
-    EXPECT_NE(kept.thumbPath, bounded.thumbPath);
 }
 
 TEST(Thumbnail, LayoutAndCaptionText)

@@ -114,109 +114,80 @@ TEST(AnswerExtraction, Rules)
     }
 }
 
-TEST(AnswerExtraction, WhatTheFiveServicesAnswersMayHold)
+// What answers may hold, for the five services (which address each takes for the picture shows
+// against the local host) and for profiles.
+TEST(AnswerExtraction, WhatAnAnswerMayHold)
 {
-    struct Case
-    {
-        int service;
-        QByteArray page;
-        bool ok;
-        QString image;
-        QString thumb;
-    };
     const QString t = QStringLiteral("http://h/T");
-    const QByteArray upper = "[IMG]http://h/T[/IMG] [IMG]http://h/P[/IMG]";
-    const QByteArray lower = "[img]http://h/T[/img] [img]http://h/P[/img]";
+    const QString aa = QStringLiteral("http://A");
+    const QByteArray a = "[IMG]http://A[/IMG]";
     // Only the first bytes of a large answer count.
     const qsizetype cap = HttpClient::kAnswerCap;
-    const QByteArray a = "[IMG]http://A[/IMG]";
-    const QString aa = QStringLiteral("http://A");
-    // Which address each of the five takes for the picture shows against the local host; here
-    // what the answers may hold.
-    const Case cases[] = {
-        // An empty second address fails, with the first one already found.
-        {0, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, {}, t},
-        {1, "[IMG]http://h/T[/IMG][IMG][/IMG]", false, t, {}},
-        // Addresses come back as Windows-1251 text.
-        {2, "[IMG]http://h/\xEA\xEE\xF2[/IMG]", true, QString::fromUtf8("http://h/кот"),
-            QString::fromUtf8("http://h/кот")},
-        // Answers are untrusted: only web addresses count, and no control character gets through.
-        {2, "[IMG]javascript:alert(1)[/IMG][IMG]http://h/P[/IMG]", false, {}, {}},
-        {2, "[IMG]http://h/T[/IMG][IMG]data:image/png,x[/IMG]", false, t, {}},
-        {2, "[IMG]http://[/IMG]", false, {}, {}},
-        {2, "[IMG]HTTPS://h/T[/IMG]", true, "HTTPS://h/T", "HTTPS://h/T"},
-        // Taken as they come, blanks and line breaks included.
-        {2, "[IMG] http://h/T[/IMG]", false, {}, {}},
-        {2, "[IMG]http://h/T\r\n[/IMG]", true, "http://h/T%0D%0A", "http://h/T%0D%0A"},
-        {2, "[IMG]http://h/T\r\nhttp://forged\t\x7F[/IMG]", true, "http://h/T%0D%0Ahttp://forged%09%7F",
-            "http://h/T%0D%0Ahttp://forged%09%7F"},
-        // The tags end on the last byte kept, also with a megabyte behind; cut by the cap; far behind it.
-        {2, QByteArray(cap - a.size(), 'x') + a, true, aa, aa},
-        {2, QByteArray(cap - a.size(), 'x') + a + QByteArray(1 << 20, 'y'), true, aa, aa},
-        {2, QByteArray(cap - a.size() + 1, 'x') + a + QByteArray(1000, 'y'), false, {}, {}},
-        {2, QByteArray(cap * 2, 'x') + a, false, {}, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "service " << c.service << ", page " << c.page.left(60).constData()
-                                        << " of " << c.page.size() << " bytes");
-        const Exchange result = UploadWithPage(c.service, c.page);
-        EXPECT_EQ(result.ok, c.ok) << result.error.toStdString();
-        EXPECT_EQ(result.image, c.image);
-        EXPECT_EQ(result.thumb, c.thumb);
-        EXPECT_EQ(result.error.isEmpty(), c.ok);
-    }
-    // A page cut at the size read says so.
-    EXPECT_EQ(UploadWithPage(2, QByteArray(cap * 2, 'x')).error, "the answer is larger than 256 KiB");
-    // Tags in the other case are no tags.
-    for (int service = 0; service < 5; ++service)
-        EXPECT_FALSE(UploadWithPage(service, service == 3 ? upper : lower).ok) << service;
-}
-
-TEST(AnswerExtraction, WhatAProfileTakesFromAnAnswer)
-{
+    const QString notWeb = QStringLiteral("the answer's address is not a web address");
+    const QString tooLarge = QStringLiteral("the answer is larger than 256 KiB");
     const QByteArray rules = R"("URL": "{json:data.url}", "ThumbnailURL": "{json:data.thumb}",
         "DeletionURL": "{json:data.del}", "ErrorMessage": "{json:error.message}")";
-    const auto profile = [](const QByteArray& members) {
-        return R"({"RequestURL": "http://HOST/up", "FileFormName": "f", )" + members + "}";
-    };
+    const QByteArray binary = R"("Body": "Binary")";
+    const QByteArray rule = R"("URL": "https://i/{regex:id=(\\\\w+)|1}")";
     const struct
     {
-        const char* what;
-        QByteArray members;
-        QByteArray answer;
+        int service; ///< one of the five, or -1: a profile of `members`
+        QByteArray answer; ///< the five: the page
         QString image;
-        QString error;
-        QString thumb = {};
+        QString thumb;
+        QString error = {}; ///< empty: success
+        QByteArray members = {};
         QString deletion = {};
     } cases[] = {
-        {"all three addresses", rules,
+        // An empty second address fails, with the first one already found.
+        {0, "[IMG]http://h/T[/IMG][IMG][/IMG]", {}, t, "an empty address in the answer"},
+        {1, "[IMG]http://h/T[/IMG][IMG][/IMG]", t, {}, "an empty address in the answer"},
+        // Addresses come back as Windows-1251 text.
+        {2, "[IMG]http://h/\xEA\xEE\xF2[/IMG]", QString::fromUtf8("http://h/кот"),
+            QString::fromUtf8("http://h/кот")},
+        // Answers are untrusted: only web addresses count, and no control character gets through.
+        {2, "[IMG]javascript:alert(1)[/IMG][IMG]http://h/P[/IMG]", {}, {}, notWeb},
+        {2, "[IMG]http://h/T[/IMG][IMG]data:image/png,x[/IMG]", t, {}, notWeb},
+        {2, "[IMG]http://[/IMG]", {}, {}, notWeb},
+        {2, "[IMG]HTTPS://h/T[/IMG]", "HTTPS://h/T", "HTTPS://h/T"},
+        // Taken as they come, blanks and line breaks included.
+        {2, "[IMG] http://h/T[/IMG]", {}, {}, notWeb},
+        {2, "[IMG]http://h/T\r\nhttp://forged\t\x7F[/IMG]", "http://h/T%0D%0Ahttp://forged%09%7F",
+            "http://h/T%0D%0Ahttp://forged%09%7F"},
+        // The tags end on the last byte kept, also with a megabyte behind; cut by the cap; far behind it.
+        {2, QByteArray(cap - a.size(), 'x') + a, aa, aa},
+        {2, QByteArray(cap - a.size(), 'x') + a + QByteArray(1 << 20, 'y'), aa, aa},
+        {2, QByteArray(cap - a.size() + 1, 'x') + a + QByteArray(1000, 'y'), {}, {}, tooLarge},
+        {2, QByteArray(cap * 2, 'x') + a, {}, {}, tooLarge},
+        // Tags in the other case are no tags.
+        {3, "[IMG]http://h/T[/IMG] [IMG]http://h/P[/IMG]", {}, {}, "no addresses in the answer"},
+        {4, "[img]http://h/T[/img] [img]http://h/P[/img]", {}, {}, "no addresses in the answer"},
+        {-1,
             CannedAnswer(R"({"data": {"url": "https://i/p", "thumb": "https://i/t", "del": "https://i/d"}})"),
-            "https://i/p", {}, "https://i/t", "https://i/d"},
-        {"the whole answer, trimmed", "\"Body\": \"Binary\"", CannedAnswer("  https://i/raw.png\n"),
-            "https://i/raw.png", {}},
+            "https://i/p", "https://i/t", {}, rules, "https://i/d"},
+        {-1, CannedAnswer("  https://i/raw.png\n"), "https://i/raw.png", {}, {}, binary},
         // A refusal is told in the service's own words, on one line; without them, by its status.
-        {"the service's words", rules,
+        {-1,
             CannedAnswer(
                 R"({"error": {"message": "Invalid API\u001b[2J\n v1 key."}})", {}, "400 Bad Request"),
-            {}, "Invalid API[2J v1 key."},
-        {"no words", rules, CannedAnswer("oops", {}, "500 Internal Server Error"), {},
-            "the service refused the upload (HTTP status 500)"},
-        {"words with a success status", rules, CannedAnswer(R"({"error": {"message": "Over quota"}})"), {},
-            "Over quota"},
-        {"a failed answer is no address", "\"Body\": \"Binary\"",
-            CannedAnswer("https://i/x", {}, "404 Not Found"), {},
-            "the service refused the upload (HTTP status 404)"},
+            {}, {}, "Invalid API[2J v1 key.", rules},
+        {-1, CannedAnswer("oops", {}, "500 Internal Server Error"), {}, {},
+            "the service refused the upload (HTTP status 500)", rules},
+        {-1, CannedAnswer(R"({"error": {"message": "Over quota"}})"), {}, {}, "Over quota", rules},
+        {-1, CannedAnswer("https://i/x", {}, "404 Not Found"), {}, {},
+            "the service refused the upload (HTTP status 404)", binary},
         // A rule whose value finds nothing gives no address at all, never the text around it.
-        {"a rule that finds", R"("URL": "https://i/{regex:id=(\\\\w+)|1}")", CannedAnswer("id=ab"),
-            "https://i/ab", {}},
-        {"a rule that finds nothing", R"("URL": "https://i/{regex:id=(\\\\w+)|1}")", CannedAnswer("no id"),
-            {}, "the URL rule found nothing in the answer"},
-        {"not a web address", "\"Body\": \"Binary\"", CannedAnswer("javascript:alert(1)"), {},
-            "the answer's address is not a web address"},
+        {-1, CannedAnswer("id=ab"), "https://i/ab", {}, {}, rule},
+        {-1, CannedAnswer("no id"), {}, {}, "the URL rule found nothing in the answer", rule},
+        {-1, CannedAnswer("javascript:alert(1)"), {}, {}, notWeb, binary},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Exchange x = Upload(-1, {c.answer}, TestHost::Mode::Canned, profile(c.members));
+        SCOPED_TRACE(testing::Message() << "service " << c.service << ": " << c.answer.left(60).constData()
+                                        << " of " << c.answer.size() << " bytes");
+        const Exchange x = c.service >= 0
+            ? UploadWithPage(c.service, c.answer)
+            : Upload(-1, {c.answer}, TestHost::Mode::Canned,
+                R"({"RequestURL": "http://HOST/up", "FileFormName": "f", )" + c.members + "}");
         EXPECT_EQ(x.ok, c.error.isEmpty());
         EXPECT_EQ(x.error, c.error);
         EXPECT_EQ(x.image, c.image);
@@ -321,34 +292,31 @@ TEST(Faults, StopFlagEndsASilentExchangeQuickly)
 {
     TestDir dir;
     const QString file = dir.write("p.jpg", QByteArray(100000, 'z'));
-    for (const int service : {2, 4}) {
-        SCOPED_TRACE(service);
-        TestHost host;
-        host.SetMode(TestHost::Mode::Silent);
-        ASSERT_TRUE(host.Start());
-        std::atomic<bool> stop {false};
-        const auto engine = CreateUploadEngine(ServiceId(service), host.HostText(), {&stop});
+    TestHost host;
+    host.SetMode(TestHost::Mode::Silent);
+    ASSERT_TRUE(host.Start());
+    std::atomic<bool> stop {false};
+    const auto engine = CreateUploadEngine(ServiceId::IPicture, host.HostText(), {&stop});
 
-        steady_clock::time_point stopAt;
-        std::thread stopper([&] {
-            // Not a multiple of the poll interval, so the stop lands between two polls.
-            std::this_thread::sleep_for(milliseconds(430));
-            stopAt = steady_clock::now();
-            stop = true;
-        });
-        const UploadOutcome outcome = engine->UploadFile(file, 150);
-        const auto returned = steady_clock::now();
-        stopper.join();
+    steady_clock::time_point stopAt;
+    std::thread stopper([&] {
+        // Not a multiple of the poll interval, so the stop lands between two polls.
+        std::this_thread::sleep_for(milliseconds(430));
+        stopAt = steady_clock::now();
+        stop = true;
+    });
+    const UploadOutcome outcome = engine->UploadFile(file, 150);
+    const auto returned = steady_clock::now();
+    stopper.join();
 
-        EXPECT_EQ(outcome.error, QStringLiteral("stopped"));
-        // The request was in: the stop ended a transfer that was waiting for an answer.
-        EXPECT_EQ(host.Requests().size(), 1);
-        const auto reaction = duration_cast<milliseconds>(returned - stopAt);
-        RecordProperty("reaction_ms_service_" + std::to_string(service), int(reaction.count()));
-        // 200 ms is the promise; the rest is room for a loaded machine and the sanitizers.
-        EXPECT_LT(reaction.count(), 200 + 150) << reaction.count() << " ms";
-        EXPECT_GE(reaction.count(), 0) << "returned before the stop request";
-    }
+    EXPECT_EQ(outcome.error, QStringLiteral("stopped"));
+    // The request was in: the stop ended a transfer that was waiting for an answer.
+    EXPECT_EQ(host.Requests().size(), 1);
+    const auto reaction = duration_cast<milliseconds>(returned - stopAt);
+    RecordProperty("reaction_ms", int(reaction.count()));
+    // 200 ms is the promise; the rest is room for a loaded machine and the sanitizers.
+    EXPECT_LT(reaction.count(), 200 + 150) << reaction.count() << " ms";
+    EXPECT_GE(reaction.count(), 0) << "returned before the stop request";
 }
 
 // The body is read from the file while it is sent: a large file costs no more memory than a
@@ -395,12 +363,10 @@ TEST(Faults, NothingIsSentWhenTheUploadCannotStart)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (int service = 0; service < 5; ++service) {
-            const auto engine = CreateUploadEngine(ServiceId(service), c.host, {c.stop});
-            const UploadOutcome outcome = engine->UploadFile(c.file, 150);
-            EXPECT_EQ(outcome.addresses, UploadResult());
-            EXPECT_EQ(outcome.error, c.error);
-        }
+        const UploadOutcome outcome
+            = CreateUploadEngine(ServiceId::Radikal, c.host, {c.stop})->UploadFile(c.file, 150);
+        EXPECT_EQ(outcome.addresses, UploadResult());
+        EXPECT_EQ(outcome.error, c.error);
     }
     EXPECT_TRUE(host.Requests().isEmpty());
 }
