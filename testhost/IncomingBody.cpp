@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "testhost/IncomingBody.h"
 
+#include "app/core/Files.h"
+
 namespace {
 
 // A part head longer than this is no form a client of ours sends.
@@ -37,9 +39,8 @@ IncomingBody::IncomingBody(const QString& filePrefix, const QByteArray& contentT
         // The first delimiter may open the body without a line break before it.
         m_pending = "\r\n";
     } else {
-        m_rawPath = NewFile();
-        m_out.setFileName(m_rawPath);
-        m_failed = !m_out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        m_rawPath = OpenNewFile();
+        m_failed = m_rawPath.isEmpty();
     }
 }
 
@@ -50,11 +51,15 @@ IncomingBody::~IncomingBody()
         QFile::remove(path);
 }
 
-QString IncomingBody::NewFile()
+QString IncomingBody::OpenNewFile()
 {
-    const QString path = m_prefix + QString::number(++m_files);
-    m_made << path;
-    return path;
+    CreatedFile file = CreateUniqueFile(m_prefix + QString::number(++m_files), QString());
+    if (!file.ok())
+        return {};
+    m_made << file.path;
+    m_out.setFileName(file.path);
+    return m_out.open(file.fd.release(), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) ? file.path
+                                                                                             : QString();
 }
 
 void IncomingBody::Feed(QByteArrayView bytes)
@@ -176,10 +181,8 @@ void IncomingBody::StartPart(const QByteArray& head)
         }
     }
     if (part.isFile) {
-        part.path = NewFile();
-        m_out.setFileName(part.path);
-        if (!m_out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            m_failed = true;
+        part.path = OpenNewFile();
+        m_failed = m_failed || part.path.isEmpty();
     }
     m_parts.append(part);
 }

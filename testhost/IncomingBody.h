@@ -54,7 +54,8 @@ private:
     void Parse();
     void StartPart(const QByteArray& head);
     void Emit(QByteArrayView bytes);
-    QString NewFile();
+    /// Opens a new file of the body for writing, never over another: its path, empty on failure.
+    QString OpenNewFile();
 
     QString m_prefix;
     int m_files = 0;

@@ -123,6 +123,12 @@ TEST_F(UploadCli, PrepareOnlyWritesIntoAFolderAndUploadsNothing)
     EXPECT_EQ(QImage(out + "/a-thumb.png").width(), 50);
     EXPECT_EQ(TestDir::read(out + "/a.png"), taken);
     EXPECT_TRUE(host.Requests().isEmpty());
+    // A file kept as it is is copied, with its permissions; the user's own file stays where it is.
+    const CliRun kept = Run({"--ini", Ini("[Image]\nKeepAsIs=1\nStripLocation=0\n[Main]\nCreateThumbs=0\n"),
+        "--prepare-only", out, dir.file("a.jpg")});
+    EXPECT_EQ(kept.out, out + "/a.jpg\t\n");
+    EXPECT_EQ(TestDir::read(out + "/a.jpg"), TestDir::read(dir.file("a.jpg")));
+    EXPECT_EQ(QFile::permissions(out + "/a.jpg"), QFile::permissions(dir.file("a.jpg")));
 }
 
 // The limit is on silence, not on the whole exchange: an answer that keeps trickling in for
