@@ -6,16 +6,16 @@
 #include "settings/Paths.h"
 #include "ui/About.h"
 #include "ui/Artwork.h"
-#include "ui/CMainDlg.h"
-#include "ui/CUploadDlg.h"
-#include "ui/CUploadSettings.h"
-#include "ui/CWelcomeDlg.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
 #include "ui/kit/MessageBoxes.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CUploadDlg.h"
+#include "ui/pages/CUploadSettings.h"
+#include "ui/pages/CVideoGrabber.h"
+#include "ui/pages/CWelcomeDlg.h"
 #include "ui/widgets/CThumbsView.h"
 #include "upload/profiles/ServiceCatalog.h"
-#include "video/CVideoGrabber.h"
 
 #include <QApplication>
 #include <QCloseEvent>

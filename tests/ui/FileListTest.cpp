@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/FileProperties.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CVideoGrabber.h"
 #include "ui/widgets/CThumbsView.h"
-#include "video/CVideoGrabber.h"
 
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"

@@ -3,11 +3,11 @@
 #include "capture/CScreenshotDlg.h"
 #include "imaging/TempFolder.h"
 #include "ui/CLogoSettings.h"
-#include "ui/CUploadDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
+#include "ui/pages/CUploadDlg.h"
+#include "ui/pages/CVideoGrabberParams.h"
 #include "ui/widgets/CCommandListBox.h"
-#include "video/CVideoGrabberParams.h"
 
 #include "tests/support/TempDir.h"
 

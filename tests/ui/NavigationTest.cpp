@@ -7,7 +7,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/Videos.h"
 #include "tests/support/Widgets.h"
-#include "video/CVideoGrabber.h"
+#include "ui/pages/CVideoGrabber.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The welcome page's commands and the upload settings page's bindings, used as a user does.
-#include "ui/CMainDlg.h"
-#include "ui/CUploadSettings.h"
-#include "ui/CWelcomeDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/FailureReasons.h"
 #include "ui/kit/FileDialogs.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CUploadSettings.h"
+#include "ui/pages/CVideoGrabber.h"
+#include "ui/pages/CWelcomeDlg.h"
 #include "ui/widgets/CCommandListBox.h"
 #include "upload/FailureReasons.h"
 #include "upload/profiles/ServiceCatalog.h"
-#include "video/CVideoGrabber.h"
 
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"

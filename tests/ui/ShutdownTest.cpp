@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "app/shell/Run.h"
 #include "imaging/TempFolder.h"
-#include "ui/CMainDlg.h"
-#include "ui/CUploadDlg.h"
 #include "ui/CWizardDlg.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CUploadDlg.h"
 #include "ui/widgets/CThumbsView.h"
 #include "upload/testhost/TestHost.h"
 

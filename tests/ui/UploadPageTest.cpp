@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "settings/IniFile.h"
-#include "ui/CMainDlg.h"
-#include "ui/CUploadDlg.h"
 #include "ui/CWizardDlg.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CUploadDlg.h"
 #include "ui/widgets/CThumbsView.h"
 #include "upload/testhost/TestHost.h"
 

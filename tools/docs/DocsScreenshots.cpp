@@ -5,13 +5,13 @@
 // the ffmpeg program makes. Run under Xvfb to refresh the README's pictures:
 //   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs
 #include "ui/CLogoSettings.h"
-#include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CVideoGrabber.h"
 #include "ui/widgets/CThumbsView.h"
 #include "ui/wizard/CWizardPage.h"
 #include "upload/testhost/TestHost.h"
-#include "video/CVideoGrabber.h"
 
 #include <QAbstractButton>
 

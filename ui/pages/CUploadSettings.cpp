@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/CUploadSettings.h"
+#include "ui/pages/CUploadSettings.h"
 
 #include "settings/Paths.h"
 #include "ui/CLogoSettings.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "video/CVideoGrabber.h"
+#include "ui/pages/CVideoGrabber.h"
 
 #include "app/core/PostToRun.h"
 #include "imaging/SaveToTemp.h"
@@ -10,8 +10,8 @@
 #include "ui/kit/Dlu.h"
 #include "ui/kit/FileDialogs.h"
 #include "ui/kit/MessageBoxes.h"
+#include "ui/pages/CVideoGrabberParams.h"
 #include "ui/widgets/CThumbsView.h"
-#include "video/CVideoGrabberParams.h"
 #include "video/Deinterlace.h"
 #include "video/FrameExtraction.h"
 

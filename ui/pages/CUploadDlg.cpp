@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/CUploadDlg.h"
+#include "ui/pages/CUploadDlg.h"
 
 #include "app/core/PostToRun.h"
 #include "settings/IniFile.h"

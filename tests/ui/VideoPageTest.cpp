@@ -3,11 +3,11 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/Videos.h"
 #include "tests/support/Widgets.h"
-#include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CVideoGrabber.h"
+#include "ui/pages/CVideoGrabberParams.h"
 #include "ui/widgets/CThumbsView.h"
-#include "video/CVideoGrabber.h"
-#include "video/CVideoGrabberParams.h"
 
 #include <QLabel>
 #include <QLineEdit>
