@@ -45,13 +45,10 @@ public:
     void GenerateCode();
     void Finish();
     void CopyAll();
-    bool IsUploading() const { return m_uploading; }
     /// A worker still runs, also one given up by a forced end that has not ended yet.
     bool IsRunning() const { return m_worker.IsRunning(); }
     /// The run whose reports the page still takes.
     int CurrentRun() const { return m_runId; }
-    /// The code the box shows, exactly as generated.
-    const QString& CodeText() const { return m_codeText; }
     QString StatusText() const;
 
     int StopCountdown = 0;

@@ -24,8 +24,6 @@ public:
     bool OnShow() override;
     bool OnNext() override;
 
-    /// The appearance part as "Дополнительно..." left it; the record gets it on Next.
-    const AppearancePart& WorkingAppearance() const { return m_appearance; }
     /// Opens the logo and text dialog on the working copy and the location switch; tests put
     /// their own in.
     std::function<void(AppearancePart&, bool& stripLocation, QWidget* owner)> AppearanceEditor;
