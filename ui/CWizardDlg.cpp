@@ -19,7 +19,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -35,19 +34,15 @@ namespace {
 // A dropped path longer than a file system path can be is not a file of ours.
 constexpr int kMaxDroppedPath = 4095;
 
-// The service of a first start: a shipped profile that needs no account and answers today. The
-// program's own five services are kept for settings files that name them.
-const char kFirstStartService[] = "catbox.moe";
-
 // Room for a title bar and borders the window manager has not reported yet.
 constexpr int kGuessedTitleBar = 30;
 constexpr int kGuessedBorder = 4;
 
 } // namespace
 
-CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp, QWidget* parent)
+CWizardDlg::CWizardDlg(SettingsStore& settings, std::shared_ptr<TempFolder> temp, QWidget* parent)
     : QDialog(parent)
-    , m_iniPath(iniPath)
+    , m_settings(settings)
     , m_temp(temp ? std::move(temp) : std::make_shared<TempFolder>())
 {
     setObjectName(QStringLiteral("108"));
@@ -83,12 +78,6 @@ CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp,
     connect(m_next, &QPushButton::clicked, this, &CWizardDlg::OnNext);
     connect(m_exit, &QPushButton::clicked, this, &CWizardDlg::OnExit);
 
-    // Loaded before any page is shown: a page may read the record as it starts.
-    m_firstStart = !QFileInfo::exists(m_iniPath);
-    if (const QString problem = LoadSettings(m_iniPath, m_settings); !problem.isEmpty())
-        qWarning("Vellmar: %s", qPrintable(problem));
-    if (m_firstStart)
-        m_settings.main.Main.Service = QString::fromLatin1(kFirstStartService);
     ShowPage(kWelcomePage, -1, -1);
 }
 
@@ -216,7 +205,7 @@ void CWizardDlg::OnExit()
         && !AskYesNo(
             this, QStringLiteral("Вы действительно хотите выйти из Vellmar?"), QStringLiteral("Vellmar")))
         return;
-    if (const IoResult saved = SaveSettings(m_iniPath, m_settings); !saved) {
+    if (const IoResult saved = SaveSettings(SettingsGroup::AtExit); !saved) {
         ShowWarning(this,
             QStringLiteral(
                 "Не удалось сохранить настройки (%1). Прежний файл настроек остался без изменений.")
@@ -317,13 +306,20 @@ void CWizardDlg::SetNextCaption(const QString& text)
 
 Screenshot CWizardDlg::TakeScreenshot(QWidget* page)
 {
-    const Screenshot shot = ::TakeScreenshot(this, page, m_settings.screenshot, *m_temp);
+    const Screenshot shot = ::TakeScreenshot(this, page, WizardSettings().screenshot, *m_temp);
     if (!shot.path.isEmpty()) {
-        m_settings.screenshot = shot.values;
-        if (const IoResult saved = SaveSettings(m_iniPath, m_settings, SettingsGroup::Screenshot); !saved)
-            qWarning("Vellmar: %s", qPrintable(saved.error));
+        WizardSettings().screenshot = shot.values;
+        SaveSettings(SettingsGroup::Screenshot);
     }
     return shot;
+}
+
+IoResult CWizardDlg::SaveSettings(SettingsGroup group)
+{
+    const IoResult saved = m_settings.Save(group);
+    if (!saved)
+        qWarning("Vellmar: %s", qPrintable(saved.error));
+    return saved;
 }
 
 QString CWizardDlg::AddToFileList(const QString& path)
@@ -446,11 +442,6 @@ void CWizardDlg::AddServices(const QStringList& files)
     if (!refused.isEmpty())
         ShowWarning(this, QStringLiteral("Файл сервиса не добавлен:\n") + refused.join(u'\n'),
             QStringLiteral("Vellmar"));
-}
-
-void CWizardDlg::UseServiceFileForSession(const QString& file)
-{
-    m_settings.main.Main.ServiceFile = file;
 }
 
 QPixmap CWizardDlg::MakeHeaderBitmap(int index, int width)

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/pages/CMainDlg.h"
 #include "ui/pages/CVideoGrabber.h"
@@ -58,8 +59,9 @@ TEST(Drops, RoutedByKindAndPage)
     QDir(dir.path()).mkdir(QStringLiteral("folder.jpg"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TestDir settings;
-        CWizardDlg frame(settings.file(QStringLiteral("vellmar.ini")));
+        TestDir folder;
+        SettingsStore settings(folder.file(QStringLiteral("vellmar.ini")));
+        CWizardDlg frame(settings);
         if (c.startPage >= 2)
             frame.DropFiles({dir.file(QStringLiteral("first.png"))});
         if (c.startPage == 3)
@@ -103,7 +105,9 @@ TEST(Drops, LongNames)
     ASSERT_GT(longPicture.size(), 255);
     const QString impossible = dir.path() + u'/' + QString(5000, u'x') + QStringLiteral(".png");
 
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+
+    CWizardDlg frame(settings);
     frame.DropFiles({impossible, longPicture});
     auto* list = static_cast<CMainDlg*>(frame.Page(kFileListPage));
     ASSERT_NE(list, nullptr);
@@ -114,7 +118,8 @@ TEST(Drops, ThroughTheWindowSystem)
 {
     TestDir dir;
     const QString picture = WritePicture(dir.path(), QStringLiteral("a.png"));
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+    CWizardDlg frame(settings);
     frame.show();
 
     QMimeData data;

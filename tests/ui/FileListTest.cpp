@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/FileProperties.h"
 #include "ui/pages/CMainDlg.h"
@@ -49,7 +50,8 @@ TEST(FileList, AddToListLimits)
         {"folder.png", -2, "это папка"},
     };
     TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+    CWizardDlg frame(settings);
     CMainDlg* page = ListPage(frame);
     frame.ShowPage(kFileListPage, -1, -1);
     QAbstractButton* next = ButtonById(&frame, kNextButton);
@@ -77,7 +79,8 @@ TEST(FileList, AddToListLimits)
 TEST(FileList, TheAddAndImportButtons)
 {
     TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+    CWizardDlg frame(settings);
     CMainDlg* page = ListPage(frame);
     const QStringList chosen = {WritePicture(dir.path(), QStringLiteral("1.png")),
         WriteSizedFile(dir.path(), QStringLiteral("2.png"), 0),
@@ -106,7 +109,8 @@ TEST(FileList, TheAddAndImportButtons)
 TEST(FileList, RemovingKeepsTheListInStep)
 {
     TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+    CWizardDlg frame(settings);
     CMainDlg* page = ListPage(frame);
     frame.ShowPage(kFileListPage, -1, -1);
     const QStringList files = SharedPictures(5);
@@ -141,7 +145,8 @@ TEST(FileList, PropertiesDescribeTheFile)
 TEST(FileList, ScreenshotIsAddedAndAnnounced)
 {
     TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+    CWizardDlg frame(settings);
     frame.DropFiles({WritePicture(dir.path(), QStringLiteral("a.png"))});
     CMainDlg* page = ListPage(frame);
     EXPECT_TRUE(ButtonById(page, 1058)->isEnabled()) << "the page takes screenshots itself";

@@ -2,6 +2,7 @@
 // Every text of every page and dialog fits its control in the dialog font the program draws with.
 #include "capture/CScreenshotDlg.h"
 #include "imaging/TempFolder.h"
+#include "settings/SettingsStore.h"
 #include "ui/CLogoSettings.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
@@ -110,7 +111,8 @@ TEST(Layout, EveryTextFitsItsControl)
     EXPECT_EQ(BaseUnits().y, 13);
 
     TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+    CWizardDlg frame(settings);
     for (int page = 0; page < kPageCount; ++page)
         ASSERT_TRUE(frame.CreatePage(page));
     // The longest texts the upload page writes into its status line.
@@ -141,7 +143,8 @@ TEST(Layout, EveryTextFitsItsControl)
 TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
 {
     TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+    CWizardDlg frame(settings);
     frame.show();
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));

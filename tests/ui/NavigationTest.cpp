@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/wizard/CWizardPage.h"
 
@@ -113,7 +114,8 @@ TEST(Navigation, NextBackAndButtons)
         TestDir dir;
         // Uploads go to a port nothing listens on: they fail at once and never leave the machine.
         WriteFile(dir.file(QStringLiteral("vellmar.ini")), RefusingServers());
-        CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+        SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+        CWizardDlg frame(settings);
         for (const std::string& step : c.steps)
             RunStep(frame, step, dir);
         const Expect& e = c.expect;
@@ -141,7 +143,8 @@ TEST(Navigation, NextBackAndButtons)
 TEST(Navigation, PagesAndHeader)
 {
     TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
+    CWizardDlg frame(settings);
     EXPECT_EQ(frame.objectName(), QStringLiteral("108"));
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("Vellmar"));
     EXPECT_EQ(frame.size(), frame.minimumSize());
@@ -195,7 +198,8 @@ TEST(Navigation, ExitQuestion)
         SCOPED_TRACE(c.name);
         TestDir dir;
         const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-        CWizardDlg frame(ini);
+        SettingsStore settings(ini);
+        CWizardDlg frame(settings);
         for (const std::string& step : c.steps)
             RunStep(frame, step, dir);
         frame.WizardSettings().main.Image.MaxWidth = 1234;

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The welcome page's commands and the upload settings page's bindings, used as a user does.
+#include "app/shell/Run.h"
+#include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/FailureReasons.h"
 #include "ui/kit/FileDialogs.h"
@@ -30,7 +32,8 @@ namespace {
 struct Wizard
 {
     TestDir dir;
-    CWizardDlg frame {dir.file(QStringLiteral("vellmar.ini"))};
+    SettingsStore settings {dir.file(QStringLiteral("vellmar.ini"))};
+    CWizardDlg frame {settings};
     QStringList picked;
     QString video;
 
@@ -327,7 +330,7 @@ TEST(UploadSettings, ServicesByNameDroppedAndForOneSession)
         EXPECT_EQ(settings.main.Main.ServerID, c.id);
     }
     // A session's file is listed last and chosen; nothing about it is kept.
-    w.frame.UseServiceFileForSession(mine);
+    w.frame.WizardSettings().main.Main.ServiceFile = mine;
     w.frame.Page(kUploadSettingsPage)->OnShow();
     ASSERT_EQ(servers->count(), 9);
     EXPECT_EQ(servers->itemText(8), QStringLiteral(" Mine"));
@@ -349,7 +352,9 @@ TEST(UploadSettings, FirstStartChoosesAServiceThatWorksAndSaysSo)
         const QString ini = dir.file(QStringLiteral("vellmar.ini"));
         if (!first)
             WriteFile(ini, "[Main]\nServerID=3\n");
-        CWizardDlg frame(ini);
+        SettingsStore settings(ini);
+        ChooseFirstStartService(settings);
+        CWizardDlg frame(settings);
         EXPECT_EQ(frame.IsFirstStart(), first);
         EXPECT_EQ(frame.WizardSettings().main.Main.Service, first ? QStringLiteral("catbox.moe") : QString());
         ASSERT_TRUE(frame.CreatePage(kUploadSettingsPage));

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "settings/IniFile.h"
+#include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/pages/CMainDlg.h"
 #include "ui/pages/CUploadDlg.h"
@@ -31,6 +32,7 @@ struct UploadFixture
     TestHost host;
     QString ini;
     QStringList pictures;
+    std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<CWizardDlg> frame;
 
     explicit UploadFixture(const std::function<void(TestHost&)>& setUp = {})
@@ -47,7 +49,8 @@ struct UploadFixture
     // Drops the pictures and goes on to the upload page, which starts the run.
     CUploadDlg* StartUpload()
     {
-        frame = std::make_unique<CWizardDlg>(ini);
+        settings = std::make_unique<SettingsStore>(ini);
+        frame = std::make_unique<CWizardDlg>(*settings);
         frame->DropFiles(pictures);
         frame->OnNext();
         frame->OnNext();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The video page: frames taken by its worker arrive in its list, go on as files or as one sheet.
+#include "settings/SettingsStore.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Videos.h"
 #include "tests/support/Widgets.h"
@@ -22,7 +23,8 @@ namespace {
 struct VideoPage
 {
     TestDir dir;
-    CWizardDlg frame {dir.file(QStringLiteral("vellmar.ini"))};
+    SettingsStore settings {dir.file(QStringLiteral("vellmar.ini"))};
+    CWizardDlg frame {settings};
     CVideoGrabber* page;
 
     explicit VideoPage(const QString& video)

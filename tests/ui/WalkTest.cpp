@@ -2,6 +2,7 @@
 // One walk through the whole wizard as a user makes it, with keys and clicks only, against the
 // local hosting service program: welcome page, picture dialog, file list, options, upload, code.
 #include "settings/IniFile.h"
+#include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/widgets/CCommandListBox.h"
 
@@ -92,7 +93,9 @@ TEST(Walk, FromTheWelcomePageToTheCode)
     WritePicture(dir.path(), QStringLiteral("first.png"), 900, 600);
     WritePicture(dir.path(), QStringLiteral("second.jpg"), 640, 480, "JPEG");
 
-    CWizardDlg frame(ini);
+    SettingsStore settings(ini);
+
+    CWizardDlg frame(settings);
     frame.show();
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));

@@ -296,9 +296,7 @@ bool CUploadDlg::OnNext()
         Settings& settings = WizardDlg->WizardSettings();
         settings.upload.Codetype
             = CodeTypeOf(m_codeType->currentIndex()).value_or(CodeType::BbThumbnailTable);
-        if (const IoResult saved = SaveSettings(WizardDlg->IniPath(), settings, SettingsGroup::Upload);
-            !saved)
-            qWarning("Vellmar: %s", qPrintable(saved.error));
+        WizardDlg->SaveSettings(SettingsGroup::Upload);
         // What failed stays in the list for another try; what went up leaves it.
         if (m_failedRows.isEmpty())
             WizardDlg->ClearFileList();
