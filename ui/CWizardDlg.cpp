@@ -19,12 +19,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFont>
 #include <QFrame>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
@@ -116,15 +113,14 @@ bool CWizardDlg::CreatePage(int index)
     }
     m_pages[index] = page;
     widget = page->PageWnd;
-    if (index == kUploadSettingsPage || index == kUploadPage) {
-        // Below the header band.
+    page->HeaderBitmap = HeaderBand(page->HeaderCaption(), QSize(width(), kHeaderHeight));
+    if (!page->HeaderBitmap.isNull()) {
         widget->setGeometry(0, kHeaderHeight, width(), kHeaderPageHeight);
     } else {
         widget->move(0, 0);
         widget->resize(qMin(widget->width(), width()), qMin(widget->height(), DluY(269)));
     }
     widget->hide();
-    page->HeaderBitmap = MakeHeaderBitmap(index, width());
     // Tab reads the page first and the button row below it last, whichever page was made last.
     QWidget* last = widget;
     for (QWidget* w = widget->nextInFocusChain(); w != widget && widget->isAncestorOf(w);
@@ -147,9 +143,8 @@ void CWizardDlg::ShowPage(int index, int backTarget, int nextTarget)
         current->OnHide();
         current->PageWnd->hide();
     }
-    m_next->setText(QStringLiteral("Далее >"));
-
     CWizardPage* page = m_pages[index];
+    m_next->setText(page->NextCaption());
     if (!page->HeaderBitmap.isNull()) {
         m_header->setPixmap(page->HeaderBitmap);
         m_header->resize(page->HeaderBitmap.deviceIndependentSize().toSize());
@@ -160,9 +155,7 @@ void CWizardDlg::ShowPage(int index, int backTarget, int nextTarget)
     page->PageWnd->show();
     FocusFirstControl(page->PageWnd);
     page->OnShow();
-    if (index == kUploadSettingsPage)
-        m_next->setText(QStringLiteral("Загрузить"));
-    m_about->setVisible(index == kWelcomePage);
+    m_about->setVisible(page->ShowsAbout());
 
     PrevPage = backTarget;
     NextPage = nextTarget;
@@ -442,37 +435,4 @@ void CWizardDlg::AddServices(const QStringList& files)
     if (!refused.isEmpty())
         ShowWarning(this, QStringLiteral("Файл сервиса не добавлен:\n") + refused.join(u'\n'),
             QStringLiteral("Vellmar"));
-}
-
-QPixmap CWizardDlg::MakeHeaderBitmap(int index, int width)
-{
-    QString caption;
-    if (index == kUploadSettingsPage)
-        caption = QStringLiteral("Параметры изображения и загрузки");
-    else if (index == kUploadPage)
-        caption = QStringLiteral("Загрузка файлов на сервер");
-    else
-        return {};
-
-    QImage image(width, kHeaderHeight, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    const QRect rect(0, 0, width, kHeaderHeight);
-    QLinearGradient background(rect.topLeft(), rect.bottomLeft());
-    background.setColorAt(0, QColor::fromRgba(0xFFFFFFFF));
-    background.setColorAt(1, QColor::fromRgba(0xFFEBEBEB));
-    painter.fillRect(rect, background);
-
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(16); // 12 points at 96 dpi
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    QLinearGradient ink(rect.topRight(), rect.bottomLeft());
-    ink.setColorAt(0, QColor::fromRgba(0x82FFFFFF));
-    ink.setColorAt(1, QColor::fromRgba(0xFF828282));
-    painter.setPen(QPen(QBrush(ink), 1));
-    painter.drawText(rect, Qt::AlignCenter, caption);
-    painter.end();
-    return QPixmap::fromImage(image);
 }

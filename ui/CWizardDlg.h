@@ -63,8 +63,6 @@ public:
     int PrevPage = -1;
     int NextPage = -1;
 
-    static QPixmap MakeHeaderBitmap(int index, int width);
-
 signals:
     /// The user has left; the event loop ends with `exitCode`.
     void wizardClosed(int exitCode);

@@ -198,6 +198,11 @@ bool CUploadDlg::OnShow()
     return true;
 }
 
+QString CUploadDlg::HeaderCaption() const
+{
+    return QStringLiteral("Загрузка файлов на сервер");
+}
+
 void CUploadDlg::StartRun(bool fresh)
 {
     // A worker given up by a forced end may still be finishing its file; it ends on its own

@@ -37,6 +37,7 @@ public:
     /// Afterwards: stores the code type and lets the frame go home. The file list keeps the files
     /// that failed, or is emptied when none did.
     bool OnNext() override;
+    QString HeaderCaption() const override;
     /// "Повторить неудачные": the list keeps only the failed files, and they are sent again. The
     /// code keeps the files already uploaded.
     void RetryFailed();

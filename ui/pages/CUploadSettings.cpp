@@ -228,6 +228,16 @@ void CUploadSettings::UpdateServiceNote()
             : QString());
 }
 
+QString CUploadSettings::HeaderCaption() const
+{
+    return QStringLiteral("Параметры изображения и загрузки");
+}
+
+QString CUploadSettings::NextCaption() const
+{
+    return QStringLiteral("Загрузить");
+}
+
 bool CUploadSettings::OnShow()
 {
     // "Загрузить" follows the list, not what the page before left: the video page empties its

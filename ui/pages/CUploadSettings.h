@@ -23,6 +23,9 @@ public:
 
     bool OnShow() override;
     bool OnNext() override;
+    QString HeaderCaption() const override;
+    /// Next starts the upload.
+    QString NextCaption() const override;
 
     /// Opens the logo and text dialog on the working copy and the location switch; tests put
     /// their own in.
