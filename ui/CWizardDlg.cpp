@@ -6,6 +6,8 @@
 #include "settings/Paths.h"
 #include "ui/About.h"
 #include "ui/Artwork.h"
+#include "ui/DropRoute.h"
+#include "ui/ServiceInstall.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
 #include "ui/kit/MessageBoxes.h"
@@ -15,7 +17,6 @@
 #include "ui/pages/CVideoGrabber.h"
 #include "ui/pages/CWelcomeDlg.h"
 #include "ui/widgets/CThumbsView.h"
-#include "upload/profiles/ServiceCatalog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -27,9 +28,6 @@
 #include <QWindow>
 
 namespace {
-
-// A dropped path longer than a file system path can be is not a file of ours.
-constexpr int kMaxDroppedPath = 4095;
 
 // Room for a title bar and borders the window manager has not reported yet.
 constexpr int kGuessedTitleBar = 30;
@@ -374,65 +372,50 @@ void CWizardDlg::dropEvent(QDropEvent* event)
 
 void CWizardDlg::DropFiles(const QStringList& dropped)
 {
-    // A service profile is taken on any page but the upload's own.
+    const QList<DroppedFile> route = RouteDrop(dropped, CurPage);
     QStringList services;
-    QStringList paths;
-    for (const QString& path : dropped) {
-        const bool service = ExtensionOf(path).compare(QLatin1String("sxcu"), Qt::CaseInsensitive) == 0;
-        (service ? services : paths) << path;
+    for (const DroppedFile& file : route) {
+        if (file.action == DropAction::AddService)
+            services << file.path;
     }
-    if (!services.isEmpty() && CurPage != kUploadPage)
+    if (!services.isEmpty())
         AddServices(services);
-    if (CurPage > kFileListPage || paths.isEmpty())
-        return;
-    bool addedImage = false;
-    const bool takesPictures = CurPage == kWelcomePage || CurPage == kFileListPage;
+    bool addedPicture = false;
     QStringList refused;
-    for (const QString& path : paths) {
-        if (path.isEmpty() || path.size() > kMaxDroppedPath)
-            continue;
-        if (IsVideoFile(path)) {
-            const int next = Page(kFileListPage) ? kFileListPage : kUploadSettingsPage;
-            ShowPage(kVideoPage, CurPage, next);
-            SetVideoFile(path);
+    for (const DroppedFile& file : route) {
+        switch (file.action) {
+        case DropAction::ToFileList:
+            if (const QString why = AddToFileList(file.path); !why.isEmpty())
+                refused << FileNameOf(file.path) + QStringLiteral(" — ") + why;
+            ShowPage(kFileListPage, -1, -1);
+            addedPicture = true;
+            break;
+        case DropAction::OpenVideo:
+            ShowPage(kVideoPage, CurPage, Page(kFileListPage) ? kFileListPage : kUploadSettingsPage);
+            SetVideoFile(file.path);
+            break;
+        case DropAction::Refuse:
+            refused << FileNameOf(file.path) + QStringLiteral(" — не изображение и не видео");
+            break;
+        case DropAction::AddService:
+        case DropAction::Ignore:
             break;
         }
-        if (!takesPictures)
-            continue;
-        if (!IsImageFile(path)) {
-            refused << FileNameOf(path) + QStringLiteral(" — не изображение и не видео");
-            continue;
-        }
-        if (const QString why = AddToFileList(path); !why.isEmpty())
-            refused << FileNameOf(path) + QStringLiteral(" — ") + why;
-        ShowPage(kFileListPage, -1, -1);
-        addedImage = true;
     }
-    if (addedImage)
+    if (addedPicture)
         StartFileListLoader();
     ShowRefusedFiles(this, refused);
 }
 
 void CWizardDlg::AddServices(const QStringList& files)
 {
-    QStringList added;
-    QStringList refused;
-    for (const QString& file : files) {
-        const AddedService service = AddUserService(file);
-        if (service.error.isEmpty())
-            added << QStringLiteral("«%1»").arg(service.profile.name);
-        else
-            refused << service.error;
-    }
-    if (!added.isEmpty()) {
+    const ServiceInstallNotice notice = InstallServiceFiles(files);
+    if (!notice.added.isEmpty()) {
+        // The settings page lists the new services at once.
         if (CurPage == kUploadSettingsPage)
             Page(kUploadSettingsPage)->OnShow();
-        ShowMessage(this,
-            QStringLiteral("Добавлены сервисы: %1.\nИх можно выбрать на странице параметров загрузки.")
-                .arg(added.join(QStringLiteral(", "))),
-            QStringLiteral("Vellmar"));
+        ShowMessage(this, notice.added, QStringLiteral("Vellmar"));
     }
-    if (!refused.isEmpty())
-        ShowWarning(this, QStringLiteral("Файл сервиса не добавлен:\n") + refused.join(u'\n'),
-            QStringLiteral("Vellmar"));
+    if (!notice.refused.isEmpty())
+        ShowWarning(this, notice.refused, QStringLiteral("Vellmar"));
 }

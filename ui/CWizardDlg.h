@@ -52,7 +52,8 @@ public:
     /// The Exit button, Escape and the close box: asks on pages 1 to 3, then saves and closes.
     void OnExit();
     void OnAbout();
-    /// Routes dropped files: videos to the video page, pictures to the file list.
+    /// Does what RouteDrop says of the dropped files: adds the profiles, hands the pictures to
+    /// the file list, opens the video page, and names the files refused.
     void DropFiles(const QStringList& paths);
     /// Adds service profiles to the user's services and says what came of each.
     void AddServices(const QStringList& files);

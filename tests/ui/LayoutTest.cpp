@@ -2,15 +2,12 @@
 // Every text of every page and dialog fits its control in the dialog font the program draws with.
 #include "capture/CScreenshotDlg.h"
 #include "imaging/TempFolder.h"
-#include "settings/SettingsStore.h"
+#include "tests/ui/TestWizard.h"
 #include "ui/CLogoSettings.h"
-#include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
 #include "ui/pages/CUploadDlg.h"
 #include "ui/pages/CVideoGrabberParams.h"
 #include "ui/widgets/CCommandListBox.h"
-
-#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -110,9 +107,8 @@ TEST(Layout, EveryTextFitsItsControl)
     EXPECT_EQ(BaseUnits().x, 6);
     EXPECT_EQ(BaseUnits().y, 13);
 
-    TestDir dir;
-    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
-    CWizardDlg frame(settings);
+    TestWizard w;
+    CWizardDlg& frame = w.frame;
     for (int page = 0; page < kPageCount; ++page)
         ASSERT_TRUE(frame.CreatePage(page));
     // The longest texts the upload page writes into its status line.
@@ -120,7 +116,7 @@ TEST(Layout, EveryTextFitsItsControl)
     upload->findChild<QLabel*>(QStringLiteral("1050"))
         ->setText(QStringLiteral("Закачка завершена. Всего 999 из 999 файлов было загружено. 999 ошибок."));
 
-    TempFolder temp(dir.path());
+    TempFolder temp(w.dir.path());
     CScreenshotDlg screenshot(&frame, frame.Page(kFileListPage)->PageWnd, ScreenshotPart(), temp);
     AppearancePart appearance;
     bool stripLocation = true;
@@ -142,9 +138,8 @@ TEST(Layout, EveryTextFitsItsControl)
 // centred in the screen's free area.
 TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
 {
-    TestDir dir;
-    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
-    CWizardDlg frame(settings);
+    TestWizard w;
+    CWizardDlg& frame = w.frame;
     frame.show();
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));

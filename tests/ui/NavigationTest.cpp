@@ -1,180 +1,194 @@
 // SPDX-License-Identifier: MIT
-#include "settings/SettingsStore.h"
-#include "ui/CWizardDlg.h"
-#include "ui/wizard/CWizardPage.h"
+// Which page follows which, what the frame shows around each, where dropped files go, and the
+// exit question.
+#include "tests/ui/TestWizard.h"
+#include "ui/DropRoute.h"
+#include "ui/pages/CVideoGrabber.h"
 
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/Videos.h"
-#include "tests/support/Widgets.h"
-#include "ui/pages/CVideoGrabber.h"
 
-#include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct Expect
+TEST(DropRoute, ByKindOfFileAndPage)
 {
-    int page;
-    bool nextVisible;
-    bool nextEnabled;
-    bool backVisible;
-    bool aboutVisible;
-    const char* nextText;
-    bool header;
-};
+    // One letter per dropped file: L to the file list, V the video page, S a service to add,
+    // R refused and named, - passed over.
+    const QString deep = QStringLiteral("/d") + QString(300, u'e') + QStringLiteral("/deep.png");
+    const QString impossible = u'/' + QString(5000, u'x') + QStringLiteral(".png");
+    const struct
+    {
+        const char* name;
+        int page;
+        QStringList dropped;
+        const char* route;
+    } cases[] = {
+        {"pictures on the welcome page", kWelcomePage, {"a.png", "b.JPEG", "c.gif", "d.tiff"}, "LLLL"},
+        {"neither picture nor video", kWelcomePage, {"x.psd", "notes.txt", "noext"}, "RRR"},
+        {"the first video, nothing after it", kWelcomePage, {"a.png", "clip.mkv", "b.jpg", "c.avi"}, "LV--"},
+        {"a profile after the video still counts", kFileListPage, {"clip.MP4", "mine.sxcu"}, "VS"},
+        {"the video page takes another video only", kVideoPage, {"a.png", "x.psd", "clip.avi"}, "--V"},
+        {"the settings page takes profiles only", kUploadSettingsPage, {"a.png", "clip.avi", "m.SXCU"},
+            "--S"},
+        {"the upload page takes nothing", kUploadPage, {"mine.sxcu", "a.png"}, "--"},
+        {"no name, one too long for a path, a deep one", kWelcomePage, {"", impossible, deep}, "--L"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<DroppedFile> route = RouteDrop(c.dropped, c.page);
+        ASSERT_EQ(route.size(), c.dropped.size());
+        std::string letters;
+        for (int i = 0; i < route.size(); ++i) {
+            EXPECT_EQ(route[i].path, c.dropped[i]);
+            letters += "LVSR-"[static_cast<int>(route[i].action)];
+        }
+        EXPECT_EQ(letters, c.route);
+    }
+}
 
-struct NavCase
+// Files dropped on the window as a file manager drops them, with an address that is no file.
+void DropOnWindow(QWidget& window, const QStringList& paths)
 {
-    const char* name;
-    std::vector<std::string> steps;
-    Expect expect;
-};
+    QMimeData data;
+    QList<QUrl> urls {QUrl(QStringLiteral("https://example.invalid/b.png"))};
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+}
 
-// Steps: "next", "back", "pics" (drop two pictures), "video" (drop a video file), "frames" (take
-// its frames), "sheet" (hand them on as one sheet), "show:I,B,N" (ShowPage with explicit
-// targets), "done" (wait for the upload run to end).
-void RunStep(CWizardDlg& frame, const std::string& step, const TestDir& dir)
+// Steps: "next", "back", "pics" (drop two pictures on the window), "video" (drop a video file),
+// "frames" (take its frames), "sheet" (hand them on as one sheet), "show:I,B,N" (ShowPage with
+// explicit targets), "done" (wait for the upload run to end).
+void RunStep(TestWizard& w, const std::string& step)
 {
     if (step == "next") {
-        frame.OnNext();
+        w.frame.OnNext();
     } else if (step == "back") {
-        frame.OnBack();
+        w.frame.OnBack();
     } else if (step == "pics") {
-        frame.DropFiles({WritePicture(dir.path(), QStringLiteral("a.png")),
-            WritePicture(dir.path(), QStringLiteral("b.jpg"), 30, 20, "JPEG")});
+        DropOnWindow(w.frame,
+            {WritePicture(w.dir.path(), QStringLiteral("a.png")),
+                WritePicture(w.dir.path(), QStringLiteral("b.jpg"), 30, 20, "JPEG")});
     } else if (step == "video") {
-        frame.DropFiles({SampleVideo(QStringLiteral("h264.mp4"))});
+        w.frame.DropFiles({SampleVideo(QStringLiteral("h264.mp4"))});
     } else if (step == "frames" || step == "sheet") {
-        auto* video = static_cast<CVideoGrabber*>(frame.Page(kVideoPage));
+        auto* video = w.PageAt<CVideoGrabber>(kVideoPage);
         if (step == "sheet") {
-            video->findChild<QRadioButton*>(QStringLiteral("1044"))->setChecked(true);
+            w.Control<QRadioButton>(kVideoPage, 1044)->setChecked(true);
             return;
         }
         video->OnExtract();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !video->IsExtracting(); }, 30000));
     } else if (step == "done") {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return ButtonById(&frame, kExitButton)->isEnabled(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.Button(kExitButton)->isEnabled(); }));
     } else if (step.rfind("show:", 0) == 0) {
         int index = 0, back = 0, next = 0;
         ASSERT_EQ(std::sscanf(step.c_str() + 5, "%d,%d,%d", &index, &back, &next), 3);
-        frame.ShowPage(index, back, next);
+        w.frame.ShowPage(index, back, next);
     } else {
         FAIL() << "unknown step " << step;
     }
 }
 
-TEST(Navigation, NextBackAndButtons)
+TEST(Navigation, NextBackAndWhatTheFrameShows)
 {
-    const char* upload = "Загрузить";
-    const char* further = "Далее >";
-    const char* finish = "Завершить >";
-    const NavCase cases[] = {
-        {"start", {}, {0, false, true, false, true, further, false}},
-        {"next from welcome skips the video page", {"next"}, {2, true, false, true, false, further, false}},
-        {"dropped pictures", {"pics"}, {2, true, true, true, false, further, false}},
-        {"settings page", {"pics", "next"}, {3, true, true, true, false, upload, true}},
-        {"upload page after the run", {"pics", "next", "next", "done"},
-            {4, true, true, true, false, finish, true}},
-        {"back from upload", {"pics", "next", "next", "done", "back"},
-            {3, true, true, true, false, upload, true}},
-        {"back to the list", {"pics", "next", "back"}, {2, true, true, true, false, further, false}},
-        {"back from the list skips the video page", {"pics", "back"},
-            {0, true, true, false, true, further, false}},
-        {"video dropped on welcome", {"video"}, {1, true, false, true, false, further, false}},
-        {"back from video to welcome", {"video", "back"}, {0, false, true, false, true, further, false}},
-        {"video page without frames stays", {"video", "next"}, {1, true, false, true, false, further, false}},
-        {"video dropped on the list", {"pics", "video"}, {1, true, false, true, false, further, false}},
-        {"back from video to the list", {"pics", "video", "back"},
-            {2, true, true, true, false, further, false}},
-        {"list after video still goes home", {"pics", "video", "show:2,-1,-1", "back"},
-            {0, true, true, false, true, further, false}},
-        {"explicit targets are used once", {"pics", "show:1,0,3", "back", "next"},
-            {2, true, true, true, false, further, false}},
-        {"explicit next target", {"pics", "back", "show:1,0,3", "show:3,-1,-1", "back"},
-            {2, true, true, true, false, further, false}},
+    const struct
+    {
+        const char* name;
+        std::vector<std::string> steps;
+        int page;
+        bool nextVisible, nextEnabled, backVisible, aboutVisible;
+        const char* nextText;
+        bool header;
+    } cases[] = {
+        {"start", {}, 0, false, true, false, true, "Далее >", false},
+        {"next from welcome skips the video page", {"next"}, 2, true, false, true, false, "Далее >", false},
+        {"dropped pictures", {"pics"}, 2, true, true, true, false, "Далее >", false},
+        {"settings page", {"pics", "next"}, 3, true, true, true, false, "Загрузить", true},
+        {"upload page after the run", {"pics", "next", "next", "done"}, 4, true, true, true, false,
+            "Завершить >", true},
+        {"back from upload", {"pics", "next", "next", "done", "back"}, 3, true, true, true, false,
+            "Загрузить", true},
+        {"back to the list", {"pics", "next", "back"}, 2, true, true, true, false, "Далее >", false},
+        {"back from the list skips the video page", {"pics", "back"}, 0, true, true, false, true, "Далее >",
+            false},
+        {"video dropped on welcome", {"video"}, 1, true, false, true, false, "Далее >", false},
+        {"back from video to welcome", {"video", "back"}, 0, false, true, false, true, "Далее >", false},
+        {"video page without frames stays", {"video", "next"}, 1, true, false, true, false, "Далее >", false},
+        {"back from video to the list", {"pics", "video", "back"}, 2, true, true, true, false, "Далее >",
+            false},
+        {"list after video still goes home", {"pics", "video", "show:2,-1,-1", "back"}, 0, true, true, false,
+            true, "Далее >", false},
+        {"explicit targets are used once", {"pics", "show:1,0,3", "back", "next"}, 2, true, true, true, false,
+            "Далее >", false},
+        {"explicit next target", {"pics", "back", "show:1,0,3", "show:3,-1,-1", "back"}, 2, true, true, true,
+            false, "Далее >", false},
         // Every way into the settings page with pictures in the list leaves "Загрузить" on.
-        {"frames as files", {"video", "frames", "next"}, {3, true, true, true, false, upload, true}},
-        {"frames as one sheet", {"video", "frames", "sheet", "next"},
-            {3, true, true, true, false, upload, true}},
-        {"frames, back and on", {"video", "frames", "next", "back", "next"},
-            {3, true, true, true, false, upload, true}},
-        {"frames through the list", {"pics", "video", "frames", "next", "next"},
-            {3, true, true, true, false, upload, true}},
-        {"from the upload back and on", {"pics", "next", "next", "done", "back", "back", "next"},
-            {3, true, true, true, false, upload, true}},
+        {"frames as one sheet", {"video", "frames", "sheet", "next"}, 3, true, true, true, false, "Загрузить",
+            true},
+        {"frames, back and on", {"video", "frames", "next", "back", "next"}, 3, true, true, true, false,
+            "Загрузить", true},
+        {"frames through the list", {"pics", "video", "frames", "next", "next"}, 3, true, true, true, false,
+            "Загрузить", true},
+        {"from the upload back and on", {"pics", "next", "next", "done", "back", "back", "next"}, 3, true,
+            true, true, false, "Загрузить", true},
     };
-    for (const NavCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TestDir dir;
         // Uploads go to a port nothing listens on: they fail at once and never leave the machine.
-        WriteFile(dir.file(QStringLiteral("vellmar.ini")), RefusingServers());
-        SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
-        CWizardDlg frame(settings);
+        TestWizard w(RefusingServers());
         for (const std::string& step : c.steps)
-            RunStep(frame, step, dir);
-        const Expect& e = c.expect;
-        EXPECT_EQ(frame.CurrentPage(), e.page);
-        QAbstractButton* next = ButtonById(&frame, kNextButton);
-        QAbstractButton* back = ButtonById(&frame, kPrevButton);
-        QAbstractButton* about = ButtonById(&frame, kAboutButton);
-        EXPECT_EQ(next->isVisibleTo(&frame), e.nextVisible);
-        EXPECT_EQ(next->isEnabled(), e.nextEnabled);
-        EXPECT_EQ(back->isVisibleTo(&frame), e.backVisible);
-        EXPECT_EQ(about->isVisibleTo(&frame), e.aboutVisible);
-        EXPECT_EQ(next->text(), QString::fromUtf8(e.nextText));
-        EXPECT_TRUE(ButtonById(&frame, kExitButton)->isEnabled());
-        auto* header = frame.findChild<QLabel*>(QStringLiteral("1084"));
-        EXPECT_EQ(header->isVisibleTo(&frame), e.header);
-        // Only the current page is visible.
+            RunStep(w, step);
+        EXPECT_EQ(w.frame.CurrentPage(), c.page);
+        EXPECT_EQ(w.Button(kNextButton)->isVisibleTo(&w.frame), c.nextVisible);
+        EXPECT_EQ(w.Button(kNextButton)->isEnabled(), c.nextEnabled);
+        EXPECT_EQ(w.Button(kPrevButton)->isVisibleTo(&w.frame), c.backVisible);
+        EXPECT_EQ(w.Button(kAboutButton)->isVisibleTo(&w.frame), c.aboutVisible);
+        EXPECT_EQ(w.Button(kNextButton)->text(), QString::fromUtf8(c.nextText));
+        EXPECT_TRUE(w.Button(kExitButton)->isEnabled());
+        // Only the current page is visible, below the header band when it has one.
         for (int i = 0; i < kPageCount; ++i) {
-            if (CWizardPage* page = frame.Page(i)) {
-                EXPECT_EQ(page->PageWnd->isVisibleTo(&frame), i == e.page) << "page " << i;
+            if (CWizardPage* page = w.frame.Page(i)) {
+                EXPECT_EQ(page->PageWnd->isVisibleTo(&w.frame), i == c.page) << "page " << i;
             }
         }
+        auto* header = w.frame.findChild<QLabel*>(QStringLiteral("1084"));
+        EXPECT_EQ(header->isVisibleTo(&w.frame), c.header);
+        EXPECT_EQ(w.frame.Page(c.page)->PageWnd->y(), c.header ? kHeaderHeight : 0);
+        if (c.header) {
+            // White at the top, light grey at the bottom, the caption across the middle.
+            const QImage band = header->pixmap().toImage();
+            ASSERT_EQ(band.size(), QSize(w.frame.width(), kHeaderHeight));
+            EXPECT_EQ(band.pixel(0, 0), 0xFFFFFFFFu);
+            EXPECT_NEAR(qRed(band.pixel(0, kHeaderHeight - 1)), 0xEB, 2);
+            EXPECT_GT(
+                CountPixels(band, QRect(0, 25, band.width(), 1), [](QRgb p) { return qRed(p) < 0xD0; }), 0);
+        }
     }
-}
-
-TEST(Navigation, PagesAndHeader)
-{
-    TestDir dir;
-    SettingsStore settings(dir.file(QStringLiteral("vellmar.ini")));
-    CWizardDlg frame(settings);
-    EXPECT_EQ(frame.objectName(), QStringLiteral("108"));
-    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Vellmar"));
-    EXPECT_EQ(frame.size(), frame.minimumSize());
-    EXPECT_EQ(frame.size(), frame.maximumSize());
-
-    EXPECT_FALSE(frame.CreatePage(5));
-    EXPECT_FALSE(frame.CreatePage(-1));
-    frame.ShowPage(7, -1, -1);
-    EXPECT_EQ(frame.CurrentPage(), 0);
-
-    ASSERT_TRUE(frame.CreatePage(kUploadPage));
-    CWizardPage* upload = frame.Page(kUploadPage);
-    EXPECT_EQ(upload->PageWnd->geometry(), QRect(0, kHeaderHeight, frame.width(), kHeaderPageHeight));
-    ASSERT_FALSE(upload->HeaderBitmap.isNull());
-    EXPECT_EQ(upload->HeaderBitmap.size(), QSize(frame.width(), kHeaderHeight));
-    // The band runs from white at the top to light grey at the bottom, the caption in the middle.
-    const QImage band = upload->HeaderBitmap.toImage();
-    EXPECT_EQ(band.pixel(0, 0), 0xFFFFFFFFu);
-    EXPECT_NEAR(qRed(band.pixel(0, 49)), 0xEB, 2);
-    EXPECT_GT(CountPixels(band, QRect(0, 25, band.width(), 1), [](QRgb p) { return qRed(p) < 0xD0; }), 0)
-        << "the caption is drawn";
-
-    ASSERT_TRUE(frame.CreatePage(kFileListPage));
-    EXPECT_TRUE(frame.Page(kFileListPage)->HeaderBitmap.isNull());
-    EXPECT_EQ(frame.Page(kFileListPage)->PageWnd->pos(), QPoint(0, 0));
+    TestWizard w;
+    EXPECT_FALSE(w.frame.CreatePage(kPageCount));
+    EXPECT_FALSE(w.frame.CreatePage(-1));
+    w.frame.ShowPage(7, -1, -1);
+    EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
 }
 
 TEST(Navigation, ExitQuestion)
 {
-    struct Case
+    const struct
     {
         const char* name;
         std::vector<std::string> steps;
@@ -182,8 +196,7 @@ TEST(Navigation, ExitQuestion)
         const char* answer;
         bool closes;
         void (*exit)(CWizardDlg&) = [](CWizardDlg& frame) { frame.OnExit(); };
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"welcome page leaves at once", {}, false, "", true},
         {"the close box is Exit", {"pics"}, true, "Да", true, [](CWizardDlg& frame) { frame.close(); }},
         {"Escape is Exit", {"pics"}, true, "Нет", false,
@@ -194,21 +207,18 @@ TEST(Navigation, ExitQuestion)
         {"settings page asks", {"pics", "next"}, true, "Нет", false},
         {"upload page leaves at once", {"pics", "next", "next"}, false, "", true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TestDir dir;
-        const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-        SettingsStore settings(ini);
-        CWizardDlg frame(settings);
+        TestWizard w;
         for (const std::string& step : c.steps)
-            RunStep(frame, step, dir);
-        frame.WizardSettings().main.Image.MaxWidth = 1234;
+            RunStep(w, step);
+        w.frame.WizardSettings().main.Image.MaxWidth = 1234;
         int closedWith = -1;
-        QObject::connect(&frame, &CWizardDlg::wizardClosed, &frame, [&](int code) { closedWith = code; });
+        QObject::connect(&w.frame, &CWizardDlg::wizardClosed, &w.frame, [&](int code) { closedWith = code; });
         {
             ModalAnswer answer(QString::fromUtf8(c.answer));
-            frame.show();
-            c.exit(frame);
+            w.frame.show();
+            c.exit(w.frame);
             EXPECT_EQ(answer.Seen(), c.asks);
             if (c.asks) {
                 EXPECT_EQ(answer.Text(), QStringLiteral("Вы действительно хотите выйти из Vellmar?"));
@@ -217,11 +227,9 @@ TEST(Navigation, ExitQuestion)
         }
         EXPECT_EQ(closedWith, c.closes ? 2 : -1);
         // Settings are written exactly when the program is left.
-        EXPECT_EQ(QFile::exists(ini), c.closes);
+        EXPECT_EQ(QFile::exists(w.settings.Path()), c.closes);
         if (c.closes) {
-            Settings saved;
-            LoadSettings(ini, saved);
-            EXPECT_EQ(saved.main.Image.MaxWidth, 1234);
+            EXPECT_EQ(SettingsStore(w.settings.Path()).Values().main.Image.MaxWidth, 1234);
         }
     }
 }

@@ -1,25 +1,30 @@
 // SPDX-License-Identifier: MIT
+// The program's life as Run leads it: the settings read at start-up, a first start's service,
+// the exit that saves them, the workers stopped and the temporary folder emptied.
+#include "app/core/CThreadImpl.h"
 #include "app/shell/Run.h"
 #include "imaging/TempFolder.h"
+#include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/pages/CMainDlg.h"
-#include "ui/pages/CUploadDlg.h"
 #include "ui/widgets/CThumbsView.h"
-#include "upload/testhost/TestHost.h"
 
-#include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -44,6 +49,17 @@ int RunWith(const QString& ini, const std::function<void(CWizardDlg&)>& script)
     return Run(ini);
 }
 
+// The service the settings page shows as chosen, and the note under the list.
+QString ServiceChoice(CWizardDlg& frame)
+{
+    frame.CreatePage(kUploadSettingsPage);
+    QWidget* page = frame.Page(kUploadSettingsPage)->PageWnd;
+    QString choice = page->findChild<QComboBox*>(QStringLiteral("1026"))->currentText() + u'|';
+    for (QLabel* label : page->findChildren<QLabel*>())
+        choice += label->text().startsWith(QStringLiteral("Выбран")) ? label->text() : QString();
+    return choice;
+}
+
 // Loose files in the shared folder, as older versions left them; an exit without another copy
 // running removes them.
 QStringList PutLeftovers()
@@ -57,21 +73,24 @@ QStringList PutLeftovers()
     return files;
 }
 
-void ExpectGone(const QStringList& files)
-{
-    for (const QString& f : files)
-        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
-}
-
-// The loader still drawing, Exit from the list page with Yes: the settings are saved, the
-// loose files of older versions go, sub-folders and the folder itself stay.
-TEST(Shutdown, ExitWhileTheLoaderRunsSavesAndEmptiesTheTemporaryFolder)
+// A first start uploads to a service that needs no account and says so. The loader still
+// drawing, Exit from the list page with Yes: the settings are saved, the loose files of older
+// versions go, sub-folders and the folder itself stay.
+TEST(Shutdown, FirstStartThenExitWhileTheLoaderRuns)
 {
     TestDir dir;
     const QString ini = dir.file(QStringLiteral("vellmar.ini"));
     const QStringList leftovers = PutLeftovers();
     bool loaderWasRunning = false;
     const int code = RunWith(ini, [&](CWizardDlg& frame) {
+        EXPECT_EQ(ServiceChoice(frame),
+            QStringLiteral(
+                " catbox.moe|Выбран catbox.moe: бесплатно и без регистрации. Можно выбрать другой."));
+        // Another choice, and the note has nothing to say.
+        frame.Page(kUploadSettingsPage)
+            ->PageWnd->findChild<QComboBox*>(QStringLiteral("1026"))
+            ->setCurrentIndex(0);
+        EXPECT_EQ(ServiceChoice(frame), QStringLiteral(" imageshack.us|"));
         frame.WizardSettings().main.Image.Quality = 42;
         frame.DropFiles(SharedPictures(300));
         loaderWasRunning = static_cast<CMainDlg*>(frame.Page(kFileListPage))->View()->IsRunning();
@@ -81,21 +100,24 @@ TEST(Shutdown, ExitWhileTheLoaderRunsSavesAndEmptiesTheTemporaryFolder)
     });
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(loaderWasRunning);
-    ExpectGone(leftovers);
+    for (const QString& f : leftovers)
+        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
     EXPECT_TRUE(QDir(QDir::tempPath() + QStringLiteral("/pelk_vl_temp/subfolder")).exists());
-    Settings saved;
-    LoadSettings(ini, saved);
-    EXPECT_EQ(saved.main.Image.Quality, 42);
+    const SettingsStore saved(ini);
+    EXPECT_EQ(saved.Values().main.Image.Quality, 42);
+    EXPECT_EQ(saved.Values().main.Main.Service, QStringLiteral("catbox.moe"));
 }
 
-// A settings file that cannot be written is told once; the old file stays whole.
+// A settings file keeps its service. One that cannot be written is told once; it stays whole.
 TEST(Shutdown, AFailedSaveIsToldAndTheOldFileKept)
 {
     TestDir dir;
-    const QString ini = dir.write(QStringLiteral("vellmar.ini"), "[Image]\nQuality=55\n");
+    const QByteArray file = "[Image]\nQuality=55\n[Main]\nServerID=3\n";
+    const QString ini = dir.write(QStringLiteral("vellmar.ini"), file);
     ASSERT_TRUE(QFile::setPermissions(ini, QFileDevice::ReadOwner));
     QString told;
     const int code = RunWith(ini, [&](CWizardDlg& frame) {
+        EXPECT_EQ(ServiceChoice(frame), QStringLiteral(" smages.com|"));
         frame.WizardSettings().main.Image.Quality = 42;
         ModalAnswer ok(QStringLiteral("ОК"));
         frame.OnExit();
@@ -104,7 +126,43 @@ TEST(Shutdown, AFailedSaveIsToldAndTheOldFileKept)
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(told.startsWith(QStringLiteral("Не удалось сохранить настройки (") + ini + " is read-only)"))
         << told.toStdString();
-    EXPECT_EQ(TestDir::read(ini), QByteArray("[Image]\nQuality=55\n"));
+    EXPECT_EQ(TestDir::read(ini), file);
+}
+
+// A worker that heeds the stop is waited for; one caught in work no stop reaches is left to
+// end on its own once the limit has passed.
+TEST(Shutdown, StopWithinWaitsForAWorkerUpToTheLimit)
+{
+    struct Work
+    {
+        std::atomic<bool> release {false};
+        std::atomic<bool> ended {false};
+    };
+    struct Owner
+    {
+        int ThreadProc(std::stop_token stop, bool heeds, std::shared_ptr<Work> work)
+        {
+            while (!work->release && !(heeds && stop.stop_requested()))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            work->ended = true;
+            return 0;
+        }
+        CThreadImpl<Owner> worker {*this};
+    };
+    for (const bool heeds : {true, false}) {
+        SCOPED_TRACE(heeds ? "heeds the stop" : "deaf to it");
+        Owner owner;
+        auto work = std::make_shared<Work>();
+        ASSERT_TRUE(owner.worker.Start(heeds, work));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(owner.worker.StopWithin(std::chrono::milliseconds(300)), heeds);
+        EXPECT_EQ(work->ended.load(), heeds);
+        EXPECT_FALSE(owner.worker.IsRunning());
+        EXPECT_EQ(clock.elapsed() >= 300, !heeds);
+        work->release = true;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return work->ended.load(); }));
+    }
 }
 
 } // namespace

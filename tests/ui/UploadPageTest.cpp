@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "settings/IniFile.h"
-#include "settings/SettingsStore.h"
-#include "ui/CWizardDlg.h"
+#include "tests/ui/TestWizard.h"
 #include "ui/pages/CMainDlg.h"
 #include "ui/pages/CUploadDlg.h"
 #include "ui/widgets/CThumbsView.h"
@@ -9,8 +7,6 @@
 
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -28,38 +24,34 @@ namespace {
 
 struct UploadFixture
 {
-    TestDir dir;
     TestHost host;
-    QString ini;
+    std::unique_ptr<TestWizard> w;
+    CWizardDlg* frame = nullptr;
     QStringList pictures;
-    std::unique_ptr<SettingsStore> settings;
-    std::unique_ptr<CWizardDlg> frame;
 
     explicit UploadFixture(const std::function<void(TestHost&)>& setUp = {})
-        : ini(dir.file(QStringLiteral("vellmar.ini")))
     {
         if (setUp)
             setUp(host);
         EXPECT_TRUE(host.Start()) << qPrintable(host.ErrorText());
-        WriteFile(ini, ServersSection(host.HostText()));
+        w = std::make_unique<TestWizard>(ServersSection(host.HostText()));
+        frame = &w->frame;
         for (int i = 0; i < 3; ++i)
-            pictures << WritePicture(dir.path(), QStringLiteral("p%1.png").arg(i), 120 + i, 90);
+            pictures << WritePicture(w->dir.path(), QStringLiteral("p%1.png").arg(i), 120 + i, 90);
     }
 
     // Drops the pictures and goes on to the upload page, which starts the run.
     CUploadDlg* StartUpload()
     {
-        settings = std::make_unique<SettingsStore>(ini);
-        frame = std::make_unique<CWizardDlg>(*settings);
         frame->DropFiles(pictures);
         frame->OnNext();
         frame->OnNext();
         EXPECT_EQ(frame->CurrentPage(), kUploadPage);
-        return static_cast<CUploadDlg*>(frame->Page(kUploadPage));
+        return w->PageAt<CUploadDlg>(kUploadPage);
     }
 
-    QAbstractButton* Next() const { return ButtonById(frame.get(), kNextButton); }
-    QAbstractButton* Exit() const { return ButtonById(frame.get(), kExitButton); }
+    QAbstractButton* Next() const { return w->Button(kNextButton); }
+    QAbstractButton* Exit() const { return w->Button(kExitButton); }
     bool Finished() const { return Next()->text() == QStringLiteral("Завершить >"); }
 };
 
@@ -165,7 +157,7 @@ TEST(UploadPage, StopWaitsForTheCurrentFile)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !page->IsRunning(); }, 2000));
 
     // Back and on again: a fresh run of the whole list.
-    ButtonById(f.frame.get(), kPrevButton)->click();
+    f.w->Button(kPrevButton)->click();
     f.Next()->click();
     EXPECT_EQ(f.frame->CurrentPage(), kUploadPage);
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The video page: frames taken by its worker arrive in its list, go on as files or as one sheet.
-#include "settings/SettingsStore.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/Videos.h"
-#include "tests/support/Widgets.h"
-#include "ui/CWizardDlg.h"
+#include "tests/ui/TestWizard.h"
 #include "ui/pages/CMainDlg.h"
 #include "ui/pages/CVideoGrabber.h"
 #include "ui/pages/CVideoGrabberParams.h"
@@ -20,18 +17,15 @@
 
 namespace {
 
-struct VideoPage
+struct VideoPage : TestWizard
 {
-    TestDir dir;
-    SettingsStore settings {dir.file(QStringLiteral("vellmar.ini"))};
-    CWizardDlg frame {settings};
     CVideoGrabber* page;
 
     explicit VideoPage(const QString& video)
     {
         frame.SetVideoFile(video);
         frame.ShowPage(kVideoPage, kWelcomePage, kUploadSettingsPage);
-        page = static_cast<CVideoGrabber*>(frame.Page(kVideoPage));
+        page = PageAt<CVideoGrabber>(kVideoPage);
     }
     template<class T> T* Control(int id) const { return page->findChild<T*>(QString::number(id)); }
     QString Status() const { return Control<QLabel>(1046)->text(); }
@@ -41,7 +35,7 @@ struct VideoPage
         QTest::mouseClick(Control<QPushButton>(1039), Qt::LeftButton);
         return QTest::qWaitFor([this] { return !page->IsExtracting(); }, 30000);
     }
-    bool Enabled(WizardButton button) { return ButtonById(&frame, button)->isEnabled(); }
+    bool Enabled(WizardButton button) { return Button(button)->isEnabled(); }
 };
 
 TEST(VideoPage, FramesArriveAndGoOnAsFilesOrAsOneSheet)
@@ -70,7 +64,7 @@ TEST(VideoPage, FramesArriveAndGoOnAsFilesOrAsOneSheet)
         v.Control<QRadioButton>(sheet ? 1044 : 1043)->setChecked(true);
         v.frame.OnNext();
         EXPECT_EQ(v.frame.CurrentPage(), kUploadSettingsPage);
-        const QStringList handed = static_cast<CMainDlg*>(v.frame.Page(kFileListPage))->FileList.Paths();
+        const QStringList handed = v.PageAt<CMainDlg>(kFileListPage)->FileList.Paths();
         EXPECT_EQ(v.page->Frames()->count(), 0);
         // The layout OK gives: 1 column, tiles 200 wide, gaps of 2; frames of 64 x 48.
         EXPECT_EQ(v.frame.WizardSettings().video.VideoGrabber.Columns, 1);

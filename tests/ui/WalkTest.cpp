@@ -2,14 +2,11 @@
 // One walk through the whole wizard as a user makes it, with keys and clicks only, against the
 // local hosting service program: welcome page, picture dialog, file list, options, upload, code.
 #include "settings/IniFile.h"
-#include "settings/SettingsStore.h"
-#include "ui/CWizardDlg.h"
+#include "tests/ui/TestWizard.h"
 #include "ui/widgets/CCommandListBox.h"
 
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -88,21 +85,17 @@ TEST(Walk, FromTheWelcomePageToTheCode)
 {
     HostProgram service;
     ASSERT_FALSE(service.host.isEmpty()) << "vellmar-testhost did not start";
-    TestDir dir;
-    const QString ini = dir.write(QStringLiteral("vellmar.ini"), ServersSection(service.host));
-    WritePicture(dir.path(), QStringLiteral("first.png"), 900, 600);
-    WritePicture(dir.path(), QStringLiteral("second.jpg"), 640, 480, "JPEG");
-
-    SettingsStore settings(ini);
-
-    CWizardDlg frame(settings);
+    TestWizard w(ServersSection(service.host));
+    WritePicture(w.dir.path(), QStringLiteral("first.png"), 900, 600);
+    WritePicture(w.dir.path(), QStringLiteral("second.jpg"), 640, 480, "JPEG");
+    CWizardDlg& frame = w.frame;
     frame.show();
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
     auto* next = ButtonById(&frame, kNextButton);
 
     // Welcome: the first command has the focus; Enter opens the picture dialog.
-    ChooseInFileDialog(dir.path(), {QStringLiteral("first.png"), QStringLiteral("second.jpg")});
+    ChooseInFileDialog(w.dir.path(), {QStringLiteral("first.png"), QStringLiteral("second.jpg")});
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     ASSERT_EQ(frame.CurrentPage(), kFileListPage);
     ASSERT_TRUE(next->isEnabled());
@@ -159,7 +152,7 @@ TEST(Walk, FromTheWelcomePageToTheCode)
     QTest::mouseClick(next, Qt::LeftButton);
     EXPECT_EQ(frame.CurrentPage(), kWelcomePage);
     int stored = -1;
-    ReadIniValue(ini, u"Upload.Codetype", stored, 0);
+    ReadIniValue(w.settings.Path(), u"Upload.Codetype", stored, 0);
     EXPECT_EQ(stored, 5);
     ASSERT_TRUE(next->isVisible());
     QTest::mouseClick(next, Qt::LeftButton);
