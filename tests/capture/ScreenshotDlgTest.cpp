@@ -4,7 +4,6 @@
 #include "capture/platform/CScreenGrabber.h"
 #include "imaging/TempFolder.h"
 #include "tests/support/Widgets.h"
-#include "ui/kit/CUpDown.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -61,7 +60,7 @@ private:
     std::shared_ptr<FakeScreen> m_state;
 };
 
-const ScreenshotPart kStored {ImageFormat::Jpeg, 70, 9, true};
+const ScreenshotPart kStored {ImageFormat::Png, 70, 9, false};
 
 // The wizard frame with a page inside, as the dialog finds them.
 struct Frame
@@ -97,32 +96,7 @@ const QImage& Screen()
 
 } // namespace
 
-TEST(ScreenshotDlg, ShowsTheStoredChoices)
-{
-    Frame frame;
-    CScreenshotDlg dlg(&frame.window, frame.page, {ImageFormat::Png, 55, 30, false}, frame.temp,
-        std::make_unique<CFakeGrabber>(std::make_shared<FakeScreen>()));
-    EXPECT_EQ(dlg.parentWidget(), &frame.window);
-    EXPECT_TRUE(Control<QRadioButton>(dlg, "1062")->isChecked());
-    EXPECT_EQ(Control<QComboBox>(dlg, "1011")->currentText(), QStringLiteral("PNG"));
-    EXPECT_TRUE(Control<QPushButton>(dlg, "1")->isDefault());
-    const struct
-    {
-        const char* upDown;
-        const char* edit;
-        int min, max;
-        const char* value;
-    } ranges[] = {{"1059", "1060", 1, 30, "30"}, {"1012", "1015", 1, 100, "55"}};
-    for (const auto& r : ranges) {
-        CUpDown* upDown = Control<CUpDown>(dlg, r.upDown);
-        ASSERT_NE(upDown, nullptr);
-        EXPECT_EQ(upDown->Buddy(), Control<QLineEdit>(dlg, r.edit));
-        EXPECT_EQ(upDown->Minimum(), r.min);
-        EXPECT_EQ(upDown->Maximum(), r.max);
-        EXPECT_EQ(upDown->Buddy()->text(), QLatin1String(r.value));
-    }
-}
-
+// The dialog opens on the stored choices; a cancel ends it with result 2 and keeps them.
 TEST(ScreenshotDlg, CancelEndsWithResultTwoAndKeepsTheChoices)
 {
     const struct
@@ -143,9 +117,15 @@ TEST(ScreenshotDlg, CancelEndsWithResultTwoAndKeepsTheChoices)
             &frame.window, frame.page, kStored, frame.temp, std::make_unique<CFakeGrabber>(state));
         QSignalSpy finished(&dlg, &QDialog::finished);
         dlg.show();
-        Control<QRadioButton>(dlg, "1062")->setChecked(true);
+        EXPECT_EQ(dlg.parentWidget(), &frame.window);
+        EXPECT_TRUE(Control<QRadioButton>(dlg, "1062")->isChecked());
+        EXPECT_EQ(Control<QLineEdit>(dlg, "1060")->text(), QStringLiteral("9"));
+        EXPECT_EQ(Control<QLineEdit>(dlg, "1015")->text(), QStringLiteral("70"));
+        EXPECT_EQ(Control<QComboBox>(dlg, "1011")->currentText(), QStringLiteral("PNG"));
+        EXPECT_TRUE(Control<QPushButton>(dlg, "1")->isDefault());
+        Control<QRadioButton>(dlg, "1061")->setChecked(true);
         Control<QLineEdit>(dlg, "1060")->setText(QStringLiteral("12"));
-        Control<QComboBox>(dlg, "1011")->setCurrentIndex(1);
+        Control<QComboBox>(dlg, "1011")->setCurrentIndex(0);
         c.cancel(dlg);
         ASSERT_EQ(finished.count(), 1);
         EXPECT_EQ(finished.at(0).at(0).toInt(), 2);

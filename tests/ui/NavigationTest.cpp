@@ -73,105 +73,90 @@ void DropOnWindow(QWidget& window, const QStringList& paths)
 // Steps: "next", "back", "pics" (drop two pictures on the window), "video" (drop a video file),
 // "frames" (take its frames), "sheet" (hand them on as one sheet), "show:I,B,N" (ShowPage with
 // explicit targets), "done" (wait for the upload run to end).
-void RunStep(TestWizard& w, const std::string& step)
+void RunSteps(TestWizard& w, const QString& steps)
 {
-    if (step == "next") {
-        w.frame.OnNext();
-    } else if (step == "back") {
-        w.frame.OnBack();
-    } else if (step == "pics") {
-        DropOnWindow(w.frame,
-            {WritePicture(w.dir.path(), QStringLiteral("a.png")),
-                WritePicture(w.dir.path(), QStringLiteral("b.jpg"), 30, 20, "JPEG")});
-    } else if (step == "video") {
-        w.frame.DropFiles({SampleVideo(QStringLiteral("h264.mp4"))});
-    } else if (step == "frames" || step == "sheet") {
-        auto* video = w.PageAt<CVideoGrabber>(kVideoPage);
-        if (step == "sheet") {
+    for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
+        if (step == "next") {
+            w.frame.OnNext();
+        } else if (step == "back") {
+            w.frame.OnBack();
+        } else if (step == "pics") {
+            DropOnWindow(w.frame,
+                {WritePicture(w.dir.path(), QStringLiteral("a.png")),
+                    WritePicture(w.dir.path(), QStringLiteral("b.jpg"), 30, 20, "JPEG")});
+        } else if (step == "video") {
+            w.frame.DropFiles({SampleVideo(QStringLiteral("h264.mp4"))});
+        } else if (step == "sheet") {
             w.Control<QRadioButton>(kVideoPage, 1044)->setChecked(true);
-            return;
+        } else if (step == "frames") {
+            auto* video = w.PageAt<CVideoGrabber>(kVideoPage);
+            video->OnExtract();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !video->IsExtracting(); }, 30000));
+        } else if (step == "done") {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return w.Button(kExitButton)->isEnabled(); }));
+        } else if (const QStringList show = step.mid(5).split(u','); step.startsWith("show:")) {
+            w.frame.ShowPage(show.value(0).toInt(), show.value(1).toInt(), show.value(2).toInt());
+        } else {
+            FAIL() << "unknown step " << step.toStdString();
         }
-        video->OnExtract();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !video->IsExtracting(); }, 30000));
-    } else if (step == "done") {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.Button(kExitButton)->isEnabled(); }));
-    } else if (step.rfind("show:", 0) == 0) {
-        int index = 0, back = 0, next = 0;
-        ASSERT_EQ(std::sscanf(step.c_str() + 5, "%d,%d,%d", &index, &back, &next), 3);
-        w.frame.ShowPage(index, back, next);
-    } else {
-        FAIL() << "unknown step " << step;
     }
+}
+
+// The frame as the user sees it: the page; Next as N, n when it is off, - when hidden; Back as
+// B; About as A; the header band as H; then the Next button's caption.
+QString StateOf(TestWizard& w)
+{
+    const auto shown = [&](QWidget* control, char letter) {
+        return control->isVisibleTo(&w.frame) ? QChar::fromLatin1(letter) : QChar(u'-');
+    };
+    QAbstractButton* next = w.Button(kNextButton);
+    return QString::number(w.frame.CurrentPage()) + u' ' + shown(next, next->isEnabled() ? 'N' : 'n')
+        + shown(w.Button(kPrevButton), 'B') + shown(w.Button(kAboutButton), 'A')
+        + shown(w.frame.findChild<QLabel*>(QStringLiteral("1084")), 'H') + u' ' + next->text();
 }
 
 TEST(Navigation, NextBackAndWhatTheFrameShows)
 {
-    const struct
-    {
-        const char* name;
-        std::vector<std::string> steps;
-        int page;
-        bool nextVisible, nextEnabled, backVisible, aboutVisible;
-        const char* nextText;
-        bool header;
-    } cases[] = {
-        {"start", {}, 0, false, true, false, true, "Далее >", false},
-        {"next from welcome skips the video page", {"next"}, 2, true, false, true, false, "Далее >", false},
-        {"dropped pictures", {"pics"}, 2, true, true, true, false, "Далее >", false},
-        {"settings page", {"pics", "next"}, 3, true, true, true, false, "Загрузить", true},
-        {"upload page after the run", {"pics", "next", "next", "done"}, 4, true, true, true, false,
-            "Завершить >", true},
-        {"back from upload", {"pics", "next", "next", "done", "back"}, 3, true, true, true, false,
-            "Загрузить", true},
-        {"back to the list", {"pics", "next", "back"}, 2, true, true, true, false, "Далее >", false},
-        {"back from the list skips the video page", {"pics", "back"}, 0, true, true, false, true, "Далее >",
-            false},
-        {"video dropped on welcome", {"video"}, 1, true, false, true, false, "Далее >", false},
-        {"back from video to welcome", {"video", "back"}, 0, false, true, false, true, "Далее >", false},
-        {"video page without frames stays", {"video", "next"}, 1, true, false, true, false, "Далее >", false},
-        {"back from video to the list", {"pics", "video", "back"}, 2, true, true, true, false, "Далее >",
-            false},
-        {"list after video still goes home", {"pics", "video", "show:2,-1,-1", "back"}, 0, true, true, false,
-            true, "Далее >", false},
-        {"explicit targets are used once", {"pics", "show:1,0,3", "back", "next"}, 2, true, true, true, false,
-            "Далее >", false},
-        {"explicit next target", {"pics", "back", "show:1,0,3", "show:3,-1,-1", "back"}, 2, true, true, true,
-            false, "Далее >", false},
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"start", "", "0 --A- Далее >"},
+        {"next from welcome skips the video page", "next", "2 nB-- Далее >"},
+        {"dropped pictures", "pics", "2 NB-- Далее >"},
+        {"settings page", "pics next", "3 NB-H Загрузить"},
+        {"upload page after the run", "pics next next done", "4 NB-H Завершить >"},
+        {"back from upload", "pics next next done back", "3 NB-H Загрузить"},
+        {"back to the list", "pics next back", "2 NB-- Далее >"},
+        {"back from the list skips the video page", "pics back", "0 N-A- Далее >"},
+        {"video dropped on welcome", "video", "1 nB-- Далее >"},
+        {"back from video to welcome", "video back", "0 --A- Далее >"},
+        {"video page without frames stays", "video next", "1 nB-- Далее >"},
+        {"back from video to the list", "pics video back", "2 NB-- Далее >"},
+        {"list after video still goes home", "pics video show:2,-1,-1 back", "0 N-A- Далее >"},
+        {"explicit targets are used once", "pics show:1,0,3 back next", "2 NB-- Далее >"},
+        {"explicit next target", "pics back show:1,0,3 show:3,-1,-1 back", "2 NB-- Далее >"},
         // Every way into the settings page with pictures in the list leaves "Загрузить" on.
-        {"frames as one sheet", {"video", "frames", "sheet", "next"}, 3, true, true, true, false, "Загрузить",
-            true},
-        {"frames, back and on", {"video", "frames", "next", "back", "next"}, 3, true, true, true, false,
-            "Загрузить", true},
-        {"frames through the list", {"pics", "video", "frames", "next", "next"}, 3, true, true, true, false,
-            "Загрузить", true},
-        {"from the upload back and on", {"pics", "next", "next", "done", "back", "back", "next"}, 3, true,
-            true, true, false, "Загрузить", true},
+        {"frames as one sheet", "video frames sheet next", "3 NB-H Загрузить"},
+        {"frames, back and on", "video frames next back next", "3 NB-H Загрузить"},
+        {"frames through the list", "pics video frames next next", "3 NB-H Загрузить"},
+        {"from the upload back and on", "pics next next done back back next", "3 NB-H Загрузить"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, steps, state] : cases) {
+        SCOPED_TRACE(name);
         // Uploads go to a port nothing listens on: they fail at once and never leave the machine.
         TestWizard w(RefusingServers());
-        for (const std::string& step : c.steps)
-            RunStep(w, step);
-        EXPECT_EQ(w.frame.CurrentPage(), c.page);
-        EXPECT_EQ(w.Button(kNextButton)->isVisibleTo(&w.frame), c.nextVisible);
-        EXPECT_EQ(w.Button(kNextButton)->isEnabled(), c.nextEnabled);
-        EXPECT_EQ(w.Button(kPrevButton)->isVisibleTo(&w.frame), c.backVisible);
-        EXPECT_EQ(w.Button(kAboutButton)->isVisibleTo(&w.frame), c.aboutVisible);
-        EXPECT_EQ(w.Button(kNextButton)->text(), QString::fromUtf8(c.nextText));
+        RunSteps(w, QString::fromUtf8(steps));
+        EXPECT_EQ(StateOf(w), QString::fromUtf8(state));
         EXPECT_TRUE(w.Button(kExitButton)->isEnabled());
         // Only the current page is visible, below the header band when it has one.
         for (int i = 0; i < kPageCount; ++i) {
             if (CWizardPage* page = w.frame.Page(i)) {
-                EXPECT_EQ(page->PageWnd->isVisibleTo(&w.frame), i == c.page) << "page " << i;
+                EXPECT_EQ(page->PageWnd->isVisibleTo(&w.frame), i == w.frame.CurrentPage()) << "page " << i;
             }
         }
-        auto* header = w.frame.findChild<QLabel*>(QStringLiteral("1084"));
-        EXPECT_EQ(header->isVisibleTo(&w.frame), c.header);
-        EXPECT_EQ(w.frame.Page(c.page)->PageWnd->y(), c.header ? kHeaderHeight : 0);
-        if (c.header) {
+        const QImage band = w.frame.findChild<QLabel*>(QStringLiteral("1084"))->pixmap().toImage();
+        const bool header = StateOf(w).contains(u'H');
+        EXPECT_EQ(w.frame.Page(w.frame.CurrentPage())->PageWnd->y(), header ? kHeaderHeight : 0);
+        if (header) {
             // White at the top, light grey at the bottom, the caption across the middle.
-            const QImage band = header->pixmap().toImage();
             ASSERT_EQ(band.size(), QSize(w.frame.width(), kHeaderHeight));
             EXPECT_EQ(band.pixel(0, 0), 0xFFFFFFFFu);
             EXPECT_NEAR(qRed(band.pixel(0, kHeaderHeight - 1)), 0xEB, 2);
@@ -191,27 +176,26 @@ TEST(Navigation, ExitQuestion)
     const struct
     {
         const char* name;
-        std::vector<std::string> steps;
+        const char* steps;
         bool asks;
         const char* answer;
         bool closes;
         void (*exit)(CWizardDlg&) = [](CWizardDlg& frame) { frame.OnExit(); };
     } cases[] = {
-        {"welcome page leaves at once", {}, false, "", true},
-        {"the close box is Exit", {"pics"}, true, "Да", true, [](CWizardDlg& frame) { frame.close(); }},
-        {"Escape is Exit", {"pics"}, true, "Нет", false,
+        {"welcome page leaves at once", "", false, "", true},
+        {"the close box is Exit", "pics", true, "Да", true, [](CWizardDlg& frame) { frame.close(); }},
+        {"Escape is Exit", "pics", true, "Нет", false,
             [](CWizardDlg& frame) { QTest::keyClick(&frame, Qt::Key_Escape); }},
-        {"file list asks, No stays", {"pics"}, true, "Нет", false},
-        {"file list asks, Yes leaves", {"pics"}, true, "Да", true},
-        {"video page asks", {"video"}, true, "Да", true},
-        {"settings page asks", {"pics", "next"}, true, "Нет", false},
-        {"upload page leaves at once", {"pics", "next", "next"}, false, "", true},
+        {"file list asks, No stays", "pics", true, "Нет", false},
+        {"file list asks, Yes leaves", "pics", true, "Да", true},
+        {"video page asks", "video", true, "Да", true},
+        {"settings page asks", "pics next", true, "Нет", false},
+        {"upload page leaves at once", "pics next next", false, "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestWizard w;
-        for (const std::string& step : c.steps)
-            RunStep(w, step);
+        RunSteps(w, QString::fromUtf8(c.steps));
         w.frame.WizardSettings().main.Image.MaxWidth = 1234;
         int closedWith = -1;
         QObject::connect(&w.frame, &CWizardDlg::wizardClosed, &w.frame, [&](int code) { closedWith = code; });

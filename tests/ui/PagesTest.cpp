@@ -25,93 +25,6 @@
 
 namespace {
 
-struct Welcome : TestWizard
-{
-    QStringList picked;
-    QString video;
-
-    Welcome()
-    {
-        frame.show();
-        frame.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&frame));
-        Page()->ImagePicker = [this](QWidget*) { return picked; };
-        Page()->VideoPicker = [this](QWidget*) { return video; };
-    }
-    CWelcomeDlg* Page() { return PageAt<CWelcomeDlg>(kWelcomePage); }
-    CCommandListBox* Commands() { return Page()->Commands(); }
-    QPoint CentreOf(int row) { return Commands()->visualItemRect(Commands()->item(row)).center(); }
-};
-
-TEST(Welcome, CommandsByMouseAndKeyboard)
-{
-    const auto click = [](int row) {
-        return [row](Welcome& w) {
-            QTest::mouseClick(w.Commands()->viewport(), Qt::LeftButton, {}, w.CentreOf(row));
-        };
-    };
-    const struct
-    {
-        const char* name;
-        bool returned; // the list page exists: the user came back to the welcome page
-        std::function<void(Welcome&)> act;
-        int page;
-        int back, next; // the one-shot targets left for the page shown
-        const char* modal = ""; // the caption of the dialog the command opens
-    } cases[] = {
-        {"Enter at first start: only a refused picture, the list all the same", false,
-            [](Welcome& w) { QTest::keyClick(w.Commands(), Qt::Key_Return); }, kFileListPage, kWelcomePage,
-            kUploadSettingsPage, "Vellmar"},
-        {"a click on the video command", false, click(1), kVideoPage, kWelcomePage, kUploadSettingsPage},
-        {"the video command after a return", true, click(1), kVideoPage, kWelcomePage, kFileListPage},
-        {"Down, Space: the video command", true,
-            [](Welcome& w) {
-                QTest::keyClick(w.Commands(), Qt::Key_Down);
-                QTest::keyClick(w.Commands(), Qt::Key_Space);
-            },
-            kVideoPage, kWelcomePage, kFileListPage},
-        {"a click below the last entry runs it", false,
-            [](Welcome& w) {
-                QTest::mouseClick(w.Commands()->viewport(), Qt::LeftButton, {},
-                    QPoint(20, w.Commands()->viewport()->height() - 2));
-            },
-            kWelcomePage, -1, -1, "Скриншот"}, // the screenshot command, cancelled
-        {"after a return Next leads to the list", true, [](Welcome& w) { w.frame.OnNext(); }, kFileListPage,
-            -1, -1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Welcome w;
-        if (c.returned) {
-            w.frame.ShowPage(kFileListPage, -1, -1);
-            w.frame.ShowPage(kWelcomePage, -1, -1);
-        }
-        EXPECT_EQ(w.Button(kNextButton)->isVisibleTo(&w.frame), c.returned);
-        EXPECT_FALSE(w.Button(kPrevButton)->isVisibleTo(&w.frame));
-        ASSERT_TRUE(w.Commands()->hasFocus());
-        EXPECT_EQ(w.Commands()->currentRow(), 0) << "the focus marks the first command";
-        w.picked = {w.dir.file(QStringLiteral("b.psd"))};
-        w.video = w.dir.file(QStringLiteral("clip.avi"));
-        ModalAnswer any(QStringLiteral("Отмена"), 800); // the refusal notice, or the screenshot dialog
-        c.act(w);
-        (void)QTest::qWaitFor([&] { return any.Seen(); }, *c.modal ? 5000 : 100);
-        EXPECT_EQ(any.Caption(), QString::fromUtf8(c.modal));
-        EXPECT_EQ(w.frame.CurrentPage(), c.page);
-        EXPECT_EQ(w.frame.PrevPage, c.back);
-        EXPECT_EQ(w.frame.NextPage, c.next);
-        if (c.page == kVideoPage) {
-            EXPECT_EQ(w.PageAt<CVideoGrabber>(kVideoPage)->VideoFile(), w.video);
-        }
-        if (c.next == kUploadSettingsPage && c.page == kFileListPage) {
-            EXPECT_EQ(w.PageAt<CMainDlg>(kFileListPage)->FileList.Count(), 0);
-            EXPECT_FALSE(w.Button(kNextButton)->isEnabled());
-            EXPECT_EQ(any.Text(),
-                QStringLiteral("Эти файлы не добавлены в список:\n\nb.psd — не изображение (подходят файлы "
-                               "JPEG, PNG, GIF, BMP, TIFF, WebP, HEIC, AVIF и JPEG XL)"));
-        }
-    }
-}
-
 // How the command list marks entry `row` in a grab: "filled" with the selection colour,
 // "dotted" with a dotted frame inside it as well, "plain".
 std::string MarkOf(CCommandListBox* list, int row)
@@ -129,94 +42,122 @@ std::string MarkOf(CCommandListBox* list, int row)
     return dots > length / 3 && dots < length * 2 / 3 ? "dotted" : "filled";
 }
 
-TEST(Welcome, MarkFollowsTheMouseAndKeysAndCancelChangesNothing)
+TEST(Welcome, CommandsByMouseAndKeys)
 {
-    Welcome w;
-    int opened = 0;
-    w.Page()->ImagePicker = [&](QWidget*) { return ++opened, QStringList(); };
-    CCommandListBox* list = w.Commands();
+    TestWizard w;
+    w.frame.show();
+    w.frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.frame));
+    auto* page = w.PageAt<CWelcomeDlg>(kWelcomePage);
+    CCommandListBox* list = page->Commands();
+    int pictureDialogs = 0;
+    QStringList picked;
+    page->ImagePicker = [&](QWidget*) { return ++pictureDialogs, picked; };
+    page->VideoPicker = [&](QWidget*) { return w.dir.file(QStringLiteral("clip.avi")); };
+    const auto click = [&](QPoint at) { QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at); };
+    const auto centre = [&](int row) { return list->visualItemRect(list->item(row)).center(); };
     const auto marks = [&] { return std::vector {MarkOf(list, 0), MarkOf(list, 1), MarkOf(list, 2)}; };
     using M = std::vector<std::string>;
+    EXPECT_FALSE(w.Button(kNextButton)->isVisibleTo(&w.frame));
+    EXPECT_FALSE(w.Button(kPrevButton)->isVisibleTo(&w.frame));
     // At start the list has the focus, and the first entry is marked and framed.
     EXPECT_EQ(marks(), M({"dotted", "plain", "plain"}));
-    QTest::mouseMove(list->viewport(), w.CentreOf(2));
+    QTest::mouseMove(list->viewport(), centre(2));
     EXPECT_EQ(marks(), M({"plain", "plain", "dotted"}));
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(list, &leave);
     EXPECT_EQ(marks(), M({"plain", "plain", "plain"}));
-    // Nothing marked, nothing runs.
     QTest::keyClick(list, Qt::Key_Return);
-    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(pictureDialogs, 0) << "nothing marked, nothing runs";
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(marks(), M({"plain", "dotted", "plain"}));
     list->clearFocus();
     EXPECT_EQ(marks(), M({"plain", "plain", "plain"}));
-
-    // The picture dialog cancelled.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, w.CentreOf(0));
-    EXPECT_EQ(opened, 1);
-    EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
-    EXPECT_EQ(w.frame.Page(kFileListPage), nullptr);
     // The two headings are drawn heavier than the text beside them.
     for (const int id : {1076, 1077})
         EXPECT_GT(QFontInfo(w.Control<QLabel>(kWelcomePage, id)->font()).weight(), QFont::Normal) << id;
+
+    click(centre(0)); // the picture dialog, cancelled
+    EXPECT_EQ(pictureDialogs, 1);
+    EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
+    // The video page, whose Next leads to the settings while there is no list yet.
+    click(centre(1));
+    EXPECT_EQ(w.frame.CurrentPage(), kVideoPage);
+    EXPECT_EQ(w.PageAt<CVideoGrabber>(kVideoPage)->VideoFile(), w.dir.file(QStringLiteral("clip.avi")));
+    EXPECT_EQ(std::pair(w.frame.PrevPage, w.frame.NextPage), std::pair(0, 3));
+    w.frame.OnBack();
+    {
+        // A click below the last entry runs it: the screenshot dialog, cancelled.
+        ModalAnswer cancel(QStringLiteral("Отмена"));
+        click(QPoint(20, list->viewport()->height() - 2));
+        EXPECT_EQ(cancel.Caption(), QStringLiteral("Скриншот"));
+        EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
+    }
+    // Only a refused picture: the list all the same, empty, and the refusal named.
+    picked = {w.dir.file(QStringLiteral("b.psd"))};
+    ModalAnswer notice(QStringLiteral("ОК"));
+    QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notice.Seen(); }));
+    EXPECT_EQ(notice.Text(),
+        QStringLiteral(
+            "Эти файлы не добавлены в список:\n\nb.psd — не изображение (подходят файлы JPEG, PNG, GIF, "
+            "BMP, TIFF, WebP, HEIC, AVIF и JPEG XL)"));
+    EXPECT_EQ(w.frame.CurrentPage(), kFileListPage);
+    EXPECT_EQ(std::pair(w.frame.PrevPage, w.frame.NextPage), std::pair(0, 3));
+    EXPECT_FALSE(w.Button(kNextButton)->isEnabled());
+    // Back on the welcome page Next shows and leads to the list; the video page's Next too.
+    w.frame.OnBack();
+    EXPECT_TRUE(w.Button(kNextButton)->isVisibleTo(&w.frame));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(std::pair(w.frame.CurrentPage(), w.frame.NextPage), std::pair(1, 2));
+    w.frame.OnBack();
+    w.frame.OnNext();
+    EXPECT_EQ(w.frame.CurrentPage(), kFileListPage);
 }
 
-// The state of a control as text: "1"/"0" for a check box, the index of a list, an edit's text.
-QString StateOf(QWidget* control)
+// A control's state as text ("1"/"0" for a check box, a list's index, an edit's text), set
+// first to `typed` when that is given.
+QString State(QWidget* control, const char* typed = nullptr)
 {
-    if (auto* box = qobject_cast<QCheckBox*>(control))
+    const QString text = QString::fromUtf8(typed);
+    if (auto* box = qobject_cast<QCheckBox*>(control)) {
+        if (typed)
+            box->setChecked(text == QStringLiteral("1"));
         return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-    if (auto* list = qobject_cast<QComboBox*>(control))
+    }
+    if (auto* list = qobject_cast<QComboBox*>(control)) {
+        if (typed)
+            list->setCurrentIndex(text.toInt());
         return QString::number(list->currentIndex());
+    }
+    if (typed)
+        static_cast<QLineEdit*>(control)->setText(text);
     return static_cast<QLineEdit*>(control)->text();
-}
-
-void SetState(QWidget* control, const QString& state)
-{
-    if (auto* box = qobject_cast<QCheckBox*>(control))
-        box->setChecked(state == QStringLiteral("1"));
-    else if (auto* list = qobject_cast<QComboBox*>(control))
-        list->setCurrentIndex(state.toInt());
-    else
-        static_cast<QLineEdit*>(control)->setText(state);
 }
 
 TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
 {
-    // Shown from the record when the page is made, then set by the user and stored by Next.
-    const MainPart loaded {.Image = {.MaxWidth = 0,
-                               .MaxHeight = 600,
-                               .KeepAsIs = true,
-                               .AddLogo = false,
-                               .AddText = true,
-                               .Format = std::nullopt,
-                               .Quality = 0},
-        .Main = {.CreateThumbs = false, .ThumbWidth = 0, .ServerID = ServiceId::Smages},
-        .Thumbs = {.UserServerThumbs = true, .DrawFrame = false, .AddImageSize = true},
-        .KeepProportions = false};
+    // Shown from the record when the page is made, then set by the user and stored by Next;
     // "Оставить без изменений" and "Создавать эскизы" are clicked after the rest is set.
-    const MainPart stored {.Image = {.MaxWidth = 0,
-                               .MaxHeight = 0,
-                               .KeepAsIs = true,
-                               .AddLogo = true,
-                               .AddText = false,
-                               .Format = ImageFormat::Webp,
-                               .Quality = 150,
-                               .StripLocation = false},
-        .Main = {.CreateThumbs = false, .ThumbWidth = 2000, .ServerID = ServiceId::Keep4u},
-        .Thumbs = {.UserServerThumbs = false, .DrawFrame = true, .AddImageSize = false},
-        .KeepProportions = true};
+    MainPart loaded;
+    loaded.Image = {0, 600, true, false, true, std::nullopt, 0};
+    loaded.Main = {false, 0, ServiceId::Smages};
+    loaded.Thumbs = {true, false, true};
+    loaded.KeepProportions = false;
+    MainPart stored;
+    stored.Image = {0, 0, true, true, false, ImageFormat::Webp, 150, false};
+    stored.Main = {false, 2000, ServiceId::Keep4u};
+    stored.Thumbs = {false, true, false};
     // Empty edits for 0, except the thumbnail width; text that is no number stores 0.
-    const struct
-    {
-        int id;
-        const char* shown;
-        const char* typed;
-    } controls[] = {{1003, "1", "0"}, {1005, "", ""}, {1006, "600", "abc"}, {1027, "0", "1"},
-        {1007, "0", "1"}, {1008, "1", "0"}, {1011, "0", "4"}, {1015, "", "150"}, {1037, "0", "1"},
-        {1030, "0", "2000"}, {1036, "0", "1"}, {1028, "1", "0"}, {1024, "1", "0"}, {1026, "3", "1"}};
+    const std::tuple<int, const char*, const char*> controls[]
+        = {{1003, "1", "0"}, {1005, "", ""}, {1006, "600", "abc"}, {1027, "0", "1"}, {1007, "0", "1"},
+            {1008, "1", "0"}, {1011, "0", "4"}, {1015, "", "150"}, {1037, "0", "1"}, {1030, "0", "2000"},
+            {1036, "0", "1"}, {1028, "1", "0"}, {1024, "1", "0"}, {1026, "3", "1"}};
     TestWizard w;
     w.frame.WizardSettings().main = loaded;
     w.frame.WizardSettings().servers.Host[1] = QString(60, u'k');
@@ -227,8 +168,8 @@ TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
           };
     w.frame.ShowPage(kUploadSettingsPage, -1, -1);
     const auto control = [&](int id) { return w.Control<QWidget>(kUploadSettingsPage, id); };
-    for (const auto& c : controls)
-        EXPECT_EQ(StateOf(control(c.id)), QLatin1String(c.shown)) << c.id;
+    for (const auto& [id, shown, typed] : controls)
+        EXPECT_EQ(State(control(id)), QString::fromUtf8(shown)) << id;
     auto* servers = w.Control<QComboBox>(kUploadSettingsPage, 1026);
     EXPECT_EQ(servers->itemText(0), QStringLiteral(" imageshack.us"));
     EXPECT_EQ(servers->itemText(1), u' ' + QString(48, u'k')) << "a field of 50 wide characters";
@@ -248,8 +189,8 @@ TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
     EXPECT_EQ(w.frame.WizardSettings().appearance.Text.Text, QStringLiteral("Vellmar"));
     EXPECT_TRUE(w.frame.WizardSettings().main.Image.StripLocation);
 
-    for (const auto& c : controls)
-        SetState(control(c.id), QLatin1String(c.typed));
+    for (const auto& [id, shown, typed] : controls)
+        State(control(id), typed);
     w.frame.ShowPage(kUploadSettingsPage, -1, -1);
     EXPECT_EQ(enabled(image) + enabled(thumbs), 13 + 5);
     QTest::mouseClick(control(1003), Qt::LeftButton);

@@ -77,22 +77,6 @@ TEST(ImageView, PictureIsFittedAndCentred)
     }
 }
 
-TEST(ImageView, BackgroundAndNotSupported)
-{
-    TestDir dir;
-    const QSize size(200, 180);
-    const QImage empty = CMyImage::Render(size, QString(), QImage());
-    EXPECT_EQ(empty.pixel(0, 0), kTileBackground);
-    EXPECT_TRUE(Near(empty.pixel(197, 2), QColor(255, 255, 255), 4)) << "the box fills the window";
-
-    const QImage notSupported
-        = CMyImage::Render(size, dir.write(QStringLiteral("broken.jpg"), "not a picture at all"), QImage());
-    EXPECT_EQ(notSupported.pixel(2, 2), kTileBackground) << "no box";
-    EXPECT_GT(
-        CountPixels(notSupported, QRect(0, 90, 200, 1), [](QRgb p) { return p != kTileBackground; }), 20)
-        << "the notice crosses the middle row";
-}
-
 TEST(ImageView, ShowsAndHides)
 {
     TestDir dir;

@@ -140,59 +140,39 @@ TEST(ThumbsView, LoaderDrawsEveryItemInOrder)
 
 TEST(ThumbsView, RemovalRenumbers)
 {
-    struct Case
-    {
-        const char* name;
-        std::function<void(ViewFixture&)> act;
-        std::vector<int> remaining; // original numbers of the files left
+    // The items selected, what the user does, and the original numbers of the files left.
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = {}) {
+        return [=](ViewFixture& f) { QTest::keyClick(f.view, k, m); };
     };
-    const auto middleClick = [](ViewFixture& f, int index) {
-        QTest::mouseClick(f.view->viewport(), Qt::MiddleButton, {}, f.CentreOf(index));
+    const auto middleClick = [](int index) {
+        return [=](ViewFixture& f) {
+            QTest::mouseClick(f.view->viewport(), Qt::MiddleButton, {}, f.CentreOf(index));
+        };
     };
-    const Case cases[] = {
-        {"Delete key",
-            [](ViewFixture& f) {
-                f.view->SetSelected(2, true);
-                QTest::keyClick(f.view, Qt::Key_Delete);
-            },
-            {0, 1, 3, 4}},
-        {"middle click on an unselected item leaves the selection",
-            [&](ViewFixture& f) {
-                f.view->SetSelected(0, true);
-                f.view->SetSelected(4, true);
-                middleClick(f, 2);
-            },
-            {0, 1, 3, 4}},
-        {"middle click on a selected item removes the selection",
-            [&](ViewFixture& f) {
-                f.view->SetSelected(1, true);
-                f.view->SetSelected(3, true);
-                middleClick(f, 3);
-            },
-            {0, 2, 4}},
-        {"Ctrl+A then Delete",
-            [](ViewFixture& f) {
-                QTest::keyClick(f.view, Qt::Key_A, Qt::ControlModifier);
-                QTest::keyClick(f.view, Qt::Key_Delete);
-            },
-            {}},
-        {"other keys do nothing",
-            [](ViewFixture& f) {
-                f.view->SetSelected(2, true);
-                QTest::keyClick(f.view, Qt::Key_Backspace);
-                QTest::keyClick(f.view, Qt::Key_Right);
-            },
-            {0, 1, 2, 3, 4}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::tuple<const char*, std::vector<int>, std::function<void(ViewFixture&)>, std::vector<int>>
+        cases[] = {
+            {"Delete key", {2}, key(Qt::Key_Delete), {0, 1, 3, 4}},
+            {"middle click on an unselected item: the selection stays", {0, 4}, middleClick(2), {0, 1, 3, 4}},
+            {"middle click on a selected item: the selection goes", {1, 3}, middleClick(3), {0, 2, 4}},
+            {"Ctrl+A then Delete", {},
+                [&](ViewFixture& f) {
+                    key(Qt::Key_A, Qt::ControlModifier)(f);
+                    key(Qt::Key_Delete)(f);
+                },
+                {}},
+            {"other keys do nothing", {2}, key(Qt::Key_Backspace), {0, 1, 2, 3, 4}},
+        };
+    for (const auto& [name, selected, act, remaining] : cases) {
+        SCOPED_TRACE(name);
         ViewFixture f(5);
         ASSERT_TRUE(f.Load());
-        c.act(f);
-        ASSERT_EQ(f.view->count(), int(c.remaining.size()));
+        for (const int index : selected)
+            f.view->SetSelected(index, true);
+        act(f);
+        ASSERT_EQ(f.view->count(), int(remaining.size()));
         EXPECT_TRUE(f.Loaded()) << "numbered 1..n again";
         for (int i = 0; i < f.view->count(); ++i)
-            EXPECT_TRUE(f.Shows(i, c.remaining[i])) << "item " << i;
+            EXPECT_TRUE(f.Shows(i, remaining[i])) << "item " << i;
     }
 }
 
@@ -221,21 +201,15 @@ TEST(ThumbsView, ClearKeepsTheLargestSizes)
     EXPECT_EQ(f.view->maxImageHeight(), 300);
 }
 
-TEST(ThumbsView, StoppedLoaderLeavesTheRestWaiting)
+TEST(ThumbsView, StoppingAddingAndRemovingWhileLoading)
 {
-    ViewFixture f(60);
+    ViewFixture f(70);
     f.view->StartLoader();
     f.view->RequestStop();
     f.view->StartLoader(); // still finishing: starts nothing
     ASSERT_TRUE(QTest::qWaitFor([&] { return !f.view->IsRunning(); }));
     QTest::qWait(50);
-    EXPECT_EQ(f.view->ImageIndexOf(59), 0) << "the last items are still waiting";
-    ASSERT_TRUE(f.Load());
-}
-
-TEST(ThumbsView, AddingAndRemovingWhileLoading)
-{
-    ViewFixture f(70);
+    EXPECT_EQ(f.view->ImageIndexOf(69), 0) << "the last items are still waiting";
     f.view->StartLoader();
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->ImageIndexOf(3) > 0; }));
 
