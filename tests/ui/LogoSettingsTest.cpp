@@ -64,6 +64,19 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         for (const int id : {1068, 1092, 1047, 1041, 1080, 1093, 1091, 1033})
             Press(id);
         EXPECT_EQ(offered, QList<int>({0xFFFFFF, 0, 7293440, 8214029, 16756230, 16777215}));
+        if (leaveBy == 1) {
+            // Both in one place: the question, and No keeps the dialog open with every edit.
+            ModalAnswer no(QStringLiteral("Нет"));
+            QTest::keyClick(dialog.get(), Qt::Key_Return);
+            EXPECT_EQ(no.Text(),
+                QStringLiteral(
+                    "Вы действительно хотите поместить текст и логотип в одном месте на изображении?"));
+            EXPECT_EQ(no.Caption(), QStringLiteral("Параметры изображения"));
+            EXPECT_EQ(no.Icon(), QMessageBox::Question);
+            EXPECT_TRUE(dialog->isVisible());
+            EXPECT_EQ(Control<QLineEdit>(1067)->text(), QString(300, u'ж'));
+            EXPECT_TRUE(appearance.Logo.Filename.isEmpty());
+        }
         ModalAnswer samePlace(QStringLiteral("Да"));
         Press(leaveBy);
         EXPECT_EQ(samePlace.Seen(), leaveBy == 1);
@@ -86,22 +99,6 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         EXPECT_TRUE(appearance == expected);
         EXPECT_EQ(stripLocation, leaveBy == 2);
     }
-}
-
-TEST_F(LogoSettings, EqualPositionsAnsweredNoKeepTheDialogOpen)
-{
-    Open();
-    Control<QComboBox>(1025)->setCurrentIndex(5);
-    Control<QLineEdit>(1067)->setText(QStringLiteral("правка"));
-    ModalAnswer no(QStringLiteral("Нет"));
-    QTest::keyClick(dialog.get(), Qt::Key_Return);
-    EXPECT_EQ(no.Text(),
-        QStringLiteral("Вы действительно хотите поместить текст и логотип в одном месте на изображении?"));
-    EXPECT_EQ(no.Caption(), QStringLiteral("Параметры изображения"));
-    EXPECT_EQ(no.Icon(), QMessageBox::Question);
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(Control<QLineEdit>(1067)->text(), QStringLiteral("правка"));
-    EXPECT_TRUE(appearance == AppearancePart());
 }
 
 TEST_F(LogoSettings, ControlsAndPreview)

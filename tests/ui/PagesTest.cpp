@@ -2,7 +2,6 @@
 // The welcome page's commands and the upload settings page's bindings, used as a user does.
 #include "tests/ui/TestWizard.h"
 #include "ui/FailureReasons.h"
-#include "ui/kit/FileDialogs.h"
 #include "ui/pages/CMainDlg.h"
 #include "ui/pages/CUploadSettings.h"
 #include "ui/pages/CVideoGrabber.h"
@@ -11,16 +10,12 @@
 #include "upload/FailureReasons.h"
 #include "upload/profiles/ServiceCatalog.h"
 
-#include "tests/support/Pictures.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -261,28 +256,6 @@ TEST(UploadSettings, ServicesAddedByDropChosenByNameAndForOneSession)
         EXPECT_EQ(settings.main.Main.Service, QString());
     }
     QDir(UserServiceFolder()).removeRecursively();
-}
-
-TEST(FileDialogs, OpenWhereTheLastOneWasLeftAndSpeakRussian)
-{
-    ASSERT_TRUE(LoadQtTranslations());
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
-    TestDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("shots")));
-    const QString picture = WritePicture(dir.path() + QStringLiteral("/shots"), QStringLiteral("a.png"));
-    QString folder = dir.path();
-    QString openedIn;
-    QTimer::singleShot(0, [&] {
-        ASSERT_TRUE(
-            QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }));
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        openedIn = dialog->directory().absolutePath();
-        dialog->selectFile(picture);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    EXPECT_EQ(PickImageFiles(nullptr, &folder), QStringList {picture});
-    EXPECT_EQ(openedIn, dir.path());
-    EXPECT_EQ(folder, dir.path() + QStringLiteral("/shots"));
 }
 
 TEST(FailureReasons, InRussianOrAsTheyCame)
