@@ -78,29 +78,21 @@ TEST(Fonts, GetField)
     }
 }
 
-TEST(Fonts, MulDivRoundsHalfAwayFromZero)
+// MulDiv rounds half away from zero and fails with -1; the logical font becomes a QFont in pixels;
+// a colour reference becomes ARGB with the alpha a drawing step gives, its top byte ignored.
+TEST(Fonts, MulDivQFontAndColours)
 {
-    EXPECT_EQ(MulDiv(3, 1, 2), 2); // 1.5
+    EXPECT_EQ(MulDiv(3, 1, 2), 2);
     EXPECT_EQ(MulDiv(-3, 1, 2), -2);
     EXPECT_EQ(MulDiv(5, 5, 0), -1);
     EXPECT_EQ(MulDiv(0x7FFFFFFF, 4, 1), -1);
-}
-
-TEST(Fonts, QFontFollowsTheLogicalFont)
-{
     const QFont font = ToQFont(StringToFont(u"Tahoma,7,bi,204", 96));
     EXPECT_EQ(font.pixelSize(), 9);
-    EXPECT_TRUE(font.bold());
-    EXPECT_TRUE(font.italic());
-    EXPECT_FALSE(font.underline());
-}
-
-TEST(Colors, ColourReferencesBecomeArgb)
-{
+    EXPECT_TRUE(font.bold() && font.italic() && !font.underline());
     EXPECT_EQ(ColorRefToArgb(-1, 255), 0xFFFFFFFFu);
     EXPECT_EQ(ColorRefToArgb(255, 255), 0xFFFF0000u);
     EXPECT_EQ(ColorRefToArgb(7293440, 0xB4), 0xB4004A6Fu);
-    EXPECT_EQ(ColorRefToArgb(0x12345678, 0), 0x00785634u); // the top byte is ignored
+    EXPECT_EQ(ColorRefToArgb(0x12345678, 0), 0x00785634u);
     EXPECT_EQ(ColorToColorRef(QColor(13, 86, 125)), 8214029);
 }
 

@@ -100,13 +100,13 @@ QStringList Overflows(QWidget* window)
     return found;
 }
 
-TEST(Layout, EveryTextFitsItsControl)
+// Every text fits its control. Tab walks every page from top to bottom, left to right within a
+// row, then the button row; each control it stops at looks different with the focus than
+// without. The window stands centred in the screen's free area.
+TEST(Layout, TextsFitAndTabReadsEachPageInOrder)
 {
     ASSERT_EQ(QFontInfo(DialogFont()).family(), QStringLiteral("Tahoma"))
         << "the face the layouts are made for";
-    EXPECT_EQ(BaseUnits().x, 6);
-    EXPECT_EQ(BaseUnits().y, 13);
-
     TestWizard w;
     CWizardDlg& frame = w.frame;
     for (int page = 0; page < kPageCount; ++page)
@@ -128,19 +128,10 @@ TEST(Layout, EveryTextFitsItsControl)
         window->show(); // lays out and polishes what would otherwise wait for the first showing
         QCoreApplication::processEvents();
         EXPECT_EQ(Overflows(window), QStringList());
+        if (window != &frame)
+            window->hide();
     }
-}
 
-} // namespace
-
-// Tab walks every page from top to bottom, left to right within a row, then the button row;
-// each control it stops at looks different with the focus than without. The window stands
-// centred in the screen's free area.
-TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
-{
-    TestWizard w;
-    CWizardDlg& frame = w.frame;
-    frame.show();
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
     const QRect area = frame.screen()->availableGeometry();
@@ -149,7 +140,7 @@ TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
     EXPECT_GE(frame.frameGeometry().top(), area.top());
 
     const int row = DluY(5); // controls of one row stand this close
-    for (const int index : {kWelcomePage, kVideoPage, kFileListPage, kUploadSettingsPage, kUploadPage}) {
+    for (const int index : {kVideoPage, kFileListPage, kUploadSettingsPage, kUploadPage, kWelcomePage}) {
         frame.ShowPage(index, -1, -1);
         QWidget* page = frame.Page(index)->PageWnd;
         // A first Tab and back, as a user starts with the keyboard.
@@ -178,3 +169,5 @@ TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
         EXPECT_EQ(QApplication::focusWidget()->parentWidget(), &frame) << "the button row comes last";
     }
 }
+
+} // namespace

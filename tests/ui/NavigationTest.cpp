@@ -72,7 +72,9 @@ void DropOnWindow(QWidget& window, const QStringList& paths)
 
 // Steps: "next", "back", "pics" (drop two pictures on the window), "video" (drop a video file),
 // "frames" (take its frames), "sheet" (hand them on as one sheet), "show:I,B,N" (ShowPage with
-// explicit targets), "done" (wait for the upload run to end).
+// explicit targets), "done" (wait for the upload run to end), and "exit:A", "escape:A",
+// "closebox:A" (leave by the Exit button, Escape or the close box, answering A to the exit
+// question, or "-" when none may come).
 void RunSteps(TestWizard& w, const QString& steps)
 {
     for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
@@ -94,6 +96,19 @@ void RunSteps(TestWizard& w, const QString& steps)
             ASSERT_TRUE(QTest::qWaitFor([&] { return !video->IsExtracting(); }, 30000));
         } else if (step == "done") {
             ASSERT_TRUE(QTest::qWaitFor([&] { return w.Button(kExitButton)->isEnabled(); }));
+        } else if (const QString answer = step.section(u':', 1);
+                   step.contains(u':') && !step.startsWith("show")) {
+            ModalAnswer reply(answer);
+            w.frame.show();
+            if (step.startsWith("escape"))
+                QTest::keyClick(&w.frame, Qt::Key_Escape);
+            else if (step.startsWith("closebox"))
+                w.frame.close();
+            else
+                w.frame.OnExit();
+            EXPECT_EQ(reply.Seen() ? reply.Caption() + u':' + reply.Text() : QStringLiteral("-"),
+                answer == u'-' ? QStringLiteral("-")
+                               : QStringLiteral("Vellmar:Вы действительно хотите выйти из Vellmar?"));
         } else if (const QStringList show = step.mid(5).split(u','); step.startsWith("show:")) {
             w.frame.ShowPage(show.value(0).toInt(), show.value(1).toInt(), show.value(2).toInt());
         } else {
@@ -138,13 +153,27 @@ TEST(Navigation, NextBackAndWhatTheFrameShows)
         {"frames, back and on", "video frames next back next", "3 NB-H Загрузить"},
         {"frames through the list", "pics video frames next next", "3 NB-H Загрузить"},
         {"from the upload back and on", "pics next next done back back next", "3 NB-H Загрузить"},
+        // Leaving asks on pages 1 to 3; the settings are written exactly when the program is left.
+        {"welcome page leaves at once", "exit:-", "closed"},
+        {"the close box is Exit", "pics closebox:Да", "closed"},
+        {"Escape is Exit, and No stays", "pics escape:Нет", "2 NB-- Далее >"},
+        {"video page asks", "video exit:Да", "closed"},
+        {"settings page asks", "pics next exit:Нет", "3 NB-H Загрузить"},
+        {"upload page leaves at once", "pics next next done exit:-", "closed"},
     };
     for (const auto& [name, steps, state] : cases) {
         SCOPED_TRACE(name);
         // Uploads go to a port nothing listens on: they fail at once and never leave the machine.
         TestWizard w(RefusingServers());
+        w.frame.WizardSettings().main.Image.MaxWidth = 1234;
+        int closedWith = -1;
+        QObject::connect(&w.frame, &CWizardDlg::wizardClosed, &w.frame, [&](int code) { closedWith = code; });
         RunSteps(w, QString::fromUtf8(steps));
-        EXPECT_EQ(StateOf(w), QString::fromUtf8(state));
+        EXPECT_EQ(closedWith >= 0 ? QStringLiteral("closed") : StateOf(w), QString::fromUtf8(state));
+        EXPECT_EQ(closedWith, closedWith >= 0 ? 2 : -1);
+        EXPECT_EQ(SettingsStore(w.settings.Path()).Values().main.Image.MaxWidth, closedWith >= 0 ? 1234 : 0);
+        if (closedWith >= 0)
+            continue;
         EXPECT_TRUE(w.Button(kExitButton)->isEnabled());
         // Only the current page is visible, below the header band when it has one.
         for (int i = 0; i < kPageCount; ++i) {
@@ -169,53 +198,6 @@ TEST(Navigation, NextBackAndWhatTheFrameShows)
     EXPECT_FALSE(w.frame.CreatePage(-1));
     w.frame.ShowPage(7, -1, -1);
     EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
-}
-
-TEST(Navigation, ExitQuestion)
-{
-    const struct
-    {
-        const char* name;
-        const char* steps;
-        bool asks;
-        const char* answer;
-        bool closes;
-        void (*exit)(CWizardDlg&) = [](CWizardDlg& frame) { frame.OnExit(); };
-    } cases[] = {
-        {"welcome page leaves at once", "", false, "", true},
-        {"the close box is Exit", "pics", true, "Да", true, [](CWizardDlg& frame) { frame.close(); }},
-        {"Escape is Exit", "pics", true, "Нет", false,
-            [](CWizardDlg& frame) { QTest::keyClick(&frame, Qt::Key_Escape); }},
-        {"file list asks, No stays", "pics", true, "Нет", false},
-        {"file list asks, Yes leaves", "pics", true, "Да", true},
-        {"video page asks", "video", true, "Да", true},
-        {"settings page asks", "pics next", true, "Нет", false},
-        {"upload page leaves at once", "pics next next", false, "", true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestWizard w;
-        RunSteps(w, QString::fromUtf8(c.steps));
-        w.frame.WizardSettings().main.Image.MaxWidth = 1234;
-        int closedWith = -1;
-        QObject::connect(&w.frame, &CWizardDlg::wizardClosed, &w.frame, [&](int code) { closedWith = code; });
-        {
-            ModalAnswer answer(QString::fromUtf8(c.answer));
-            w.frame.show();
-            c.exit(w.frame);
-            EXPECT_EQ(answer.Seen(), c.asks);
-            if (c.asks) {
-                EXPECT_EQ(answer.Text(), QStringLiteral("Вы действительно хотите выйти из Vellmar?"));
-                EXPECT_EQ(answer.Caption(), QStringLiteral("Vellmar"));
-            }
-        }
-        EXPECT_EQ(closedWith, c.closes ? 2 : -1);
-        // Settings are written exactly when the program is left.
-        EXPECT_EQ(QFile::exists(w.settings.Path()), c.closes);
-        if (c.closes) {
-            EXPECT_EQ(SettingsStore(w.settings.Path()).Values().main.Image.MaxWidth, 1234);
-        }
-    }
 }
 
 } // namespace

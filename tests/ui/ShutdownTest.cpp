@@ -129,39 +129,35 @@ TEST(Shutdown, AFailedSaveIsToldAndTheOldFileKept)
     EXPECT_EQ(TestDir::read(ini), file);
 }
 
-// A worker that heeds the stop is waited for; one caught in work no stop reaches is left to
-// end on its own once the limit has passed.
+// A worker that heeds the stop is waited for; one caught in work no stop reaches is left to end
+// on its own once the limit has passed, with what it shares.
 TEST(Shutdown, StopWithinWaitsForAWorkerUpToTheLimit)
 {
-    struct Work
-    {
-        std::atomic<bool> release {false};
-        std::atomic<bool> ended {false};
-    };
     struct Owner
     {
-        int ThreadProc(std::stop_token stop, bool heeds, std::shared_ptr<Work> work)
+        // `state`: 0 working, 1 let go by the test, 2 ended.
+        int ThreadProc(std::stop_token stop, bool heeds, std::shared_ptr<std::atomic<int>> state)
         {
-            while (!work->release && !(heeds && stop.stop_requested()))
+            while (*state == 0 && !(heeds && stop.stop_requested()))
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            work->ended = true;
+            *state = 2;
             return 0;
         }
         CThreadImpl<Owner> worker {*this};
     };
     for (const bool heeds : {true, false}) {
-        SCOPED_TRACE(heeds ? "heeds the stop" : "deaf to it");
         Owner owner;
-        auto work = std::make_shared<Work>();
-        ASSERT_TRUE(owner.worker.Start(heeds, work));
+        auto state = std::make_shared<std::atomic<int>>(0);
+        ASSERT_TRUE(owner.worker.Start(heeds, state));
         QElapsedTimer clock;
         clock.start();
         EXPECT_EQ(owner.worker.StopWithin(std::chrono::milliseconds(300)), heeds);
-        EXPECT_EQ(work->ended.load(), heeds);
-        EXPECT_FALSE(owner.worker.IsRunning());
+        EXPECT_EQ(*state == 2, heeds);
         EXPECT_EQ(clock.elapsed() >= 300, !heeds);
-        work->release = true;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return work->ended.load(); }));
+        EXPECT_FALSE(owner.worker.IsRunning());
+        if (!heeds)
+            *state = 1;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return *state == 2; }));
     }
 }
 

@@ -118,7 +118,9 @@ TEST(ThumbsView, PlaceholderAndNotSupportedTiles)
     EXPECT_EQ(BoxOf(broken, QColor(255, 255, 255), 30), QRect()) << "nothing light is drawn";
 }
 
-TEST(ThumbsView, LoaderDrawsEveryItemInOrder)
+// The loader draws every item in order; Clear keeps the largest sizes drawn, which the sheet of
+// video frames is laid out with.
+TEST(ThumbsView, LoaderDrawsEveryItemInOrderAndClearKeepsTheLargestSizes)
 {
     TestDir dir;
     ViewFixture f;
@@ -136,6 +138,17 @@ TEST(ThumbsView, LoaderDrawsEveryItemInOrder)
         EXPECT_TRUE(f.Shows(i, i)) << "item " << i << " shows its own file";
     EXPECT_EQ(f.view->Tile(4).toImage().pixel(1, 1), kTileBackground) << "the junk file says so";
     EXPECT_TRUE(f.view->GetFileName(5).isNull());
+    const auto largest = [&] { return std::pair(f.view->maxImageWidth(), f.view->maxImageHeight()); };
+    EXPECT_EQ(largest(), std::pair(400, 300));
+    f.view->Clear();
+    EXPECT_EQ(f.model.Count(), 0);
+    EXPECT_EQ(largest(), std::pair(400, 300));
+    // Decoded frames are drawn at once, without the loader.
+    f.view->AddFile(
+        dir.file(QStringLiteral("frame.jpg")), QStringLiteral("00:00:01"), Solid(500, 200, kFill.rgb()));
+    EXPECT_EQ(f.view->ImageIndexOf(0), 1);
+    EXPECT_FALSE(f.view->IsRunning());
+    EXPECT_EQ(largest(), std::pair(500, 300));
 }
 
 TEST(ThumbsView, RemovalRenumbers)
@@ -174,31 +187,6 @@ TEST(ThumbsView, RemovalRenumbers)
         for (int i = 0; i < f.view->count(); ++i)
             EXPECT_TRUE(f.Shows(i, remaining[i])) << "item " << i;
     }
-}
-
-TEST(ThumbsView, ClearKeepsTheLargestSizes)
-{
-    TestDir dir;
-    ViewFixture f;
-    EXPECT_EQ(f.view->maxImageWidth(), 0);
-    f.Add({WritePicture(dir.path(), QStringLiteral("wide.png"), 340, 120),
-        WritePicture(dir.path(), QStringLiteral("tall.png"), 120, 240)});
-    ASSERT_TRUE(f.Load());
-    EXPECT_EQ(f.view->maxImageWidth(), 340);
-    EXPECT_EQ(f.view->maxImageHeight(), 240);
-
-    f.view->Clear();
-    EXPECT_EQ(f.model.Count(), 0);
-    EXPECT_EQ(f.view->maxImageWidth(), 340);
-    EXPECT_EQ(f.view->maxImageHeight(), 240);
-
-    // Decoded frames are drawn at once, without the loader.
-    f.view->AddFile(
-        dir.file(QStringLiteral("frame.jpg")), QStringLiteral("00:00:01"), Solid(400, 300, kFill.rgb()));
-    EXPECT_EQ(f.view->ImageIndexOf(0), 1);
-    EXPECT_FALSE(f.view->IsRunning());
-    EXPECT_EQ(f.view->maxImageWidth(), 400);
-    EXPECT_EQ(f.view->maxImageHeight(), 300);
 }
 
 TEST(ThumbsView, StoppingAddingAndRemovingWhileLoading)
