@@ -2,7 +2,6 @@
 #include "tests/ui/TestWizard.h"
 #include "ui/FileProperties.h"
 #include "ui/pages/CMainDlg.h"
-#include "ui/pages/CVideoGrabber.h"
 #include "ui/widgets/CThumbsView.h"
 
 #include "tests/support/Pictures.h"
@@ -59,34 +58,6 @@ TEST(FileList, DroppedFilesAreTakenInOrderOrNamedWithTheirReason)
     EXPECT_EQ(page->FileList.index(0).data(Qt::DisplayRole).toString(), QStringLiteral("one.jpg"));
     EXPECT_TRUE(w.Button(kNextButton)->isEnabled());
     EXPECT_EQ(page->AddToList(QString()), QStringLiteral("нет имени файла"));
-}
-
-TEST(FileList, TheAddAndImportButtons)
-{
-    TestWizard w;
-    auto* page = w.PageAt<CMainDlg>(kFileListPage);
-    const QStringList chosen = {WritePicture(w.dir.path(), QStringLiteral("1.png")),
-        WriteSizedFile(w.dir.path(), QStringLiteral("2.png"), 0),
-        WritePicture(w.dir.path(), QStringLiteral("3.jpg"))};
-    QString video;
-    page->ImagePicker = [&](QWidget*) { return chosen; };
-    page->VideoPicker = [&](QWidget*) { return video; };
-    ModalAnswer notice(QStringLiteral("ОК"));
-    ButtonById(page, 1000)->click();
-    EXPECT_EQ(page->FileList.Paths(), (QStringList {chosen[0], chosen[2]}))
-        << "in order, without the refused";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return notice.Seen(); }));
-    EXPECT_EQ(notice.Text(), QStringLiteral("Эти файлы не добавлены в список:\n\n2.png — файл пуст"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return page->View()->ImageIndexOf(1) == 2; }));
-
-    ButtonById(page, 1001)->click(); // the video dialog cancelled
-    EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
-    video = w.dir.file(QStringLiteral("movie.wmv"));
-    ButtonById(page, 1001)->click();
-    EXPECT_EQ(w.frame.CurrentPage(), kVideoPage);
-    EXPECT_EQ(w.PageAt<CVideoGrabber>(kVideoPage)->VideoFile(), video);
-    EXPECT_EQ(w.frame.PrevPage, kFileListPage);
-    EXPECT_EQ(w.frame.NextPage, kFileListPage);
 }
 
 // Removing keeps the list in step with the view, Properties describes the chosen file, and a

@@ -3,6 +3,7 @@
 // exit question.
 #include "tests/ui/TestWizard.h"
 #include "ui/DropRoute.h"
+#include "ui/pages/CMainDlg.h"
 #include "ui/pages/CVideoGrabber.h"
 
 #include "tests/support/Hosts.h"
@@ -71,10 +72,10 @@ void DropOnWindow(QWidget& window, const QStringList& paths)
 }
 
 // Steps: "next", "back", "pics" (drop two pictures on the window), "video" (drop a video file),
-// "frames" (take its frames), "sheet" (hand them on as one sheet), "show:I,B,N" (ShowPage with
-// explicit targets), "done" (wait for the upload run to end), and "exit:A", "escape:A",
-// "closebox:A" (leave by the Exit button, Escape or the close box, answering A to the exit
-// question, or "-" when none may come).
+// "add" and "import" (the file list's buttons for a picture and a video), "frames" (take its frames), "sheet"
+// (hand them on as one sheet), "show:I,B,N" (ShowPage with explicit targets), "done" (wait for the upload run
+// to end), and "exit:A", "escape:A", "closebox:A" (leave by the Exit button, Escape or the close box,
+// answering A to the exit question, or "-" when none may come).
 void RunSteps(TestWizard& w, const QString& steps)
 {
     for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
@@ -88,6 +89,11 @@ void RunSteps(TestWizard& w, const QString& steps)
                     WritePicture(w.dir.path(), QStringLiteral("b.jpg"), 30, 20, "JPEG")});
         } else if (step == "video") {
             w.frame.DropFiles({SampleVideo(QStringLiteral("h264.mp4"))});
+        } else if (step == "add" || step == "import") {
+            auto* list = w.PageAt<CMainDlg>(kFileListPage);
+            list->ImagePicker = [&](QWidget*) { return QStringList {WritePicture(w.dir.path(), "c.png")}; };
+            list->VideoPicker = [](QWidget*) { return SampleVideo(QStringLiteral("h264.mp4")); };
+            ButtonById(list, step == "add" ? 1000 : 1001)->click();
         } else if (step == "sheet") {
             w.Control<QRadioButton>(kVideoPage, 1044)->setChecked(true);
         } else if (step == "frames") {
@@ -145,6 +151,9 @@ TEST(Navigation, NextBackAndWhatTheFrameShows)
         {"back from video to welcome", "video back", "0 --A- Далее >"},
         {"video page without frames stays", "video next", "1 nB-- Далее >"},
         {"back from video to the list", "pics video back", "2 NB-- Далее >"},
+        {"the list's picture button", "next add", "2 NB-- Далее >"},
+        {"back from the list's video", "pics import back", "2 NB-- Далее >"},
+        {"on from the list's video", "pics import frames next", "2 NB-- Далее >"},
         {"list after video still goes home", "pics video show:2,-1,-1 back", "0 N-A- Далее >"},
         {"explicit targets are used once", "pics show:1,0,3 back next", "2 NB-- Далее >"},
         {"explicit next target", "pics back show:1,0,3 show:3,-1,-1 back", "2 NB-- Далее >"},

@@ -71,16 +71,6 @@ void ChooseInFileDialog(const QString& folder, const QStringList& names)
     });
 }
 
-template<class T> T* Find(CWizardDlg& frame, int id)
-{
-    T* found = nullptr;
-    for (T* candidate : frame.findChildren<T*>(QString::number(id))) {
-        if (candidate->isVisible())
-            found = candidate;
-    }
-    return found;
-}
-
 TEST(Walk, FromTheWelcomePageToTheCode)
 {
     HostProgram service;
@@ -107,15 +97,15 @@ TEST(Walk, FromTheWelcomePageToTheCode)
 
     // Options: bound to 300 pixels wide, no logo, PNG, service 3; Enter is "Загрузить".
     ASSERT_EQ(frame.CurrentPage(), kUploadSettingsPage);
-    QLineEdit* width = Find<QLineEdit>(frame, 1005);
+    QLineEdit* width = w.Control<QLineEdit>(kUploadSettingsPage, 1005);
     QTest::mouseDClick(width, Qt::LeftButton);
     QTest::keyClick(width, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(width, QStringLiteral("300"));
-    QTest::mouseClick(Find<QCheckBox>(frame, 1007), Qt::LeftButton, {}, QPoint(6, 6));
-    QComboBox* format = Find<QComboBox>(frame, 1011);
+    QTest::mouseClick(w.Control<QCheckBox>(kUploadSettingsPage, 1007), Qt::LeftButton, {}, QPoint(6, 6));
+    QComboBox* format = w.Control<QComboBox>(kUploadSettingsPage, 1011);
     format->setFocus();
     QTest::keyClick(format, Qt::Key_Down);
-    QComboBox* server = Find<QComboBox>(frame, 1026);
+    QComboBox* server = w.Control<QComboBox>(kUploadSettingsPage, 1026);
     server->setFocus();
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(server, Qt::Key_Down);
@@ -128,8 +118,8 @@ TEST(Walk, FromTheWelcomePageToTheCode)
     EXPECT_FALSE(ButtonById(&frame, kExitButton)->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return next->text() == QStringLiteral("Завершить >"); }, 30000));
     EXPECT_TRUE(ButtonById(&frame, kExitButton)->isEnabled());
-    EXPECT_EQ(Find<QProgressBar>(frame, 1049)->value(), 2);
-    QPlainTextEdit* box = Find<QPlainTextEdit>(frame, 1051);
+    EXPECT_EQ(w.Control<QProgressBar>(kUploadPage, 1049)->value(), 2);
+    QPlainTextEdit* box = w.Control<QPlainTextEdit>(kUploadPage, 1051);
     const QString code = box->toPlainText();
     const QString base = QStringLiteral("http://") + service.host;
     EXPECT_EQ(code,
@@ -139,14 +129,14 @@ TEST(Walk, FromTheWelcomePageToTheCode)
     EXPECT_FALSE(frame.WizardSettings().main.Image.AddLogo);
     EXPECT_EQ(frame.WizardSettings().main.Image.Format, ImageFormat::Png);
     EXPECT_EQ(frame.WizardSettings().main.Main.ServerID, ServiceId::Smages);
-    QTest::mouseClick(Find<QPushButton>(frame, 1071), Qt::LeftButton);
+    QTest::mouseClick(w.Control<QPushButton>(kUploadPage, 1071), Qt::LeftButton);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), code);
     // One picture a row, then HTML: the code follows the controls at once.
-    QLineEdit* perRow = Find<QLineEdit>(frame, 1040);
+    QLineEdit* perRow = w.Control<QLineEdit>(kUploadPage, 1040);
     QTest::keyClick(perRow, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(perRow, QStringLiteral("1"));
     EXPECT_EQ(box->toPlainText().count(QStringLiteral("\n\n")), 2) << qPrintable(box->toPlainText());
-    QComboBox* type = Find<QComboBox>(frame, 1025);
+    QComboBox* type = w.Control<QComboBox>(kUploadPage, 1025);
     type->setFocus();
     for (int i = 0; i < 5; ++i)
         QTest::keyClick(type, Qt::Key_Down);
