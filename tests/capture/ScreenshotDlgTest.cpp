@@ -16,17 +16,6 @@
 
 namespace {
 
-/// A screen of our own: every pixel has a colour of its own, so a copied picture shows which
-/// part of the screen it came from.
-QImage PatternScreen(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, ((x >> 8) << 4) | (y >> 8)));
-    return image;
-}
-
 /// A screen that answers as a test sets it up and notes what it was asked; the dialog owns it,
 /// the test keeps a pointer.
 class CFakeGrabber : public CScreenGrabber
@@ -74,9 +63,17 @@ ForegroundWindow Window(NativeWindow id, const QRect& frame)
     return {true, id, frame, {}};
 }
 
+// A screen of our own, 1024 x 768: every pixel has a colour of its own, so a copied picture
+// shows which part of the screen it came from.
 const QImage& Screen()
 {
-    static const QImage screen = PatternScreen(1024, 768);
+    static const QImage screen = [] {
+        QImage image(1024, 768, QImage::Format_RGB32);
+        for (int y = 0; y < 768; ++y)
+            for (int x = 0; x < 1024; ++x)
+                image.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, ((x >> 8) << 4) | (y >> 8)));
+        return image;
+    }();
     return screen;
 }
 

@@ -5,7 +5,6 @@
 #include "capture/CaptureGeometry.h"
 #include "capture/platform/CXcbScreenGrabber.h"
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>

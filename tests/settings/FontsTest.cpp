@@ -50,34 +50,6 @@ TEST(Fonts, StringToFontAndBack)
     }
 }
 
-TEST(Fonts, GetField)
-{
-    struct Case
-    {
-        const char* text;
-        int index;
-        int capacity;
-        bool withDefault;
-        bool result;
-        const char* field;
-    };
-    const Case cases[] = {{"a,b,c", 0, 32, false, true, "a"}, {"a,b,c", 2, 32, false, true, "c"},
-        {"a,b,c", 3, 32, false, false, "untouched"}, {"a,b,c", 3, 32, true, false, "dflt"},
-        {"a,,c", 1, 32, true, false, "dflt"}, {"", 0, 32, true, false, "dflt"},
-        {"", 0, 32, false, false, "untouched"}, {"   lead,x", 0, 32, false, true, "lead"},
-        {"a, b", 1, 32, false, true, " b"}, {"abcdef", 0, 4, false, true, "abc"},
-        {"abcdef", 0, 1, false, true, ""}};
-    const QString dflt = QStringLiteral("dflt");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.text << " #" << c.index);
-        QString field = QStringLiteral("untouched");
-        EXPECT_EQ(GetField(QString::fromUtf8(c.text), c.index, u',', field, c.capacity,
-                      c.withDefault ? &dflt : nullptr),
-            c.result);
-        EXPECT_EQ(field, QString::fromUtf8(c.field));
-    }
-}
-
 // MulDiv rounds half away from zero and fails with -1; the logical font becomes a QFont in pixels;
 // a colour reference becomes ARGB with the alpha a drawing step gives, its top byte ignored.
 TEST(Fonts, MulDivQFontAndColours)

@@ -15,8 +15,6 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLayout>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyleOption>

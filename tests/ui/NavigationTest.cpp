@@ -147,6 +147,7 @@ TEST(Navigation, NextBackAndWhatTheFrameShows)
         {"back from upload", "pics next next done back", "3 NB-H Загрузить"},
         {"back to the list", "pics next back", "2 NB-- Далее >"},
         {"back from the list skips the video page", "pics back", "0 N-A- Далее >"},
+        {"and next leads to it again", "pics back next", "2 NB-- Далее >"},
         {"video dropped on welcome", "video", "1 nB-- Далее >"},
         {"back from video to welcome", "video back", "0 --A- Далее >"},
         {"video page without frames stays", "video next", "1 nB-- Далее >"},

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "tests/ui/TestWizard.h"
-#include "ui/pages/CMainDlg.h"
 #include "ui/pages/CUploadDlg.h"
-#include "ui/widgets/CThumbsView.h"
 #include "upload/testhost/TestHost.h"
 
 #include "tests/support/Hosts.h"
@@ -10,10 +8,6 @@
 
 #include <QAbstractButton>
 #include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>

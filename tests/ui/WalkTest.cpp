@@ -4,7 +4,6 @@
 #include "settings/IniFile.h"
 #include "tests/ui/TestWizard.h"
 #include "ui/kit/FileDialogs.h"
-#include "ui/widgets/CCommandListBox.h"
 
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"

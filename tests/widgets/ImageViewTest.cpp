@@ -38,16 +38,6 @@ TEST(ImageView, ViewerSizeFollowsTheScreenLimits)
     }
 }
 
-TEST(ImageView, PlacementStaysInsideTheWorkArea)
-{
-    const QRect work(0, 0, 1024, 740);
-    EXPECT_EQ(CImageView::Placement({200, 180}, QRect(100, 100, 400, 300), work), QRect(200, 160, 200, 180));
-    // Centred over a window near the right edge: pushed back inside.
-    EXPECT_EQ(CImageView::Placement({400, 300}, QRect(900, 600, 100, 100), work), QRect(624, 440, 400, 300));
-    // Near the top-left corner.
-    EXPECT_EQ(CImageView::Placement({400, 300}, QRect(-50, -50, 60, 60), work), QRect(0, 0, 400, 300));
-}
-
 TEST(ImageView, PictureIsFittedAndCentred)
 {
     TestDir dir;
