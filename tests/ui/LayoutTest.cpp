@@ -85,14 +85,8 @@ QStringList Overflows(QWidget* window)
             const QRect needed = room->wraps
                 ? metrics.boundingRect(QRect(0, 0, room->width, 10000), Qt::TextWordWrap, text)
                 : QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
-            if (needed.width() > room->width || needed.height() > room->height) {
-                found << QStringLiteral("%1 \"%2\": needs %3 x %4, has %5 x %6")
-                             .arg(w->objectName(), text)
-                             .arg(needed.width())
-                             .arg(needed.height())
-                             .arg(room->width)
-                             .arg(room->height);
-            }
+            if (needed.width() > room->width || needed.height() > room->height)
+                found << w->objectName() + QStringLiteral(" \"") + text + u'"';
         }
     }
     return found;

@@ -38,6 +38,8 @@ struct LogoSettings : testing::Test
 
 TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
 {
+    TestDir dir;
+    const QString logo = WritePicture(dir.path(), QStringLiteral("logo.png"), 60, 40, "PNG", Qt::red);
     QFont points(QStringLiteral("DejaVu Serif"), 12, QFont::DemiBold, true);
     points.setUnderline(true);
     points.setStrikeOut(true);
@@ -46,9 +48,18 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         appearance = {};
         stripLocation = true;
         Open();
+        EXPECT_LE((dialog->geometry().center() - page.geometry().center()).manhattanLength(), 2);
+        // The logo chosen with "Обзор..." is shown unscaled and centred in the 275 x 73 box inside
+        // the preview's frame: red within its black border.
+        auto* preview = Control<QGroupBox>(1070)->findChild<CMyImage*>();
+        ASSERT_EQ(preview->geometry(), QRect(13, 20, 277, 75));
+        EXPECT_FALSE(preview->HasBitmap()) << "no logo, no picture";
+        dialog->LogoPicker = [&](QWidget* owner) { return owner == dialog.get() ? logo : QString(); };
+        Press(1069);
+        EXPECT_EQ(Control<QLineEdit>(1040)->text(), logo);
+        EXPECT_EQ(BoxOf(preview->Bitmap(), QColor(Qt::red)), QRect(109, 18, 58, 38));
         Control<QComboBox>(1025)->setCurrentIndex(2);
         Control<QComboBox>(1027)->setCurrentIndex(2);
-        Control<QLineEdit>(1040)->setText(QString(300, u'п'));
         Control<QLineEdit>(1067)->setText(QString(300, u'ж'));
         Control<QCheckBox>(1036)->setChecked(true);
         Control<QCheckBox>(1094)->setChecked(false);
@@ -75,7 +86,7 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
             EXPECT_EQ(no.Icon(), QMessageBox::Question);
             EXPECT_TRUE(dialog->isVisible());
             EXPECT_EQ(Control<QLineEdit>(1067)->text(), QString(300, u'ж'));
-            EXPECT_TRUE(appearance.Logo.Filename.isEmpty());
+            EXPECT_TRUE(appearance.Logo.Filename.isEmpty()) << "nothing stored yet";
         }
         ModalAnswer samePlace(QStringLiteral("Да"));
         Press(leaveBy);
@@ -90,7 +101,7 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         if (leaveBy == 1) {
             expected.Logo.Position = StampPosition::TopRight;
             expected.Text.Position = StampPosition::TopRight;
-            expected.Logo.Filename = QString(255, u'п');
+            expected.Logo.Filename = logo;
             expected.Text.Text = QString(255, u'ж');
             expected.Thumbs.TextOverThumb = true;
             const int height = -MulDiv(12, ScreenDpiY(), 72);
@@ -99,30 +110,11 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         EXPECT_TRUE(appearance == expected);
         EXPECT_EQ(stripLocation, leaveBy == 2);
     }
-}
-
-TEST_F(LogoSettings, ControlsAndPreview)
-{
+    appearance.Logo.Filename = logo;
     Open();
-    EXPECT_LE((dialog->geometry().center() - page.geometry().center()).manhattanLength(), 2);
-
-    auto* group = Control<QGroupBox>(1070);
-    auto* preview = group->findChild<CMyImage*>();
-    ASSERT_NE(preview, nullptr);
-    EXPECT_EQ(preview->geometry(), QRect(13, 20, 277, 75));
-    EXPECT_FALSE(preview->HasBitmap()) << "no logo, no picture";
-
-    TestDir dir;
-    const QString logo = WritePicture(dir.path(), QStringLiteral("logo.png"), 60, 40, "PNG", Qt::red);
-    dialog->LogoPicker = [&](QWidget* owner) { return owner == dialog.get() ? logo : QString(); };
-    Press(1069);
-    EXPECT_EQ(Control<QLineEdit>(1040)->text(), logo);
-    // Unscaled and centred in the 275 x 73 box inside the frame; red within its black border.
-    EXPECT_EQ(BoxOf(preview->Bitmap(), QColor(Qt::red)), QRect(109, 18, 58, 38));
-    Press(1);
-    Open();
-    preview = Control<QGroupBox>(1070)->findChild<CMyImage*>();
-    EXPECT_EQ(BoxOf(preview->Bitmap(), QColor(Qt::red)), QRect(109, 18, 58, 38)) << "shown when opened";
+    EXPECT_EQ(BoxOf(Control<QGroupBox>(1070)->findChild<CMyImage*>()->Bitmap(), QColor(Qt::red)),
+        QRect(109, 18, 58, 38))
+        << "a stored logo is shown as the dialog opens";
 }
 
 } // namespace
