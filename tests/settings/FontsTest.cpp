@@ -14,13 +14,9 @@ namespace {
 
 TEST(Fonts, StringToFontAndBack)
 {
-    const struct
-    {
-        const char* text;
-        int dpi;
-        LogFont font; ///< face, height, weight, italic, underline, strike-out, character set
-        const char* written;
-    } cases[] = {
+    // The text, the resolution, the logical font (face, height, weight, italic, underline,
+    // strike-out, character set) and the text it is written back as.
+    const std::tuple<const char*, int, LogFont, const char*> cases[] = {
         {"Tahoma,8,,204", 96, {"Tahoma", -11, 400, false, false, false, 204}, "Tahoma, 8, , 204"},
         {"Tahoma,7,b,204", 96, {"Tahoma", -9, 700, false, false, false, 204}, "Tahoma, 7, b, 204"},
         {"Arial", 96, {"Arial", -13}, "Arial, 10, , 0"},
@@ -41,12 +37,12 @@ TEST(Fonts, StringToFontAndBack)
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789,8", 96, {"ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", -11},
             "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234, 8, , 0"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const LogFont font = StringToFont(QString::fromUtf8(c.text), c.dpi);
-        EXPECT_EQ(font, c.font);
-        EXPECT_EQ(FontToString(font, c.dpi), QString::fromUtf8(c.written));
-        EXPECT_EQ(StringToFont(FontToString(font, c.dpi), c.dpi), font);
+    for (const auto& [text, dpi, expected, written] : cases) {
+        SCOPED_TRACE(text);
+        const LogFont font = StringToFont(QString::fromUtf8(text), dpi);
+        EXPECT_EQ(font, expected);
+        EXPECT_EQ(FontToString(font, dpi), QString::fromUtf8(written));
+        EXPECT_EQ(StringToFont(FontToString(font, dpi), dpi), font);
     }
 }
 

@@ -96,11 +96,8 @@ TEST(Settings, RoundTripOfEveryKey)
 TEST(Settings, UnusableValuesGetDefaults)
 {
     // Out of its range, or a choice that does not exist: the default. What is usable stands as read.
-    const struct
-    {
-        const char* file;
-        std::function<void(Settings&)> stands;
-    } cases[] = {
+    // The file, and what stands of it beside the defaults.
+    const std::pair<const char*, std::function<void(Settings&)>> cases[] = {
         {"[VideoGrabber]\nNumOfFrames=0\nQuality=0\n[Text]\nPosition=6\n[Logo]\nPosition=9\n"
          "[Thumbs]\nAlpha=256\n[Image]\nFormat=5\nQuality=150\nMaxWidth=-20\nKeepAsIs=7\n[Main]\nServerID=7\n"
          "[Screenshot]\nFormat=2\nQuality=-5\nDelay=31\n[Upload]\nCodetype=7\n",
@@ -129,13 +126,12 @@ TEST(Settings, UnusableValuesGetDefaults)
                 s.screenshot.Quality = 0;
             }},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+    for (const auto& [file, stands] : cases) {
         TestDir dir;
         Settings loaded;
-        LoadSettings(dir.write(QStringLiteral("vellmar.ini"), c.file), loaded);
+        LoadSettings(dir.write(QStringLiteral("vellmar.ini"), file), loaded);
         Settings expected;
-        c.stands(expected);
-        EXPECT_EQ(loaded, expected);
+        stands(expected);
+        EXPECT_EQ(loaded, expected) << file;
     }
 }

@@ -16,12 +16,8 @@ namespace {
 
 TEST(FileList, DroppedFilesAreTakenInOrderOrNamedWithTheirReason)
 {
-    const struct
-    {
-        const char* name;
-        qint64 size; // -1: no such file, -2: a folder
-        const char* refusal; // empty: taken
-    } cases[] = {
+    // The file, its size (-1: no such file, -2: a folder), why it is refused (empty: taken).
+    const std::tuple<const char*, qint64, const char*> cases[] = {
         {"empty.jpg", 0, "файл пуст"},
         {"one.jpg", 1, ""},
         // Large photos are taken: the limit of the services is on the prepared file.
@@ -37,13 +33,13 @@ TEST(FileList, DroppedFilesAreTakenInOrderOrNamedWithTheirReason)
     QStringList dropped;
     QStringList taken;
     QStringList refused;
-    for (const auto& c : cases) {
-        const QString name = QString::fromUtf8(c.name);
-        dropped << (c.size >= 0 ? WriteSizedFile(w.dir.path(), name, c.size) : w.dir.file(name));
-        if (c.size == -2)
+    for (const auto& [file, size, refusal] : cases) {
+        const QString name = QString::fromUtf8(file);
+        dropped << (size >= 0 ? WriteSizedFile(w.dir.path(), name, size) : w.dir.file(name));
+        if (size == -2)
             QDir().mkdir(dropped.last());
-        (*c.refusal ? refused : taken)
-            << (*c.refusal ? name + " — " + QString::fromUtf8(c.refusal) : dropped.last());
+        (*refusal ? refused : taken) << (*refusal ? name + " — " + QString::fromUtf8(refusal)
+                                                  : dropped.last());
     }
     dropped << taken.first(); // the same file twice is allowed
     taken << taken.first();

@@ -26,13 +26,7 @@ TEST(DropRoute, ByKindOfFileAndPage)
     // R refused and named, - passed over.
     const QString deep = QStringLiteral("/d") + QString(300, u'e') + QStringLiteral("/deep.png");
     const QString impossible = u'/' + QString(5000, u'x') + QStringLiteral(".png");
-    const struct
-    {
-        const char* name;
-        int page;
-        QStringList dropped;
-        const char* route;
-    } cases[] = {
+    const std::tuple<const char*, int, QStringList, const char*> cases[] = {
         {"pictures on the welcome page", kWelcomePage, {"a.png", "b.JPEG", "c.gif", "d.tiff"}, "LLLL"},
         {"neither picture nor video", kWelcomePage, {"x.psd", "notes.txt", "noext"}, "RRR"},
         {"the first video, nothing after it", kWelcomePage, {"a.png", "clip.mkv", "b.jpg", "c.avi"}, "LV--"},
@@ -43,16 +37,15 @@ TEST(DropRoute, ByKindOfFileAndPage)
         {"the upload page takes nothing", kUploadPage, {"mine.sxcu", "a.png"}, "--"},
         {"no name, one too long for a path, a deep one", kWelcomePage, {"", impossible, deep}, "--L"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QList<DroppedFile> route = RouteDrop(c.dropped, c.page);
-        ASSERT_EQ(route.size(), c.dropped.size());
+    for (const auto& [name, page, dropped, expected] : cases) {
+        const QList<DroppedFile> route = RouteDrop(dropped, page);
+        ASSERT_EQ(route.size(), dropped.size()) << name;
         std::string letters;
         for (int i = 0; i < route.size(); ++i) {
-            EXPECT_EQ(route[i].path, c.dropped[i]);
+            EXPECT_EQ(route[i].path, dropped[i]) << name;
             letters += "LVSR-"[static_cast<int>(route[i].action)];
         }
-        EXPECT_EQ(letters, c.route);
+        EXPECT_EQ(letters, expected) << name;
     }
 }
 

@@ -71,12 +71,8 @@ struct ViewFixture
 
 TEST(ThumbsView, TileGeometry)
 {
-    struct Case
-    {
-        QSizeF source;
-        QRect drawn;
-    };
-    const Case cases[] = {
+    // The picture's size, where it is drawn in the tile.
+    const std::pair<QSizeF, QRect> cases[] = {
         {{340, 120}, {1, 31, 168, 58}}, // wide: bounded by the width, minus 2
         {{100, 50}, {36, 36, 98, 48}}, // small: kept, minus 2, centred
         {{120, 240}, {56, 1, 58, 118}}, // tall: bounded by the height
@@ -84,14 +80,14 @@ TEST(ThumbsView, TileGeometry)
         {{1000, 1000}, {26, 1, 118, 118}}, {{6000, 4000}, {1, 4, 168, 111}}, // 170 x 113.33 -> 168 x 111.33
         {{2, 2}, {85, 60, 0, 0}}, // nothing left after the frame
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.source.width() << "x" << c.source.height());
-        EXPECT_EQ(CThumbsView::TilePictureRect(c.source), c.drawn);
-        QImage picture(c.source.toSize(), QImage::Format_RGB32);
-        picture.fill(kFill);
-        const QImage tile = CThumbsView::RenderTile(picture, c.source, false);
+    for (const auto& [source, drawn] : cases) {
+        SCOPED_TRACE(testing::Message() << source.width() << "x" << source.height());
+        EXPECT_EQ(CThumbsView::TilePictureRect(source), drawn);
+        const QSize size = source.toSize();
+        const QImage tile
+            = CThumbsView::RenderTile(Solid(size.width(), size.height(), kFill.rgb()), source, false);
         ASSERT_EQ(tile.size(), QSize(170, 120));
-        EXPECT_EQ(BoxOf(tile, kFill, 8), c.drawn.isEmpty() ? QRect() : c.drawn);
+        EXPECT_EQ(BoxOf(tile, kFill, 8), drawn.isEmpty() ? QRect() : drawn);
         EXPECT_EQ(tile.pixel(0, 0), kTileBackground);
         EXPECT_EQ(tile.pixel(169, 119), kTileBackground);
     }
