@@ -6,7 +6,6 @@
 #include "capture/platform/CXcbScreenGrabber.h"
 
 #include <QGuiApplication>
-#include <QScreen>
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>

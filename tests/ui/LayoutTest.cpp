@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-// Every text of every page and dialog fits its control in the dialog font the program draws with.
 #include "capture/CScreenshotDlg.h"
 #include "imaging/TempFolder.h"
 #include "tests/ui/TestWizard.h"

@@ -7,7 +7,6 @@
 #include "tests/support/Pictures.h"
 
 #include <QAbstractButton>
-#include <QClipboard>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>

@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-// The video page: frames taken by its worker arrive in its list, go on as files or as one sheet.
 #include "tests/support/Videos.h"
 #include "tests/ui/TestWizard.h"
 #include "ui/pages/CMainDlg.h"

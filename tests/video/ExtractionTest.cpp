@@ -58,15 +58,6 @@ std::tuple<int, QStringList, QString> Grab(const QString& args, const QString& v
 
 } // namespace
 
-// A frame's caption is its time in whole seconds, hours counted on past 99.
-TEST(Extraction, Captions)
-{
-    EXPECT_EQ(FrameCaption(0), "00:00:00");
-    EXPECT_EQ(FrameCaption(kSecond - 1), "00:00:00");
-    EXPECT_EQ(FrameCaption(3723 * kSecond + kFrame), "01:02:03");
-    EXPECT_EQ(FrameCaption(100 * 3600 * kSecond), "100:00:00");
-}
-
 // Every container and codec: the picture's own number says which frame came, the caption and time
 // must be that frame's, and the picture must stand as a viewer shows it.
 TEST(Extraction, FramesCarryTheirPictureAndTime)
