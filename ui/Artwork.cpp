@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/Artwork.h"
 
+#include "ui/kit/Dlu.h"
+
+#include <QLinearGradient>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -50,4 +53,28 @@ QPixmap CommandIcon(int commandId)
         return Render(QStringLiteral(":/artwork/screenshot.svg"), QSize(32, 32));
     }
     return {};
+}
+
+QPixmap HeaderBand(const QString& caption, QSize size)
+{
+    if (caption.isEmpty())
+        return {};
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    const QRect rect(QPoint(0, 0), size);
+    QLinearGradient background(rect.topLeft(), rect.bottomLeft());
+    background.setColorAt(0, QColor::fromRgba(0xFFFFFFFF));
+    background.setColorAt(1, QColor::fromRgba(0xFFEBEBEB));
+    painter.fillRect(rect, background);
+
+    painter.setFont(BoldFont(DialogFont(12)));
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QLinearGradient ink(rect.topRight(), rect.bottomLeft());
+    ink.setColorAt(0, QColor::fromRgba(0x82FFFFFF));
+    ink.setColorAt(1, QColor::fromRgba(0xFF828282));
+    painter.setPen(QPen(QBrush(ink), 1));
+    painter.drawText(rect, Qt::AlignCenter, caption);
+    painter.end();
+    return QPixmap::fromImage(image);
 }

@@ -6,38 +6,28 @@
 #include "settings/Paths.h"
 #include "ui/About.h"
 #include "ui/Artwork.h"
-#include "ui/CMainDlg.h"
-#include "ui/CUploadDlg.h"
-#include "ui/CUploadSettings.h"
-#include "ui/CWelcomeDlg.h"
+#include "ui/DropRoute.h"
+#include "ui/ServiceInstall.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
 #include "ui/kit/MessageBoxes.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CUploadDlg.h"
+#include "ui/pages/CUploadSettings.h"
+#include "ui/pages/CVideoGrabber.h"
+#include "ui/pages/CWelcomeDlg.h"
 #include "ui/widgets/CThumbsView.h"
-#include "upload/profiles/ServiceCatalog.h"
-#include "video/CVideoGrabber.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
-#include <QFont>
 #include <QFrame>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
 namespace {
-
-// A dropped path longer than a file system path can be is not a file of ours.
-constexpr int kMaxDroppedPath = 4095;
-
-// The service of a first start: a shipped profile that needs no account and answers today. The
-// program's own five services are kept for settings files that name them.
-const char kFirstStartService[] = "catbox.moe";
 
 // Room for a title bar and borders the window manager has not reported yet.
 constexpr int kGuessedTitleBar = 30;
@@ -45,9 +35,9 @@ constexpr int kGuessedBorder = 4;
 
 } // namespace
 
-CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp, QWidget* parent)
+CWizardDlg::CWizardDlg(SettingsStore& settings, std::shared_ptr<TempFolder> temp, QWidget* parent)
     : QDialog(parent)
-    , m_iniPath(iniPath)
+    , m_settings(settings)
     , m_temp(temp ? std::move(temp) : std::make_shared<TempFolder>())
 {
     setObjectName(QStringLiteral("108"));
@@ -83,12 +73,6 @@ CWizardDlg::CWizardDlg(const QString& iniPath, std::shared_ptr<TempFolder> temp,
     connect(m_next, &QPushButton::clicked, this, &CWizardDlg::OnNext);
     connect(m_exit, &QPushButton::clicked, this, &CWizardDlg::OnExit);
 
-    // Loaded before any page is shown: a page may read the record as it starts.
-    m_firstStart = !QFileInfo::exists(m_iniPath);
-    if (const QString problem = LoadSettings(m_iniPath, m_settings); !problem.isEmpty())
-        qWarning("Vellmar: %s", qPrintable(problem));
-    if (m_firstStart)
-        m_settings.main.Main.Service = QString::fromLatin1(kFirstStartService);
     ShowPage(kWelcomePage, -1, -1);
 }
 
@@ -127,15 +111,14 @@ bool CWizardDlg::CreatePage(int index)
     }
     m_pages[index] = page;
     widget = page->PageWnd;
-    if (index == kUploadSettingsPage || index == kUploadPage) {
-        // Below the header band.
+    page->HeaderBitmap = HeaderBand(page->HeaderCaption(), QSize(width(), kHeaderHeight));
+    if (!page->HeaderBitmap.isNull()) {
         widget->setGeometry(0, kHeaderHeight, width(), kHeaderPageHeight);
     } else {
         widget->move(0, 0);
         widget->resize(qMin(widget->width(), width()), qMin(widget->height(), DluY(269)));
     }
     widget->hide();
-    page->HeaderBitmap = MakeHeaderBitmap(index, width());
     // Tab reads the page first and the button row below it last, whichever page was made last.
     QWidget* last = widget;
     for (QWidget* w = widget->nextInFocusChain(); w != widget && widget->isAncestorOf(w);
@@ -158,9 +141,8 @@ void CWizardDlg::ShowPage(int index, int backTarget, int nextTarget)
         current->OnHide();
         current->PageWnd->hide();
     }
-    m_next->setText(QStringLiteral("Далее >"));
-
     CWizardPage* page = m_pages[index];
+    m_next->setText(page->NextCaption());
     if (!page->HeaderBitmap.isNull()) {
         m_header->setPixmap(page->HeaderBitmap);
         m_header->resize(page->HeaderBitmap.deviceIndependentSize().toSize());
@@ -171,9 +153,7 @@ void CWizardDlg::ShowPage(int index, int backTarget, int nextTarget)
     page->PageWnd->show();
     FocusFirstControl(page->PageWnd);
     page->OnShow();
-    if (index == kUploadSettingsPage)
-        m_next->setText(QStringLiteral("Загрузить"));
-    m_about->setVisible(index == kWelcomePage);
+    m_about->setVisible(page->ShowsAbout());
 
     PrevPage = backTarget;
     NextPage = nextTarget;
@@ -216,7 +196,7 @@ void CWizardDlg::OnExit()
         && !AskYesNo(
             this, QStringLiteral("Вы действительно хотите выйти из Vellmar?"), QStringLiteral("Vellmar")))
         return;
-    if (const IoResult saved = SaveSettings(m_iniPath, m_settings); !saved) {
+    if (const IoResult saved = SaveSettings(SettingsGroup::AtExit); !saved) {
         ShowWarning(this,
             QStringLiteral(
                 "Не удалось сохранить настройки (%1). Прежний файл настроек остался без изменений.")
@@ -317,13 +297,20 @@ void CWizardDlg::SetNextCaption(const QString& text)
 
 Screenshot CWizardDlg::TakeScreenshot(QWidget* page)
 {
-    const Screenshot shot = ::TakeScreenshot(this, page, m_settings.screenshot, *m_temp);
+    const Screenshot shot = ::TakeScreenshot(this, page, WizardSettings().screenshot, *m_temp);
     if (!shot.path.isEmpty()) {
-        m_settings.screenshot = shot.values;
-        if (const IoResult saved = SaveSettings(m_iniPath, m_settings, SettingsGroup::Screenshot); !saved)
-            qWarning("Vellmar: %s", qPrintable(saved.error));
+        WizardSettings().screenshot = shot.values;
+        SaveSettings(SettingsGroup::Screenshot);
     }
     return shot;
+}
+
+IoResult CWizardDlg::SaveSettings(SettingsGroup group)
+{
+    const IoResult saved = m_settings.Save(group);
+    if (!saved)
+        qWarning("Vellmar: %s", qPrintable(saved.error));
+    return saved;
 }
 
 QString CWizardDlg::AddToFileList(const QString& path)
@@ -385,103 +372,50 @@ void CWizardDlg::dropEvent(QDropEvent* event)
 
 void CWizardDlg::DropFiles(const QStringList& dropped)
 {
-    // A service profile is taken on any page but the upload's own.
+    const QList<DroppedFile> route = RouteDrop(dropped, CurPage);
     QStringList services;
-    QStringList paths;
-    for (const QString& path : dropped) {
-        const bool service = ExtensionOf(path).compare(QLatin1String("sxcu"), Qt::CaseInsensitive) == 0;
-        (service ? services : paths) << path;
+    for (const DroppedFile& file : route) {
+        if (file.action == DropAction::AddService)
+            services << file.path;
     }
-    if (!services.isEmpty() && CurPage != kUploadPage)
+    if (!services.isEmpty())
         AddServices(services);
-    if (CurPage > kFileListPage || paths.isEmpty())
-        return;
-    bool addedImage = false;
-    const bool takesPictures = CurPage == kWelcomePage || CurPage == kFileListPage;
+    bool addedPicture = false;
     QStringList refused;
-    for (const QString& path : paths) {
-        if (path.isEmpty() || path.size() > kMaxDroppedPath)
-            continue;
-        if (IsVideoFile(path)) {
-            const int next = Page(kFileListPage) ? kFileListPage : kUploadSettingsPage;
-            ShowPage(kVideoPage, CurPage, next);
-            SetVideoFile(path);
+    for (const DroppedFile& file : route) {
+        switch (file.action) {
+        case DropAction::ToFileList:
+            if (const QString why = AddToFileList(file.path); !why.isEmpty())
+                refused << FileNameOf(file.path) + QStringLiteral(" — ") + why;
+            ShowPage(kFileListPage, -1, -1);
+            addedPicture = true;
+            break;
+        case DropAction::OpenVideo:
+            ShowPage(kVideoPage, CurPage, Page(kFileListPage) ? kFileListPage : kUploadSettingsPage);
+            SetVideoFile(file.path);
+            break;
+        case DropAction::Refuse:
+            refused << FileNameOf(file.path) + QStringLiteral(" — не изображение и не видео");
+            break;
+        case DropAction::AddService:
+        case DropAction::Ignore:
             break;
         }
-        if (!takesPictures)
-            continue;
-        if (!IsImageFile(path)) {
-            refused << FileNameOf(path) + QStringLiteral(" — не изображение и не видео");
-            continue;
-        }
-        if (const QString why = AddToFileList(path); !why.isEmpty())
-            refused << FileNameOf(path) + QStringLiteral(" — ") + why;
-        ShowPage(kFileListPage, -1, -1);
-        addedImage = true;
     }
-    if (addedImage)
+    if (addedPicture)
         StartFileListLoader();
     ShowRefusedFiles(this, refused);
 }
 
 void CWizardDlg::AddServices(const QStringList& files)
 {
-    QStringList added;
-    QStringList refused;
-    for (const QString& file : files) {
-        const AddedService service = AddUserService(file);
-        if (service.error.isEmpty())
-            added << QStringLiteral("«%1»").arg(service.profile.name);
-        else
-            refused << service.error;
-    }
-    if (!added.isEmpty()) {
+    const ServiceInstallNotice notice = InstallServiceFiles(files);
+    if (!notice.added.isEmpty()) {
+        // The settings page lists the new services at once.
         if (CurPage == kUploadSettingsPage)
             Page(kUploadSettingsPage)->OnShow();
-        ShowMessage(this,
-            QStringLiteral("Добавлены сервисы: %1.\nИх можно выбрать на странице параметров загрузки.")
-                .arg(added.join(QStringLiteral(", "))),
-            QStringLiteral("Vellmar"));
+        ShowMessage(this, notice.added, QStringLiteral("Vellmar"));
     }
-    if (!refused.isEmpty())
-        ShowWarning(this, QStringLiteral("Файл сервиса не добавлен:\n") + refused.join(u'\n'),
-            QStringLiteral("Vellmar"));
-}
-
-void CWizardDlg::UseServiceFileForSession(const QString& file)
-{
-    m_settings.main.Main.ServiceFile = file;
-}
-
-QPixmap CWizardDlg::MakeHeaderBitmap(int index, int width)
-{
-    QString caption;
-    if (index == kUploadSettingsPage)
-        caption = QStringLiteral("Параметры изображения и загрузки");
-    else if (index == kUploadPage)
-        caption = QStringLiteral("Загрузка файлов на сервер");
-    else
-        return {};
-
-    QImage image(width, kHeaderHeight, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    const QRect rect(0, 0, width, kHeaderHeight);
-    QLinearGradient background(rect.topLeft(), rect.bottomLeft());
-    background.setColorAt(0, QColor::fromRgba(0xFFFFFFFF));
-    background.setColorAt(1, QColor::fromRgba(0xFFEBEBEB));
-    painter.fillRect(rect, background);
-
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(16); // 12 points at 96 dpi
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    QLinearGradient ink(rect.topRight(), rect.bottomLeft());
-    ink.setColorAt(0, QColor::fromRgba(0x82FFFFFF));
-    ink.setColorAt(1, QColor::fromRgba(0xFF828282));
-    painter.setPen(QPen(QBrush(ink), 1));
-    painter.drawText(rect, Qt::AlignCenter, caption);
-    painter.end();
-    return QPixmap::fromImage(image);
+    if (!notice.refused.isEmpty())
+        ShowWarning(this, notice.refused, QStringLiteral("Vellmar"));
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
 #include "ui/wizard/CWizardFrame.h"
 
 #include <QDialog>
@@ -21,18 +21,19 @@ class CWizardDlg : public QDialog, public CWizardFrame
 {
     Q_OBJECT
 public:
-    /// Without `temp` the frame makes a folder of its own in the system's temporary directory.
+    /// `settings` were read at start-up and outlive the frame. Without `temp` the frame makes a
+    /// folder of its own in the system's temporary directory.
     explicit CWizardDlg(
-        const QString& iniPath, std::shared_ptr<TempFolder> temp = {}, QWidget* parent = nullptr);
+        SettingsStore& settings, std::shared_ptr<TempFolder> temp = {}, QWidget* parent = nullptr);
     ~CWizardDlg() override;
 
     bool CreatePage(int index) override;
     void ShowPage(int index, int backTarget, int nextTarget) override;
     CWizardPage* Page(int index) const override;
     int CurrentPage() const override { return CurPage; }
-    Settings& WizardSettings() override { return m_settings; }
-    bool IsFirstStart() const override { return m_firstStart; }
-    QString IniPath() const override { return m_iniPath; }
+    Settings& WizardSettings() override { return m_settings.Values(); }
+    bool IsFirstStart() const override { return m_settings.IsFirstStart(); }
+    IoResult SaveSettings(SettingsGroup group) override;
     std::shared_ptr<TempFolder> Temp() const override { return m_temp; }
     QWidget* FrameWindow() override { return this; }
     void EnableButton(WizardButton button, bool enable) override;
@@ -51,20 +52,17 @@ public:
     /// The Exit button, Escape and the close box: asks on pages 1 to 3, then saves and closes.
     void OnExit();
     void OnAbout();
-    /// Routes dropped files: videos to the video page, pictures to the file list.
+    /// Does what RouteDrop says of the dropped files: adds the profiles, hands the pictures to
+    /// the file list, opens the video page, and names the files refused.
     void DropFiles(const QStringList& paths);
     /// Adds service profiles to the user's services and says what came of each.
     void AddServices(const QStringList& files);
-    /// Uploads of this session go to the service the profile file describes; nothing is stored.
-    void UseServiceFileForSession(const QString& file);
     /// Ends the program's window with `exitCode` for the event loop.
     void CloseWizard(int exitCode);
     void setVisible(bool visible) override;
 
     int PrevPage = -1;
     int NextPage = -1;
-
-    static QPixmap MakeHeaderBitmap(int index, int width);
 
 signals:
     /// The user has left; the event loop ends with `exitCode`.
@@ -86,8 +84,7 @@ private:
     // The same pages by their classes, for the few things the frame asks of each.
     CMainDlg* m_fileList = nullptr;
     CVideoGrabber* m_video = nullptr;
-    Settings m_settings;
-    QString m_iniPath;
+    SettingsStore& m_settings;
     std::shared_ptr<TempFolder> m_temp;
     QLabel* m_header = nullptr;
     QPushButton* m_about = nullptr;
@@ -95,6 +92,5 @@ private:
     QPushButton* m_next = nullptr;
     QPushButton* m_exit = nullptr;
     bool m_closing = false;
-    bool m_firstStart = false;
     bool m_placed = false;
 };

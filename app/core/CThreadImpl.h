@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QtGlobal>
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <stop_token>
 #include <thread>
 
@@ -37,12 +39,12 @@ public:
         if (IsRunning())
             return false;
         Stop(); // a worker that ended by itself: its thread is joined at once
-        auto running = std::make_shared<std::atomic<bool>>(true);
+        auto running = std::make_shared<Running>();
         try {
             m_thread = std::jthread(
                 [owner = m_owner, running, ... args = std::move(args)](std::stop_token stop) mutable {
                     owner->ThreadProc(stop, std::move(args)...);
-                    *running = false;
+                    running->End();
                 });
         } catch (...) {
             return false;
@@ -75,10 +77,54 @@ public:
         m_running.reset();
     }
 
-    bool IsRunning() const { return m_running && m_running->load(); }
+    /// Asks the worker to stop and waits for it up to `limit`; one that has not ended by then is
+    /// abandoned. True when it ended in time. For an owner that must go while its worker may be
+    /// caught in work that no stop request reaches.
+    bool StopWithin(std::chrono::milliseconds limit)
+    {
+        RequestStop();
+        if (m_running && !m_running->WaitFor(limit)) {
+            Abandon();
+            return false;
+        }
+        Stop();
+        return true;
+    }
+
+    bool IsRunning() const { return m_running && m_running->IsOn(); }
 
 private:
+    // Shared with the thread, which may outlive the owner once abandoned.
+    class Running
+    {
+    public:
+        bool IsOn() const
+        {
+            const std::lock_guard lock(m_mutex);
+            return m_on;
+        }
+        void End()
+        {
+            {
+                const std::lock_guard lock(m_mutex);
+                m_on = false;
+            }
+            m_ended.notify_all();
+        }
+        /// False when the worker still runs after `limit`.
+        bool WaitFor(std::chrono::milliseconds limit)
+        {
+            std::unique_lock lock(m_mutex);
+            return m_ended.wait_for(lock, limit, [this] { return !m_on; });
+        }
+
+    private:
+        mutable std::mutex m_mutex;
+        std::condition_variable m_ended;
+        bool m_on = true;
+    };
+
     T* m_owner;
     std::jthread m_thread;
-    std::shared_ptr<std::atomic<bool>> m_running;
+    std::shared_ptr<Running> m_running;
 };

@@ -2,6 +2,7 @@
 #include "app/shell/Run.h"
 
 #include "imaging/TempFolder.h"
+#include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
 #include "ui/kit/FileDialogs.h"
@@ -11,6 +12,19 @@
 #include <QApplication>
 #include <memory>
 
+namespace {
+
+// The program's own five services are kept for settings files that name them.
+const char kFirstStartService[] = "catbox.moe";
+
+} // namespace
+
+void ChooseFirstStartService(SettingsStore& settings)
+{
+    if (settings.IsFirstStart())
+        settings.Values().main.Main.Service = QString::fromLatin1(kFirstStartService);
+}
+
 int Run(const QString& iniPath, const QString& serviceFile)
 {
     int exitCode = 0;
@@ -19,19 +33,25 @@ int Run(const QString& iniPath, const QString& serviceFile)
     for (const QString& face : PrepareDialogFonts())
         qWarning(
             "Vellmar: the font %s is missing; the windows are laid out for a substitute", qPrintable(face));
+    // Read once, before any page can look at them; the frame and its pages share this record.
+    SettingsStore settings(iniPath);
+    if (!settings.Problem().isEmpty())
+        qWarning("Vellmar: %s", qPrintable(settings.Problem()));
+    ChooseFirstStartService(settings);
+    // A session's profile is used without being stored.
+    const ProfileRead sessionService
+        = serviceFile.isEmpty() ? ProfileRead() : ReadServiceProfileFile(serviceFile);
+    if (!serviceFile.isEmpty() && sessionService.ok())
+        settings.Values().main.Main.ServiceFile = serviceFile;
     const auto temp = std::make_shared<TempFolder>();
     {
-        auto frame = std::make_unique<CWizardDlg>(iniPath, temp);
+        auto frame = std::make_unique<CWizardDlg>(settings, temp);
         QObject::connect(
             frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
         frame->show();
-        if (!serviceFile.isEmpty()) {
-            if (const ProfileRead read = ReadServiceProfileFile(serviceFile); read.ok())
-                frame->UseServiceFileForSession(serviceFile);
-            else
-                ShowWarning(frame.get(), QStringLiteral("Файл сервиса не прочитан:\n") + read.error,
-                    QStringLiteral("Vellmar"));
-        }
+        if (!sessionService.ok())
+            ShowWarning(frame.get(), QStringLiteral("Файл сервиса не прочитан:\n") + sessionService.error,
+                QStringLiteral("Vellmar"));
         // Said at once, not at the first upload, where it would only count as failures.
         if (const QString problem = temp->RootProblem(); !problem.isEmpty()) {
             ShowWarning(frame.get(),

@@ -3,8 +3,14 @@
 
 #include <QString>
 
-/// The program's life: shows the wizard, runs the event loop until the user leaves, then
-/// stops every worker and empties the temporary folder. Returns the exit code: 2 after a
-/// normal exit, 0 when the window could not be made. A QApplication must exist.
+class SettingsStore;
+
+/// The program's life: reads the settings, shows the wizard, runs the event loop until the user
+/// leaves, then stops every worker and empties the temporary folder. Returns the exit code: 2
+/// after a normal exit, 0 when the window could not be made. A QApplication must exist.
 /// `serviceFile`, when given, is a service profile the uploads of this session go to.
 int Run(const QString& iniPath, const QString& serviceFile = {});
+
+/// At a first start (no settings file yet) uploads go to a shipped service that needs no account
+/// and answers today; a settings file keeps its own choice.
+void ChooseFirstStartService(SettingsStore& settings);

@@ -4,7 +4,6 @@
 #include "capture/platform/CScreenGrabber.h"
 #include "imaging/TempFolder.h"
 #include "tests/support/Widgets.h"
-#include "ui/kit/CUpDown.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -12,56 +11,31 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
 
-/// A screen of our own: every pixel has a colour of its own, so a copied picture shows which
-/// part of the screen it came from.
-QImage PatternScreen(int width, int height)
+/// A screen that answers as a test sets it up and notes what it was asked; the dialog owns it,
+/// the test keeps a pointer.
+class CFakeGrabber : public CScreenGrabber
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, ((x >> 8) << 4) | (y >> 8)));
-    return image;
-}
+public:
+    QRect ScreenRect() const override { return screen.isNull() ? QRect() : screen.rect(); }
+    ForegroundWindow FindForegroundWindow() const override { return foreground; }
+    void SetTopmost(NativeWindow window, bool topmost) override
+    {
+        topmostCalls.emplace_back(window, topmost);
+    }
+    QImage Grab(const QRect& area) override { return grabFails ? QImage() : screen.copy(area); }
 
-/// What a fake grabber was asked and what it answers.
-struct FakeScreen
-{
     QImage screen; ///< null: no screen at all
     ForegroundWindow foreground;
     bool grabFails = false;
     std::vector<std::pair<NativeWindow, bool>> topmostCalls;
-    std::vector<QRect> grabs;
 };
 
-class CFakeGrabber : public CScreenGrabber
-{
-public:
-    explicit CFakeGrabber(std::shared_ptr<FakeScreen> state)
-        : m_state(std::move(state))
-    { }
-    QRect ScreenRect() const override { return m_state->screen.isNull() ? QRect() : m_state->screen.rect(); }
-    ForegroundWindow FindForegroundWindow() const override { return m_state->foreground; }
-    void SetTopmost(NativeWindow window, bool topmost) override
-    {
-        m_state->topmostCalls.emplace_back(window, topmost);
-    }
-    QImage Grab(const QRect& area) override
-    {
-        m_state->grabs.push_back(area);
-        return m_state->grabFails ? QImage() : m_state->screen.copy(area);
-    }
-
-private:
-    std::shared_ptr<FakeScreen> m_state;
-};
-
-const ScreenshotPart kStored {ImageFormat::Jpeg, 70, 9, true};
+const ScreenshotPart kStored {ImageFormat::Png, 70, 9, false};
 
 // The wizard frame with a page inside, as the dialog finds them.
 struct Frame
@@ -89,166 +63,130 @@ ForegroundWindow Window(NativeWindow id, const QRect& frame)
     return {true, id, frame, {}};
 }
 
+// A screen of our own, 1024 x 768: every pixel has a colour of its own, so a copied picture
+// shows which part of the screen it came from.
 const QImage& Screen()
 {
-    static const QImage screen = PatternScreen(1024, 768);
+    static const QImage screen = [] {
+        QImage image(1024, 768, QImage::Format_RGB32);
+        for (int y = 0; y < 768; ++y)
+            for (int x = 0; x < 1024; ++x)
+                image.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, ((x >> 8) << 4) | (y >> 8)));
+        return image;
+    }();
     return screen;
 }
 
 } // namespace
 
-TEST(ScreenshotDlg, ShowsTheStoredChoices)
+void PressOk(CScreenshotDlg& dlg)
 {
-    Frame frame;
-    CScreenshotDlg dlg(&frame.window, frame.page, {ImageFormat::Png, 55, 30, false}, frame.temp,
-        std::make_unique<CFakeGrabber>(std::make_shared<FakeScreen>()));
-    EXPECT_EQ(dlg.parentWidget(), &frame.window);
-    EXPECT_TRUE(Control<QRadioButton>(dlg, "1062")->isChecked());
-    EXPECT_EQ(Control<QComboBox>(dlg, "1011")->currentText(), QStringLiteral("PNG"));
-    EXPECT_TRUE(Control<QPushButton>(dlg, "1")->isDefault());
-    const struct
-    {
-        const char* upDown;
-        const char* edit;
-        int min, max;
-        const char* value;
-    } ranges[] = {{"1059", "1060", 1, 30, "30"}, {"1012", "1015", 1, 100, "55"}};
-    for (const auto& r : ranges) {
-        CUpDown* upDown = Control<CUpDown>(dlg, r.upDown);
-        ASSERT_NE(upDown, nullptr);
-        EXPECT_EQ(upDown->Buddy(), Control<QLineEdit>(dlg, r.edit));
-        EXPECT_EQ(upDown->Minimum(), r.min);
-        EXPECT_EQ(upDown->Maximum(), r.max);
-        EXPECT_EQ(upDown->Buddy()->text(), QLatin1String(r.value));
-    }
+    Control<QPushButton>(dlg, "1")->click();
 }
 
-TEST(ScreenshotDlg, CancelEndsWithResultTwoAndKeepsTheChoices)
-{
-    const struct
-    {
-        const char* name;
-        void (*cancel)(CScreenshotDlg&);
-    } cases[] = {
-        {"Отмена", [](CScreenshotDlg& d) { d.findChild<QPushButton*>(QStringLiteral("2"))->click(); }},
-        {"Escape", [](CScreenshotDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
-        {"close box", [](CScreenshotDlg& d) { d.close(); }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto state = std::make_shared<FakeScreen>();
-        state->screen = Screen();
-        Frame frame;
-        CScreenshotDlg dlg(
-            &frame.window, frame.page, kStored, frame.temp, std::make_unique<CFakeGrabber>(state));
-        QSignalSpy finished(&dlg, &QDialog::finished);
-        dlg.show();
-        Control<QRadioButton>(dlg, "1062")->setChecked(true);
-        Control<QLineEdit>(dlg, "1060")->setText(QStringLiteral("12"));
-        Control<QComboBox>(dlg, "1011")->setCurrentIndex(1);
-        c.cancel(dlg);
-        ASSERT_EQ(finished.count(), 1);
-        EXPECT_EQ(finished.at(0).at(0).toInt(), 2);
-        EXPECT_TRUE(dlg.ResultPath().isEmpty());
-        EXPECT_TRUE(state->grabs.empty());
-        EXPECT_TRUE(frame.window.isVisible());
-        EXPECT_EQ(dlg.Values(), kStored);
-    }
-}
-
-TEST(ScreenshotDlg, CapturesAfterTheDelay)
+// The dialog opens on the stored choices; OK hides it and the frame for the delay, then copies
+// the screen or the window and keeps the choices; a cancel ends it with result 2 and keeps none.
+TEST(ScreenshotDlg, CapturesAfterTheDelayOrIsCancelled)
 {
     const QRect all(0, 0, 1024, 768);
     ForegroundWindow unknown;
     unknown.reason = QStringLiteral("no window manager");
-    const ScreenshotPart unchanged = kStored;
+    enum ScreenKind { Fine, Refuses, Missing };
     const struct
     {
         const char* name;
-        // What the user sets in the dialog.
-        bool wholeScreen;
-        const char* delay;
-        const char* quality;
-        int format;
-        // What the screen is like.
+        const char*
+            typed; ///< "W" the whole screen or "A" the active window, the delay, the quality, the format
         ForegroundWindow foreground;
-        bool noScreen;
-        bool grabFails;
-        // What must happen.
+        ScreenKind screen;
         int timerMs;
         int result;
         QRect copied; ///< the part of the screen the picture must show
         ScreenshotPart stored;
-        bool topmost;
+        bool topmost; ///< the window was raised for the copy and lowered again
+        void (*leave)(CScreenshotDlg&) = PressOk;
     } cases[] = {
-        {"delay 0 typed: 3 s on the timer, 4 stored", true, "0", "80", 0, {}, false, false, 3000, 1, all,
+        {"delay 0 typed: 3 s on the timer, 4 stored", "W 0 80 0", {}, Fine, 3000, 1, all,
             {ImageFormat::Jpeg, 80, 4, true}, false},
-        {"PNG of the whole screen", true, "7", "80", 1, {}, false, false, 7000, 1, all,
-            {ImageFormat::Png, 80, 7, true}, false},
-        {"maximised window hanging over the edges", false, "1", "90", 1, Window(77, QRect(-8, -8, 1040, 784)),
-            false, false, 1000, 1, all, {ImageFormat::Png, 90, 1, false}, true},
-        {"window inside the screen", false, "30", "80", 1, Window(5, QRect(100, 50, 200, 120)), false, false,
-            30000, 1, QRect(100, 50, 200, 120), {ImageFormat::Png, 80, 30, false}, true},
-        {"no active window known: whole screen", false, "2", "80", 1, unknown, false, false, 2000, 1, all,
+        {"PNG of the whole screen", "W 7 80 1", {}, Fine, 7000, 1, all, {ImageFormat::Png, 80, 7, true},
+            false},
+        {"maximised window hanging over the edges", "A 1 90 1", Window(77, QRect(-8, -8, 1040, 784)), Fine,
+            1000, 1, all, {ImageFormat::Png, 90, 1, false}, true},
+        {"window inside the screen", "A 30 80 1", Window(5, QRect(100, 50, 200, 120)), Fine, 30000, 1,
+            QRect(100, 50, 200, 120), {ImageFormat::Png, 80, 30, false}, true},
+        {"no active window known: whole screen", "A 2 80 1", unknown, Fine, 2000, 1, all,
             {ImageFormat::Png, 80, 2, false}, false},
-        {"negative quality, text for the delay", true, "soon", "-3", 0, {}, false, false, 3000, 1, all,
+        {"negative quality, text for the delay", "W soon -3 0", {}, Fine, 3000, 1, all,
             {ImageFormat::Jpeg, 80, 4, true}, false},
-        {"minimised window", false, "5", "80", 0, Window(9, QRect(-32000, -32000, 160, 28)), false, false,
-            5000, 0, {}, unchanged, false},
-        {"grab refused", false, "5", "80", 1, Window(11, QRect(10, 10, 50, 50)), false, true, 5000, 0, {},
-            unchanged, true},
-        {"no screen", true, "5", "80", 1, {}, true, false, 5000, 0, {}, unchanged, false},
+        {"minimised window", "A 5 80 0", Window(9, QRect(-32000, -32000, 160, 28)), Fine, 5000, 0, {},
+            kStored, false},
+        {"grab refused", "A 5 80 1", Window(11, QRect(10, 10, 50, 50)), Refuses, 5000, 0, {}, kStored, true},
+        {"no screen", "W 5 80 1", {}, Missing, 5000, 0, {}, kStored, false},
+        {"Отмена", "W 12 80 0", {}, Fine, -1, 2, {}, kStored, false,
+            [](CScreenshotDlg& d) { Control<QPushButton>(d, "2")->click(); }},
+        {"Escape", "W 12 80 0", {}, Fine, -1, 2, {}, kStored, false,
+            [](CScreenshotDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"close box", "W 12 80 0", {}, Fine, -1, 2, {}, kStored, false, [](CScreenshotDlg& d) { d.close(); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto state = std::make_shared<FakeScreen>();
-        if (!c.noScreen)
+        auto grabber = std::make_unique<CFakeGrabber>();
+        CFakeGrabber* state = grabber.get();
+        if (c.screen != Missing)
             state->screen = Screen();
         state->foreground = c.foreground;
-        state->grabFails = c.grabFails;
+        state->grabFails = c.screen == Refuses;
         Frame frame;
-        CScreenshotDlg dlg(
-            &frame.window, frame.page, kStored, frame.temp, std::make_unique<CFakeGrabber>(state));
+        CScreenshotDlg dlg(&frame.window, frame.page, kStored, frame.temp, std::move(grabber));
+        EXPECT_EQ(dlg.parentWidget(), &frame.window);
         ModalAnswer message(QStringLiteral("ОК"));
 
+        const QStringList typed = QString::fromLatin1(c.typed).split(u' ');
         int timerMs = -1;
         bool hiddenDuringDelay = false;
         QTimer::singleShot(0, &dlg, [&] {
-            Control<QRadioButton>(dlg, c.wholeScreen ? "1061" : "1062")->setChecked(true);
-            Control<QLineEdit>(dlg, "1060")->setText(QString::fromLatin1(c.delay));
-            Control<QLineEdit>(dlg, "1015")->setText(QString::fromLatin1(c.quality));
-            Control<QComboBox>(dlg, "1011")->setCurrentIndex(c.format);
-            Control<QPushButton>(dlg, "1")->click();
+            EXPECT_TRUE(Control<QRadioButton>(dlg, "1062")->isChecked());
+            EXPECT_EQ(
+                Control<QLineEdit>(dlg, "1060")->text() + Control<QLineEdit>(dlg, "1015")->text(), "970");
+            EXPECT_EQ(Control<QComboBox>(dlg, "1011")->currentText(), QStringLiteral("PNG"));
+            EXPECT_TRUE(Control<QPushButton>(dlg, "1")->isDefault());
+            Control<QRadioButton>(dlg, typed[0] == u'W' ? "1061" : "1062")->setChecked(true);
+            Control<QLineEdit>(dlg, "1060")->setText(typed[1]);
+            Control<QLineEdit>(dlg, "1015")->setText(typed[2]);
+            Control<QComboBox>(dlg, "1011")->setCurrentIndex(typed[3].toInt());
+            c.leave(dlg);
             timerMs = dlg.CaptureTimer()->isActive() ? dlg.CaptureTimer()->interval() : -1;
-            hiddenDuringDelay = !dlg.isVisible() && !frame.window.isVisible() && state->grabs.empty();
+            hiddenDuringDelay = !dlg.isVisible() && !frame.window.isVisible();
             dlg.CaptureTimer()->setInterval(0);
         });
         const int result = dlg.exec();
 
         EXPECT_EQ(timerMs, c.timerMs);
-        EXPECT_TRUE(hiddenDuringDelay);
+        EXPECT_EQ(hiddenDuringDelay, c.result != 2);
         EXPECT_EQ(result, c.result);
         EXPECT_TRUE(frame.window.isVisible());
-        EXPECT_EQ(dlg.FellBackToWholeScreen(), !c.foreground.available && !c.wholeScreen && c.result == 1);
+        EXPECT_EQ(dlg.FellBackToWholeScreen(), !c.foreground.available && typed[0] == u'A' && c.result == 1);
         EXPECT_EQ(dlg.Values(), c.stored);
         using Calls = std::vector<std::pair<NativeWindow, bool>>;
         const Calls raisedAndLowered {{c.foreground.id, true}, {c.foreground.id, false}};
         EXPECT_EQ(state->topmostCalls, c.topmost ? raisedAndLowered : Calls {});
-        if (c.result != 1) {
-            EXPECT_TRUE(dlg.ResultPath().isEmpty());
+        EXPECT_EQ(message.Seen(), c.result == 0);
+        if (c.result == 0) {
             EXPECT_EQ(message.Text(), QStringLiteral("Cannot grab screen."));
             EXPECT_EQ(message.Caption(), QStringLiteral("Vellmar"));
             EXPECT_EQ(message.Icon(), QMessageBox::Warning);
             EXPECT_EQ(message.Owner(), frame.page);
+        }
+        const QString path = dlg.ResultPath();
+        if (c.result != 1) {
+            EXPECT_TRUE(path.isEmpty());
             continue;
         }
-        EXPECT_FALSE(message.Seen());
-        const QString path = dlg.ResultPath();
         EXPECT_TRUE(path.startsWith(frame.temp.Path() + QStringLiteral("/screenshot"))) << path.toStdString();
-        EXPECT_TRUE(path.endsWith(c.format == 1 ? QStringLiteral(".png") : QStringLiteral(".jpg")));
+        EXPECT_TRUE(path.endsWith(typed[3] == u'1' ? QStringLiteral(".png") : QStringLiteral(".jpg")));
         const QImage picture(path);
         ASSERT_EQ(picture.size(), c.copied.size());
-        if (c.format == 1) {
+        if (typed[3] == u'1') {
             EXPECT_EQ(picture.convertToFormat(QImage::Format_RGB32), Screen().copy(c.copied));
         }
     }

@@ -5,9 +5,7 @@
 #include "capture/CaptureGeometry.h"
 #include "capture/platform/CXcbScreenGrabber.h"
 
-#include <QApplication>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
@@ -119,29 +117,23 @@ TEST(XcbCapture, ActiveWindowsOfOtherProgramsAndOurOwn)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&ours));
     const auto own = xcb_window_t(ours.winId());
 
-    const struct
-    {
-        const char* what;
-        xcb_window_t active;
-        std::vector<xcb_window_t> stacking;
-        bool available;
-        QSize size;
-        QRgb colour; ///< of the picture's middle
-    } cases[] = {
+    // The window named active, the stacking, whether it is taken, the picture's size and the colour
+    // of its middle.
+    const std::tuple<const char*, xcb_window_t, std::vector<xcb_window_t>, bool, QSize, QRgb> cases[] = {
         {"another program's window", red, {red, own}, true, {320, 240}, qRgb(255, 0, 0)},
         {"our own window: the one below it", own, {unmapped, red, own}, true, {320, 240}, qRgb(255, 0, 0)},
         {"nothing named active", 0, {red}, false, {1024, 768}, qRgb(0, 0, 0)},
         {"only our own", own, {own}, false, {1024, 768}, qRgb(0, 0, 0)},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        other.Publish(c.active, c.stacking);
+    for (const auto& [what, active, stacking, available, size, colour] : cases) {
+        SCOPED_TRACE(what);
+        other.Publish(active, stacking);
         ForegroundWindow found;
         const QImage picture = CaptureActiveWindow(grabber, found);
-        EXPECT_EQ(found.available, c.available) << found.reason.toStdString();
-        ASSERT_EQ(picture.size(), c.size);
-        EXPECT_EQ(picture.pixel(c.size.width() / 2, c.size.height() / 2), c.colour);
-        if (!c.available) { // the whole screen: the red window and ours are in it
+        EXPECT_EQ(found.available, available) << found.reason.toStdString();
+        ASSERT_EQ(picture.size(), size);
+        EXPECT_EQ(picture.pixel(size.width() / 2, size.height() / 2), colour);
+        if (!available) { // the whole screen: the red window and ours are in it
             EXPECT_EQ(picture.pixel(700, 475), qRgb(0, 255, 0));
         }
     }

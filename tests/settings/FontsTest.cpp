@@ -14,13 +14,9 @@ namespace {
 
 TEST(Fonts, StringToFontAndBack)
 {
-    const struct
-    {
-        const char* text;
-        int dpi;
-        LogFont font; ///< face, height, weight, italic, underline, strike-out, character set
-        const char* written;
-    } cases[] = {
+    // The text, the resolution, the logical font (face, height, weight, italic, underline,
+    // strike-out, character set) and the text it is written back as.
+    const std::tuple<const char*, int, LogFont, const char*> cases[] = {
         {"Tahoma,8,,204", 96, {"Tahoma", -11, 400, false, false, false, 204}, "Tahoma, 8, , 204"},
         {"Tahoma,7,b,204", 96, {"Tahoma", -9, 700, false, false, false, 204}, "Tahoma, 7, b, 204"},
         {"Arial", 96, {"Arial", -13}, "Arial, 10, , 0"},
@@ -41,66 +37,30 @@ TEST(Fonts, StringToFontAndBack)
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789,8", 96, {"ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", -11},
             "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234, 8, , 0"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const LogFont font = StringToFont(QString::fromUtf8(c.text), c.dpi);
-        EXPECT_EQ(font, c.font);
-        EXPECT_EQ(FontToString(font, c.dpi), QString::fromUtf8(c.written));
-        EXPECT_EQ(StringToFont(FontToString(font, c.dpi), c.dpi), font);
+    for (const auto& [text, dpi, expected, written] : cases) {
+        SCOPED_TRACE(text);
+        const LogFont font = StringToFont(QString::fromUtf8(text), dpi);
+        EXPECT_EQ(font, expected);
+        EXPECT_EQ(FontToString(font, dpi), QString::fromUtf8(written));
+        EXPECT_EQ(StringToFont(FontToString(font, dpi), dpi), font);
     }
 }
 
-TEST(Fonts, GetField)
+// MulDiv rounds half away from zero and fails with -1; the logical font becomes a QFont in pixels;
+// a colour reference becomes ARGB with the alpha a drawing step gives, its top byte ignored.
+TEST(Fonts, MulDivQFontAndColours)
 {
-    struct Case
-    {
-        const char* text;
-        int index;
-        int capacity;
-        bool withDefault;
-        bool result;
-        const char* field;
-    };
-    const Case cases[] = {{"a,b,c", 0, 32, false, true, "a"}, {"a,b,c", 2, 32, false, true, "c"},
-        {"a,b,c", 3, 32, false, false, "untouched"}, {"a,b,c", 3, 32, true, false, "dflt"},
-        {"a,,c", 1, 32, true, false, "dflt"}, {"", 0, 32, true, false, "dflt"},
-        {"", 0, 32, false, false, "untouched"}, {"   lead,x", 0, 32, false, true, "lead"},
-        {"a, b", 1, 32, false, true, " b"}, {"abcdef", 0, 4, false, true, "abc"},
-        {"abcdef", 0, 1, false, true, ""}};
-    const QString dflt = QStringLiteral("dflt");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.text << " #" << c.index);
-        QString field = QStringLiteral("untouched");
-        EXPECT_EQ(GetField(QString::fromUtf8(c.text), c.index, u',', field, c.capacity,
-                      c.withDefault ? &dflt : nullptr),
-            c.result);
-        EXPECT_EQ(field, QString::fromUtf8(c.field));
-    }
-}
-
-TEST(Fonts, MulDivRoundsHalfAwayFromZero)
-{
-    EXPECT_EQ(MulDiv(3, 1, 2), 2); // 1.5
+    EXPECT_EQ(MulDiv(3, 1, 2), 2);
     EXPECT_EQ(MulDiv(-3, 1, 2), -2);
     EXPECT_EQ(MulDiv(5, 5, 0), -1);
     EXPECT_EQ(MulDiv(0x7FFFFFFF, 4, 1), -1);
-}
-
-TEST(Fonts, QFontFollowsTheLogicalFont)
-{
     const QFont font = ToQFont(StringToFont(u"Tahoma,7,bi,204", 96));
     EXPECT_EQ(font.pixelSize(), 9);
-    EXPECT_TRUE(font.bold());
-    EXPECT_TRUE(font.italic());
-    EXPECT_FALSE(font.underline());
-}
-
-TEST(Colors, ColourReferencesBecomeArgb)
-{
+    EXPECT_TRUE(font.bold() && font.italic() && !font.underline());
     EXPECT_EQ(ColorRefToArgb(-1, 255), 0xFFFFFFFFu);
     EXPECT_EQ(ColorRefToArgb(255, 255), 0xFFFF0000u);
     EXPECT_EQ(ColorRefToArgb(7293440, 0xB4), 0xB4004A6Fu);
-    EXPECT_EQ(ColorRefToArgb(0x12345678, 0), 0x00785634u); // the top byte is ignored
+    EXPECT_EQ(ColorRefToArgb(0x12345678, 0), 0x00785634u);
     EXPECT_EQ(ColorToColorRef(QColor(13, 86, 125)), 8214029);
 }
 

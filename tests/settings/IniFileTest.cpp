@@ -23,25 +23,20 @@ const QString kSample = QStringLiteral(
 TEST(IniDocument, ReadsLikeTheProfileFunctions)
 {
     const IniDocument doc = IniDocument::FromText(kSample);
-    // Of two sections with one name only the first counts.
-    struct Case
-    {
-        const char* section;
-        const char* key;
-        int capacity;
-        const char* expected;
-    };
-    const Case cases[] = {{"Image", "MaxWidth", 256, "800"}, {"IMAGE", "maxwidth", 256, "800"},
-        {"Image", "Quoted", 256, "  spaced  "}, {"Image", "Single", 256, "x"},
-        {"Image", "Half", 256, "\"open"}, {"Image", "Empty", 256, ""}, {"Image", "Long", 5, "abcd"},
-        {"Image", "Missing", 256, "dflt"}, {"Image", "Missing", 3, "df"}, {"Image", "# comment", 256, "dflt"},
-        {"Image", "orphan", 256, "dflt"}, {"Text", "text", 256, "Привет"}, {"Text", "MaxWidth", 256, "dflt"},
+    // The section, the key, the capacity, the value read. Of two sections with one name only the
+    // first counts.
+    const std::tuple<const char*, const char*, int, const char*> cases[] = {{"Image", "MaxWidth", 256, "800"},
+        {"IMAGE", "maxwidth", 256, "800"}, {"Image", "Quoted", 256, "  spaced  "},
+        {"Image", "Single", 256, "x"}, {"Image", "Half", 256, "\"open"}, {"Image", "Empty", 256, ""},
+        {"Image", "Long", 5, "abcd"}, {"Image", "Missing", 256, "dflt"}, {"Image", "Missing", 3, "df"},
+        {"Image", "# comment", 256, "dflt"}, {"Image", "orphan", 256, "dflt"},
+        {"Text", "text", 256, "Привет"}, {"Text", "MaxWidth", 256, "dflt"},
         {"Image", "MaxHeight", 256, "dflt"}, {"Nowhere", "MaxWidth", 256, "dflt"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.section << "." << c.key);
-        EXPECT_EQ(doc.GetString(QString::fromUtf8(c.section), QString::fromUtf8(c.key),
-                      QStringLiteral("dflt"), c.capacity),
-            QString::fromUtf8(c.expected));
+    for (const auto& [section, key, capacity, expected] : cases) {
+        EXPECT_EQ(doc.GetString(
+                      QString::fromUtf8(section), QString::fromUtf8(key), QStringLiteral("dflt"), capacity),
+            QString::fromUtf8(expected))
+            << section << "." << key;
     }
 }
 

@@ -6,34 +6,6 @@
 
 namespace {
 
-TEST(Paths, PiecesOfAPath)
-{
-    struct Case
-    {
-        const char* path;
-        const char* directory;
-        const char* name;
-        const char* extension;
-        const char* base;
-    };
-    const Case cases[] = {
-        {"/home/u/photo.JPG", "/home/u/", "photo.JPG", "JPG", "photo"},
-        {"photo.tar.gz", "", "photo.tar.gz", "gz", "photo.tar"},
-        {"/a.b/noext", "/a.b/", "noext", "", "noext"},
-        {"/dir/", "/dir/", "", "", ""},
-        {"Image.MaxWidth", "", "Image.MaxWidth", "MaxWidth", "Image"},
-        {".hidden", "", ".hidden", "hidden", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        const QString path = QString::fromUtf8(c.path);
-        EXPECT_EQ(DirectoryOf(path), QString::fromUtf8(c.directory));
-        EXPECT_EQ(FileNameOf(path), QString::fromUtf8(c.name));
-        EXPECT_EQ(ExtensionOf(path), QString::fromUtf8(c.extension));
-        EXPECT_EQ(BaseNameOf(path), QString::fromUtf8(c.base));
-    }
-}
-
 TEST(Paths, FileTypesByExtension)
 {
     // Case does not matter; no extension, or one in a folder's name, is neither.

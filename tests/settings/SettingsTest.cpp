@@ -96,11 +96,8 @@ TEST(Settings, RoundTripOfEveryKey)
 TEST(Settings, UnusableValuesGetDefaults)
 {
     // Out of its range, or a choice that does not exist: the default. What is usable stands as read.
-    const struct
-    {
-        const char* file;
-        std::function<void(Settings&)> stands;
-    } cases[] = {
+    // The file, and what stands of it beside the defaults.
+    const std::pair<const char*, std::function<void(Settings&)>> cases[] = {
         {"[VideoGrabber]\nNumOfFrames=0\nQuality=0\n[Text]\nPosition=6\n[Logo]\nPosition=9\n"
          "[Thumbs]\nAlpha=256\n[Image]\nFormat=5\nQuality=150\nMaxWidth=-20\nKeepAsIs=7\n[Main]\nServerID=7\n"
          "[Screenshot]\nFormat=2\nQuality=-5\nDelay=31\n[Upload]\nCodetype=7\n",
@@ -112,6 +109,14 @@ TEST(Settings, UnusableValuesGetDefaults)
             }},
         {"[VideoGrabber]\nNumOfFrames=101\nQuality=101\n[Text]\nPosition=-1\n[Screenshot]\nDelay=0\n",
             [](Settings& s) { s.video.VideoGrabber.Quality = 80; }},
+        // Fonts keep what a font string gives them; a host that could not name a server is not taken.
+        {"[Text]\nFont=Verdana,\n[Thumbs]\nFont=\n"
+         "[Servers]\nHost0=bad host\nHost1=x.example:70000\nHost2=x/y\nHost3=\nHost4=127.0.0.1:1\n",
+            [](Settings& s) {
+                s.appearance.Text.Font = StringToFont(u"Verdana, 10, , 0");
+                s.appearance.Thumbs.Font = StringToFont(u"Ms Sans Serif, 10, , 0");
+                s.servers.Host[4] = QStringLiteral("127.0.0.1:1");
+            }},
         {"[VideoGrabber]\nNumOfFrames=100\nQuality=1\n[Thumbs]\nAlpha=255\n"
          "[Screenshot]\nDelay=30\nQuality=0\n",
             [](Settings& s) {
@@ -121,30 +126,12 @@ TEST(Settings, UnusableValuesGetDefaults)
                 s.screenshot.Quality = 0;
             }},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+    for (const auto& [file, stands] : cases) {
         TestDir dir;
         Settings loaded;
-        LoadSettings(dir.write(QStringLiteral("vellmar.ini"), c.file), loaded);
+        LoadSettings(dir.write(QStringLiteral("vellmar.ini"), file), loaded);
         Settings expected;
-        c.stands(expected);
-        EXPECT_EQ(loaded, expected);
+        stands(expected);
+        EXPECT_EQ(loaded, expected) << file;
     }
-}
-
-TEST(Settings, BadFontsAndHostsGetDefaults)
-{
-    TestDir dir;
-    Settings s;
-    LoadSettings(
-        dir.write(QStringLiteral("vellmar.ini"),
-            "[Text]\nFont=Verdana,\n[Thumbs]\nFont=\n"
-            "[Servers]\nHost0=bad host\nHost1=x.example:70000\nHost2=x/y\nHost3=\nHost4=127.0.0.1:1\n"),
-        s);
-    EXPECT_EQ(FontToString(s.appearance.Text.Font), QStringLiteral("Verdana, 10, , 0"));
-    EXPECT_EQ(FontToString(s.appearance.Thumbs.Font), QStringLiteral("Ms Sans Serif, 10, , 0"));
-    const ServersPart defaults;
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(s.servers.Host[i], defaults.Host[i]) << i;
-    EXPECT_EQ(s.servers.Host[4], QStringLiteral("127.0.0.1:1"));
 }

@@ -1,16 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "ui/CMainDlg.h"
-#include "ui/CWizardDlg.h"
+#include "tests/ui/TestWizard.h"
 #include "ui/FileProperties.h"
+#include "ui/pages/CMainDlg.h"
 #include "ui/widgets/CThumbsView.h"
-#include "video/CVideoGrabber.h"
 
-#include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Widgets.h"
 
-#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -19,23 +14,10 @@
 
 namespace {
 
-CMainDlg* ListPage(CWizardDlg& frame)
+TEST(FileList, DroppedFilesAreTakenInOrderOrNamedWithTheirReason)
 {
-    frame.CreatePage(kFileListPage);
-    return static_cast<CMainDlg*>(frame.Page(kFileListPage));
-}
-
-TEST(FileList, AddToListLimits)
-{
-    struct Case
-    {
-        const char* name;
-        qint64 size; // -1: do not create the file, -2: a folder
-        const char* refusal; // empty: accepted
-    };
-    const char* notAPicture
-        = "не изображение (подходят файлы JPEG, PNG, GIF, BMP, TIFF, WebP, HEIC, AVIF и JPEG XL)";
-    const Case cases[] = {
+    // The file, its size (-1: no such file, -2: a folder), why it is refused (empty: taken).
+    const std::tuple<const char*, qint64, const char*> cases[] = {
         {"empty.jpg", 0, "файл пуст"},
         {"one.jpg", 1, ""},
         // Large photos are taken: the limit of the services is on the prepared file.
@@ -43,122 +25,81 @@ TEST(FileList, AddToListLimits)
         {"photo.JPEG", 1000, ""},
         {"shot.bmp", 1000, ""},
         {"scan.tiff", 1000, ""},
-        {"layers.psd", 1000, notAPicture},
-        {"data.bin", 1000, notAPicture},
+        {"layers.psd", 1000, "не изображение и не видео"},
         {"missing.png", -1, "файл не найден"},
         {"folder.png", -2, "это папка"},
     };
-    TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
-    CMainDlg* page = ListPage(frame);
-    frame.ShowPage(kFileListPage, -1, -1);
-    QAbstractButton* next = ButtonById(&frame, kNextButton);
-    EXPECT_FALSE(next->isEnabled());
-    QStringList expected;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString path = c.size >= 0 ? WriteSizedFile(dir.path(), QString::fromUtf8(c.name), c.size)
-                                         : dir.file(QString::fromUtf8(c.name));
-        if (c.size == -2)
-            QDir().mkdir(path);
-        EXPECT_EQ(page->AddToList(path), QString::fromUtf8(c.refusal));
-        if (!*c.refusal)
-            expected << path;
-        EXPECT_EQ(page->FileList.Paths(), expected);
-        EXPECT_EQ(page->View()->count(), expected.size());
-        EXPECT_EQ(next->isEnabled(), !expected.isEmpty());
+    TestWizard w;
+    QStringList dropped;
+    QStringList taken;
+    QStringList refused;
+    for (const auto& [file, size, refusal] : cases) {
+        const QString name = QString::fromUtf8(file);
+        dropped << (size >= 0 ? WriteSizedFile(w.dir.path(), name, size) : w.dir.file(name));
+        if (size == -2)
+            QDir().mkdir(dropped.last());
+        (*refusal ? refused : taken) << (*refusal ? name + " — " + QString::fromUtf8(refusal)
+                                                  : dropped.last());
     }
-    page->AddToList(QString());
-    page->AddToList(expected.first()); // the same file twice is allowed
-    EXPECT_EQ(page->FileList.Count(), expected.size() + 1);
-    EXPECT_EQ(page->FileList.index(0).data(Qt::DisplayRole).toString(), QStringLiteral("one.jpg"));
-}
-
-TEST(FileList, TheAddAndImportButtons)
-{
-    TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
-    CMainDlg* page = ListPage(frame);
-    const QStringList chosen = {WritePicture(dir.path(), QStringLiteral("1.png")),
-        WriteSizedFile(dir.path(), QStringLiteral("2.png"), 0),
-        WritePicture(dir.path(), QStringLiteral("3.jpg"))};
-    QString video;
-    page->ImagePicker = [&](QWidget*) { return chosen; };
-    page->VideoPicker = [&](QWidget*) { return video; };
+    dropped << taken.first(); // the same file twice is allowed
+    taken << taken.first();
     ModalAnswer notice(QStringLiteral("ОК"));
-    ButtonById(page, 1000)->click();
-    EXPECT_EQ(page->FileList.Paths(), (QStringList {chosen[0], chosen[2]}))
-        << "in order, without the refused";
+    w.frame.DropFiles(dropped);
     ASSERT_TRUE(QTest::qWaitFor([&] { return notice.Seen(); }));
-    EXPECT_EQ(notice.Text(), QStringLiteral("Эти файлы не добавлены в список:\n\n2.png — файл пуст"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return page->View()->ImageIndexOf(1) == 2; }));
-
-    ButtonById(page, 1001)->click(); // the video dialog cancelled
-    EXPECT_EQ(frame.CurrentPage(), kWelcomePage);
-    video = dir.file(QStringLiteral("movie.wmv"));
-    ButtonById(page, 1001)->click();
-    EXPECT_EQ(frame.CurrentPage(), kVideoPage);
-    EXPECT_EQ(static_cast<CVideoGrabber*>(frame.Page(kVideoPage))->VideoFile(), video);
-    EXPECT_EQ(frame.PrevPage, kFileListPage);
-    EXPECT_EQ(frame.NextPage, kFileListPage);
+    EXPECT_EQ(notice.Text(), QStringLiteral("Эти файлы не добавлены в список:\n\n") + refused.join(u'\n'));
+    auto* page = w.PageAt<CMainDlg>(kFileListPage);
+    EXPECT_EQ(w.frame.CurrentPage(), kFileListPage);
+    EXPECT_EQ(page->FileList.Paths(), taken);
+    EXPECT_EQ(page->View()->count(), taken.size());
+    EXPECT_EQ(page->FileList.index(0).data(Qt::DisplayRole).toString(), QStringLiteral("one.jpg"));
+    EXPECT_TRUE(w.Button(kNextButton)->isEnabled());
+    EXPECT_EQ(page->AddToList(QString()), QStringLiteral("нет имени файла"));
 }
 
-TEST(FileList, RemovingKeepsTheListInStep)
+// Removing keeps the list in step with the view, Properties describes the chosen file, and a
+// screenshot joins the list.
+TEST(FileList, RemovePropertiesAndScreenshot)
 {
-    TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
-    CMainDlg* page = ListPage(frame);
-    frame.ShowPage(kFileListPage, -1, -1);
+    TestWizard w;
+    auto* page = w.PageAt<CMainDlg>(kFileListPage);
+    w.frame.ShowPage(kFileListPage, -1, -1);
+    EXPECT_FALSE(w.Button(kNextButton)->isEnabled());
     const QStringList files = SharedPictures(5);
     for (const QString& f : files)
         page->AddToList(f);
-
     CThumbsView* view = page->View();
     view->SetSelected(1, true);
     view->SetSelected(3, true);
     ButtonById(page, 1089)->click();
     EXPECT_EQ(page->FileList.Paths(), (QStringList {files[0], files[2], files[4]}));
     EXPECT_EQ(view->count(), 3);
-    EXPECT_TRUE(ButtonById(&frame, kNextButton)->isEnabled());
-    view->Clear();
-    EXPECT_TRUE(page->FileList.Paths().isEmpty());
-    EXPECT_FALSE(ButtonById(&frame, kNextButton)->isEnabled());
-}
+    EXPECT_TRUE(w.Button(kNextButton)->isEnabled());
 
-TEST(FileList, PropertiesDescribeTheFile)
-{
-    TestDir dir;
-    const QString path = WritePicture(dir.path(), QStringLiteral("p.png"), 64, 48);
-    const QString text = FilePropertiesText(path);
-    EXPECT_TRUE(text.contains(QStringLiteral("p.png")));
-    EXPECT_TRUE(text.contains(QStringLiteral("64 x 48")));
+    view->SetSelected(1, true);
+    ModalAnswer properties(QStringLiteral("ОК"));
+    ButtonById(page, 1080)->click();
+    EXPECT_EQ(properties.Caption(), QStringLiteral("Свойства"));
+    EXPECT_TRUE(properties.Text().startsWith(QStringLiteral("Имя: ") + QFileInfo(files[2]).fileName()));
+    EXPECT_TRUE(properties.Text().contains(QStringLiteral("400 x 300")));
+    EXPECT_TRUE(properties.Text().contains(
+        QLocale(QLocale::Russian).toString(QFile(files[2]).size()) + QStringLiteral(" байт")));
     EXPECT_TRUE(
-        text.contains(QLocale(QLocale::Russian).toString(QFile(path).size()) + QStringLiteral(" байт")));
-    EXPECT_TRUE(
-        FilePropertiesText(dir.file(QStringLiteral("gone.png"))).contains(QStringLiteral("не найден")));
-}
-
-TEST(FileList, ScreenshotIsAddedAndAnnounced)
-{
-    TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
-    frame.DropFiles({WritePicture(dir.path(), QStringLiteral("a.png"))});
-    CMainDlg* page = ListPage(frame);
-    EXPECT_TRUE(ButtonById(page, 1058)->isEnabled()) << "the page takes screenshots itself";
+        FilePropertiesText(w.dir.file(QStringLiteral("gone.png"))).contains(QStringLiteral("не найден")));
 
     page->ScreenshotTaker = [](CMainDlg*) { return Screenshot(); };
-    page->OnScreenshot();
-    EXPECT_EQ(page->FileList.Count(), 1) << "cancelled: nothing added, nothing said";
-
-    const QString shot = WritePicture(dir.path(), QStringLiteral("screenshot123.png"), 80, 60);
+    ButtonById(page, 1058)->click();
+    EXPECT_EQ(page->FileList.Count(), 3) << "cancelled: nothing added, nothing said";
+    const QString shot = WritePicture(w.dir.path(), QStringLiteral("screenshot123.png"), 80, 60);
     page->ScreenshotTaker = [&](CMainDlg*) { return Screenshot {shot, {}}; };
     ModalAnswer ok(QStringLiteral("ОК"));
-    page->OnScreenshot();
-    EXPECT_EQ(page->FileList.Count(), 2);
+    ButtonById(page, 1058)->click();
     EXPECT_EQ(page->FileList.Paths().last(), shot);
     EXPECT_EQ(ok.Text(), QStringLiteral("Снимок экрана был сделан успешно."));
-    EXPECT_EQ(ok.Caption(), QStringLiteral("Vellmar"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return page->View()->ImageIndexOf(1) == 2; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->View()->ImageIndexOf(3) == 4; }));
+
+    view->Clear();
+    EXPECT_TRUE(page->FileList.Paths().isEmpty());
+    EXPECT_FALSE(w.Button(kNextButton)->isEnabled());
 }
 
 } // namespace

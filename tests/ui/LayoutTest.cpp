@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Every text of every page and dialog fits its control in the dialog font the program draws with.
 #include "capture/CScreenshotDlg.h"
 #include "imaging/TempFolder.h"
+#include "tests/ui/TestWizard.h"
 #include "ui/CLogoSettings.h"
-#include "ui/CUploadDlg.h"
-#include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
+#include "ui/pages/CUploadDlg.h"
+#include "ui/pages/CVideoGrabberParams.h"
 #include "ui/widgets/CCommandListBox.h"
-#include "video/CVideoGrabberParams.h"
-
-#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,8 +14,6 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLayout>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyleOption>
@@ -89,28 +84,22 @@ QStringList Overflows(QWidget* window)
             const QRect needed = room->wraps
                 ? metrics.boundingRect(QRect(0, 0, room->width, 10000), Qt::TextWordWrap, text)
                 : QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
-            if (needed.width() > room->width || needed.height() > room->height) {
-                found << QStringLiteral("%1 \"%2\": needs %3 x %4, has %5 x %6")
-                             .arg(w->objectName(), text)
-                             .arg(needed.width())
-                             .arg(needed.height())
-                             .arg(room->width)
-                             .arg(room->height);
-            }
+            if (needed.width() > room->width || needed.height() > room->height)
+                found << w->objectName() + QStringLiteral(" \"") + text + u'"';
         }
     }
     return found;
 }
 
-TEST(Layout, EveryTextFitsItsControl)
+// Every text fits its control. Tab walks every page from top to bottom, left to right within a
+// row, then the button row; each control it stops at looks different with the focus than
+// without. The window stands centred in the screen's free area.
+TEST(Layout, TextsFitAndTabReadsEachPageInOrder)
 {
     ASSERT_EQ(QFontInfo(DialogFont()).family(), QStringLiteral("Tahoma"))
         << "the face the layouts are made for";
-    EXPECT_EQ(BaseUnits().x, 6);
-    EXPECT_EQ(BaseUnits().y, 13);
-
-    TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
+    TestWizard w;
+    CWizardDlg& frame = w.frame;
     for (int page = 0; page < kPageCount; ++page)
         ASSERT_TRUE(frame.CreatePage(page));
     // The longest texts the upload page writes into its status line.
@@ -118,7 +107,7 @@ TEST(Layout, EveryTextFitsItsControl)
     upload->findChild<QLabel*>(QStringLiteral("1050"))
         ->setText(QStringLiteral("Закачка завершена. Всего 999 из 999 файлов было загружено. 999 ошибок."));
 
-    TempFolder temp(dir.path());
+    TempFolder temp(w.dir.path());
     CScreenshotDlg screenshot(&frame, frame.Page(kFileListPage)->PageWnd, ScreenshotPart(), temp);
     AppearancePart appearance;
     bool stripLocation = true;
@@ -130,19 +119,10 @@ TEST(Layout, EveryTextFitsItsControl)
         window->show(); // lays out and polishes what would otherwise wait for the first showing
         QCoreApplication::processEvents();
         EXPECT_EQ(Overflows(window), QStringList());
+        if (window != &frame)
+            window->hide();
     }
-}
 
-} // namespace
-
-// Tab walks every page from top to bottom, left to right within a row, then the button row;
-// each control it stops at looks different with the focus than without. The window stands
-// centred in the screen's free area.
-TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
-{
-    TestDir dir;
-    CWizardDlg frame(dir.file(QStringLiteral("vellmar.ini")));
-    frame.show();
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
     const QRect area = frame.screen()->availableGeometry();
@@ -151,7 +131,7 @@ TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
     EXPECT_GE(frame.frameGeometry().top(), area.top());
 
     const int row = DluY(5); // controls of one row stand this close
-    for (const int index : {kWelcomePage, kVideoPage, kFileListPage, kUploadSettingsPage, kUploadPage}) {
+    for (const int index : {kVideoPage, kFileListPage, kUploadSettingsPage, kUploadPage, kWelcomePage}) {
         frame.ShowPage(index, -1, -1);
         QWidget* page = frame.Page(index)->PageWnd;
         // A first Tab and back, as a user starts with the keyboard.
@@ -180,3 +160,5 @@ TEST(Layout, TabReadsEachPageInOrderAndFocusShows)
         EXPECT_EQ(QApplication::focusWidget()->parentWidget(), &frame) << "the button row comes last";
     }
 }
+
+} // namespace

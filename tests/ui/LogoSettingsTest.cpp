@@ -38,6 +38,8 @@ struct LogoSettings : testing::Test
 
 TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
 {
+    TestDir dir;
+    const QString logo = WritePicture(dir.path(), QStringLiteral("logo.png"), 60, 40, "PNG", Qt::red);
     QFont points(QStringLiteral("DejaVu Serif"), 12, QFont::DemiBold, true);
     points.setUnderline(true);
     points.setStrikeOut(true);
@@ -46,9 +48,18 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         appearance = {};
         stripLocation = true;
         Open();
+        EXPECT_LE((dialog->geometry().center() - page.geometry().center()).manhattanLength(), 2);
+        // The logo chosen with "Обзор..." is shown unscaled and centred in the 275 x 73 box inside
+        // the preview's frame: red within its black border.
+        auto* preview = Control<QGroupBox>(1070)->findChild<CMyImage*>();
+        ASSERT_EQ(preview->geometry(), QRect(13, 20, 277, 75));
+        EXPECT_FALSE(preview->HasBitmap()) << "no logo, no picture";
+        dialog->LogoPicker = [&](QWidget* owner) { return owner == dialog.get() ? logo : QString(); };
+        Press(1069);
+        EXPECT_EQ(Control<QLineEdit>(1040)->text(), logo);
+        EXPECT_EQ(BoxOf(preview->Bitmap(), QColor(Qt::red)), QRect(109, 18, 58, 38));
         Control<QComboBox>(1025)->setCurrentIndex(2);
         Control<QComboBox>(1027)->setCurrentIndex(2);
-        Control<QLineEdit>(1040)->setText(QString(300, u'п'));
         Control<QLineEdit>(1067)->setText(QString(300, u'ж'));
         Control<QCheckBox>(1036)->setChecked(true);
         Control<QCheckBox>(1094)->setChecked(false);
@@ -64,6 +75,19 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         for (const int id : {1068, 1092, 1047, 1041, 1080, 1093, 1091, 1033})
             Press(id);
         EXPECT_EQ(offered, QList<int>({0xFFFFFF, 0, 7293440, 8214029, 16756230, 16777215}));
+        if (leaveBy == 1) {
+            // Both in one place: the question, and No keeps the dialog open with every edit.
+            ModalAnswer no(QStringLiteral("Нет"));
+            QTest::keyClick(dialog.get(), Qt::Key_Return);
+            EXPECT_EQ(no.Text(),
+                QStringLiteral(
+                    "Вы действительно хотите поместить текст и логотип в одном месте на изображении?"));
+            EXPECT_EQ(no.Caption(), QStringLiteral("Параметры изображения"));
+            EXPECT_EQ(no.Icon(), QMessageBox::Question);
+            EXPECT_TRUE(dialog->isVisible());
+            EXPECT_EQ(Control<QLineEdit>(1067)->text(), QString(300, u'ж'));
+            EXPECT_TRUE(appearance.Logo.Filename.isEmpty()) << "nothing stored yet";
+        }
         ModalAnswer samePlace(QStringLiteral("Да"));
         Press(leaveBy);
         EXPECT_EQ(samePlace.Seen(), leaveBy == 1);
@@ -77,7 +101,7 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         if (leaveBy == 1) {
             expected.Logo.Position = StampPosition::TopRight;
             expected.Text.Position = StampPosition::TopRight;
-            expected.Logo.Filename = QString(255, u'п');
+            expected.Logo.Filename = logo;
             expected.Text.Text = QString(255, u'ж');
             expected.Thumbs.TextOverThumb = true;
             const int height = -MulDiv(12, ScreenDpiY(), 72);
@@ -86,56 +110,11 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         EXPECT_TRUE(appearance == expected);
         EXPECT_EQ(stripLocation, leaveBy == 2);
     }
-}
-
-TEST_F(LogoSettings, EqualPositionsAnsweredNoKeepTheDialogOpen)
-{
+    appearance.Logo.Filename = logo;
     Open();
-    Control<QComboBox>(1025)->setCurrentIndex(5);
-    Control<QLineEdit>(1067)->setText(QStringLiteral("правка"));
-    ModalAnswer no(QStringLiteral("Нет"));
-    QTest::keyClick(dialog.get(), Qt::Key_Return);
-    EXPECT_EQ(no.Text(),
-        QStringLiteral("Вы действительно хотите поместить текст и логотип в одном месте на изображении?"));
-    EXPECT_EQ(no.Caption(), QStringLiteral("Параметры изображения"));
-    EXPECT_EQ(no.Icon(), QMessageBox::Question);
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(Control<QLineEdit>(1067)->text(), QStringLiteral("правка"));
-    EXPECT_TRUE(appearance == AppearancePart());
-}
-
-TEST_F(LogoSettings, ControlsAndPreview)
-{
-    Open();
-    EXPECT_LE((dialog->geometry().center() - page.geometry().center()).manhattanLength(), 2);
-    QStringList tabOrder;
-    for (QWidget* w = dialog->nextInFocusChain(); w != dialog.get(); w = w->nextInFocusChain())
-        if (w->focusPolicy() & Qt::TabFocus)
-            tabOrder << w->objectName();
-    EXPECT_EQ(tabOrder.join(u' '),
-        QStringLiteral("1040 1069 1025 1067 1068 1047 1041 1027 1080 1093 1091 1033 1036 1092 1094 1 2"));
-
-    auto* group = Control<QGroupBox>(1070);
-    auto* preview = group->findChild<CMyImage*>();
-    ASSERT_NE(preview, nullptr);
-    EXPECT_EQ(preview->geometry(), QRect(13, 20, 277, 75));
-    EXPECT_FALSE(preview->HasBitmap()) << "no logo, no picture";
-    const QImage empty = group->grab().toImage();
-    EXPECT_EQ(empty.pixel(150, 50), empty.pixel(6, 50)) << "the group shows through the empty preview";
-
-    TestDir dir;
-    const QString logo = WritePicture(dir.path(), QStringLiteral("logo.png"), 60, 40, "PNG", Qt::red);
-    dialog->LogoPicker = [&](QWidget* owner) { return owner == dialog.get() ? logo : QString(); };
-    Press(1069);
-    EXPECT_EQ(Control<QLineEdit>(1040)->text(), logo);
-    // Unscaled and centred in the 275 x 73 box inside the frame; red within its black border.
-    EXPECT_EQ(BoxOf(preview->Bitmap(), QColor(Qt::red)), QRect(109, 18, 58, 38));
-    QTest::mouseClick(preview, Qt::LeftButton);
-    EXPECT_TRUE(group->isVisible()) << "a click on the preview leaves its group alone";
-    Press(1);
-    Open();
-    preview = Control<QGroupBox>(1070)->findChild<CMyImage*>();
-    EXPECT_EQ(BoxOf(preview->Bitmap(), QColor(Qt::red)), QRect(109, 18, 58, 38)) << "shown when opened";
+    EXPECT_EQ(BoxOf(Control<QGroupBox>(1070)->findChild<CMyImage*>()->Bitmap(), QColor(Qt::red)),
+        QRect(109, 18, 58, 38))
+        << "a stored logo is shown as the dialog opens";
 }
 
 } // namespace

@@ -1,77 +1,81 @@
 // SPDX-License-Identifier: MIT
+// The program's life as Run leads it: the settings read at start-up, a first start's service,
+// the exit that saves them, the workers stopped and the temporary folder emptied.
+#include "app/core/CThreadImpl.h"
 #include "app/shell/Run.h"
 #include "imaging/TempFolder.h"
-#include "testhost/TestHost.h"
-#include "ui/CMainDlg.h"
-#include "ui/CUploadDlg.h"
 #include "ui/CWizardDlg.h"
+#include "ui/pages/CMainDlg.h"
 #include "ui/widgets/CThumbsView.h"
 
-#include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
-
-CWizardDlg* RunningFrame()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* frame = qobject_cast<CWizardDlg*>(w); frame && frame->isVisible())
-            return frame;
-    }
-    return nullptr;
-}
 
 // Drives a real run of the program: `script` runs once the window is up.
 int RunWith(const QString& ini, const std::function<void(CWizardDlg&)>& script)
 {
     QTimer::singleShot(0, qApp, [script] {
-        if (CWizardDlg* frame = RunningFrame())
-            script(*frame);
-        else
-            QCoreApplication::exit(99);
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* frame = qobject_cast<CWizardDlg*>(w); frame && frame->isVisible())
+                return script(*frame);
+        }
+        QCoreApplication::exit(99);
     });
     return Run(ini);
 }
 
-// Loose files in the shared folder, as older versions left them; an exit without another copy
-// running removes them.
-QStringList PutLeftovers()
+// The service the settings page shows as chosen, and the note under the list.
+QString ServiceChoice(CWizardDlg& frame)
 {
-    const QString temp = QDir::tempPath() + QStringLiteral("/pelk_vl_temp");
-    EXPECT_TRUE(EnsurePrivateFolder(temp));
-    QDir(temp).mkdir(QStringLiteral("subfolder"));
-    QStringList files;
-    for (const char* name : {"image123.jpg", "thumb456.png", "old_run.gif"})
-        WriteFile(files.emplace_back(temp + u'/' + QString::fromLatin1(name)), "x");
-    return files;
+    frame.CreatePage(kUploadSettingsPage);
+    QWidget* page = frame.Page(kUploadSettingsPage)->PageWnd;
+    QString choice = page->findChild<QComboBox*>(QStringLiteral("1026"))->currentText() + u'|';
+    for (QLabel* label : page->findChildren<QLabel*>())
+        choice += label->text().startsWith(QStringLiteral("Выбран")) ? label->text() : QString();
+    return choice;
 }
 
-void ExpectGone(const QStringList& files)
-{
-    for (const QString& f : files)
-        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
-}
-
-// The loader still drawing, Exit from the list page with Yes: the settings are saved, the
-// loose files of older versions go, sub-folders and the folder itself stay.
-TEST(Shutdown, ExitWhileTheLoaderRunsSavesAndEmptiesTheTemporaryFolder)
+// A first start uploads to a service that needs no account and says so. The loader still
+// drawing, Exit from the list page with Yes: the settings are saved, the loose files of older
+// versions go, sub-folders and the folder itself stay. The next start keeps the choice, without
+// a note; its settings file cannot be written, which is told once, and the file stays whole.
+TEST(Shutdown, TwoRunsFirstStartThenAFileThatCannotBeWritten)
 {
     TestDir dir;
     const QString ini = dir.file(QStringLiteral("vellmar.ini"));
-    const QStringList leftovers = PutLeftovers();
+    // Loose files in the shared folder, as older versions left them.
+    const QString shared = QDir::tempPath() + QStringLiteral("/pelk_vl_temp");
+    ASSERT_TRUE(EnsurePrivateFolder(shared));
+    QDir(shared).mkdir(QStringLiteral("subfolder"));
+    QStringList leftovers;
+    for (const char* name : {"image123.jpg", "thumb456.png", "old_run.gif"})
+        WriteFile(leftovers.emplace_back(shared + u'/' + QString::fromLatin1(name)), "x");
     bool loaderWasRunning = false;
-    const int code = RunWith(ini, [&](CWizardDlg& frame) {
+    const int firstCode = RunWith(ini, [&](CWizardDlg& frame) {
+        EXPECT_EQ(ServiceChoice(frame),
+            QStringLiteral(" catbox.moe|Выбран catbox.moe: бесплатно и без регистрации. "
+                           "Можно выбрать другой."));
+        // Another choice, and the note has nothing to say.
+        frame.Page(kUploadSettingsPage)
+            ->PageWnd->findChild<QComboBox*>(QStringLiteral("1026"))
+            ->setCurrentIndex(0);
+        EXPECT_EQ(ServiceChoice(frame), QStringLiteral(" imageshack.us|"));
         frame.WizardSettings().main.Image.Quality = 42;
         frame.DropFiles(SharedPictures(300));
         loaderWasRunning = static_cast<CMainDlg*>(frame.Page(kFileListPage))->View()->IsRunning();
@@ -79,32 +83,53 @@ TEST(Shutdown, ExitWhileTheLoaderRunsSavesAndEmptiesTheTemporaryFolder)
         ButtonById(&frame, kExitButton)->click();
         EXPECT_TRUE(yes.Seen());
     });
-    EXPECT_EQ(code, 2);
+    EXPECT_EQ(firstCode, 2);
     EXPECT_TRUE(loaderWasRunning);
-    ExpectGone(leftovers);
-    EXPECT_TRUE(QDir(QDir::tempPath() + QStringLiteral("/pelk_vl_temp/subfolder")).exists());
-    Settings saved;
-    LoadSettings(ini, saved);
-    EXPECT_EQ(saved.main.Image.Quality, 42);
-}
+    for (const QString& f : leftovers)
+        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
+    EXPECT_TRUE(QDir(shared + QStringLiteral("/subfolder")).exists());
+    const QByteArray saved = TestDir::read(ini);
+    EXPECT_TRUE(saved.contains("Quality=42\n") && saved.contains("Service=catbox.moe\n"));
 
-// A settings file that cannot be written is told once; the old file stays whole.
-TEST(Shutdown, AFailedSaveIsToldAndTheOldFileKept)
-{
-    TestDir dir;
-    const QString ini = dir.write(QStringLiteral("vellmar.ini"), "[Image]\nQuality=55\n");
     ASSERT_TRUE(QFile::setPermissions(ini, QFileDevice::ReadOwner));
     QString told;
-    const int code = RunWith(ini, [&](CWizardDlg& frame) {
-        frame.WizardSettings().main.Image.Quality = 42;
+    const int secondCode = RunWith(ini, [&](CWizardDlg& frame) {
+        EXPECT_EQ(ServiceChoice(frame), QStringLiteral(" catbox.moe|"));
+        frame.WizardSettings().main.Image.Quality = 55;
         ModalAnswer ok(QStringLiteral("ОК"));
         frame.OnExit();
         told = ok.Text();
     });
-    EXPECT_EQ(code, 2);
+    EXPECT_EQ(secondCode, 2);
     EXPECT_TRUE(told.startsWith(QStringLiteral("Не удалось сохранить настройки (") + ini + " is read-only)"))
         << told.toStdString();
-    EXPECT_EQ(TestDir::read(ini), QByteArray("[Image]\nQuality=55\n"));
+    EXPECT_EQ(TestDir::read(ini), saved);
+}
+
+// A worker caught in work no stop request reaches is waited for up to the limit, then left to
+// end on its own with what it shares. (One that heeds the stop ends every page's worker.)
+TEST(Shutdown, StopWithinGivesUpOnAWorkerAfterTheLimit)
+{
+    struct Owner
+    {
+        int ThreadProc(std::stop_token, std::shared_ptr<std::atomic<int>> state)
+        {
+            while (*state == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            *state = 2;
+            return 0;
+        }
+        CThreadImpl<Owner> worker {*this};
+    } owner;
+    auto state = std::make_shared<std::atomic<int>>(0); // 0 working, 1 let go, 2 ended
+    ASSERT_TRUE(owner.worker.Start(state));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(owner.worker.StopWithin(std::chrono::milliseconds(300)));
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_FALSE(owner.worker.IsRunning());
+    *state = 1;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return *state == 2; }));
 }
 
 } // namespace

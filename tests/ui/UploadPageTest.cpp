@@ -1,22 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "settings/IniFile.h"
 #include "testhost/TestHost.h"
-#include "ui/CMainDlg.h"
-#include "ui/CUploadDlg.h"
-#include "ui/CWizardDlg.h"
-#include "ui/widgets/CThumbsView.h"
+#include "tests/ui/TestWizard.h"
+#include "ui/pages/CUploadDlg.h"
 
 #include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
-#include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -27,36 +17,34 @@ namespace {
 
 struct UploadFixture
 {
-    TestDir dir;
     TestHost host;
-    QString ini;
+    std::unique_ptr<TestWizard> w;
+    CWizardDlg* frame = nullptr;
     QStringList pictures;
-    std::unique_ptr<CWizardDlg> frame;
 
     explicit UploadFixture(const std::function<void(TestHost&)>& setUp = {})
-        : ini(dir.file(QStringLiteral("vellmar.ini")))
     {
         if (setUp)
             setUp(host);
         EXPECT_TRUE(host.Start()) << qPrintable(host.ErrorText());
-        WriteFile(ini, ServersSection(host.HostText()));
+        w = std::make_unique<TestWizard>(ServersSection(host.HostText()));
+        frame = &w->frame;
         for (int i = 0; i < 3; ++i)
-            pictures << WritePicture(dir.path(), QStringLiteral("p%1.png").arg(i), 120 + i, 90);
+            pictures << WritePicture(w->dir.path(), QStringLiteral("p%1.png").arg(i), 120 + i, 90);
     }
 
     // Drops the pictures and goes on to the upload page, which starts the run.
     CUploadDlg* StartUpload()
     {
-        frame = std::make_unique<CWizardDlg>(ini);
         frame->DropFiles(pictures);
         frame->OnNext();
         frame->OnNext();
         EXPECT_EQ(frame->CurrentPage(), kUploadPage);
-        return static_cast<CUploadDlg*>(frame->Page(kUploadPage));
+        return w->PageAt<CUploadDlg>(kUploadPage);
     }
 
-    QAbstractButton* Next() const { return ButtonById(frame.get(), kNextButton); }
-    QAbstractButton* Exit() const { return ButtonById(frame.get(), kExitButton); }
+    QAbstractButton* Next() const { return w->Button(kNextButton); }
+    QAbstractButton* Exit() const { return w->Button(kExitButton); }
     bool Finished() const { return Next()->text() == QStringLiteral("Завершить >"); }
 };
 
@@ -105,34 +93,17 @@ TEST(UploadPage, FailedFilesAreListedRetriedAndKept)
     EXPECT_TRUE(f.frame->FileListPaths().isEmpty());
 }
 
-TEST(UploadPage, SecondStopEndsTheRunAtOnce)
-{
-    UploadFixture f([](TestHost& host) { host.SetSilentFrom(1); });
-    CUploadDlg* page = f.StartUpload();
-    QTest::qWait(200);
-    f.Next()->click();
-    EXPECT_TRUE(page->StopPressed);
-    EXPECT_EQ(page->StopCountdown, 5);
-    EXPECT_EQ(f.Next()->text(), QStringLiteral("Остановить"));
-    EXPECT_EQ(f.frame->CurrentPage(), kUploadPage) << "Stop keeps the page";
-
-    f.Next()->click();
-    EXPECT_TRUE(f.Finished());
-    EXPECT_FALSE(page->StopPressed);
-    EXPECT_TRUE(f.Exit()->isEnabled());
-    // The abandoned worker aborts its transfer and ends by itself, promptly.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !page->IsRunning(); }, 2000));
-    EXPECT_TRUE(page->Results.isEmpty());
-}
-
-TEST(UploadPage, CountdownEndsAStuckRun)
+// Stop asks the worker to stop before its next file. On a stuck upload the caption counts five
+// seconds down and the run is given up then, or at a second press; the file in flight gets no record.
+TEST(UploadPage, StopsPolitelyOrByForce)
 {
     // Upload 1 is the first picture, 2 its own thumbnail, 3 the second picture.
     UploadFixture f([](TestHost& host) { host.SetSilentFrom(3); });
     CUploadDlg* page = f.StartUpload();
+    const auto ended = [&] { return QTest::qWaitFor([&] { return !page->IsRunning(); }, 2000); };
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->Results.size() == 1; }, 20000));
     f.Next()->click();
-
+    EXPECT_EQ(f.frame->CurrentPage(), kUploadPage) << "Stop keeps the page";
     QStringList captions;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
@@ -146,27 +117,30 @@ TEST(UploadPage, CountdownEndsAStuckRun)
         QStringList({QStringLiteral("Остановить"), QStringLiteral("Остановить (4)"),
             QStringLiteral("Остановить (3)"), QStringLiteral("Остановить (2)"),
             QStringLiteral("Остановить (1)"), QStringLiteral("Завершить >")}));
-    EXPECT_LE(page->StopCountdown, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !page->IsRunning(); }, 2000));
-    EXPECT_EQ(page->Results.size(), 1) << "the file in flight gets no record";
-}
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(page->Results.size(), 1);
 
-TEST(UploadPage, StopWaitsForTheCurrentFile)
-{
-    UploadFixture f;
-    CUploadDlg* page = f.StartUpload();
+    // Back and on: a fresh run, stuck at once, which a second press ends at once.
+    f.w->Button(kPrevButton)->click();
+    f.Next()->click();
+    QTest::qWait(200);
+    f.Next()->click();
+    EXPECT_EQ(page->StopCountdown, 5);
+    f.Next()->click();
+    EXPECT_TRUE(f.Finished());
+    EXPECT_TRUE(f.Exit()->isEnabled());
+    EXPECT_TRUE(ended()) << "the worker given up aborts its transfer and ends by itself";
+    EXPECT_TRUE(page->Results.isEmpty());
+
+    // The host answering again: the worker finishes its file and ends the run by itself.
+    f.host.SetSilentFrom(0);
+    f.w->Button(kPrevButton)->click();
+    f.Next()->click();
     f.Next()->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 8000));
-    EXPECT_GT(page->StopCountdown, 0) << "the worker ended by itself, not by the countdown";
+    EXPECT_GT(page->StopCountdown, 0) << "not by the countdown";
     EXPECT_LT(page->Results.size(), 3);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !page->IsRunning(); }, 2000));
-
-    // Back and on again: a fresh run of the whole list.
-    ButtonById(f.frame.get(), kPrevButton)->click();
-    f.Next()->click();
-    EXPECT_EQ(f.frame->CurrentPage(), kUploadPage);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Finished(); }, 30000));
-    EXPECT_EQ(page->Results.size(), 3);
+    EXPECT_TRUE(ended());
 }
 
 } // namespace

@@ -4,12 +4,9 @@
 #include "tests/support/Videos.h"
 #include "video/FrameExtraction.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
 #include <QProcess>
 #include <cmath>
 #include <functional>
@@ -60,27 +57,6 @@ std::tuple<int, QStringList, QString> Grab(const QString& args, const QString& v
 }
 
 } // namespace
-
-TEST(Extraction, Positions)
-{
-    const std::tuple<MediaTime, int, std::vector<MediaTime>> cases[] = {
-        {100 * kSecond, 5, {8 * kSecond, 28 * kSecond, 48 * kSecond, 68 * kSecond, 88 * kSecond}},
-        {10 * kSecond, 1, {4 * kSecond}},
-        {9 * kSecond, 3, {12'000'000, 42'000'000, 72'000'000}},
-        // More frames than the video has: positions crowd together, none falls outside it.
-        {3 * kFrame, 5, {240'000, 840'000, 1'440'000, 2'040'000, 2'640'000}},
-        {7, 3, {2, 4, 6}},
-        {0, 5, {}},
-        {kSecond, 0, {}},
-    };
-    for (const auto& [duration, count, expected] : cases)
-        EXPECT_EQ(FramePositions(duration, count), expected) << duration << " / " << count;
-
-    EXPECT_EQ(FrameCaption(0), "00:00:00");
-    EXPECT_EQ(FrameCaption(kSecond - 1), "00:00:00");
-    EXPECT_EQ(FrameCaption(3723 * kSecond + kFrame), "01:02:03");
-    EXPECT_EQ(FrameCaption(100 * 3600 * kSecond), "100:00:00");
-}
 
 // Every container and codec: the picture's own number says which frame came, the caption and time
 // must be that frame's, and the picture must stand as a viewer shows it.
@@ -232,7 +208,4 @@ TEST(GrabCli, WritesFramesAndSheetOrSaysWhyNot)
     EXPECT_TRUE(unreadLines.isEmpty());
     EXPECT_TRUE(unreadErr.startsWith("vellmar-grab: " + notVideo + ": cannot be read as a video file"))
         << unreadErr.toStdString();
-    const auto [badCode, badLines, badErr] = Grab("--frames 0", notVideo, dir.path());
-    EXPECT_EQ(badCode, 2);
-    EXPECT_TRUE(badErr.contains("Usage: vellmar-grab"));
 }

@@ -19,7 +19,6 @@ TEST(TileSheet, Geometry)
         {"columns below 1 count as 1", 2, {-3, 100, 0, 0}, 400, 300, G {1, 2, 100, 75, 0, 0, 100, 150}},
         {"tile height truncated", 2, defaults, 1920, 1080, G {2, 1, 200, 112, 5, 7, 415, 126}},
         {"no frames", 0, defaults, 640, 480, std::nullopt},
-        {"no largest width", 3, defaults, 0, 480, std::nullopt},
         {"no tile width", 3, {3, 0, 5, 7}, 640, 480, std::nullopt},
         {"too flat for a row", 3, defaults, 100000, 10, std::nullopt},
     };

@@ -4,14 +4,16 @@
 // after a run against the local hosting service, and the video page with frames of a clip that
 // the ffmpeg program makes. Run under Xvfb to refresh the README's pictures:
 //   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs
+#include "app/shell/Run.h"
+#include "settings/SettingsStore.h"
 #include "testhost/TestHost.h"
 #include "ui/CLogoSettings.h"
-#include "ui/CMainDlg.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
+#include "ui/pages/CMainDlg.h"
+#include "ui/pages/CVideoGrabber.h"
 #include "ui/widgets/CThumbsView.h"
 #include "ui/wizard/CWizardPage.h"
-#include "video/CVideoGrabber.h"
 
 #include <QAbstractButton>
 
@@ -85,7 +87,9 @@ int main(int argc, char** argv)
         picture.save(files.last(), nullptr, 90);
     }
 
-    CWizardDlg frame(dir.filePath(QStringLiteral("vellmar.ini")));
+    SettingsStore settings(dir.filePath(QStringLiteral("vellmar.ini")));
+    ChooseFirstStartService(settings);
+    CWizardDlg frame(settings);
     frame.show();
     if (!Save(frame, out, "welcome.png"))
         return 1;

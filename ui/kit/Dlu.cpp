@@ -63,13 +63,13 @@ QFont BoldFont(const QFont& font)
     return bold;
 }
 
-QFont DialogFont()
+QFont DialogFont(int points)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const qreal dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
     QFont font(QStringLiteral("Tahoma"));
-    // 8 points rounded to whole pixels, as a dialog's font is created from its template.
-    font.setPixelSize(qMax(1, qRound(8 * dpi / 72)));
+    // Rounded to whole pixels, as a dialog's font is created from its template.
+    font.setPixelSize(qMax(1, qRound(points * dpi / 72)));
     return font;
 }
 

@@ -8,8 +8,9 @@
 // font's average character width, a vertical one an eighth of its height. They follow the font
 // actually drawn, so a layout keeps its proportions whatever the face and the resolution.
 
-/// Tahoma at 8 points as the screen's resolution sizes it, in whole pixels as dialogs have it.
-QFont DialogFont();
+/// Tahoma at `points` (8, the dialogs' own size, by default) as the screen's resolution sizes it,
+/// in whole pixels as dialogs have it.
+QFont DialogFont(int points = 8);
 /// Makes the faces the layouts are measured for available and the dialog font the application's
 /// font, so that message boxes and common dialogs match the pages. Before the first window;
 /// returns the faces that are missing (their layouts then follow a substitute's metrics).

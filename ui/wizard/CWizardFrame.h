@@ -6,10 +6,12 @@
 #include <memory>
 
 class CWizardPage;
+struct IoResult;
 struct Screenshot;
+struct Settings;
+enum class SettingsGroup;
 class TempFolder;
 class QWidget;
-struct Settings;
 
 /// Page numbers of the wizard.
 enum WizardPageIndex : int {
@@ -49,11 +51,13 @@ public:
     virtual CWizardPage* Page(int index) const = 0;
     virtual int CurrentPage() const = 0;
 
+    /// The record read at start-up; pages edit it in place.
     virtual Settings& WizardSettings() = 0;
     /// There was no settings file when the program started: the service is the program's choice.
     virtual bool IsFirstStart() const = 0;
-    /// The settings file, for the few values kept outside the record.
-    virtual QString IniPath() const = 0;
+    /// Writes the keys of `group` into the settings file, the one way the frame and the pages
+    /// save. A failure is logged, and returned for those who tell the user.
+    virtual IoResult SaveSettings(SettingsGroup group) = 0;
     /// The folder of this running copy for intermediate pictures.
     virtual std::shared_ptr<TempFolder> Temp() const = 0;
     /// The frame's own window: owner of dialogs, hidden during a screenshot.

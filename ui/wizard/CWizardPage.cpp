@@ -10,6 +10,11 @@ bool CWizardPage::OnShow()
     return true;
 }
 
+QString CWizardPage::NextCaption() const
+{
+    return QStringLiteral("Далее >");
+}
+
 void CWizardPage::SetNextCaption(const QString& text)
 {
     if (WizardDlg)

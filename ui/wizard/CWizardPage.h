@@ -21,6 +21,15 @@ public:
     /// True lets the frame move on.
     virtual bool OnNext() { return true; }
 
+    // What the frame shows around the page while it is current.
+
+    /// The caption of the band above the page; empty: no band, and the page fills the frame.
+    virtual QString HeaderCaption() const { return {}; }
+    /// What the Next button says as the page is shown; the page may change it as it works.
+    virtual QString NextCaption() const;
+    /// Whether the frame's About button shows with the page.
+    virtual bool ShowsAbout() const { return false; }
+
     void EnableNext(bool enable) { Button(kNextButton, enable, true); }
     void EnablePrev(bool enable) { Button(kPrevButton, enable, true); }
     void EnableExit(bool enable) { Button(kExitButton, enable, true); }
@@ -29,7 +38,7 @@ public:
     void SetNextCaption(const QString& text);
 
     CWizardFrame* WizardDlg = nullptr; ///< set by the frame before the page's window is built
-    QPixmap HeaderBitmap; ///< shown above the page while it is current; null for none
+    QPixmap HeaderBitmap; ///< the band the frame drew from HeaderCaption; null for none
     QWidget* PageWnd = nullptr; ///< the page's own window
 
 private:

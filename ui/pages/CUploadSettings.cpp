@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/CUploadSettings.h"
+#include "ui/pages/CUploadSettings.h"
 
 #include "settings/Paths.h"
 #include "ui/CLogoSettings.h"
@@ -226,6 +226,16 @@ void CUploadSettings::UpdateServiceNote()
             ? QStringLiteral("Выбран %1: бесплатно и без регистрации. Можно выбрать другой.")
                   .arg(m_server->currentText().trimmed())
             : QString());
+}
+
+QString CUploadSettings::HeaderCaption() const
+{
+    return QStringLiteral("Параметры изображения и загрузки");
+}
+
+QString CUploadSettings::NextCaption() const
+{
+    return QStringLiteral("Загрузить");
 }
 
 bool CUploadSettings::OnShow()

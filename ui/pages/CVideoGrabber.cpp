@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "video/CVideoGrabber.h"
+#include "ui/pages/CVideoGrabber.h"
 
 #include "app/core/PostToRun.h"
 #include "imaging/SaveToTemp.h"
@@ -10,21 +10,19 @@
 #include "ui/kit/Dlu.h"
 #include "ui/kit/FileDialogs.h"
 #include "ui/kit/MessageBoxes.h"
+#include "ui/pages/CVideoGrabberParams.h"
 #include "ui/widgets/CThumbsView.h"
-#include "video/CVideoGrabberParams.h"
 #include "video/Deinterlace.h"
 #include "video/FrameExtraction.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QThread>
 #include <QTimerEvent>
 
 namespace {
@@ -32,7 +30,7 @@ namespace {
 constexpr int kStopSeconds = 8;
 constexpr int kDefaultFrameCount = 5;
 // At exit, how long an extraction may take to notice the stop before it is left to end on its own.
-constexpr int kExitWaitMs = 5000;
+constexpr std::chrono::milliseconds kExitWait {5000};
 
 int NumberOf(const QLineEdit* edit)
 {
@@ -176,15 +174,7 @@ CVideoGrabber::~CVideoGrabber()
     // that does not is left to end on its own with what it shares.
     if (m_run)
         m_run->stop = true;
-    m_extractor.RequestStop();
-    QElapsedTimer waited;
-    waited.start();
-    while (m_extractor.IsRunning() && waited.elapsed() < kExitWaitMs)
-        QThread::msleep(5);
-    if (m_extractor.IsRunning())
-        m_extractor.Abandon();
-    else
-        m_extractor.Stop();
+    m_extractor.StopWithin(kExitWait);
 }
 
 void CVideoGrabber::SetVideoFile(const QString& path)

@@ -37,6 +37,7 @@ public:
     /// Afterwards: stores the code type and lets the frame go home. The file list keeps the files
     /// that failed, or is emptied when none did.
     bool OnNext() override;
+    QString HeaderCaption() const override;
     /// "Повторить неудачные": the list keeps only the failed files, and they are sent again. The
     /// code keeps the files already uploaded.
     void RetryFailed();
@@ -45,13 +46,10 @@ public:
     void GenerateCode();
     void Finish();
     void CopyAll();
-    bool IsUploading() const { return m_uploading; }
     /// A worker still runs, also one given up by a forced end that has not ended yet.
     bool IsRunning() const { return m_worker.IsRunning(); }
     /// The run whose reports the page still takes.
     int CurrentRun() const { return m_runId; }
-    /// The code the box shows, exactly as generated.
-    const QString& CodeText() const { return m_codeText; }
     QString StatusText() const;
 
     int StopCountdown = 0;

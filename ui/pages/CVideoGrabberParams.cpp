@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "video/CVideoGrabberParams.h"
+#include "ui/pages/CVideoGrabberParams.h"
 
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"

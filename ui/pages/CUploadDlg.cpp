@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/CUploadDlg.h"
+#include "ui/pages/CUploadDlg.h"
 
 #include "app/core/PostToRun.h"
 #include "settings/IniFile.h"
@@ -12,7 +12,6 @@
 
 #include <QClipboard>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -22,7 +21,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QTimerEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -36,7 +34,7 @@ const QRect kCodeBox {6, 76, 375, 139};
 const QRect kCodeBoxAboveFailures {6, 76, 375, 83};
 const QRect kFailureList {6, 162, 375, 53};
 // At exit, how long a worker may take to end before it is left to end on its own.
-constexpr int kExitWaitMs = 10000;
+constexpr std::chrono::milliseconds kExitWait {10000};
 
 } // namespace
 
@@ -191,21 +189,18 @@ CUploadDlg::~CUploadDlg()
     // one still preparing a huge picture after that is left to end on its own.
     if (m_run)
         m_run->abort = true;
-    m_worker.RequestStop();
-    QElapsedTimer waited;
-    waited.start();
-    while (m_worker.IsRunning() && waited.elapsed() < kExitWaitMs)
-        QThread::msleep(10);
-    if (m_worker.IsRunning())
-        m_worker.Abandon();
-    else
-        m_worker.Stop();
+    m_worker.StopWithin(kExitWait);
 }
 
 bool CUploadDlg::OnShow()
 {
     StartRun(true);
     return true;
+}
+
+QString CUploadDlg::HeaderCaption() const
+{
+    return QStringLiteral("Загрузка файлов на сервер");
 }
 
 void CUploadDlg::StartRun(bool fresh)
@@ -299,9 +294,7 @@ bool CUploadDlg::OnNext()
         Settings& settings = WizardDlg->WizardSettings();
         settings.upload.Codetype
             = CodeTypeOf(m_codeType->currentIndex()).value_or(CodeType::BbThumbnailTable);
-        if (const IoResult saved = SaveSettings(WizardDlg->IniPath(), settings, SettingsGroup::Upload);
-            !saved)
-            qWarning("Vellmar: %s", qPrintable(saved.error));
+        WizardDlg->SaveSettings(SettingsGroup::Upload);
         // What failed stays in the list for another try; what went up leaves it.
         if (m_failedRows.isEmpty())
             WizardDlg->ClearFileList();

@@ -20,6 +20,7 @@ public:
     CWelcomeDlg(CWizardFrame* frame, QWidget* parent);
 
     bool OnShow() override;
+    bool ShowsAbout() const override { return true; }
     void RunCommand(int commandId);
     CCommandListBox* Commands() const { return m_commands; }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/CMainDlg.h"
+#include "ui/pages/CMainDlg.h"
 
 #include "capture/CScreenshotDlg.h"
 #include "settings/Paths.h"

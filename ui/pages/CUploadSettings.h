@@ -23,9 +23,10 @@ public:
 
     bool OnShow() override;
     bool OnNext() override;
+    QString HeaderCaption() const override;
+    /// Next starts the upload.
+    QString NextCaption() const override;
 
-    /// The appearance part as "Дополнительно..." left it; the record gets it on Next.
-    const AppearancePart& WorkingAppearance() const { return m_appearance; }
     /// Opens the logo and text dialog on the working copy and the location switch; tests put
     /// their own in.
     std::function<void(AppearancePart&, bool& stripLocation, QWidget* owner)> AppearanceEditor;

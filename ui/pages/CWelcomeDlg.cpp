@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/CWelcomeDlg.h"
+#include "ui/pages/CWelcomeDlg.h"
 
 #include "capture/CScreenshotDlg.h"
 #include "settings/Paths.h"
