@@ -53,14 +53,7 @@ struct Frame
 
 template<typename T> T* Control(QWidget& dlg, const char* id)
 {
-    T* control = dlg.findChild<T*>(QString::fromLatin1(id));
-    EXPECT_NE(control, nullptr) << id;
-    return control;
-}
-
-ForegroundWindow Window(NativeWindow id, const QRect& frame)
-{
-    return {true, id, frame, {}};
+    return dlg.findChild<T*>(QString::fromLatin1(id));
 }
 
 // A screen of our own, 1024 x 768: every pixel has a colour of its own, so a copied picture
@@ -79,16 +72,14 @@ const QImage& Screen()
 
 } // namespace
 
-void PressOk(CScreenshotDlg& dlg)
-{
-    Control<QPushButton>(dlg, "1")->click();
-}
-
 // The dialog opens on the stored choices; OK hides it and the frame for the delay, then copies
 // the screen or the window and keeps the choices; a cancel ends it with result 2 and keeps none.
 TEST(ScreenshotDlg, CapturesAfterTheDelayOrIsCancelled)
 {
     const QRect all(0, 0, 1024, 768);
+    const auto window = [](NativeWindow id, const QRect& frame) {
+        return ForegroundWindow {true, id, frame, {}};
+    };
     ForegroundWindow unknown;
     unknown.reason = QStringLiteral("no window manager");
     enum ScreenKind { Fine, Refuses, Missing };
@@ -104,23 +95,21 @@ TEST(ScreenshotDlg, CapturesAfterTheDelayOrIsCancelled)
         QRect copied; ///< the part of the screen the picture must show
         ScreenshotPart stored;
         bool topmost; ///< the window was raised for the copy and lowered again
-        void (*leave)(CScreenshotDlg&) = PressOk;
+        void (*leave)(CScreenshotDlg&) = [](CScreenshotDlg& d) { Control<QPushButton>(d, "1")->click(); };
     } cases[] = {
-        {"delay 0 typed: 3 s on the timer, 4 stored", "W 0 80 0", {}, Fine, 3000, 1, all,
-            {ImageFormat::Jpeg, 80, 4, true}, false},
         {"PNG of the whole screen", "W 7 80 1", {}, Fine, 7000, 1, all, {ImageFormat::Png, 80, 7, true},
             false},
-        {"maximised window hanging over the edges", "A 1 90 1", Window(77, QRect(-8, -8, 1040, 784)), Fine,
+        {"maximised window hanging over the edges", "A 1 90 1", window(77, QRect(-8, -8, 1040, 784)), Fine,
             1000, 1, all, {ImageFormat::Png, 90, 1, false}, true},
-        {"window inside the screen", "A 30 80 1", Window(5, QRect(100, 50, 200, 120)), Fine, 30000, 1,
+        {"window inside the screen", "A 30 80 1", window(5, QRect(100, 50, 200, 120)), Fine, 30000, 1,
             QRect(100, 50, 200, 120), {ImageFormat::Png, 80, 30, false}, true},
         {"no active window known: whole screen", "A 2 80 1", unknown, Fine, 2000, 1, all,
             {ImageFormat::Png, 80, 2, false}, false},
-        {"negative quality, text for the delay", "W soon -3 0", {}, Fine, 3000, 1, all,
-            {ImageFormat::Jpeg, 80, 4, true}, false},
-        {"minimised window", "A 5 80 0", Window(9, QRect(-32000, -32000, 160, 28)), Fine, 5000, 0, {},
+        {"text for the delay, negative quality: 3 s on the timer, 4 and 80 stored", "W soon -3 0", {}, Fine,
+            3000, 1, all, {ImageFormat::Jpeg, 80, 4, true}, false},
+        {"minimised window", "A 5 80 0", window(9, QRect(-32000, -32000, 160, 28)), Fine, 5000, 0, {},
             kStored, false},
-        {"grab refused", "A 5 80 1", Window(11, QRect(10, 10, 50, 50)), Refuses, 5000, 0, {}, kStored, true},
+        {"grab refused", "A 5 80 1", window(11, QRect(10, 10, 50, 50)), Refuses, 5000, 0, {}, kStored, true},
         {"no screen", "W 5 80 1", {}, Missing, 5000, 0, {}, kStored, false},
         {"Отмена", "W 12 80 0", {}, Fine, -1, 2, {}, kStored, false,
             [](CScreenshotDlg& d) { Control<QPushButton>(d, "2")->click(); }},

@@ -57,12 +57,6 @@ public:
         return w;
     }
 
-    void Map(xcb_window_t w)
-    {
-        xcb_map_window(m_c.get(), w);
-        xcb_flush(m_c.get());
-    }
-
     /// The window manager's part: the active window (0 removes the property) and the stacking.
     void Publish(xcb_window_t active, const std::vector<xcb_window_t>& stacking)
     {
@@ -104,7 +98,6 @@ TEST(XcbCapture, ActiveWindowsOfOtherProgramsAndOurOwn)
     ASSERT_EQ(grabber.ScreenRect(), QRect(0, 0, 1024, 768));
 
     const xcb_window_t red = other.Window(QRect(100, 80, 320, 240), 0xFF0000);
-    const xcb_window_t maximised = other.Window(QRect(-8, -8, 1040, 784), 0x0000FF, false);
     const xcb_window_t unmapped = other.Window(QRect(10, 10, 50, 50), 0x00FF00, false);
     // Our own window, still named active while the screenshot dialog hides: green, on top.
     QWidget ours;
@@ -146,7 +139,7 @@ TEST(XcbCapture, ActiveWindowsOfOtherProgramsAndOurOwn)
     EXPECT_TRUE(found.frame.isEmpty());
 
     // Larger than the screen (maximised with its borders outside): cut to the screen.
-    other.Map(maximised);
+    const xcb_window_t maximised = other.Window(QRect(-8, -8, 1040, 784), 0x0000FF);
     other.Publish(maximised, {red, maximised});
     ASSERT_TRUE(QTest::qWaitFor([&] {
         const QImage picture = CaptureActiveWindow(grabber, found);

@@ -8,7 +8,6 @@
 
 #include <QBuffer>
 #include <QDataStream>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QSet>

@@ -168,25 +168,20 @@ TEST(Photos, ColourProfilesAreConvertedToSrgb)
     QByteArray grayIcc(qsizetype(size), '\0');
     cmsSaveProfileToMem(linearGray.get(), grayIcc.data(), &size);
 
-    const struct
-    {
-        const char* name;
-        QByteArray file;
-        QImage expected;
-        int tolerance;
-    } cases[] = {
+    // The file; the picture its profile's own conversion gives, and how far each channel may be off.
+    const std::tuple<const char*, QByteArray, QImage, int> cases[] = {
         {"adobe.png", Encode(tagged(QColorSpace::AdobeRgb), "png"), inSrgb(QColorSpace::AdobeRgb), 2},
         {"adobe.jpg", Encode(tagged(QColorSpace::AdobeRgb), "jpeg", 98), inSrgb(QColorSpace::AdobeRgb), 8},
         {"p3.png", Encode(tagged(QColorSpace::DisplayP3), "png"), inSrgb(QColorSpace::DisplayP3), 2},
         {"p3.heic", HeifOf(picture, false, {}, 12), inSrgb(QColorSpace::DisplayP3), 12}, // by number
         {"adobe.avif", HeifOf(picture, true, {}, 0, QColorSpace(QColorSpace::AdobeRgb).iccProfile()),
             inSrgb(QColorSpace::AdobeRgb), 12},
-        {"gray.jpg", WithIcc(Encode(gray, "jpeg", 98), grayIcc), grayInSrgb, 4},
+        {"gray.jpg", WithMetadata(Encode(gray, "jpeg", 98), {}, grayIcc), grayInSrgb, 4},
         {"srgb.png", Encode(tagged(QColorSpace::SRgb), "png"), picture, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const DecodedImage decoded = DecodeImage(dir.write(QString::fromLatin1(c.name), c.file));
+    for (const auto& [name, file, expected, tolerance] : cases) {
+        SCOPED_TRACE(name);
+        const DecodedImage decoded = DecodeImage(dir.write(QString::fromLatin1(name), file));
         ASSERT_FALSE(decoded.isNull());
         int worst = 0;
         int moved = 0;
@@ -194,11 +189,11 @@ TEST(Photos, ColourProfilesAreConvertedToSrgb)
             for (int x = 2; x < 120; x += 13)
                 for (int shift : {0, 8, 16}) {
                     const int channel = int(decoded.image.pixel(x, y) >> shift & 0xFF);
-                    worst = std::max(worst, std::abs(channel - int(c.expected.pixel(x, y) >> shift & 0xFF)));
+                    worst = std::max(worst, std::abs(channel - int(expected.pixel(x, y) >> shift & 0xFF)));
                     moved = std::max(moved, std::abs(channel - int(picture.pixel(x, y) >> shift & 0xFF)));
                 }
-        EXPECT_LE(worst, c.tolerance);
-        if (c.expected != picture) {
+        EXPECT_LE(worst, tolerance);
+        if (expected != picture) {
             EXPECT_GT(moved, 10) << "another space moves the numbers";
         }
     }
@@ -212,14 +207,8 @@ TEST(Photos, EveryPhotoFormatDecodesAndADamagedOneIsRefused)
     const QImage picture = Quadrants(96, 64);
     const std::array<QRgb, 4> upright {kRed, kGreen, kBlue, kYellow};
     const std::array<QRgb, 4> turned {kBlue, kRed, kYellow, kGreen};
-    const struct
-    {
-        const char* name;
-        QByteArray file;
-        QSize size;
-        std::array<QRgb, 4> corners;
-        const char* damaged; // what the reason for a file cut in half names
-    } cases[] = {
+    // The file; its upright size and corners, and what the reason for the file cut in half names.
+    const std::tuple<const char*, QByteArray, QSize, std::array<QRgb, 4>, const char*> cases[] = {
         {"photo.heic", HeifOf(picture), {96, 64}, upright, "HEIF"},
         {"photo.avif", HeifOf(picture, true), {96, 64}, upright, "HEIF"},
         {"photo.webp", EncodeImage(picture, ImageFormat::Webp, 95), {96, 64}, upright, "WebP"},
@@ -227,25 +216,25 @@ TEST(Photos, EveryPhotoFormatDecodesAndADamagedOneIsRefused)
         {"scan.tiff", TiffOf(picture, 6), {64, 96}, turned, "TIFF"},
         {"photo.jxl", JxlOf(picture), {96, 64}, upright, "JPEG XL"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_FALSE(c.file.isEmpty());
-        const QString path = dir.write(QString::fromLatin1(c.name), c.file);
+    for (const auto& [name, file, size, corners, format] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_FALSE(file.isEmpty());
+        const QString path = dir.write(QString::fromLatin1(name), file);
         const DecodedImage whole = DecodeImage(path);
         ASSERT_FALSE(whole.isNull()) << whole.error.toStdString();
-        EXPECT_EQ(whole.image.size(), c.size);
-        EXPECT_TRUE(NearAll(Corners(whole.image), c.corners, 16));
+        EXPECT_EQ(whole.image.size(), size);
+        EXPECT_TRUE(NearAll(Corners(whole.image), corners, 16));
         const DecodedImage small = DecodeImage(path, QSize(24, 24));
-        EXPECT_EQ(small.originalSize, c.size);
+        EXPECT_EQ(small.originalSize, size);
         EXPECT_LE(std::max(small.image.width(), small.image.height()), 24);
         const DecodedImage shrunk = DecodeImageShrunk(path, [](QSize) { return 4; });
-        EXPECT_EQ(shrunk.image.size(), c.size / 4);
-        EXPECT_TRUE(NearAll(Corners(shrunk.image), c.corners, 24));
+        EXPECT_EQ(shrunk.image.size(), size / 4);
+        EXPECT_TRUE(NearAll(Corners(shrunk.image), corners, 24));
 
         const DecodedImage damaged
-            = DecodeImage(dir.write(QStringLiteral("cut-") + c.name, c.file.left(c.file.size() / 2)));
+            = DecodeImage(dir.write(QStringLiteral("cut-") + name, file.left(file.size() / 2)));
         EXPECT_TRUE(damaged.isNull());
-        EXPECT_TRUE(damaged.error.contains(QLatin1String(c.damaged))) << damaged.error.toStdString();
+        EXPECT_TRUE(damaged.error.contains(QLatin1String(format))) << damaged.error.toStdString();
     }
 }
 
@@ -256,12 +245,8 @@ TEST(Photos, LocationIsTakenOutOfFilesSentAsTheyAre)
     TestDir dir;
     const QImage picture = Quadrants(64, 48);
     const QByteArray jpeg = Encode(picture, "jpeg", 90);
-    const struct
-    {
-        const char* name;
-        QByteArray file;
-        bool removed;
-    } cases[] = {
+    // The file and whether its location is taken out.
+    const std::tuple<const char*, QByteArray, bool> cases[] = {
         {"photo.jpg", WithMetadata(jpeg, LocationTags()), true},
         {"shot.png", WithMetadata(Encode(picture, "png"), LocationTags()), true},
         {"web.webp", WithMetadata(EncodeImage(picture, ImageFormat::Webp, 90), LocationTags()), true},
@@ -271,25 +256,25 @@ TEST(Photos, LocationIsTakenOutOfFilesSentAsTheyAre)
     };
     MainPart main;
     main.Image.KeepAsIs = true;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString source = dir.write(QString::fromLatin1(c.name), c.file);
-        const bool hasLocation = QString::fromLatin1(c.name) != QLatin1String("plain.jpg");
+    for (const auto& [name, file, removed] : cases) {
+        SCOPED_TRACE(name);
+        const QString source = dir.write(QString::fromLatin1(name), file);
+        const bool hasLocation = QString::fromLatin1(name) != QLatin1String("plain.jpg");
         const PreparedImage kept = PrepareImage(*TestTemp(), source, 0, main, AppearancePart());
         ASSERT_TRUE(kept.ok()) << kept.error.toStdString();
-        EXPECT_EQ(kept.locationKept, hasLocation && !c.removed);
-        EXPECT_EQ(kept.path == source, !c.removed);
-        if (!c.removed)
+        EXPECT_EQ(kept.locationKept, hasLocation && !removed);
+        EXPECT_EQ(kept.path == source, !removed);
+        if (!removed)
             continue;
-        EXPECT_EQ(QFileInfo(kept.path).fileName(), QString::fromLatin1(c.name)) << "sent under its own name";
+        EXPECT_EQ(QFileInfo(kept.path).fileName(), QString::fromLatin1(name)) << "sent under its own name";
         const QByteArray sent = TestDir::read(kept.path);
         const QStringList keys = MetadataKeys(sent);
         EXPECT_TRUE(keys.filter(QStringLiteral("GPS")).isEmpty()) << keys.join(u' ').toStdString();
         EXPECT_TRUE(keys.contains(QStringLiteral("Exif.Image.Make")));
         EXPECT_EQ(QImage::fromData(sent).convertToFormat(QImage::Format_RGB32),
-            QImage::fromData(c.file).convertToFormat(QImage::Format_RGB32));
+            QImage::fromData(file).convertToFormat(QImage::Format_RGB32));
         if (sent.startsWith("\xFF\xD8")) { // everything from the first picture segment on is the same
-            EXPECT_EQ(sent.mid(sent.indexOf("\xFF\xDB")), c.file.mid(c.file.indexOf("\xFF\xDB")));
+            EXPECT_EQ(sent.mid(sent.indexOf("\xFF\xDB")), file.mid(file.indexOf("\xFF\xDB")));
         }
         QFile::remove(kept.path);
     }

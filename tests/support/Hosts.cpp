@@ -33,3 +33,8 @@ int PostCount(const TestHost& host)
     return int(std::count_if(
         requests.begin(), requests.end(), [](const QByteArray& raw) { return raw.startsWith("POST "); }));
 }
+
+QString StoredAddress(const TestHost& host, char kind, int id)
+{
+    return host.Origin() + u'/' + QLatin1Char(kind) + u'/' + QString::number(id);
+}

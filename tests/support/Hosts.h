@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "upload/UploadResult.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -16,6 +18,8 @@ QByteArray CannedAnswer(
 
 /// How many POST requests `host` has received, stored or not.
 int PostCount(const TestHost& host);
+/// The address `host` gives upload `id`: `kind` 'i' for its picture, 't' for its thumbnail.
+QString StoredAddress(const TestHost& host, char kind, int id);
 
 /// A [Servers] section sending all five services to `host` ("name:port").
 QByteArray ServersSection(const QString& host);
@@ -26,4 +30,9 @@ QByteArray RefusingServers();
 inline void PrintTo(const QString& text, std::ostream* os)
 {
     *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const UploadResult& r, std::ostream* os)
+{
+    *os << '{' << r.ImageUrl.toStdString() << ", " << r.ThumbUrl.toStdString() << ", "
+        << r.DeletionUrl.toStdString() << '}';
 }

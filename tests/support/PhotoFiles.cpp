@@ -9,8 +9,6 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
-#include <memory>
-
 namespace {
 
 // Tightly packed red, green, blue bytes, as the encoders take them.
@@ -35,12 +33,15 @@ void Set(Exiv2::ExifData& exif, Exiv2::XmpData& xmp, const ExifTags& tags)
 
 } // namespace
 
-QByteArray WithMetadata(const QByteArray& file, const ExifTags& tags)
+QByteArray WithMetadata(const QByteArray& file, const ExifTags& tags, const QByteArray& icc)
 {
     auto image
         = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()), long(file.size()));
     image->readMetadata();
     Set(image->exifData(), image->xmpData(), tags);
+    Exiv2::DataBuf profile(reinterpret_cast<const Exiv2::byte*>(icc.data()), long(icc.size()));
+    if (!icc.isEmpty())
+        image->setIccProfile(profile);
     image->writeMetadata();
     Exiv2::BasicIo& io = image->io();
     QByteArray out(io.size(), '\0');
@@ -110,21 +111,6 @@ QByteArray HeifOf(const QImage& image, bool avif, const ExifTags& exif, int prim
     heif_image_release(picture);
     heif_encoder_release(encoder);
     heif_context_free(context);
-    return out;
-}
-
-QByteArray WithIcc(const QByteArray& file, const QByteArray& icc)
-{
-    auto image
-        = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.data()), long(file.size()));
-    image->readMetadata();
-    Exiv2::DataBuf profile(reinterpret_cast<const Exiv2::byte*>(icc.data()), long(icc.size()));
-    image->setIccProfile(profile);
-    image->writeMetadata();
-    Exiv2::BasicIo& io = image->io();
-    QByteArray out(io.size(), '\0');
-    io.seek(0, Exiv2::BasicIo::beg);
-    io.read(reinterpret_cast<Exiv2::byte*>(out.data()), long(out.size()));
     return out;
 }
 

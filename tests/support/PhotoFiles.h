@@ -11,8 +11,9 @@
 
 using ExifTags = std::vector<std::pair<std::string, std::string>>;
 
-/// `file` (JPEG, PNG, WebP or TIFF) with these metadata values set, e.g. {"Exif.Image.Orientation", "6"}.
-QByteArray WithMetadata(const QByteArray& file, const ExifTags& tags);
+/// `file` (JPEG, PNG, WebP or TIFF) with these metadata values set, e.g. {"Exif.Image.Orientation", "6"},
+/// and this ICC colour profile when given.
+QByteArray WithMetadata(const QByteArray& file, const ExifTags& tags, const QByteArray& icc = {});
 /// A GPS position and a camera name, for the location tests.
 ExifTags LocationTags();
 /// A HEIC (HEVC) or AVIF file of `image` (even sides) with a thumbnail of 48 pixels, with `exif`
@@ -20,8 +21,6 @@ ExifTags LocationTags();
 /// ITU-T H.273, 12 for Display P3) or of this ICC profile when given.
 QByteArray HeifOf(const QImage& image, bool avif = false, const ExifTags& exif = {}, int primaries = 0,
     const QByteArray& icc = {});
-/// `file` (JPEG, PNG, WebP or TIFF) with this ICC colour profile.
-QByteArray WithIcc(const QByteArray& file, const QByteArray& icc);
 /// An 8-bit RGB TIFF file of `image` with that Orientation tag.
 QByteArray TiffOf(const QImage& image, int orientation = 1);
 QByteArray JxlOf(const QImage& image);

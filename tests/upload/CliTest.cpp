@@ -39,11 +39,6 @@ protected:
         return run;
     }
     QString Ini(const QByteArray& text) const { return dir.write(QStringLiteral("vellmar.ini"), text); }
-    /// The address of upload `id` on the host; `kind` "i" for the picture, "t" for its thumbnail.
-    QString Address(const char* kind, int id) const
-    {
-        return QStringLiteral("http://%1/%2/%3").arg(host.HostText()).arg(QLatin1String(kind)).arg(id);
-    }
 
     TestDir dir;
     TestHost host;
@@ -55,49 +50,46 @@ TEST_F(UploadCli, RawSendsTheFilesThemselves)
 {
     const QByteArray png = PngOf(400, 200);
     const QByteArray other = "\xFF\xD8\xFF not really a jpeg";
-    const CliRun run = Run({"--raw", "--ini", Ini("[Main]\nServerID=2\n" + ServersSection(host.HostText())),
-        dir.write("one.png", png), dir.write("two.jpg", other)});
+    // A service without thumbnails: one upload per file with the file's own bytes on the wire,
+    // no thumbnail address, and the run's files over one connection.
+    host.SetKeepAlive(true);
+    const QString profile = dir.write("plain.sxcu",
+        R"({"RequestURL": "http://)" + host.HostText().toUtf8()
+            + R"(/api/upload/form", "FileFormName": "file", "URL": "{json:url}"})");
+    const CliRun run = Run(
+        {"--raw", "--ini", Ini("[Main]\nCreateThumbs=1\n[Thumbs]\nUserServerThumbs=0\n"), "--service-file",
+            profile, dir.write("one.png", png), dir.write("two.jpg", other), dir.file("one.png")});
     EXPECT_EQ(run.code, 0) << run.err.toStdString();
-    // Service 2 from the settings, one upload per file with the file's own bytes on the wire, and
-    // the service's own thumbnail.
     EXPECT_EQ(run.out,
-        Address("i", 1) + '\t' + Address("t", 1) + '\n' + Address("i", 2) + '\t' + Address("t", 2) + '\n');
-    ASSERT_EQ(host.Requests().size(), 2);
-    EXPECT_TRUE(host.Requests()[0].startsWith("POST /action.aspx "));
+        StoredAddress(host, 'i', 1) + "\t\n" + StoredAddress(host, 'i', 2) + "\t\n"
+            + StoredAddress(host, 'i', 3) + "\t\n");
+    EXPECT_EQ(PostCount(host), 3);
     EXPECT_EQ(host.Stored(1).bytes, png);
     EXPECT_EQ(host.Stored(2).bytes, other);
-
-    // A service without thumbnails: still one upload per file, and no thumbnail address. The run's
-    // files share one connection.
-    TestHost alive;
-    alive.SetKeepAlive(true);
-    ASSERT_TRUE(alive.Start());
-    const QString profile = dir.write("plain.sxcu",
-        R"({"RequestURL": "http://)" + alive.HostText().toUtf8()
-            + R"(/api/upload/form", "FileFormName": "file", "URL": "{json:url}"})");
-    const CliRun plain = Run({"--raw", "--ini", Ini("[Main]\nCreateThumbs=1\n[Thumbs]\nUserServerThumbs=0\n"),
-        "--service-file", profile, dir.file("one.png"), dir.file("two.jpg"), dir.file("one.png")});
-    EXPECT_EQ(plain.code, 0) << plain.err.toStdString();
-    const QString origin = alive.Origin();
-    EXPECT_EQ(plain.out, origin + "/i/1\t\n" + origin + "/i/2\t\n" + origin + "/i/3\t\n");
-    EXPECT_EQ(PostCount(alive), 3);
-    EXPECT_EQ(alive.ConnectionCount(), 1);
+    EXPECT_EQ(host.ConnectionCount(), 1);
 }
 
-TEST_F(UploadCli, PreparesFromTheSettingsAndTheOptionsOverrideThem)
+// The settings choose the service and bound the pictures; the options send it to the host with a
+// thumbnail size of their own and ask for code in a template instead of addresses.
+TEST_F(UploadCli, SettingsAndOptionsChooseWhatIsSentAndPrinted)
 {
     // Only service 1 is sent to the host; the others keep the hosts of the settings.
     const QString ini
-        = Ini("[Image]\nMaxWidth=100\nFormat=2\nAddText=0\nAddLogo=0\n[Main]\nServerID=2\nThumbWidth=300\n");
-    const CliRun run = Run({"--ini", ini, "--server", "1", "--thumb-size", "50", "--host",
-        "1=" + host.HostText(), dir.write("a.jpg", JpegOf(300, 150)),
+        = Ini("[Image]\nMaxWidth=100\nFormat=2\nAddText=0\nAddLogo=0\n[Main]\nServerID=1\nThumbWidth=300\n");
+    const QString tmpl
+        = dir.write("template.txt", QStringLiteral("[b]Фото[/b]\r\n%images%\r\n-- конец").toUtf8());
+    const CliRun run = Run({"--ini", ini, "--thumb-size", "50", "--host", "1=" + host.HostText(), "--code",
+        "0", "--per-row", "2", "--template", tmpl, dir.write("a.jpg", JpegOf(300, 150)),
         dir.write("bad.png", "\x89PNG\r\n\x1A\n broken"), dir.write("b.png", PngOf(80, 60))});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err,
         "vellmar-upload: \"" + dir.file("bad.png") + "\": not uploaded: it cannot be decoded as a picture\n");
-    // Own thumbnails are sent after each picture.
-    EXPECT_EQ(run.out,
-        Address("i", 1) + '\t' + Address("i", 2) + '\n' + Address("i", 3) + '\t' + Address("i", 4) + '\n');
+    // Own thumbnails: the second upload of each file is its thumbnail.
+    const auto linked = [&](int n) {
+        return "[url=" + StoredAddress(host, 'i', 2 * n - 1) + "][img]" + StoredAddress(host, 'i', 2 * n)
+            + "[/img][/url]";
+    };
+    EXPECT_EQ(run.out, "[b]Фото[/b]\r\n" + linked(1) + "  " + linked(2) + "\r\n\r\n\r\n-- конец\n");
     EXPECT_TRUE(host.Requests()[0].contains("name=\"pfile\""));
     EXPECT_EQ(host.Stored(1).sizeField, "50");
     // PNG within 100 pixels of width.
@@ -165,27 +157,6 @@ TEST_F(UploadCli, TimeoutIsForASilenceNotForTheWholeTransfer)
     }
 }
 
-TEST_F(UploadCli, CodeInsteadOfAddresses)
-{
-    const QString ini = Ini("[Main]\nServerID=4\nCreateThumbs=1\n" + ServersSection(host.HostText()));
-    QByteArray utf16 = "\xFF\xFE";
-    for (const QChar c : QStringLiteral("[b]Фото[/b]\r\n%images%\r\n-- конец"))
-        utf16 += QByteArray(reinterpret_cast<const char*>(&c), 2);
-    const QString tmpl = dir.write("template.txt", utf16);
-
-    const CliRun run = Run(
-        {"--ini", ini, "--code", "0", "--per-row", "2", "--template", tmpl, dir.write("1.png", PngOf(30, 20)),
-            dir.write("2.png", PngOf(40, 20)), dir.write("3.png", PngOf(50, 20))});
-    EXPECT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
-    // Own thumbnails: the second upload of each file is its thumbnail.
-    const auto linked = [&](int n) {
-        return "[url=" + Address("i", 2 * n - 1) + "][img]" + Address("i", 2 * n) + "[/img][/url]";
-    };
-    EXPECT_EQ(run.out,
-        "[b]Фото[/b]\r\n" + linked(1) + "  " + linked(2) + "\r\n\r\n" + linked(3) + "  \r\n-- конец\n");
-}
-
 TEST_F(UploadCli, StopAndUnknownService)
 {
     const QString a = dir.write("a.png", PngOf(20, 20));
@@ -226,12 +197,6 @@ TEST_F(UploadCli, ServicesByNameByFileAndListed)
     const CliRun added = Run({"--add-service", profile});
     EXPECT_EQ(added.code, 0) << added.err.toStdString();
     EXPECT_EQ(added.out, "added \"Local (offline)\" as " + UserServiceFolder() + "/Local (offline).sxcu\n");
-    const CliRun converted = Run({"--add-service",
-        dir.write(
-            "old.sxcu", R"({"Version": "13.2.0", "RequestURL": "http://o.example", "FileFormName": "f"})")});
-    EXPECT_EQ(converted.out,
-        "added \"o.example\" as " + UserServiceFolder()
-            + "/o.example.sxcu (converted from format version 13.2.0 to the current syntax)\n");
     const CliRun refused = Run({"--add-service", dir.write("bad.sxcu", "[]")});
     EXPECT_EQ(refused.code, 2);
     EXPECT_EQ(refused.err,
@@ -252,7 +217,7 @@ TEST_F(UploadCli, ServicesByNameByFileAndListed)
     EXPECT_TRUE(
         list.out.endsWith("\n5\t0x0.st\thttps://0x0.st\n6\tcatbox.moe\thttps://catbox.moe/user/api.php\n"
                           "7\tLocal (offline)\thttp://127.0.0.1:"
-            + QString::number(host.Port()) + "/api/upload/form\n8\to.example\thttp://o.example\n"));
+            + QString::number(host.Port()) + "/api/upload/form\n"));
     QDir(UserServiceFolder()).removeRecursively();
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The code the upload page shows and the command line prints: every code type and row layout,
-// the template around it and how template.txt is read, its length and the safety of addresses.
+// the template around it and how template.txt is read, and the safety of addresses.
 #include "upload/CodeGenerator.h"
 #include "tests/support/Hosts.h"
 #include "tests/support/TempDir.h"
@@ -92,28 +92,6 @@ TEST(CodeGenerator, EveryTypeAndRowLayout)
     }
 }
 
-TEST(CodeGenerator, RowCountFromTheBox)
-{
-    const std::pair<const char*, int> boxes[] = {{"1", 1}, {"4", 4}, {"100", 100}, {" 7 ", 7}, {"+3", 3},
-        {"250", 250}, {"0", 4}, {"-3", 4}, {"abc", 4}, {"", 4}, {"12abc", 4}, {"2.5", 4}, {"99999999999", 4}};
-    for (const auto& [text, expected] : boxes)
-        EXPECT_EQ(ImagesPerRow(QString::fromUtf8(text)), expected) << text;
-}
-
-// Nothing uploaded is lost: 205 long links and a long template all stand in the code.
-TEST(CodeGenerator, LongCodeIsWhole)
-{
-    QList<UploadResult> records;
-    for (int i = 0; i < 205; ++i)
-        records.append(
-            {QStringLiteral("http://h/%1").arg(i, 3, 10, QChar(u'0')).leftJustified(98, u'x'), {}});
-    const QString head(20000, u'h');
-    const QString code = GenerateCode(records, CodeTypeOf(4), 4, CodeTemplate {head, "t"});
-    EXPECT_EQ(code.size(), 20000 + 205 * 100 + 1);
-    EXPECT_TRUE(code.startsWith(head + records[0].ImageUrl + "\r\n"));
-    EXPECT_TRUE(code.endsWith(records[204].ImageUrl + "\r\nt"));
-}
-
 TEST(CodeGenerator, SafeAddress)
 {
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
@@ -133,14 +111,8 @@ TEST(CodeGenerator, SafeAddress)
 
 TEST(CodeTemplate, EncodingsAndTheMarker)
 {
-    struct Case
-    {
-        const char* what;
-        QByteArray bytes;
-        std::optional<QString> head;
-        std::optional<QString> tail;
-    };
-    const Case cases[] = {
+    // The file's bytes; the text before the marker and after it (none: no template or no marker).
+    const std::tuple<const char*, QByteArray, std::optional<QString>, std::optional<QString>> cases[] = {
         {"UTF-16LE", kLeMark + Utf16("Фото:\r\n%images%\r\nКонец"), "Фото:\r\n", "\r\nКонец"},
         {"UTF-16LE, marker alone", kLeMark + Utf16("%images%"), "", ""},
         {"UTF-16LE, split at the first marker", kLeMark + Utf16("a%images%b%images%c"), "a", "b%images%c"},
@@ -159,11 +131,11 @@ TEST(CodeTemplate, EncodingsAndTheMarker)
         {"one byte that is not UTF-8", "\xFF", "", std::nullopt},
     };
     TestDir dir;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const CodeTemplate tmpl = LoadTemplate(dir.write(QStringLiteral("template.txt"), c.bytes));
-        EXPECT_EQ(tmpl.Head, c.head);
-        EXPECT_EQ(tmpl.Tail, c.tail);
+    for (const auto& [what, bytes, head, tail] : cases) {
+        SCOPED_TRACE(what);
+        const CodeTemplate tmpl = LoadTemplate(dir.write(QStringLiteral("template.txt"), bytes));
+        EXPECT_EQ(tmpl.Head, head);
+        EXPECT_EQ(tmpl.Tail, tail);
     }
 }
 

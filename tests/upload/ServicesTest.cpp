@@ -4,6 +4,7 @@
 // key right and wrong, the profile of the offline run, and HTTPS with a test authority.
 #include "testhost/TestCertificates.h"
 #include "testhost/TestHost.h"
+#include "tests/support/Hosts.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
 #include "upload/UploadEngine.h"
@@ -108,12 +109,11 @@ TEST(Services, EachAgainstTheLocalHost)
         // The addresses lead back to what was sent, as it was sent.
         const int id = host.StoredCount();
         ASSERT_EQ(id, before + 1);
-        const auto at = [&](char kind) {
-            return host.Origin() + u'/' + QLatin1Char(kind) + u'/' + QString::number(id);
-        };
-        EXPECT_EQ(outcome.addresses.ImageUrl, at('i'));
-        EXPECT_EQ(outcome.addresses.ThumbUrl, c.expect == ImageOnly ? QString() : at('t'));
-        EXPECT_EQ(outcome.addresses.DeletionUrl.startsWith(at('d') + u'/'), c.expect == WithDeletion)
+        EXPECT_EQ(outcome.addresses.ImageUrl, StoredAddress(host, 'i', id));
+        EXPECT_EQ(
+            outcome.addresses.ThumbUrl, c.expect == ImageOnly ? QString() : StoredAddress(host, 't', id));
+        EXPECT_EQ(outcome.addresses.DeletionUrl.startsWith(StoredAddress(host, 'd', id) + u'/'),
+            c.expect == WithDeletion)
             << outcome.addresses.DeletionUrl.toStdString();
         EXPECT_EQ(host.Stored(id).fileName, "photo.png");
         EXPECT_EQ(host.Stored(id).bytes, png);

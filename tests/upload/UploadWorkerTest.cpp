@@ -105,11 +105,6 @@ QStringList WriteSources(const TestDir& dir, int count)
     return files;
 }
 
-QString Address(const TestHost& host, const char* kind, int id)
-{
-    return QStringLiteral("http://%1/%2/%3").arg(host.HostText()).arg(QLatin1String(kind)).arg(id);
-}
-
 } // namespace
 
 // How each service answers is the exchange's; here one of the five, with a size field.
@@ -117,12 +112,8 @@ TEST(UploadWorker, ThreePicturesPreparedAndSentWithTheirThumbnails)
 {
     enum Thumbs { Own, Services, Off };
     // The width asked of the service and given to own thumbnails: below 1 or above 1024, 150 instead.
-    const struct
-    {
-        Thumbs thumbs;
-        int setting;
-        int width;
-    } modes[] = {{Own, 0, 150}, {Services, 1024, 1024}, {Off, 1025, 150}};
+    // Whose thumbnails, the width setting and the width used.
+    const std::tuple<Thumbs, int, int> modes[] = {{Own, 0, 150}, {Services, 1024, 1024}, {Off, 1025, 150}};
     const struct
     {
         QString name;
@@ -133,8 +124,8 @@ TEST(UploadWorker, ThreePicturesPreparedAndSentWithTheirThumbnails)
         {QStringLiteral("фото.jpg"), JpegOf(640, 480), QSize(400, 300)},
         {QStringLiteral("tall.png"), PngOf(300, 700), QSize(128, 300)},
     };
-    for (const auto& mode : modes) {
-        SCOPED_TRACE(testing::Message() << "thumbnails " << mode.thumbs);
+    for (const auto& [thumbs, setting, width] : modes) {
+        SCOPED_TRACE(testing::Message() << "thumbnails " << thumbs);
         TestDir dir;
         TestHost host;
         ASSERT_TRUE(host.Start());
@@ -145,9 +136,9 @@ TEST(UploadWorker, ThreePicturesPreparedAndSentWithTheirThumbnails)
         job.main.Image.MaxWidth = 400;
         job.main.Image.MaxHeight = 300;
         job.main.Image.AddLogo = false;
-        job.main.Main.ThumbWidth = mode.setting;
-        job.main.Main.CreateThumbs = mode.thumbs != Off;
-        job.main.Thumbs.UserServerThumbs = mode.thumbs == Services;
+        job.main.Main.ThumbWidth = setting;
+        job.main.Main.CreateThumbs = thumbs != Off;
+        job.main.Thumbs.UserServerThumbs = thumbs == Services;
 
         Recorder run;
         EXPECT_EQ(RunUpload(job, run, nullptr, nullptr), 3);
@@ -156,13 +147,14 @@ TEST(UploadWorker, ThreePicturesPreparedAndSentWithTheirThumbnails)
 
         // The service numbers what it stores from 1; own thumbnails are stored as pictures, and
         // with thumbnails off no address is kept although the service gave one.
-        const bool own = mode.thumbs == Own;
+        const bool own = thumbs == Own;
         ASSERT_EQ(run.results.size(), 3);
         for (int i = 0; i < 3; ++i) {
-            const QString thumb = mode.thumbs == Off ? QString()
-                : own                                ? Address(host, "i", 2 * i + 2)
-                                                     : Address(host, "t", i + 1);
-            EXPECT_EQ(run.results[i], UploadResult({Address(host, "i", own ? 2 * i + 1 : i + 1), thumb}));
+            const QString thumb = thumbs == Off ? QString()
+                : own                           ? StoredAddress(host, 'i', 2 * i + 2)
+                                                : StoredAddress(host, 't', i + 1);
+            EXPECT_EQ(
+                run.results[i], UploadResult({StoredAddress(host, 'i', own ? 2 * i + 1 : i + 1), thumb}));
         }
         // What reached the server is byte for byte the prepared file in the temporary folder.
         const QList<StoredUpload> sent = host.Uploads();
@@ -175,8 +167,8 @@ TEST(UploadWorker, ThreePicturesPreparedAndSentWithTheirThumbnails)
             EXPECT_TRUE(name.startsWith(isThumb ? "thumb" : "image")) << name.toStdString();
             // A thumbnail has the width; a picture the size of its source, bounded.
             const QSize size = QImage::fromData(sent[k].bytes, "JPEG").size();
-            EXPECT_EQ(size, isThumb ? QSize(mode.width, size.height()) : sources[own ? k / 2 : k].prepared);
-            EXPECT_EQ(sent[k].sizeField, isThumb ? "160" : QByteArray::number(mode.width));
+            EXPECT_EQ(size, isThumb ? QSize(width, size.height()) : sources[own ? k / 2 : k].prepared);
+            EXPECT_EQ(sent[k].sizeField, isThumb ? "160" : QByteArray::number(width));
         }
     }
 }
@@ -205,12 +197,33 @@ TEST(UploadWorker, CallOrderOfARun)
     EXPECT_EQ(empty.calls, QStringList({"range 0", "progress 0", "finished"}));
     ExpectCompleted(empty, 0, 0);
 
+    // Upload 2, the first file's own thumbnail, is refused: the service's thumbnail stays, and the
+    // refused upload stored nothing.
+    host.SetUploadFault(2, TestHost::Fault::ServerError);
     Recorder run;
     EXPECT_EQ(RunUpload(JobFor(host, 2, files), run, nullptr, nullptr), 2);
     EXPECT_EQ(run.calls,
         QStringList({"range 3", "progress 0", "status 1", "result", "progress 1", "status 2", "failed 1",
             "progress 2", "status 3", "result", "progress 3", "finished"}));
     EXPECT_EQ(run.statuses.value(1), "Uploading file 2 of 3 - \"gone.png\"");
+    ExpectCompleted(run, 2, 3);
+    EXPECT_EQ(run.results,
+        QList<UploadResult>({{StoredAddress(host, 'i', 1), StoredAddress(host, 't', 1)},
+            {StoredAddress(host, 'i', 2), StoredAddress(host, 'i', 3)}}));
+
+    // A stop during the first file lets it go up with its own thumbnail; what was prepared ahead
+    // is removed, and nothing more is sent.
+    std::atomic<bool> stop {false};
+    Recorder stopped;
+    stopped.onStatus = [&](const QString&) { stop = true; };
+    const int stored = host.StoredCount();
+    const int temp = FileCount(TestTemp()->Path());
+    EXPECT_EQ(RunUpload(JobFor(host, 3, files), stopped, &stop, nullptr), 1);
+    EXPECT_EQ(stopped.calls,
+        QStringList({"range 3", "progress 0", "status 1", "result", "progress 1", "finished"}));
+    EXPECT_FALSE(stopped.completed);
+    EXPECT_EQ(host.StoredCount() - stored, 2);
+    EXPECT_EQ(FileCount(TestTemp()->Path()) - temp, 2);
 }
 
 TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
@@ -294,21 +307,6 @@ TEST(WorkerFaults, AFileThatFailsIsCountedAndTheWalkGoesOn)
     }
 }
 
-TEST(WorkerFaults, FailedOwnThumbnailKeepsTheServicesThumbnail)
-{
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
-    host.SetUploadFault(2, TestHost::Fault::ServerError);
-    Recorder run;
-    EXPECT_EQ(RunUpload(JobFor(host, 1, WriteSources(dir, 2)), run, nullptr, nullptr), 2);
-    ExpectCompleted(run, 2, 2);
-    // Upload 2 was the first file's thumbnail; the refused upload stored nothing.
-    EXPECT_EQ(run.results,
-        QList<UploadResult>({{Address(host, "i", 1), Address(host, "t", 1)},
-            {Address(host, "i", 2), Address(host, "i", 3)}}));
-}
-
 TEST(WorkerFaults, AbortEndsARunWhoseServerStoppedAnswering)
 {
     TestDir dir;
@@ -347,31 +345,6 @@ TEST(WorkerFaults, AbortEndsARunWhoseServerStoppedAnswering)
     EXPECT_EQ(run.failures, Failures({{1, QStringLiteral("stopped")}}));
     EXPECT_EQ(run.statuses.size(), 2);
     EXPECT_EQ(PostCount(host), 2);
-}
-
-TEST(WorkerFaults, StopDuringTheSecondFileOfFive)
-{
-    TestDir dir;
-    TestHost host;
-    ASSERT_TRUE(host.Start());
-    const int tempBefore = FileCount(TestTemp()->Path());
-    std::atomic<bool> stop {false};
-    Recorder run;
-    run.onStatus = [&](const QString& text) {
-        if (text.startsWith(QStringLiteral("Uploading file 2 of 5")))
-            stop = true;
-    };
-    EXPECT_EQ(RunUpload(JobFor(host, 3, WriteSources(dir, 5)), run, &stop, nullptr), 2);
-    // The second file still went up with its own thumbnail and was recorded.
-    EXPECT_EQ(run.results.size(), 2);
-    EXPECT_EQ(host.StoredCount(), 4);
-    EXPECT_EQ(run.progress, QList<int>({0, 1, 2}));
-    EXPECT_EQ(run.statuses.size(), 2);
-    EXPECT_FALSE(run.completed);
-    EXPECT_TRUE(run.summary.isEmpty());
-    EXPECT_EQ(run.calls.last(), QStringLiteral("finished"));
-    // Two pictures and two thumbnails prepared; the third file was never touched.
-    EXPECT_EQ(FileCount(TestTemp()->Path()) - tempBefore, 4);
 }
 
 TEST(PrepareAhead, OrderWindowAndStop)

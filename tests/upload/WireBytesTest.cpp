@@ -81,6 +81,9 @@ TEST(WireBytes, EveryRequestByteForByte)
     };
     const QByteArray jpeg = "\xFF\xD8\xFF\xE0 jpeg-ish";
     const QByteArray page = CannedAnswer("[IMG]http://h/p[/IMG][IMG]http://h/t[/IMG]");
+    // The request line's target and the header lines of EchoProfile.
+    const QByteArray echo = " /api/echo?x=1&key=a%20b HTTP/1.1\r\nHost: %h\r\nUser-Agent: "
+                            "Agent/1\r\nX-Token: s3\r\nX-Empty:\r\n";
     const Row rows[] = {
         {"service 0", 0, "photo.png", PngOf(40, 30), "photo.png"},
         // Windows-1251 holds Cyrillic; the CJK characters become '?'.
@@ -107,24 +110,18 @@ TEST(WireBytes, EveryRequestByteForByte)
         {"an 8-bit Refresh value is escaped", 4, "p.jpg", "x", "p.jpg", 150, {},
             {CannedAnswer("", {"Refresh: 0; url=http://%h/\xEA\xEE\xF2 1"}), page}, "/%EA%EE%F2%201"},
         {"a form", -1, "pic.png", "PNGDATA",
-            "POST /api/echo?x=1&key=a%20b HTTP/1.1\r\nHost: %h\r\nUser-Agent: Agent/1\r\nX-Token: s3\r\n"
-            "X-Empty:\r\nContent-Type: multipart/form-data; boundary=%b\r\n\r\n"
+            "POST" + echo + "Content-Type: multipart/form-data; boundary=%b\r\n\r\n"
                 + Part("%b", "album", "7") + Part("%b", "name", "pic.png")
                 + FilePart("%b", "upload", "pic.png", "image/png", "PNGDATA"),
             0, EchoProfile(R"("Arguments": {"album": "7", "name": "{filename}"})")},
         {"URL-encoded", -1, "pic.png", "PNGDATA",
-            "PATCH /api/echo?x=1&key=a%20b HTTP/1.1\r\nHost: %h\r\nUser-Agent: Agent/1\r\nX-Token: s3\r\n"
-            "X-Empty:\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\nalbum=7&name=pic.png",
-            0,
+            "PATCH" + echo + "Content-Type: application/x-www-form-urlencoded\r\n\r\nalbum=7&name=pic.png", 0,
             EchoProfile(
                 R"("Arguments": {"album": "7", "name": "{filename}"}, "Body": "FormURLEncoded", "RequestMethod": "PATCH")")},
         {"JSON", -1, "pic.png", "PNGDATA",
-            "POST /api/echo?x=1&key=a%20b HTTP/1.1\r\nHost: %h\r\nUser-Agent: Agent/1\r\nX-Token: s3\r\n"
-            "X-Empty:\r\nContent-Type: application/json\r\n\r\n{\"file\": \"pic.png\", \"tag\": \"a|b\"}",
+            "POST" + echo + "Content-Type: application/json\r\n\r\n{\"file\": \"pic.png\", \"tag\": \"a|b\"}",
             0, EchoProfile(R"("Body": "JSON", "Data": "{\"file\": \"{filename}\", \"tag\": \"a\\|b\"}")")},
-        {"the file alone", -1, "pic.png", "PNGDATA",
-            "PUT /api/echo?x=1&key=a%20b HTTP/1.1\r\nHost: %h\r\nUser-Agent: Agent/1\r\nX-Token: s3\r\n"
-            "X-Empty:\r\nContent-Type: image/png\r\n\r\nPNGDATA",
+        {"the file alone", -1, "pic.png", "PNGDATA", "PUT" + echo + "Content-Type: image/png\r\n\r\nPNGDATA",
             0, EchoProfile(R"("Body": "Binary", "RequestMethod": "PUT")")},
         // A file name goes into the address, the query and a JSON body, each written its own way.
         {"a name in the address, the query and JSON", -1, "a b#\"c%.png", "x",

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/widgets/CImageView.h"
 #include "ui/widgets/CMyImage.h"
-#include "ui/widgets/TilePainting.h"
 
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
@@ -29,30 +28,6 @@ TEST(ImageView, ViewerSizeFollowsTheScreenLimits)
     for (const auto& [picture, screen, expected] : cases)
         EXPECT_EQ(CImageView::ViewerSize(picture, screen), expected)
             << picture.width() << "x" << picture.height();
-}
-
-TEST(ImageView, PictureIsFittedAndCentred)
-{
-    TestDir dir;
-    // The picture, the window, where the picture is drawn.
-    const std::tuple<QSize, QSize, QRect> cases[] = {
-        {{100, 100}, {200, 180}, {50, 40, 100, 100}}, // smaller: unscaled, centred
-        {{2000, 1000}, {1014, 508}, {1, 1, 1012, 506}}, // the viewer's own fit
-        {{400, 100}, {202, 182}, {1, 66, 200, 50}}, // wider than the window
-        {{100, 400}, {202, 182}, {78, 1, 45, 180}}, // taller: 45 x 180 at x = trunc(77.5 + 1)
-    };
-    for (const auto& [size, window, drawn] : cases) {
-        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
-        const QString file
-            = WritePicture(dir.path(), QStringLiteral("p.png"), size.width(), size.height(), "PNG", kFill);
-        // Both ways in: a picture handed over, and the file decoded by the window itself.
-        EXPECT_EQ(BoxOf(CMyImage::Render(window, QString(), Solid(size.width(), size.height(), kFill.rgb())),
-                      kFill, 8),
-            drawn);
-        const QImage fromFile = CMyImage::Render(window, file, QImage());
-        EXPECT_EQ(BoxOf(fromFile, kFill, 40), drawn.adjusted(1, 1, -1, -1)) << "inside the black border";
-        EXPECT_EQ(fromFile.size(), window);
-    }
 }
 
 TEST(ImageView, ShowsAndHides)
