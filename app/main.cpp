@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/core/Version.h"
 #include "app/shell/Run.h"
-#include "settings/Paths.h"
+#include "settings/SettingsLocation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -22,6 +22,11 @@ int main(int argc, char** argv)
             "Upload, for this session only, to the service a custom-uploader file (.sxcu) describes."),
         QStringLiteral("FILE"));
     parser.addOption(serviceFile);
+    const QCommandLineOption ini(QStringLiteral("ini"),
+        QStringLiteral("Use this settings file instead of vellmar.ini beside the program or in "
+                       "~/.config/vellmar."),
+        QStringLiteral("PATH"));
+    parser.addOption(ini);
     parser.process(app);
-    return Run(DefaultIniPath(), parser.value(serviceFile));
+    return Run(LocateSettings(parser.value(ini)), parser.value(serviceFile));
 }
