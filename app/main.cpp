@@ -12,6 +12,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Vellmar"));
     QApplication::setApplicationVersion(QLatin1String(kVellmarVersion));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Wayland shells find the launcher's icon and name by the desktop entry's name.
+    QGuiApplication::setDesktopFileName(QLatin1String(kVellmarAppId));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Prepares pictures and publishes them on image-hosting services."));
