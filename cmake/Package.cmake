@@ -17,8 +17,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-liberation2, fonts-dejavu-core, qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "wizard that publishes pictures on image-hosting services
-Vellmar collects pictures from the file dialog, by drag and drop, as frames
+# The summary above is the first line of the Description field; this is the rest.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vellmar collects pictures from the file dialog, by drag and drop, as frames
 from a video or as screenshots, bounds their size, re-encodes them, stamps a
 text or a logo on them, makes thumbnails, uploads each one and gives the
 ready-made BBCode, HTML or plain-link code to paste. Its interface is in
