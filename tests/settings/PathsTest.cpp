@@ -65,6 +65,12 @@ TEST(Paths, WhereTheSettingsLive)
         // The settings folder is the user's alone; it is made only when the settings go there.
         EXPECT_EQ(QFileInfo(config).isDir(), c.used == Config);
         EXPECT_EQ(TestDir::read(where.iniPath), c.beside && c.used != Given ? "[Main]\nServerID=2\n" : "");
+        // A template left beside the program is found after the settings moved; one beside them wins.
+        WriteFile(dir.file("bin/template.txt"), "x");
+        EXPECT_EQ(TemplatePathFor(where.iniPath, dir.file("bin")), dir.file("bin/template.txt"));
+        const QString nearSettings = QFileInfo(where.iniPath).absolutePath() + "/template.txt";
+        WriteFile(nearSettings, "y");
+        EXPECT_EQ(TemplatePathFor(where.iniPath, dir.file("bin")), nearSettings);
         if (c.used == Config) {
             EXPECT_EQ(QFileInfo(config).permissions().toInt() & 0x77, 0);
             // The copy is made once: the user's own changes to it stay.
