@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/core/Version.h"
 #include "app/shell/Run.h"
-#include "settings/Paths.h"
+#include "settings/SettingsLocation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -12,6 +12,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Vellmar"));
     QApplication::setApplicationVersion(QLatin1String(kVellmarVersion));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Wayland shells find the launcher's icon and name by the desktop entry's name.
+    QGuiApplication::setDesktopFileName(QLatin1String(kVellmarAppId));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Prepares pictures and publishes them on image-hosting services."));
@@ -22,6 +24,11 @@ int main(int argc, char** argv)
             "Upload, for this session only, to the service a custom-uploader file (.sxcu) describes."),
         QStringLiteral("FILE"));
     parser.addOption(serviceFile);
+    const QCommandLineOption ini(QStringLiteral("ini"),
+        QStringLiteral("Use this settings file instead of vellmar.ini beside the program or in "
+                       "~/.config/vellmar."),
+        QStringLiteral("PATH"));
+    parser.addOption(ini);
     parser.process(app);
-    return Run(DefaultIniPath(), parser.value(serviceFile));
+    return Run(LocateSettings(parser.value(ini)), parser.value(serviceFile));
 }

@@ -15,6 +15,7 @@ VELLMAR_PACKAGES=(
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     googletest libgtest-dev
     fonts-dejavu-core fonts-wine fonts-liberation2 xvfb xauth x11-utils clang-format
+    desktop-file-utils appstream
 )
 
 # Installs the packages of "$@" that are not installed yet; silent when none is missing.

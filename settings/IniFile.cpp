@@ -88,6 +88,18 @@ QString ResolveLinks(const QString& path)
     return current;
 }
 
+// Why a save must leave the existing file `target` as it is, before anything is written.
+QString RefusedTarget(const QString& target, const QByteArray& native, const struct stat& st)
+{
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("%1 is not a regular file").arg(target);
+    // A read-only settings file is the user's way of keeping it as it is (for root too,
+    // whom access() would let through).
+    if ((st.st_mode & 0222) == 0 || ::access(native.constData(), W_OK) != 0)
+        return QStringLiteral("%1 is read-only").arg(target);
+    return {};
+}
+
 } // namespace
 
 IniDocument::Line IniDocument::MakeLine(QByteArray raw, QByteArray eol)
@@ -335,12 +347,8 @@ IoResult IniDocument::Save(const QString& path) const
     { };
     const bool exists = ::stat(native.constData(), &st) == 0;
     if (exists) {
-        if (!S_ISREG(st.st_mode))
-            return {QStringLiteral("%1 is not a regular file").arg(target)};
-        // A read-only settings file is the user's way of keeping it as it is (for root too,
-        // whom access() would let through).
-        if ((st.st_mode & 0222) == 0 || ::access(native.constData(), W_OK) != 0)
-            return {QStringLiteral("%1 is read-only").arg(target)};
+        if (QString refused = RefusedTarget(target, native, st); !refused.isEmpty())
+            return {refused};
     } else if (errno != ENOENT) {
         return {QStringLiteral("%1: %2").arg(target, ErrnoText(errno))};
     }
@@ -370,6 +378,25 @@ IoResult IniDocument::Save(const QString& path) const
         ::unlink(QFile::encodeName(temp.path).constData());
         return {QStringLiteral("cannot write %1: %2").arg(target, why)};
     }
+    return {};
+}
+
+QString SaveOverProblem(const QString& path)
+{
+    const QString target = ResolveLinks(path);
+    const QByteArray native = QFile::encodeName(target);
+    struct stat st
+    { };
+    if (::stat(native.constData(), &st) != 0)
+        return QStringLiteral("%1: %2").arg(target, ErrnoText(errno));
+    if (QString refused = RefusedTarget(target, native, st); !refused.isEmpty())
+        return refused;
+    // The new file is renamed over the old one: the folder must take it.
+    if (::access(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), W_OK | X_OK) != 0)
+        return QStringLiteral("the folder of %1 is read-only").arg(target);
+    // Root can keep another user's owner; anyone else's save would be refused.
+    if (st.st_uid != ::geteuid() && ::geteuid() != 0)
+        return QStringLiteral("%1 belongs to another user").arg(target);
     return {};
 }
 

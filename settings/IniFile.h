@@ -81,6 +81,11 @@ private:
     QString m_problem;
 };
 
+/// Why the existing file `path` (or the file its links lead to) cannot be saved over: not a
+/// regular file, read-only, in a folder that takes no new file, or another user's. Empty when a
+/// save would go ahead.
+QString SaveOverProblem(const QString& path);
+
 /// One setting named "Section.Key" read from the file at `iniPath`: true when the file has the
 /// key, false when `defaultValue` was used.
 bool ReadIniValue(const QString& iniPath, QStringView name, int& value, int defaultValue);

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "settings/Paths.h"
 
-#include <QCoreApplication>
-
 namespace {
 constexpr QChar kSeparator = u'/';
 }
@@ -56,14 +54,4 @@ bool IsVideoFile(QStringView path)
         "avi", "mpg", "mpeg", "vob", "divx", "flv", "wmv", "asf", "mkv", "mp2", "mp4"};
     const QString ext = ExtensionOf(path);
     return !ext.isEmpty() && MatchesAny(ext, kVideos);
-}
-
-QString PathBesideExecutable(const QString& fileName)
-{
-    return QCoreApplication::applicationDirPath() + kSeparator + fileName;
-}
-
-QString DefaultIniPath()
-{
-    return PathBesideExecutable(QStringLiteral("vellmar.ini"));
 }

@@ -21,8 +21,3 @@ bool MatchesAny(QStringView text, const QStringList& list);
 /// A picture by its extension: JPEG, PNG, GIF, BMP, TIFF, WebP, HEIF / HEIC, AVIF or JPEG XL.
 bool IsImageFile(QStringView path);
 bool IsVideoFile(QStringView path);
-
-/// "vellmar.ini" beside the executable.
-QString DefaultIniPath();
-/// A file beside the executable.
-QString PathBesideExecutable(const QString& fileName);

@@ -4,6 +4,7 @@
 #include "capture/CScreenshotDlg.h"
 #include "imaging/TempFolder.h"
 #include "settings/Paths.h"
+#include "settings/SettingsLocation.h"
 #include "ui/About.h"
 #include "ui/Artwork.h"
 #include "ui/DropRoute.h"
@@ -105,9 +106,12 @@ bool CWizardDlg::CreatePage(int index)
     case kUploadSettingsPage:
         page = new CUploadSettings(this, this);
         break;
-    case kUploadPage:
-        page = new CUploadDlg(this, this);
+    case kUploadPage: {
+        auto* upload = new CUploadDlg(this, this);
+        upload->TemplatePath = TemplatePathFor(m_settings.Path());
+        page = upload;
         break;
+    }
     }
     m_pages[index] = page;
     widget = page->PageWnd;

@@ -39,8 +39,6 @@ struct CodeTemplate
 /// the text ends at its first NUL. A missing, empty, unreadable or larger than 1 MiB file gives
 /// no head and no tail.
 CodeTemplate LoadTemplate(const QString& path);
-/// "template.txt" beside the executable.
-QString DefaultTemplatePath();
 
 /// The code of `codeType` (none gives no code, only the template) for
 /// `results` in order, `imagesPerRow` per row (below 1: 4), however long it gets: nothing the

@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include "settings/Paths.h"
 #include "upload/CodeGenerator.h"
 
 #include <QFile>
@@ -86,9 +85,4 @@ CodeTemplate LoadTemplate(const QString& path)
         tmpl.Tail = text.mid(at + marker.size());
     }
     return tmpl;
-}
-
-QString DefaultTemplatePath()
-{
-    return PathBesideExecutable(QStringLiteral("template.txt"));
 }

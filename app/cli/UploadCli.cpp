@@ -3,7 +3,7 @@
 
 #include "app/cli/CliTools.h"
 #include "imaging/TempFolder.h"
-#include "settings/Paths.h"
+#include "settings/SettingsLocation.h"
 #include "upload/profiles/ServiceCatalog.h"
 
 #include <algorithm>
@@ -46,10 +46,18 @@ int RunUploadCli(
     if (const std::optional<int> exitCode
         = AnswerWithoutRunning(parsed, "vellmar-upload", UploadCliUsage(), out, err))
         return *exitCode;
-    const UploadCliOptions& options = parsed.options;
+    UploadCliOptions options = parsed.options;
+    const SettingsLocation where = LocateSettings(options.iniPath);
+    if (!where.copiedFrom.isEmpty())
+        err << "vellmar-upload: " << where.copiedFrom << " cannot be written; copied to " << where.iniPath
+            << ", where the settings are kept from now on\n"
+            << Qt::flush;
+    if (!where.problem.isEmpty())
+        err << "vellmar-upload: " << where.problem << '\n' << Qt::flush;
+    if (options.templatePath.isEmpty())
+        options.templatePath = TemplatePathFor(where.iniPath);
     Settings settings;
-    const QString problem
-        = LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
+    const QString problem = LoadSettings(where.iniPath, settings);
     if (options.listServices)
         return ListServices(settings, out, err);
     if (!options.addService.isEmpty())

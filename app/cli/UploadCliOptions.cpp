@@ -44,7 +44,9 @@ Options:
                          settings, 150 when that is below 1 or above 1024)
   --host N=NAME[:PORT]   host of service N for this run, instead of Servers.HostN
                          of the settings; may be given for several services
-  --ini PATH             settings file to read (default: vellmar.ini beside the program)
+  --ini PATH             settings file to read (default: vellmar.ini beside the
+                         program when it can be written there, otherwise
+                         ~/.config/vellmar/vellmar.ini; see Files below)
   --raw                  send each file as it is, without preparing it and without
                          an own thumbnail; the thumbnail address is the service's,
                          or empty when it gives none. Its GPS position is still
@@ -68,7 +70,7 @@ Options:
   --per-row N            pictures per row in code types 0 and 5 (default 4)
   --template PATH        text around the code, split at "%images%"; UTF-16 or
                          UTF-8 (default with --code: template.txt beside the
-                         program, when there is one)
+                         settings file, when there is one)
   -h, --help             show this text
 
 The code is printed as the wizard shows it, lines ended by CR LF, with a final
@@ -81,6 +83,11 @@ Files sent as they are with a GPS position that cannot be removed from them
 connection, kept alive between them.
 Exit status: 0 when every file was uploaded, 1 when at least one failed,
 2 for bad arguments or a service that does not exist.
+
+Files: the settings are vellmar.ini beside the program when that file exists and
+can be written (a portable copy), otherwise $XDG_CONFIG_HOME/vellmar/vellmar.ini
+(~/.config/vellmar/vellmar.ini); a read-only vellmar.ini beside the program is
+copied there once. The user's services are in ~/.config/vellmar/services.
 )";
 
 } // namespace

@@ -20,10 +20,10 @@ struct UploadCliOptions
     QString addService; ///< a profile file to add to the user's services
     int thumbSize = 0; ///< 0: Main.ThumbWidth of the settings file
     QMap<int, QString> hosts; ///< service number -> "name" or "name:port"
-    QString iniPath; ///< empty: vellmar.ini beside the executable
+    QString iniPath; ///< empty: the settings file LocateSettings finds
     std::optional<CodeType> codeType; ///< none: address lines instead of code
     int perRow = 4;
-    QString templatePath; ///< empty: template.txt beside the executable (with a code type only)
+    QString templatePath; ///< empty: template.txt beside the settings file (with a code type only)
     bool raw = false; ///< send the files as they are, without own thumbnails
     int timeoutSeconds = 0; ///< 0: the default; how long a transfer may go without a byte moving
     QString prepareOnly; ///< prepare into this folder and upload nothing

@@ -9,8 +9,7 @@ namespace {
 void PrintCode(
     const UploadCliOptions& options, const QList<UploadResult>& results, QTextStream& out, QTextStream& err)
 {
-    const CodeTemplate tmpl
-        = LoadTemplate(options.templatePath.isEmpty() ? DefaultTemplatePath() : options.templatePath);
+    const CodeTemplate tmpl = LoadTemplate(options.templatePath);
     if (!tmpl.Problem.isEmpty())
         err << "vellmar-upload: " << tmpl.Problem << '\n' << Qt::flush;
     const QString code = GenerateCode(results, options.codeType, options.perRow, tmpl);

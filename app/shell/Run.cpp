@@ -2,6 +2,7 @@
 #include "app/shell/Run.h"
 
 #include "imaging/TempFolder.h"
+#include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
@@ -25,7 +26,7 @@ void ChooseFirstStartService(SettingsStore& settings)
         settings.Values().main.Main.Service = QString::fromLatin1(kFirstStartService);
 }
 
-int Run(const QString& iniPath, const QString& serviceFile)
+int Run(const SettingsLocation& where, const QString& serviceFile)
 {
     int exitCode = 0;
     if (!LoadQtTranslations())
@@ -34,7 +35,9 @@ int Run(const QString& iniPath, const QString& serviceFile)
         qWarning(
             "Vellmar: the font %s is missing; the windows are laid out for a substitute", qPrintable(face));
     // Read once, before any page can look at them; the frame and its pages share this record.
-    SettingsStore settings(iniPath);
+    SettingsStore settings(where.iniPath);
+    if (!where.problem.isEmpty())
+        qWarning("Vellmar: %s", qPrintable(where.problem));
     if (!settings.Problem().isEmpty())
         qWarning("Vellmar: %s", qPrintable(settings.Problem()));
     ChooseFirstStartService(settings);
@@ -49,6 +52,18 @@ int Run(const QString& iniPath, const QString& serviceFile)
         QObject::connect(
             frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
         frame->show();
+        if (!where.copiedFrom.isEmpty()) {
+            ShowInformation(frame.get(),
+                QStringLiteral("Файл настроек %1 доступен только для чтения. Его копия сохранена в %2, "
+                               "и настройки теперь хранятся там.")
+                    .arg(where.copiedFrom, where.iniPath),
+                QStringLiteral("Vellmar"));
+        } else if (!where.problem.isEmpty()) {
+            ShowWarning(frame.get(),
+                QStringLiteral("Папка настроек недоступна (%1). Изменения настроек не сохранятся.")
+                    .arg(where.problem),
+                QStringLiteral("Vellmar"));
+        }
         if (!sessionService.ok())
             ShowWarning(frame.get(), QStringLiteral("Файл сервиса не прочитан:\n") + sessionService.error,
                 QStringLiteral("Vellmar"));

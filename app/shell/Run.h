@@ -4,12 +4,14 @@
 #include <QString>
 
 class SettingsStore;
+struct SettingsLocation;
 
 /// The program's life: reads the settings, shows the wizard, runs the event loop until the user
 /// leaves, then stops every worker and empties the temporary folder. Returns the exit code: 2
 /// after a normal exit, 0 when the window could not be made. A QApplication must exist.
-/// `serviceFile`, when given, is a service profile the uploads of this session go to.
-int Run(const QString& iniPath, const QString& serviceFile = {});
+/// `settings` says which file is used and whether it was just copied there, which the user is
+/// told. `serviceFile`, when given, is a service profile the uploads of this session go to.
+int Run(const SettingsLocation& settings, const QString& serviceFile = {});
 
 /// At a first start (no settings file yet) uploads go to a shipped service that needs no account
 /// and answers today; a settings file keeps its own choice.

@@ -4,6 +4,7 @@
 #include "app/core/CThreadImpl.h"
 #include "app/shell/Run.h"
 #include "imaging/TempFolder.h"
+#include "settings/SettingsLocation.h"
 #include "ui/CWizardDlg.h"
 #include "ui/pages/CMainDlg.h"
 #include "ui/widgets/CThumbsView.h"
@@ -37,7 +38,7 @@ int RunWith(const QString& ini, const std::function<void(CWizardDlg&)>& script)
         }
         QCoreApplication::exit(99);
     });
-    return Run(ini);
+    return Run({.iniPath = ini});
 }
 
 // The service the settings page shows as chosen, and the note under the list.

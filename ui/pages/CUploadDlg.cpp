@@ -118,7 +118,6 @@ private:
 
 CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , TemplatePath(DefaultTemplatePath())
 {
     WizardDlg = frame;
     PageWnd = this;

@@ -58,7 +58,7 @@ public:
     QList<UploadResult> Results;
     /// "name: reason" for every file of this run that did not go up, in the window's words.
     QStringList Failures;
-    QString TemplatePath; ///< template.txt beside the executable; tests point it elsewhere
+    QString TemplatePath; ///< template.txt beside the settings file, as the frame sets it
 
 protected:
     void timerEvent(QTimerEvent* event) override;
