@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(Paths, WhereTheSettingsLive)
+TEST(SettingsLocation, WhereTheSettingsLive)
 {
     enum Used { Beside, Config, Given };
     // beside: mode of a vellmar.ini beside the program (0: none); blocked: the user's settings
