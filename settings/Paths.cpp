@@ -2,6 +2,9 @@
 #include "settings/Paths.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 constexpr QChar kSeparator = u'/';
@@ -66,4 +69,14 @@ QString PathBesideExecutable(const QString& fileName)
 QString DefaultIniPath()
 {
     return PathBesideExecutable(QStringLiteral("vellmar.ini"));
+}
+
+QString HistoryPathFor(const QString& iniPath)
+{
+    const QString name = QStringLiteral("history.sqlite");
+    const QString folder = QFileInfo(iniPath).absolutePath();
+    if (QDir(folder).canonicalPath() == QDir(QCoreApplication::applicationDirPath()).canonicalPath())
+        return folder + kSeparator + name;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vellmar/")
+        + name;
 }

@@ -26,3 +26,7 @@ bool IsVideoFile(QStringView path);
 QString DefaultIniPath();
 /// A file beside the executable.
 QString PathBesideExecutable(const QString& fileName);
+/// Where the upload history of the settings at `iniPath` lives: "history.sqlite" beside a
+/// settings file in the executable's folder (a portable copy keeps everything together),
+/// otherwise "$XDG_DATA_HOME/vellmar/history.sqlite".
+QString HistoryPathFor(const QString& iniPath);

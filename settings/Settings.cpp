@@ -174,6 +174,7 @@ const std::vector<Key>& Keys()
         Flag("Thumbs.AddImageSize", [](auto& s) { return &s.main.Thumbs.AddImageSize; }),
         Flag("Thumbs.DrawFrame", [](auto& s) { return &s.main.Thumbs.DrawFrame; }),
         Flag("Thumbs.UserServerThumbs", [](auto& s) { return &s.main.Thumbs.UserServerThumbs; }),
+        Flag("History.Keep", [](auto& s) { return &s.main.History.Keep; }),
         Flag("Thumbs.TextOverThumb", [](auto& s) { return &s.appearance.Thumbs.TextOverThumb; }),
         Font(
             "Thumbs.Font", [](auto& s) { return &s.appearance.Thumbs.Font; }, kThumbsFontDefault),
