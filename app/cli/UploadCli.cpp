@@ -13,6 +13,11 @@ int UsageError(const QString& why, QTextStream& out, QTextStream& err)
     return *AnswerWithoutRunning(ParsedUploadCli::Error(why), "vellmar-upload", UploadCliUsage(), out, err);
 }
 
+QString IniPathOf(const UploadCliOptions& options)
+{
+    return options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath;
+}
+
 MadeUploadJob JobFromOptions(
     const UploadCliOptions& options, Settings settings, const ServiceCatalog& catalog)
 {
@@ -48,12 +53,13 @@ int RunUploadCli(
         return *exitCode;
     const UploadCliOptions& options = parsed.options;
     Settings settings;
-    const QString problem
-        = LoadSettings(options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath, settings);
+    const QString problem = LoadSettings(IniPathOf(options), settings);
     if (options.listServices)
         return ListServices(settings, out, err);
     if (!options.addService.isEmpty())
         return AddService(options.addService, out, err);
+    if (options.history || options.historyCode)
+        return ListHistory(options, out, err);
     if (!problem.isEmpty())
         err << "vellmar-upload: " << problem << '\n' << Qt::flush;
     if (!options.prepareOnly.isEmpty())
