@@ -141,6 +141,7 @@ TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
     stored.Image = {0, 0, true, true, false, ImageFormat::Webp, 150, false};
     stored.Main = {false, 2000, ServiceId::Keep4u};
     stored.Thumbs = {false, true, false};
+    stored.History.Keep = false;
     // Empty edits for 0, except the thumbnail width; text that is no number stores 0.
     const std::tuple<int, const char*, const char*> controls[]
         = {{1003, "1", "0"}, {1005, "", ""}, {1006, "600", "abc"}, {1027, "0", "1"}, {1007, "0", "1"},
@@ -150,9 +151,9 @@ TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
     w.frame.WizardSettings().main = loaded;
     w.frame.WizardSettings().servers.Host[1] = QString(60, u'k');
     w.PageAt<CUploadSettings>(kUploadSettingsPage)->AppearanceEditor
-        = [](AppearancePart& appearance, bool& stripLocation, QWidget*) {
+        = [](AppearancePart& appearance, AdvancedSwitches& switches, QWidget*) {
               appearance.Text.Text = QStringLiteral("новый");
-              stripLocation = false;
+              switches = {false, false};
           };
     w.frame.ShowPage(kUploadSettingsPage, -1, -1);
     const auto control = [&](int id) { return w.Control<QWidget>(kUploadSettingsPage, id); };
@@ -176,6 +177,7 @@ TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
     w.frame.OnBack();
     EXPECT_EQ(w.frame.WizardSettings().appearance.Text.Text, QStringLiteral("Vellmar"));
     EXPECT_TRUE(w.frame.WizardSettings().main.Image.StripLocation);
+    EXPECT_TRUE(w.frame.WizardSettings().main.History.Keep);
 
     for (const auto& [id, shown, typed] : controls)
         State(control(id), typed);
