@@ -126,8 +126,9 @@ bool CHistoryWindow::eventFilter(QObject* watched, QEvent* event)
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (watched == m_search && key == Qt::Key_Down && m_model->rowCount() > 0) {
         m_list->setFocus();
-        if (!m_list->currentIndex().isValid())
-            m_list->setCurrentIndex(m_model->index(0, 0));
+        if (!m_list->selectionModel()->hasSelection())
+            m_list->selectionModel()->setCurrentIndex(
+                m_model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         return true;
     }
     if (watched == m_list && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
