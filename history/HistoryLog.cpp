@@ -28,7 +28,9 @@ HistoryEntry EntryFor(const UploadedFile& file)
     if (decoded.isNull())
         return entry;
     entry.pixels = decoded.originalSize;
-    QImage preview = decoded.image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage preview = decoded.image.width() > box.width() || decoded.image.height() > box.height()
+        ? decoded.image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+        : decoded.image;
     if (preview.hasAlphaChannel()) {
         // JPEG has no transparency: it is shown on white, as the window's list is.
         QImage flat(preview.size(), QImage::Format_RGB32);
