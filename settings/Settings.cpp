@@ -174,7 +174,6 @@ const std::vector<Key>& Keys()
         Flag("Thumbs.AddImageSize", [](auto& s) { return &s.main.Thumbs.AddImageSize; }),
         Flag("Thumbs.DrawFrame", [](auto& s) { return &s.main.Thumbs.DrawFrame; }),
         Flag("Thumbs.UserServerThumbs", [](auto& s) { return &s.main.Thumbs.UserServerThumbs; }),
-        Flag("History.Keep", [](auto& s) { return &s.main.History.Keep; }),
         Flag("Thumbs.TextOverThumb", [](auto& s) { return &s.appearance.Thumbs.TextOverThumb; }),
         Font(
             "Thumbs.Font", [](auto& s) { return &s.appearance.Thumbs.Font; }, kThumbsFontDefault),
@@ -183,6 +182,7 @@ const std::vector<Key>& Keys()
         Integer("Thumbs.Color1", [](auto& s) { return &s.appearance.Thumbs.Color1; }),
         Integer("Thumbs.Color2", [](auto& s) { return &s.appearance.Thumbs.Color2; }),
         Integer("Thumbs.TextColor", [](auto& s) { return &s.appearance.Thumbs.TextColor; }),
+        Flag("History.Keep", [](auto& s) { return &s.main.History.Keep; }),
         ReadOnly(Integer("Thumbs.Alpha", [](auto& s) { return &s.appearance.Thumbs.Alpha; }, {0, 255})),
         Integer("VideoGrabber.Columns", [](auto& s) { return &s.video.VideoGrabber.Columns; }),
         Integer("VideoGrabber.TileWidth", [](auto& s) { return &s.video.VideoGrabber.TileWidth; }),

@@ -80,17 +80,24 @@ TEST(Welcome, CommandsByMouseAndKeys)
     EXPECT_EQ(std::pair(w.frame.PrevPage, w.frame.NextPage), std::pair(0, 3));
     w.frame.OnBack();
     {
-        // A click below the last entry runs it: the screenshot dialog, cancelled.
+        // The screenshot dialog, cancelled.
         ModalAnswer cancel(QStringLiteral("Отмена"));
-        click(QPoint(20, list->viewport()->height() - 2));
+        click(centre(2));
         EXPECT_EQ(cancel.Caption(), QStringLiteral("Скриншот"));
         EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
     }
+    // A click below the last entry runs it: the history's window, over the wizard.
+    click(QPoint(20, list->viewport()->height() - 2));
+    ASSERT_TRUE(w.frame.HistoryWindow());
+    EXPECT_TRUE(w.frame.HistoryWindow()->isVisible());
+    EXPECT_EQ(w.frame.HistoryWindow()->windowTitle(), QStringLiteral("История загрузок"));
+    w.frame.HistoryWindow()->close();
+    EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
     // Only a refused picture: the list all the same, empty, and the refusal named.
     picked = {w.dir.file(QStringLiteral("b.psd"))};
     ModalAnswer notice(QStringLiteral("ОК"));
-    QTest::keyClick(list, Qt::Key_Up);
-    QTest::keyClick(list, Qt::Key_Up);
+    for (int up = 0; up < 3; ++up)
+        QTest::keyClick(list, Qt::Key_Up);
     QTest::keyClick(list, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return notice.Seen(); }));
     EXPECT_EQ(notice.Text(),
