@@ -13,6 +13,7 @@ VELLMAR_PACKAGES=(
     libheif-dev libwebp-dev libtiff-dev liblcms2-dev libexiv2-dev libjxl-dev
     libxcb1-dev libxcb-ewmh-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+    libsqlite3-dev
     googletest libgtest-dev
     fonts-dejavu-core fonts-wine fonts-liberation2 xvfb xauth x11-utils clang-format
     desktop-file-utils appstream

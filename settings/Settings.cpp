@@ -182,6 +182,7 @@ const std::vector<Key>& Keys()
         Integer("Thumbs.Color1", [](auto& s) { return &s.appearance.Thumbs.Color1; }),
         Integer("Thumbs.Color2", [](auto& s) { return &s.appearance.Thumbs.Color2; }),
         Integer("Thumbs.TextColor", [](auto& s) { return &s.appearance.Thumbs.TextColor; }),
+        Flag("History.Keep", [](auto& s) { return &s.main.History.Keep; }),
         ReadOnly(Integer("Thumbs.Alpha", [](auto& s) { return &s.appearance.Thumbs.Alpha; }, {0, 255})),
         Integer("VideoGrabber.Columns", [](auto& s) { return &s.video.VideoGrabber.Columns; }),
         Integer("VideoGrabber.TileWidth", [](auto& s) { return &s.video.VideoGrabber.TileWidth; }),

@@ -73,6 +73,12 @@ struct MainPart
 
         bool operator==(const ThumbsKeys&) const = default;
     } Thumbs;
+    struct HistoryKeys
+    {
+        bool Keep = true; ///< every uploaded file is kept in the upload history
+
+        bool operator==(const HistoryKeys&) const = default;
+    } History;
     bool KeepProportions = true; ///< not stored; on at every start
 
     bool operator==(const MainPart&) const = default;

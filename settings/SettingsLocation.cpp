@@ -105,3 +105,13 @@ QString TemplatePathFor(const QString& iniPath)
 {
     return TemplatePathFor(iniPath, QCoreApplication::applicationDirPath());
 }
+
+QString HistoryPathFor(const QString& iniPath)
+{
+    const QString name = QStringLiteral("history.sqlite");
+    const QString folder = QFileInfo(iniPath).absolutePath();
+    if (QDir(folder).canonicalPath() == QDir(QCoreApplication::applicationDirPath()).canonicalPath())
+        return folder + u'/' + name;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vellmar/")
+        + name;
+}

@@ -30,3 +30,8 @@ SettingsLocation LocateSettings(const QString& explicitPath = {});
 /// exists (a read-only folder the settings were copied out of).
 QString TemplatePathFor(const QString& iniPath, const QString& programFolder);
 QString TemplatePathFor(const QString& iniPath);
+
+/// Where the upload history of the settings at `iniPath` lives: "history.sqlite" beside a
+/// portable copy's settings (in the program's folder), so that it keeps everything together;
+/// otherwise "$XDG_DATA_HOME/vellmar/history.sqlite".
+QString HistoryPathFor(const QString& iniPath);

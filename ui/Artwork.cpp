@@ -51,6 +51,8 @@ QPixmap CommandIcon(int commandId)
         return Render(QStringLiteral(":/artwork/import-video.svg"), QSize(32, 32));
     case 1058:
         return Render(QStringLiteral(":/artwork/screenshot.svg"), QSize(32, 32));
+    case 1059:
+        return Render(QStringLiteral(":/artwork/history.svg"), QSize(32, 32));
     }
     return {};
 }

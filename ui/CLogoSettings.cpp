@@ -60,13 +60,13 @@ std::optional<QColor> PickColour(const QColor& initial, QWidget* owner)
 
 } // namespace
 
-CLogoSettings::CLogoSettings(AppearancePart& appearance, bool& stripLocation, QWidget* owner)
+CLogoSettings::CLogoSettings(AppearancePart& appearance, AdvancedSwitches& switches, QWidget* owner)
     : QDialog(owner)
     , LogoPicker([](QWidget* owner) { return PickLogoFile(owner, nullptr); })
     , FontPicker(&PickFont)
     , ColourPicker(&PickColour)
     , m_appearance(appearance)
-    , m_stripLocation(stripLocation)
+    , m_switches(switches)
     , m_textFont(appearance.Text.Font)
     , m_thumbFont(appearance.Thumbs.Font)
 {
@@ -82,10 +82,10 @@ CLogoSettings::CLogoSettings(AppearancePart& appearance, bool& stripLocation, QW
     const int row = ((DluY(groupTop) + previewRect.bottom() + 1) * 8 + units - 1) / units + 4;
     const int textTop = row + 42;
     const int bottom = textTop + 70;
-    // Below both columns: the location switch on the left, OK and Cancel on the right.
+    // Below both columns: the location and history switches on the left, OK and Cancel on the right.
     const int lastRow = bottom + 6;
     // Centred over the owner's window by QDialog itself when shown.
-    setFixedSize(DluX(335), DluY(lastRow + 14 + 7));
+    setFixedSize(DluX(335), DluY(lastRow + 28 + 7));
 
     // Created in the order Tab should visit them.
     auto* logoGroup = new QGroupBox(QStringLiteral("Логотип на картинке"), this);
@@ -126,6 +126,8 @@ CLogoSettings::CLogoSettings(AppearancePart& appearance, bool& stripLocation, QW
     m_withoutLocation
         = new QCheckBox(QStringLiteral("Удалять место съёмки (GPS) из файлов без изменений"), this);
     PlaceControl(m_withoutLocation, 1094, {9, lastRow + 2, 200, 10});
+    m_keepHistory = new QCheckBox(QStringLiteral("Сохранять загрузки в истории"), this);
+    PlaceControl(m_keepHistory, 1095, {9, lastRow + 16, 200, 10});
     QPushButton* ok = MakeButton(this, 1, QStringLiteral("OK"), {216, lastRow, 54, 14});
     ok->setDefault(true);
     QPushButton* cancel = MakeButton(this, 2, QStringLiteral("Отмена"), {274, lastRow, 54, 14});
@@ -134,7 +136,8 @@ CLogoSettings::CLogoSettings(AppearancePart& appearance, bool& stripLocation, QW
     if (!appearance.Logo.Filename.isEmpty())
         m_preview->SetImage(appearance.Logo.Filename);
     m_textOverThumb->setChecked(appearance.Thumbs.TextOverThumb);
-    m_withoutLocation->setChecked(stripLocation);
+    m_withoutLocation->setChecked(switches.stripLocation);
+    m_keepHistory->setChecked(switches.keepHistory);
     m_text->setText(appearance.Text.Text);
 
     connect(browse, &QPushButton::clicked, this, &CLogoSettings::Browse);
@@ -170,7 +173,8 @@ void CLogoSettings::accept()
     m_appearance.Thumbs.TextOverThumb = m_textOverThumb->isChecked();
     m_appearance.Text.Font = m_textFont;
     m_appearance.Thumbs.Font = m_thumbFont;
-    m_stripLocation = m_withoutLocation->isChecked();
+    m_switches.stripLocation = m_withoutLocation->isChecked();
+    m_switches.keepHistory = m_keepHistory->isChecked();
     QDialog::accept();
 }
 

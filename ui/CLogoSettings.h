@@ -10,6 +10,13 @@
 #include <functional>
 #include <optional>
 
+/// The two switches of the dialog that are not about looks: `Image.StripLocation` and `History.Keep`.
+struct AdvancedSwitches
+{
+    bool stripLocation = true;
+    bool keepHistory = true;
+};
+
 class CMyImage;
 class QCheckBox;
 class QComboBox;
@@ -17,13 +24,13 @@ class QLineEdit;
 
 /// Edits `appearance` (the upload settings page's working copy): the logo and its place, the
 /// stamped text with its font, colours and place, and the look of the thumbnails; and the page's
-/// `stripLocation` (`Image.StripLocation`). Colours are written into the copy as soon as they are
+/// `switches`. Colours are written into the copy as soon as they are
 /// chosen; everything else only on OK.
 class CLogoSettings : public QDialog
 {
     Q_OBJECT
 public:
-    CLogoSettings(AppearancePart& appearance, bool& stripLocation, QWidget* owner);
+    CLogoSettings(AppearancePart& appearance, AdvancedSwitches& switches, QWidget* owner);
 
     // Stand-ins for the common dialogs, so that tests need no real dialog; the defaults open the real ones.
     std::function<QString(QWidget* owner)> LogoPicker; // the file-open dialog; empty text = cancelled
@@ -39,7 +46,7 @@ private:
     void ChooseColour(int& colorRef);
 
     AppearancePart& m_appearance;
-    bool& m_stripLocation;
+    AdvancedSwitches& m_switches;
     LogFont m_textFont;
     LogFont m_thumbFont;
     CMyImage* m_preview;
@@ -49,4 +56,5 @@ private:
     QComboBox* m_textPosition;
     QCheckBox* m_textOverThumb;
     QCheckBox* m_withoutLocation;
+    QCheckBox* m_keepHistory = nullptr;
 };

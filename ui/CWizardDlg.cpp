@@ -2,11 +2,13 @@
 #include "ui/CWizardDlg.h"
 
 #include "capture/CScreenshotDlg.h"
+#include "history/HistoryLog.h"
 #include "imaging/TempFolder.h"
 #include "settings/Paths.h"
 #include "settings/SettingsLocation.h"
 #include "ui/About.h"
 #include "ui/Artwork.h"
+#include "ui/CHistoryWindow.h"
 #include "ui/DropRoute.h"
 #include "ui/ServiceInstall.h"
 #include "ui/kit/Controls.h"
@@ -35,6 +37,47 @@ constexpr int kGuessedTitleBar = 30;
 constexpr int kGuessedBorder = 4;
 
 } // namespace
+
+std::shared_ptr<UploadLog> CWizardDlg::UploadHistory()
+{
+    if (!m_history) {
+        // Called on the log's thread; the frame may be gone by the time the notice arrives.
+        const QPointer<CWizardDlg> frame(this);
+        m_history
+            = std::make_shared<HistoryLog>(HistoryPathFor(m_settings.Path()), [frame](const QString& notice) {
+                  QMetaObject::invokeMethod(qApp, [frame, notice] {
+                      if (frame)
+                          frame->TellHistoryNotice(notice);
+                  });
+              });
+    }
+    return m_history;
+}
+
+void CWizardDlg::ShowHistory()
+{
+    if (!m_historyWindow) {
+        // Rows still on their way in are in the window when it opens.
+        if (m_history)
+            m_history->Flush();
+        m_historyWindow = new CHistoryWindow(
+            HistoryPathFor(m_settings.Path()), WizardSettings().upload.Codetype,
+            TemplatePathFor(m_settings.Path()), [this](const QString& notice) { TellHistoryNotice(notice); },
+            this);
+        m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
+}
+
+void CWizardDlg::TellHistoryNotice(const QString& notice)
+{
+    if (m_historyNoticeShown)
+        return;
+    m_historyNoticeShown = true;
+    ShowWarning(this, notice, QStringLiteral("История загрузок"));
+}
 
 CWizardDlg::CWizardDlg(SettingsStore& settings, std::shared_ptr<TempFolder> temp, QWidget* parent)
     : QDialog(parent)

@@ -2,12 +2,15 @@
 #pragma once
 
 #include "settings/SettingsStore.h"
+#include "ui/CHistoryWindow.h"
 #include "ui/wizard/CWizardFrame.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <array>
 
 class CMainDlg;
+class HistoryLog;
 class CVideoGrabber;
 class QLabel;
 class QPushButton;
@@ -35,6 +38,10 @@ public:
     bool IsFirstStart() const override { return m_settings.IsFirstStart(); }
     IoResult SaveSettings(SettingsGroup group) override;
     std::shared_ptr<TempFolder> Temp() const override { return m_temp; }
+    std::shared_ptr<UploadLog> UploadHistory() override;
+    void ShowHistory() override;
+    /// The history window while it is open.
+    CHistoryWindow* HistoryWindow() const { return m_historyWindow; }
     QWidget* FrameWindow() override { return this; }
     void EnableButton(WizardButton button, bool enable) override;
     void ShowButton(WizardButton button, bool show) override;
@@ -78,6 +85,8 @@ private:
     QPushButton* ButtonOf(WizardButton button) const;
     /// Centres the window, title bar included, in the free area of its screen.
     void PlaceOnScreen();
+    /// Tells the user about the history's file, once while the program runs.
+    void TellHistoryNotice(const QString& notice);
 
     int CurPage = -1;
     std::array<CWizardPage*, kPageCount> m_pages {};
@@ -86,6 +95,9 @@ private:
     CVideoGrabber* m_video = nullptr;
     SettingsStore& m_settings;
     std::shared_ptr<TempFolder> m_temp;
+    std::shared_ptr<HistoryLog> m_history; ///< made on the first upload
+    QPointer<CHistoryWindow> m_historyWindow;
+    bool m_historyNoticeShown = false;
     QLabel* m_header = nullptr;
     QPushButton* m_about = nullptr;
     QPushButton* m_back = nullptr;

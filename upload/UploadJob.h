@@ -11,6 +11,7 @@
 #include <optional>
 
 class TempFolder;
+class UploadLog;
 struct ServiceCatalog;
 
 /// The largest file the program's own services are sent: the limit they set.
@@ -38,6 +39,8 @@ struct UploadJob
     /// A folder: each file is prepared into it under a name of its own, never over a file there,
     /// and nothing is sent. No service is used.
     QString prepareInto;
+    /// Gets every file that went up, while `History.Keep` is on; none: nothing is kept.
+    std::shared_ptr<UploadLog> log;
 };
 
 /// A job and, when the service the settings choose cannot be used, why not.

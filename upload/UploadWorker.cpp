@@ -8,6 +8,7 @@
 #include "settings/Paths.h"
 #include "upload/PrepareAhead.h"
 #include "upload/UploadEngine.h"
+#include "upload/UploadLog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -84,6 +85,8 @@ PreparedImage PrepareInto(const QString& folder, const QString& source, const Pr
 
 UploadListener::~UploadListener() = default;
 
+UploadLog::~UploadLog() = default;
+
 void UploadListener::OnFileFailed(int, const QString&) { }
 
 void UploadListener::OnLocationKept(const QStringList&) { }
@@ -115,6 +118,10 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
         : job.profile                     ? CUploadEngineSelector::HasServerThumbs(*job.profile)
                                           : CUploadEngineSelector::HasServerThumbs(service);
     const bool ownThumb = job.ownThumbs && thumbs && !(job.main.Thumbs.UserServerThumbs && serverThumbs);
+    UploadLog* const log = job.main.History.Keep && !prepareOnly ? job.log.get() : nullptr;
+    const QString serviceName = !log ? QString()
+        : job.profile                ? job.profile->name
+                                     : BuiltInProfile(service).name;
 
     // The next files are prepared while this one uploads; uploads stay one at a time, in order.
     CPrepareAhead ahead(
@@ -176,14 +183,18 @@ int RunUpload(const UploadJob& job, UploadListener& listener, const std::atomic<
             if (!own.addresses.ImageUrl.isEmpty())
                 result.ThumbUrl = own.addresses.ImageUrl;
         }
+        if (!thumbs)
+            result.ThumbUrl.clear();
+        // The picture is on the service even when a stop came during its thumbnail: its
+        // addresses, the deletion address above all, are kept.
+        if (ok && log)
+            log->Record({QDateTime::currentDateTimeUtc(), source, prepared.path, serviceName, result});
         if (IsSet(abort)) {
             listener.OnFileFailed(i, QStringLiteral("stopped"));
         } else if (ok) {
             ++uploaded;
             if (prepared.locationKept)
                 locationKept << FileNameOf(source);
-            if (!thumbs)
-                result.ThumbUrl.clear();
             listener.OnResult(result);
         } else {
             listener.OnFileFailed(i, sent.error);

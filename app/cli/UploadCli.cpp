@@ -54,6 +54,8 @@ int RunUploadCli(
             << Qt::flush;
     if (!where.problem.isEmpty())
         err << "vellmar-upload: " << where.problem << '\n' << Qt::flush;
+    // The tools below read the settings, and find the history, through the file found here.
+    options.iniPath = where.iniPath;
     if (options.templatePath.isEmpty())
         options.templatePath = TemplatePathFor(where.iniPath);
     Settings settings;
@@ -62,6 +64,8 @@ int RunUploadCli(
         return ListServices(settings, out, err);
     if (!options.addService.isEmpty())
         return AddService(options.addService, out, err);
+    if (options.history || options.historyCode)
+        return ListHistory(options, out, err);
     if (!problem.isEmpty())
         err << "vellmar-upload: " << problem << '\n' << Qt::flush;
     if (!options.prepareOnly.isEmpty())

@@ -71,7 +71,21 @@ Options:
   --template PATH        text around the code, split at "%images%"; UTF-16 or
                          UTF-8 (default with --code: template.txt beside the
                          settings file, when there is one)
+  --history              list the uploads kept in the history, newest first, one
+                         line per file: time (UTC), service, file name, picture,
+                         thumbnail and deletion address, separated by tabs
+  --history-code TYPE    print code of this type (as --code) for the uploads kept
+                         in the history, oldest first; --per-row and --template
+                         apply
+  --search TEXT          with --history or --history-code: only the uploads whose
+                         file name or an address contains TEXT, in any case
+  --limit N              with --history or --history-code: the newest N uploads
+  --json                 with --history: a JSON array with every field instead
   -h, --help             show this text
+
+Uploads are kept in the history while the settings say History.Keep=1 (the
+default): history.sqlite beside a settings file in the program's folder, otherwise
+in $XDG_DATA_HOME/vellmar.
 
 The code is printed as the wizard shows it, lines ended by CR LF, with a final
 line break added when it does not end with one.
@@ -118,8 +132,13 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption prepareOnly(QStringLiteral("prepare-only"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("N"));
+    const QCommandLineOption history(QStringLiteral("history"));
+    const QCommandLineOption historyCode(QStringLiteral("history-code"), QString(), QStringLiteral("TYPE"));
+    const QCommandLineOption search(QStringLiteral("search"), QString(), QStringLiteral("TEXT"));
+    const QCommandLineOption limit(QStringLiteral("limit"), QString(), QStringLiteral("N"));
+    const QCommandLineOption json(QStringLiteral("json"));
     parser.addOptions({help, server, serviceFile, listServices, addService, caFile, thumbSize, host, ini, raw,
-        code, perRow, templ, timeout, prepareOnly, jobs});
+        code, perRow, templ, timeout, prepareOnly, jobs, history, historyCode, search, limit, json});
     if (!parser.parse(arguments))
         return ParsedUploadCli::Error(parser.errorText());
     if (parser.isSet(help))
@@ -140,6 +159,42 @@ ParsedUploadCli ParseUploadCli(const QStringList& arguments)
         if (const QString why = NotARegularFile(options.iniPath, QStringLiteral("settings file"));
             !why.isEmpty())
             return ParsedUploadCli::Error(why);
+    }
+    options.history = parser.isSet(history);
+    if (options.history && parser.isSet(historyCode))
+        return ParsedUploadCli::Error(QStringLiteral("--history and --history-code choose the same thing"));
+    if (parser.isSet(historyCode)) {
+        const std::optional<int> type = number(historyCode, 0, kCodeTypeCount - 1);
+        if (!type)
+            return ParsedUploadCli::Error(
+                QStringLiteral("--history-code takes a code type from 0 to %1").arg(kCodeTypeCount - 1));
+        options.historyCode = CodeTypeOf(*type);
+    }
+    const bool listing = options.history || options.historyCode;
+    if (!listing && (parser.isSet(search) || parser.isSet(limit) || parser.isSet(json)))
+        return ParsedUploadCli::Error(QStringLiteral("--search, --limit and --json go with --history"));
+    if (parser.isSet(json) && !options.history)
+        return ParsedUploadCli::Error(QStringLiteral("--json goes with --history"));
+    if (badNumber(limit, 1, INT_MAX))
+        return ParsedUploadCli::Error(QStringLiteral("--limit takes a number of uploads from 1 up"));
+    options.search = parser.value(search);
+    options.limit = number(limit, 1, INT_MAX).value_or(0);
+    options.json = parser.isSet(json);
+    if (listing) {
+        if ((parser.isSet(perRow) || parser.isSet(templ)) && !options.historyCode)
+            return ParsedUploadCli::Error(QStringLiteral("--per-row and --template go with --history-code"));
+        if (badNumber(perRow, 1, INT_MAX))
+            return ParsedUploadCli::Error(QStringLiteral("--per-row takes a number of pictures from 1 up"));
+        options.perRow = number(perRow, 1, INT_MAX).value_or(options.perRow);
+        options.templatePath = parser.value(templ);
+        if (const QString why = options.templatePath.isEmpty()
+                ? QString()
+                : NotARegularFile(options.templatePath, QStringLiteral("template file"));
+            !why.isEmpty())
+            return ParsedUploadCli::Error(why);
+        if (!parser.positionalArguments().isEmpty())
+            return ParsedUploadCli::Error(QStringLiteral("the history is listed, not files uploaded"));
+        return parsed;
     }
     options.listServices = parser.isSet(listServices);
     options.addService = parser.value(addService);

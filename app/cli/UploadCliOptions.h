@@ -29,6 +29,11 @@ struct UploadCliOptions
     QString prepareOnly; ///< prepare into this folder and upload nothing
     int jobs = 0; ///< files prepared at once; 0: one per core
     QStringList files;
+    bool history = false; ///< list the upload history instead of uploading
+    std::optional<CodeType> historyCode; ///< print the code of the history's entries
+    QString search; ///< only the entries whose name or an address contains this
+    int limit = 0; ///< at most this many entries, newest first; 0: all of them
+    bool json = false; ///< the listing as JSON, every field
 };
 
 using ParsedUploadCli = ParsedArguments<UploadCliOptions>;

@@ -1,25 +1,24 @@
 // SPDX-License-Identifier: MIT
 #include "app/cli/CliListener.h"
 #include "app/cli/CliTools.h"
+#include "history/HistoryLog.h"
+#include "settings/Paths.h"
+#include "settings/SettingsLocation.h"
 #include "upload/CodeGenerator.h"
 #include "upload/profiles/ServiceCatalog.h"
 
-namespace {
-
-void PrintCode(
-    const UploadCliOptions& options, const QList<UploadResult>& results, QTextStream& out, QTextStream& err)
+void PrintCode(std::optional<CodeType> type, const UploadCliOptions& options,
+    const QList<UploadResult>& results, QTextStream& out, QTextStream& err)
 {
     const CodeTemplate tmpl = LoadTemplate(options.templatePath);
     if (!tmpl.Problem.isEmpty())
         err << "vellmar-upload: " << tmpl.Problem << '\n' << Qt::flush;
-    const QString code = GenerateCode(results, options.codeType, options.perRow, tmpl);
+    const QString code = GenerateCode(results, type, options.perRow, tmpl);
     out << code;
     if (!code.endsWith(u'\n'))
         out << '\n';
     out << Qt::flush;
 }
-
-} // namespace
 
 int UploadFiles(const UploadCliOptions& options, const Settings& settings, QTextStream& out, QTextStream& err,
     const std::atomic<bool>* stop)
@@ -35,7 +34,7 @@ int UploadFiles(const UploadCliOptions& options, const Settings& settings, QText
                 out, err);
         chosen.main.Main.Service = entry->name;
     }
-    const MadeUploadJob made = JobFromOptions(options, chosen, catalog);
+    MadeUploadJob made = JobFromOptions(options, chosen, catalog);
     if (!made.error.isEmpty()) {
         // A profile file given on the command line is one of the arguments; a choice the settings
         // keep is not.
@@ -45,10 +44,20 @@ int UploadFiles(const UploadCliOptions& options, const Settings& settings, QText
         return 2;
     }
 
+    std::shared_ptr<HistoryLog> history;
+    if (settings.main.History.Keep) {
+        history = std::make_shared<HistoryLog>(HistoryPathFor(options.iniPath),
+            [&err](const QString& notice) { err << "vellmar-upload: " << notice << '\n'
+                                                << Qt::flush; });
+        made.job.log = history;
+    }
     const bool printCode = options.codeType.has_value();
     CliListener listener(options.files, CliListener::Run::Upload, !printCode, out, err);
     // Ctrl+C ends the running transfer at once; nothing is worth finishing then.
     RunUpload(made.job, listener, stop, stop);
+    // Every row is in the file before the program ends, and before its prepared files go.
+    if (history)
+        history->Flush();
     if (listener.engineFailed) {
         err << "vellmar-upload: the settings name service " << static_cast<int>(made.job.main.Main.ServerID)
             << ", which does not exist\n"
@@ -57,6 +66,6 @@ int UploadFiles(const UploadCliOptions& options, const Settings& settings, QText
     }
     listener.ReportUnhandled();
     if (printCode)
-        PrintCode(options, listener.results, out, err);
+        PrintCode(options.codeType, options, listener.results, out, err);
     return listener.failures == 0 ? 0 : 1;
 }

@@ -18,6 +18,7 @@ const char kDefaultFile[]
       "\n[Thumbs]\nAddImageSize=1\nDrawFrame=1\nUserServerThumbs=0\nTextOverThumb=0\n"
       "Font=Tahoma, 7, b, 204\nFrameColor=7293440\nStrokeColor=0\nColor1=8214029\n"
       "Color2=16756230\nTextColor=16777215\n"
+      "\n[History]\nKeep=1\n"
       "\n[VideoGrabber]\nColumns=3\nTileWidth=200\nGapWidth=5\nGapHeight=7\nNumOfFrames=8\n"
       "\n[Servers]\nHost0=imageshack.us\nHost1=keep4u.ru\nHost2=radikal.ru\n"
       "Host3=smages.com\nHost4=ipicture.ru\n";

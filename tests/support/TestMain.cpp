@@ -21,6 +21,8 @@ int main(int argc, char** argv)
         qputenv("TMPDIR", QFile::encodeName(privateTemp.path()));
         // Services a test adds go to a configuration folder of its own, not the user's.
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(privateTemp.path() + QStringLiteral("/config")));
+        // And so does the upload history of every upload a test makes.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(privateTemp.path() + QStringLiteral("/data")));
         // Qt wants a private runtime folder and warns on every start without one.
         if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
             const QString runtime = privateTemp.path() + QStringLiteral("/runtime");

@@ -110,8 +110,8 @@ TEST(Layout, TextsFitAndTabReadsEachPageInOrder)
     TempFolder temp(w.dir.path());
     CScreenshotDlg screenshot(&frame, frame.Page(kFileListPage)->PageWnd, ScreenshotPart(), temp);
     AppearancePart appearance;
-    bool stripLocation = true;
-    CLogoSettings logo(appearance, stripLocation, &frame);
+    AdvancedSwitches switches;
+    CLogoSettings logo(appearance, switches, &frame);
     TileSheetLayout layout;
     CVideoGrabberParams sheet(layout, &frame);
     for (QWidget* window : std::initializer_list<QWidget*> {&frame, &screenshot, &logo, &sheet}) {

@@ -22,14 +22,14 @@ struct LogoSettings : testing::Test
 {
     QWidget page;
     AppearancePart appearance;
-    bool stripLocation = true;
+    AdvancedSwitches switches;
     std::unique_ptr<CLogoSettings> dialog;
 
     void Open()
     {
         page.setGeometry(100, 80, 700, 520);
         page.show();
-        dialog = std::make_unique<CLogoSettings>(appearance, stripLocation, &page);
+        dialog = std::make_unique<CLogoSettings>(appearance, switches, &page);
         dialog->show();
     }
     template<class T> T* Control(int id) { return dialog->findChild<T*>(QString::number(id)); }
@@ -46,7 +46,7 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
     for (const int leaveBy : {1, 2}) {
         SCOPED_TRACE(leaveBy == 1 ? "OK" : "Отмена");
         appearance = {};
-        stripLocation = true;
+        switches = {};
         Open();
         EXPECT_LE((dialog->geometry().center() - page.geometry().center()).manhattanLength(), 2);
         // The logo chosen with "Обзор..." is shown unscaled and centred in the 275 x 73 box inside
@@ -63,6 +63,7 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
         Control<QLineEdit>(1067)->setText(QString(300, u'ж'));
         Control<QCheckBox>(1036)->setChecked(true);
         Control<QCheckBox>(1094)->setChecked(false);
+        Control<QCheckBox>(1095)->setChecked(false);
         // The text font is replaced; the caption font goes to the picker and comes back as it was.
         dialog->FontPicker
             = [&](const QFont& offered, QWidget*) { return offered.bold() ? offered : points; };
@@ -108,7 +109,8 @@ TEST_F(LogoSettings, OkStoresEveryEditCancelOnlyTheColours)
             expected.Text.Font = {QStringLiteral("DejaVu Serif"), height, 600, true, true, true, 204, 0};
         }
         EXPECT_TRUE(appearance == expected);
-        EXPECT_EQ(stripLocation, leaveBy == 2);
+        EXPECT_EQ(switches.stripLocation, leaveBy == 2);
+        EXPECT_EQ(switches.keepHistory, leaveBy == 2);
     }
     appearance.Logo.Filename = logo;
     Open();

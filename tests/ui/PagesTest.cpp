@@ -80,17 +80,24 @@ TEST(Welcome, CommandsByMouseAndKeys)
     EXPECT_EQ(std::pair(w.frame.PrevPage, w.frame.NextPage), std::pair(0, 3));
     w.frame.OnBack();
     {
-        // A click below the last entry runs it: the screenshot dialog, cancelled.
+        // The screenshot dialog, cancelled.
         ModalAnswer cancel(QStringLiteral("Отмена"));
-        click(QPoint(20, list->viewport()->height() - 2));
+        click(centre(2));
         EXPECT_EQ(cancel.Caption(), QStringLiteral("Скриншот"));
         EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
     }
+    // A click below the last entry runs it: the history's window, over the wizard.
+    click(QPoint(20, list->viewport()->height() - 2));
+    ASSERT_TRUE(w.frame.HistoryWindow());
+    EXPECT_TRUE(w.frame.HistoryWindow()->isVisible());
+    EXPECT_EQ(w.frame.HistoryWindow()->windowTitle(), QStringLiteral("История загрузок"));
+    w.frame.HistoryWindow()->close();
+    EXPECT_EQ(w.frame.CurrentPage(), kWelcomePage);
     // Only a refused picture: the list all the same, empty, and the refusal named.
     picked = {w.dir.file(QStringLiteral("b.psd"))};
     ModalAnswer notice(QStringLiteral("ОК"));
-    QTest::keyClick(list, Qt::Key_Up);
-    QTest::keyClick(list, Qt::Key_Up);
+    for (int up = 0; up < 3; ++up)
+        QTest::keyClick(list, Qt::Key_Up);
     QTest::keyClick(list, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return notice.Seen(); }));
     EXPECT_EQ(notice.Text(),
@@ -141,6 +148,7 @@ TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
     stored.Image = {0, 0, true, true, false, ImageFormat::Webp, 150, false};
     stored.Main = {false, 2000, ServiceId::Keep4u};
     stored.Thumbs = {false, true, false};
+    stored.History.Keep = false;
     // Empty edits for 0, except the thumbnail width; text that is no number stores 0.
     const std::tuple<int, const char*, const char*> controls[]
         = {{1003, "1", "0"}, {1005, "", ""}, {1006, "600", "abc"}, {1027, "0", "1"}, {1007, "0", "1"},
@@ -150,9 +158,9 @@ TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
     w.frame.WizardSettings().main = loaded;
     w.frame.WizardSettings().servers.Host[1] = QString(60, u'k');
     w.PageAt<CUploadSettings>(kUploadSettingsPage)->AppearanceEditor
-        = [](AppearancePart& appearance, bool& stripLocation, QWidget*) {
+        = [](AppearancePart& appearance, AdvancedSwitches& switches, QWidget*) {
               appearance.Text.Text = QStringLiteral("новый");
-              stripLocation = false;
+              switches = {false, false};
           };
     w.frame.ShowPage(kUploadSettingsPage, -1, -1);
     const auto control = [&](int id) { return w.Control<QWidget>(kUploadSettingsPage, id); };
@@ -176,6 +184,7 @@ TEST(UploadSettings, EveryBoundControlBothWaysAndTheRulesThatSwitchThem)
     w.frame.OnBack();
     EXPECT_EQ(w.frame.WizardSettings().appearance.Text.Text, QStringLiteral("Vellmar"));
     EXPECT_TRUE(w.frame.WizardSettings().main.Image.StripLocation);
+    EXPECT_TRUE(w.frame.WizardSettings().main.History.Keep);
 
     for (const auto& [id, shown, typed] : controls)
         State(control(id), typed);

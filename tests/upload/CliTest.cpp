@@ -13,6 +13,9 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -277,4 +280,67 @@ TEST_F(UploadCli, TheProgramWithoutADisplay)
         // The prepared files went into a folder of the run, which is gone with it.
         EXPECT_FALSE(QDirIterator(temp, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories).hasNext());
     }
+}
+
+// Two programs upload at once into one history; it is then listed, searched and made into code.
+TEST_F(UploadCli, HistoryOfTwoProgramsAtOnceListedAndCoded)
+{
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.file("data")));
+    const QString ini = Ini("[Main]\nServerID=2\n" + ServersSection(host.HostText()));
+    QList<QProcess*> programs;
+    for (const char* prefix : {"p", "q"}) {
+        QStringList args {"--ini", ini};
+        for (int i = 1; i <= 3; ++i)
+            args << dir.write(
+                QStringLiteral("%1%2.png").arg(QLatin1String(prefix)).arg(i), PngOf(30 + i, 20));
+        programs << new QProcess;
+        programs.last()->start(QStringLiteral(VELLMAR_UPLOAD_EXE), args);
+    }
+    for (QProcess* program : programs) {
+        EXPECT_TRUE(program->waitForFinished(30000));
+        EXPECT_EQ(program->exitCode(), 0) << program->readAllStandardError().constData();
+        delete program;
+    }
+
+    const CliRun all = Run({"--ini", ini, "--history"});
+    EXPECT_EQ(all.code, 0);
+    const QStringList lines = all.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6) << all.out.toStdString();
+    QStringList names;
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(u'\t');
+        ASSERT_EQ(fields.size(), 6) << line.toStdString();
+        EXPECT_EQ(fields[1], QStringLiteral("Radikal"));
+        EXPECT_TRUE(fields[3].startsWith(StoredAddress(host, 'i', 0).chopped(1)));
+        names << fields[2];
+    }
+    names.sort();
+    EXPECT_EQ(names, QStringList({"p1.png", "p2.png", "p3.png", "q1.png", "q2.png", "q3.png"}));
+
+    const CliRun found = Run({"--ini", ini, "--history", "--search", "Q2.PNG", "--json"});
+    const QJsonArray json = QJsonDocument::fromJson(found.out.toUtf8()).array();
+    ASSERT_EQ(json.size(), 1) << found.out.toStdString();
+    const QJsonObject entry = json[0].toObject();
+    EXPECT_EQ(entry.keys(),
+        QStringList({"deletion_url", "height", "id", "image_url", "name", "service", "size", "source",
+            "thumb_url", "time", "width"}));
+    EXPECT_EQ(entry["source"].toString(), dir.file("q2.png"));
+    EXPECT_EQ(entry["width"].toInt(), 32);
+
+    // The two newest as plain links, in the order they went up.
+    const QStringList newest = lines.mid(0, 2);
+    const CliRun code = Run({"--ini", ini, "--history-code", "4", "--limit", "2"});
+    EXPECT_EQ(code.out,
+        newest[1].split(u'\t')[3] + QStringLiteral("\r\n") + newest[0].split(u'\t')[3]
+            + QStringLiteral("\r\n"));
+
+    // Off in the settings: an upload leaves no row.
+    const CliRun off
+        = Run({"--ini", Ini("[Main]\nServerID=2\n[History]\nKeep=0\n" + ServersSection(host.HostText())),
+            dir.file("p1.png")});
+    EXPECT_EQ(off.code, 0);
+    EXPECT_EQ(Run({"--ini", ini, "--history"}).out, all.out);
+    EXPECT_EQ(Run({"--search", "x", dir.file("p1.png")}).code, 2);
+    qputenv("XDG_DATA_HOME", before);
 }

@@ -3,6 +3,8 @@
 // them, the addresses gathered; then a refused file, a server that stops answering, a stop
 // request, files that vanish or cannot be decoded.
 #include "upload/UploadWorker.h"
+#include "history/HistoryLog.h"
+#include "history/HistoryStore.h"
 #include "imaging/TempFolder.h"
 #include "testhost/TestHost.h"
 #include "tests/support/Hosts.h"
@@ -345,6 +347,56 @@ TEST(WorkerFaults, AbortEndsARunWhoseServerStoppedAnswering)
     EXPECT_EQ(run.failures, Failures({{1, QStringLiteral("stopped")}}));
     EXPECT_EQ(run.statuses.size(), 2);
     EXPECT_EQ(PostCount(host), 2);
+}
+
+TEST(UploadWorker, HistoryRowsFileByFileKeptAfterAStop)
+{
+    TestDir dir;
+    TestHost host;
+    ASSERT_TRUE(host.Start());
+    std::atomic<bool> stop {false};
+    Recorder run;
+    // Each file's row is written as soon as its answer is read, not when the run ends.
+    const QString historyPath = dir.file(QStringLiteral("history.sqlite"));
+    auto history = std::make_shared<HistoryLog>(historyPath);
+    const auto rows = [&] {
+        history->Flush();
+        return HistoryStore::Open(historyPath).store->List(QString(), 0, 10);
+    };
+    int rowsAtSecond = -1;
+    run.onStatus = [&](const QString& text) {
+        if (text.startsWith(QStringLiteral("Uploading file 2 of 5"))) {
+            stop = true;
+            rowsAtSecond = int(rows().size());
+        }
+    };
+    UploadJob job = JobFor(host, 3, WriteSources(dir, 5));
+    WriteFile(job.files[1], PngOf(300, 200));
+    job.log = history;
+    EXPECT_EQ(RunUpload(job, run, &stop, nullptr), 2);
+    EXPECT_EQ(rowsAtSecond, 1);
+    const QList<HistoryEntry> kept = rows();
+    ASSERT_EQ(kept.size(), 2);
+    // Previews fit into 96 x 96 and are never enlarged.
+    const QSize pixels[] = {{40, 30}, {300, 200}};
+    const QSize previews[] = {{40, 30}, {96, 64}};
+    for (int i = 0; i < 2; ++i) {
+        const HistoryEntry& entry = kept[1 - i];
+        EXPECT_EQ(entry.addresses, run.results[i]);
+        EXPECT_EQ(entry.source, job.files[i]);
+        EXPECT_EQ(entry.service, QStringLiteral("Smages"));
+        EXPECT_EQ(entry.pixels, pixels[i]);
+        const QByteArray jpeg = HistoryStore::Open(historyPath).store->Preview(entry.id);
+        EXPECT_EQ(QImage::fromData(jpeg, "JPEG").size(), previews[i]);
+    }
+    EXPECT_EQ(host.StoredCount(), 4);
+
+    // Off: nothing more is kept.
+    job.main.History.Keep = false;
+    std::atomic<bool> go {false};
+    Recorder off;
+    EXPECT_EQ(RunUpload(job, off, &go, nullptr), 5);
+    EXPECT_EQ(rows().size(), 2);
 }
 
 TEST(PrepareAhead, OrderWindowAndStop)

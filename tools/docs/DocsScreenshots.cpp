@@ -132,8 +132,9 @@ int main(int argc, char** argv)
 
     AppearancePart appearance = frame.WizardSettings().appearance;
     appearance.Logo.Filename = files[3];
-    bool stripLocation = frame.WizardSettings().main.Image.StripLocation;
-    CLogoSettings logo(appearance, stripLocation, &frame);
+    AdvancedSwitches switches {
+        frame.WizardSettings().main.Image.StripLocation, frame.WizardSettings().main.History.Keep};
+    CLogoSettings logo(appearance, switches, &frame);
     logo.show();
     if (!Save(logo, out, "logo-settings.png"))
         return 1;

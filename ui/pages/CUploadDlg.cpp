@@ -172,6 +172,7 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     QPushButton* copy = MakeButton(this, 1071, QStringLiteral("Копировать всё"), {15, 218, 71, 14});
     m_retry = MakeButton(this, 0, QStringLiteral("Повторить неудачные"), {92, 218, 90, 14});
     m_retry->hide();
+    QPushButton* history = MakeButton(this, 0, QStringLiteral("История загрузок"), {300, 218, 75, 14});
 
     if (WizardDlg)
         m_codeType->setCurrentIndex(static_cast<int>(WizardDlg->WizardSettings().upload.Codetype));
@@ -180,6 +181,10 @@ CUploadDlg::CUploadDlg(CWizardFrame* frame, QWidget* parent)
     connect(m_perRow, &QLineEdit::textChanged, this, &CUploadDlg::GenerateCode);
     connect(copy, &QPushButton::clicked, this, &CUploadDlg::CopyAll);
     connect(m_retry, &QPushButton::clicked, this, &CUploadDlg::RetryFailed);
+    connect(history, &QPushButton::clicked, this, [this] {
+        if (WizardDlg)
+            WizardDlg->ShowHistory();
+    });
 }
 
 CUploadDlg::~CUploadDlg()
@@ -216,6 +221,7 @@ void CUploadDlg::StartRun(bool fresh)
         MadeUploadJob made = MakeUploadJob(WizardDlg->WizardSettings(), WizardDlg->FileListPaths(),
             WizardDlg->Temp(), ServiceCatalog::Load());
         run->job = std::move(made.job);
+        run->job.log = WizardDlg->UploadHistory();
         serviceProblem = made.error;
     }
     m_run = run;

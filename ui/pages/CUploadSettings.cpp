@@ -78,8 +78,8 @@ QString NumberOrEmpty(int value)
 
 CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , AppearanceEditor([frame](AppearancePart& appearance, bool& stripLocation, QWidget* owner) {
-        CLogoSettings dialog(appearance, stripLocation, owner);
+    , AppearanceEditor([frame](AppearancePart& appearance, AdvancedSwitches& switches, QWidget* owner) {
+        CLogoSettings dialog(appearance, switches, owner);
         if (frame) {
             dialog.LogoPicker = [frame](QWidget* parent) {
                 return PickLogoFile(parent, &frame->WizardSettings().folders.Logo);
@@ -150,7 +150,7 @@ CUploadSettings::CUploadSettings(CWizardFrame* frame, QWidget* parent)
     connect(m_server, &QComboBox::currentIndexChanged, this, &CUploadSettings::UpdateServiceNote);
     connect(more, &QPushButton::clicked, this, [this] {
         if (AppearanceEditor)
-            AppearanceEditor(m_appearance, m_stripLocation, this);
+            AppearanceEditor(m_appearance, m_switches, this);
     });
 }
 
@@ -164,7 +164,7 @@ void CUploadSettings::ShowSettings(const MainPart& main)
     m_addText->setChecked(main.Image.AddText);
     m_format->setCurrentIndex(main.Image.Format ? static_cast<int>(*main.Image.Format) + 1 : 0);
     m_quality->setText(NumberOrEmpty(main.Image.Quality));
-    m_stripLocation = main.Image.StripLocation;
+    m_switches = {main.Image.StripLocation, main.History.Keep};
     m_createThumbs->setChecked(main.Main.CreateThumbs);
     m_thumbWidth->setText(QString::number(main.Main.ThumbWidth));
     m_drawFrame->setChecked(main.Thumbs.DrawFrame);
@@ -270,7 +270,8 @@ bool CUploadSettings::OnNext()
     main.Image.Format
         = format >= 1 && format <= 4 ? std::optional(static_cast<ImageFormat>(format - 1)) : std::nullopt;
     main.Image.Quality = NumberOf(m_quality);
-    main.Image.StripLocation = m_stripLocation;
+    main.Image.StripLocation = m_switches.stripLocation;
+    main.History.Keep = m_switches.keepHistory;
     main.Main.CreateThumbs = m_createThumbs->isChecked();
     main.Main.ThumbWidth = NumberOf(m_thumbWidth);
     main.Thumbs.DrawFrame = m_drawFrame->isChecked();

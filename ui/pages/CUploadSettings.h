@@ -2,6 +2,7 @@
 #pragma once
 
 #include "settings/Settings.h"
+#include "ui/CLogoSettings.h"
 #include "ui/wizard/CWizardPage.h"
 
 #include <QWidget>
@@ -27,9 +28,9 @@ public:
     /// Next starts the upload.
     QString NextCaption() const override;
 
-    /// Opens the logo and text dialog on the working copy and the location switch; tests put
+    /// Opens the logo and text dialog on the working copy and the location and history switches; tests put
     /// their own in.
-    std::function<void(AppearancePart&, bool& stripLocation, QWidget* owner)> AppearanceEditor;
+    std::function<void(AppearancePart&, AdvancedSwitches&, QWidget* owner)> AppearanceEditor;
 
 private:
     void ShowSettings(const MainPart& main);
@@ -43,7 +44,7 @@ private:
     void UpdateServiceNote();
 
     AppearancePart m_appearance;
-    bool m_stripLocation = true; ///< `Image.StripLocation`, edited under "Дополнительно..."
+    AdvancedSwitches m_switches; ///< edited under "Дополнительно..."
     QCheckBox* m_keepAsIs = nullptr;
     QLineEdit* m_maxWidth = nullptr;
     QLineEdit* m_maxHeight = nullptr;

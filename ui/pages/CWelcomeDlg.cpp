@@ -63,7 +63,7 @@ CWelcomeDlg::CWelcomeDlg(CWizardFrame* frame, QWidget* parent)
 
     for (const auto& [title, id] :
         {std::pair {"Добавить изображения", AddImages}, std::pair {"Импортировать видео файл", ImportVideo},
-            std::pair {"Сделать снимок экрана", TakeScreenshot}})
+            std::pair {"Сделать снимок экрана", TakeScreenshot}, std::pair {"История загрузок", ShowHistory}})
         m_commands->AddCommand(QString::fromUtf8(title), id, CommandIcon(id));
     connect(m_commands, &CCommandListBox::commandRun, this, &CWelcomeDlg::RunCommand);
 
@@ -97,6 +97,10 @@ void CWelcomeDlg::RunCommand(int commandId)
         break;
     case TakeScreenshot:
         OnScreenshot();
+        break;
+    case ShowHistory:
+        if (WizardDlg)
+            WizardDlg->ShowHistory();
         break;
     }
 }

@@ -10,12 +10,12 @@ class CCommandListBox;
 struct Screenshot;
 
 /// Wizard page 0: the greeting the program opens with and returns to after an upload, and its
-/// three commands into the wizard: add pictures, import a video file, take a screenshot.
+/// commands: add pictures, import a video file, take a screenshot, and the upload history.
 class CWelcomeDlg : public QWidget, public CWizardPage
 {
     Q_OBJECT
 public:
-    enum Command { AddImages = 1000, ImportVideo = 1001, TakeScreenshot = 1058 };
+    enum Command { AddImages = 1000, ImportVideo = 1001, TakeScreenshot = 1058, ShowHistory = 1059 };
 
     CWelcomeDlg(CWizardFrame* frame, QWidget* parent);
 

@@ -11,6 +11,7 @@ struct Screenshot;
 struct Settings;
 enum class SettingsGroup;
 class TempFolder;
+class UploadLog;
 class QWidget;
 
 /// Page numbers of the wizard.
@@ -60,6 +61,10 @@ public:
     virtual IoResult SaveSettings(SettingsGroup group) = 0;
     /// The folder of this running copy for intermediate pictures.
     virtual std::shared_ptr<TempFolder> Temp() const = 0;
+    /// Where uploads put every file that went up; it keeps them in the upload history.
+    virtual std::shared_ptr<UploadLog> UploadHistory() = 0;
+    /// Opens the upload history's window, or brings it to the front.
+    virtual void ShowHistory() = 0;
     /// The frame's own window: owner of dialogs, hidden during a screenshot.
     virtual QWidget* FrameWindow() = 0;
 
