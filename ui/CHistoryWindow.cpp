@@ -56,7 +56,7 @@ CHistoryWindow::CHistoryWindow(const QString& path, CodeType codeType, const QSt
     m_list->setIconSize(QSize(kPreviewRowSide, kPreviewRowSide));
     m_list->setAllColumnsShowFocus(true);
     m_list->header()->setStretchLastSection(true);
-    m_list->setColumnWidth(HistoryModel::Date, 170);
+    m_list->setColumnWidth(HistoryModel::Date, 190);
     m_list->setColumnWidth(HistoryModel::Service, 100);
     m_list->setColumnWidth(HistoryModel::Name, 180);
     m_list->installEventFilter(this);

@@ -3,6 +3,7 @@
 
 #include "history/HistoryStore.h"
 
+#include <QIcon>
 #include <QLocale>
 #include <QTimeZone>
 #include <algorithm>
@@ -76,12 +77,13 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const
         return {};
     const HistoryEntry& entry = m_entries[index.row()];
     if (role == Qt::DecorationRole && index.column() == Date) {
+        // An icon, which the view draws at its row's size; a pixmap would keep all 96 pixels.
         if (const QPixmap* cached = m_previews.object(entry.id))
-            return *cached;
+            return QIcon(*cached);
         QPixmap preview;
         preview.loadFromData(m_store->Preview(entry.id), "JPEG");
         m_previews.insert(entry.id, new QPixmap(preview));
-        return preview;
+        return QIcon(preview);
     }
     if (role == Qt::ToolTipRole && index.column() == Name)
         return entry.source;

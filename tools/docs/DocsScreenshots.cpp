@@ -2,11 +2,14 @@
 // Draws a few landscape-like pictures and takes them through the wizard, saving a picture of the
 // welcome page, the file list, the upload settings, the logo and text dialog and the upload page
 // after a run against the local hosting service, and the video page with frames of a clip that
-// the ffmpeg program makes. Run under Xvfb to refresh the README's pictures:
+// the ffmpeg program makes, and the history window with that run's files. Run under Xvfb to refresh the
+// README's pictures:
 //   xvfb-run -s "-screen 0 1024x768x24" build/dev/tools/docs/vellmar_docs_screenshots docs
 #include "app/shell/Run.h"
+#include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "testhost/TestHost.h"
+#include "ui/CHistoryWindow.h"
 #include "ui/CLogoSettings.h"
 #include "ui/CWizardDlg.h"
 #include "ui/kit/Dlu.h"
@@ -21,12 +24,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTreeView>
 
 namespace {
 
@@ -72,10 +77,12 @@ bool Save(QWidget& window, const QString& folder, const char* name)
 
 int main(int argc, char** argv)
 {
+    QTemporaryDir dir;
+    // The run's history goes into the temporary folder, not into the user's.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
     QApplication app(argc, argv);
     PrepareDialogFonts();
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    QTemporaryDir dir;
     QStringList files;
     const char* names[]
         = {"mountains.jpg", "evening.jpg", "valley.png", "lake.jpg", "dunes.jpg", "fields.jpg"};
@@ -156,5 +163,21 @@ int main(int argc, char** argv)
     auto* next = frame.findChild<QAbstractButton*>(QString::number(kNextButton));
     while (clock.elapsed() < 60000 && next->text() != QStringLiteral("Завершить >"))
         app.processEvents(QEventLoop::AllEvents, 50);
-    return Save(frame, out, "upload.png") ? 0 : 1;
+    if (!Save(frame, out, "upload.png"))
+        return 1;
+
+    // The history writes its rows on a thread of its own; they are there a moment after the run.
+    clock.restart();
+    while (clock.elapsed() < 1500)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    CHistoryWindow history(
+        HistoryPathFor(settings.Path()), frame.WizardSettings().upload.Codetype, QString(),
+        [](const QString&) {}, &frame);
+    history.resize(640, 400);
+    history.show();
+    history.List()->setCurrentIndex(history.List()->model()->index(0, 0));
+    clock.restart();
+    while (clock.elapsed() < 1000)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    return Save(history, out, "history.png") ? 0 : 1;
 }

@@ -54,7 +54,8 @@ CWelcomeDlg::CWelcomeDlg(CWizardFrame* frame, QWidget* parent)
         {122, 47, 259, 29});
     QLabel* choose = MakeLabel(this, 1076, QStringLiteral("Выберите действие:"), {125, 93, 144, 8});
     m_commands = new CCommandListBox(this);
-    PlaceControl(m_commands, 1002, {139, 117, 185, 99});
+    // Tall enough for all four commands, so that none hides behind a scroll bar.
+    PlaceControl(m_commands, 1002, {139, 106, 185, 132});
     MakeLabel(this, 0, QStringLiteral("Совет:"), {130, 244, 24, 8});
     MakeLabel(this, 0,
         QStringLiteral("Просто перетащите изображения или видео-файл в окно программы и программа "
