@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "capture/CScreenshotDlg.h"
 
-#include "capture/platform/CScreenGrabber.h"
+#include "capture/platform/CDirectScreenGrabber.h"
 #include "imaging/TempFolder.h"
 #include "tests/support/Widgets.h"
 
@@ -18,7 +18,7 @@ namespace {
 
 /// A screen that answers as a test sets it up and notes what it was asked; the dialog owns it,
 /// the test keeps a pointer.
-class CFakeGrabber : public CScreenGrabber
+class CFakeGrabber : public CDirectScreenGrabber
 {
 public:
     QRect ScreenRect() const override { return screen.isNull() ? QRect() : screen.rect(); }
