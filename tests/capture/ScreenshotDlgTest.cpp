@@ -2,12 +2,18 @@
 #include "capture/CScreenshotDlg.h"
 
 #include "capture/platform/CDirectScreenGrabber.h"
+#include "capture/platform/CPortalScreenGrabber.h"
 #include "imaging/TempFolder.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Widgets.h"
 
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -208,4 +214,84 @@ TEST(ScreenshotDlg, TakeScreenshotUsesThePlatformGrabberAndSaysWhenItTookAll)
     EXPECT_EQ(QImage(shot.path).size(), QGuiApplication::primaryScreen()->size());
     EXPECT_TRUE(frame.window.isVisible());
     EXPECT_FALSE(shot.values.EntireScreen);
+}
+
+TEST(ScreenshotDlg, GrabberFollowsThePlatformQtRunsOn)
+{
+    const std::tuple<const char*, const char*, GrabberKind> cases[] = {
+        {"xcb", "", GrabberKind::X11},
+        {"xcb", "wayland-0", GrabberKind::Portal}, // XWayland sees only its own clients
+        {"wayland", "wayland-0", GrabberKind::Portal},
+        {"wayland-egl", "wayland-0", GrabberKind::Portal},
+        {"offscreen", "", GrabberKind::QtScreen},
+    };
+    for (const auto& [platform, display, kind] : cases)
+        EXPECT_EQ(ChooseScreenGrabber(QLatin1String(platform), QLatin1String(display)), kind) << platform;
+}
+
+// Each test runs on a session bus of its own, where this one starts a fake portal (or none).
+TEST(ScreenshotDlg, WaylandPicturesComeFromThePortalOrTheUserIsTold)
+{
+    TestDir dir;
+    const auto picture = [&](const char* name, QSize size, Qt::GlobalColor colour) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = dir.file(QLatin1String(name));
+        EXPECT_TRUE(image.save(path));
+        return path;
+    };
+    const QString screen = picture("screen.png", {64, 48}, Qt::red);
+    const QString window = picture("window.png", {40, 30}, Qt::blue);
+    const struct
+    {
+        const char* name;
+        bool portal;
+        bool wholeScreen;
+        bool cancels; ///< the user closes the portal's window
+        int result;
+        QSize size;
+        QRgb colour;
+        const char* told; ///< part of the warning
+    } cases[] = {
+        {"no portal", false, true, false, 0, {}, 0, "xdg-desktop-portal"},
+        {"whole screen", true, true, false, 1, {64, 48}, qRgb(255, 0, 0), nullptr},
+        {"the window the user picks", true, false, false, 1, {40, 30}, qRgb(0, 0, 255), nullptr},
+        {"cancelled in the portal", true, false, true, 2, {}, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess portal;
+        portal.setProcessChannelMode(QProcess::ForwardedChannels);
+        if (c.portal) {
+            portal.start(QStringLiteral(VELLMAR_FAKE_PORTAL), {screen, c.cancels ? QString() : window});
+            ASSERT_TRUE(QTest::qWaitFor([] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    QStringLiteral("org.freedesktop.portal.Desktop"));
+            }));
+        }
+        Frame frame;
+        CScreenshotDlg dlg(&frame.window, frame.page, {ImageFormat::Png, 80, 1, c.wholeScreen}, frame.temp,
+            std::make_unique<CPortalScreenGrabber>());
+        ModalAnswer message(QStringLiteral("ОК"));
+        QTimer::singleShot(0, &dlg, [&] {
+            PressOk(dlg);
+            dlg.CaptureTimer()->setInterval(0);
+        });
+        EXPECT_EQ(dlg.exec(), c.result);
+        EXPECT_TRUE(frame.window.isVisible());
+        EXPECT_EQ(message.Seen(), c.told != nullptr);
+        if (c.told) {
+            EXPECT_TRUE(message.Text().startsWith(QStringLiteral("Снимок экрана не сделан: ")));
+            EXPECT_TRUE(message.Text().contains(QLatin1String(c.told))) << message.Text().toStdString();
+        }
+        if (c.result == 1) {
+            const QImage taken(dlg.ResultPath());
+            ASSERT_EQ(taken.size(), c.size);
+            EXPECT_EQ(taken.pixel(5, 5), c.colour);
+        }
+        // The portal's own file is the user's and stays.
+        EXPECT_TRUE(QFile::exists(c.wholeScreen ? screen : window));
+        portal.kill();
+        portal.waitForFinished();
+    }
 }
