@@ -22,6 +22,9 @@ int main(int argc, char** argv)
             "Upload, for this session only, to the service a custom-uploader file (.sxcu) describes."),
         QStringLiteral("FILE"));
     parser.addOption(serviceFile);
+    parser.addPositionalArgument(QStringLiteral("files"),
+        QStringLiteral("Pictures for the list, a video for its frames, or service files (.sxcu)."),
+        QStringLiteral("[FILE...]"));
     parser.process(app);
-    return Run(DefaultIniPath(), parser.value(serviceFile));
+    return Run(DefaultIniPath(), parser.value(serviceFile), parser.positionalArguments());
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/shell/Run.h"
 
+#include "app/shell/Instance.h"
 #include "imaging/TempFolder.h"
 #include "settings/SettingsStore.h"
 #include "ui/CWizardDlg.h"
@@ -25,8 +26,20 @@ void ChooseFirstStartService(SettingsStore& settings)
         settings.Values().main.Main.Service = QString::fromLatin1(kFirstStartService);
 }
 
-int Run(const QString& iniPath, const QString& serviceFile)
+int Run(const QString& iniPath, const QString& serviceFile, const QStringList& files)
 {
+    // One window per user: a file manager's "Open with" while it is open adds to it.
+    const QString instance = InstanceSocketName();
+    const QStringList given = GivenFiles(files);
+    switch (HandToRunningWindow(given, instance)) {
+    case HandOver::Done:
+        return 0;
+    case HandOver::Failed:
+        qWarning("Vellmar: the window already open did not answer; the files were not opened");
+        return 1;
+    case HandOver::NoWindow:
+        break;
+    }
     int exitCode = 0;
     if (!LoadQtTranslations())
         qWarning("Vellmar: Qt's Russian texts are missing (package qt6-translations-l10n)");
@@ -49,6 +62,7 @@ int Run(const QString& iniPath, const QString& serviceFile)
         QObject::connect(
             frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
         frame->show();
+        const CInstanceServer laterStarts(*frame, instance);
         if (!sessionService.ok())
             ShowWarning(frame.get(), QStringLiteral("Файл сервиса не прочитан:\n") + sessionService.error,
                 QStringLiteral("Vellmar"));
@@ -60,6 +74,8 @@ int Run(const QString& iniPath, const QString& serviceFile)
                     .arg(problem),
                 QStringLiteral("Vellmar"));
         }
+        if (!given.isEmpty())
+            frame->DropFiles(given);
         exitCode = QApplication::exec();
         // Destroying the frame destroys the pages, and each page waits for its worker, so
         // nothing writes into the temporary folder while it is emptied.

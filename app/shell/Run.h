@@ -2,14 +2,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class SettingsStore;
 
 /// The program's life: reads the settings, shows the wizard, runs the event loop until the user
 /// leaves, then stops every worker and empties the temporary folder. Returns the exit code: 2
 /// after a normal exit, 0 when the window could not be made. A QApplication must exist.
-/// `serviceFile`, when given, is a service profile the uploads of this session go to.
-int Run(const QString& iniPath, const QString& serviceFile = {});
+/// `serviceFile`, when given, is a service profile the uploads of this session go to. `files`
+/// (as given on the command line) are opened as if dropped on the window; when this user's
+/// program is running already, they go to its window instead and Run returns 0 at once (1 when
+/// that window did not take them).
+int Run(const QString& iniPath, const QString& serviceFile = {}, const QStringList& files = {});
 
 /// At a first start (no settings file yet) uploads go to a shipped service that needs no account
 /// and answers today; a settings file keeps its own choice.
