@@ -112,10 +112,9 @@ TEST(FileList, RemovePropertiesAndScreenshot)
 // the list as a PNG file of the temporary folder; copied files go where a drop of them would.
 TEST(FileList, PasteAPictureOrCopiedFiles)
 {
-    QImage picture(50, 40, QImage::Format_RGB32);
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 50; ++x)
-            picture.setPixel(x, y, qRgb(x * 5, y * 6, 90));
+    TestDir source;
+    const QImage picture = QImage(WritePicture(source.path(), QStringLiteral("p.png"), 50, 40))
+                               .convertToFormat(QImage::Format_RGB32);
     // How it is pasted (V: Ctrl+V, E: the menu on an empty spot, I: the menu on a picture), what
     // the clipboard holds, the menu's entries, the list after it, the message.
     const std::tuple<char, std::function<void(QMimeData&, const TestDir&)>, const char*, const char*,
