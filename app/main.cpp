@@ -29,6 +29,9 @@ int main(int argc, char** argv)
                        "~/.config/vellmar."),
         QStringLiteral("PATH"));
     parser.addOption(ini);
+    parser.addPositionalArgument(QStringLiteral("files"),
+        QStringLiteral("Pictures for the list, a video for its frames, or service files (.sxcu)."),
+        QStringLiteral("[FILE...]"));
     parser.process(app);
-    return Run(LocateSettings(parser.value(ini)), parser.value(serviceFile));
+    return Run(LocateSettings(parser.value(ini)), parser.value(serviceFile), parser.positionalArguments());
 }

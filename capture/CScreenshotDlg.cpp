@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "capture/CScreenshotDlg.h"
 
-#include "capture/CaptureGeometry.h"
 #include "imaging/SaveToTemp.h"
 #include "ui/kit/CUpDown.h"
 #include "ui/kit/Controls.h"
@@ -140,55 +139,35 @@ void CScreenshotDlg::Capture()
     if (values.Delay < kMinDelay || values.Delay > kMaxDelay)
         values.Delay = kStoredFallbackDelay;
 
-    QString path;
-    if (!CaptureInto(path, values.EntireScreen, values.Format, values.Quality)) {
-        Finish(kResultFailed);
-        // The dialog is gone; the page that asked is the one that explains.
-        ShowWarning(
-            m_page ? m_page : m_frame, QStringLiteral("Cannot grab screen."), QStringLiteral("Vellmar"));
+    m_grabber->Capture(
+        values.EntireScreen, [this, values](const CaptureOutcome& outcome) { Captured(outcome, values); });
+}
+
+void CScreenshotDlg::Captured(const CaptureOutcome& outcome, const ScreenshotPart& values)
+{
+    if (outcome.status == CaptureOutcome::Cancelled) {
+        // Declined in the desktop's own screenshot window: the same as "Отмена" here.
+        Finish(kResultCancelled);
         return;
     }
+    // A picture that was taken but could not be written is no success either.
+    const QString path = outcome.status == CaptureOutcome::Taken
+        ? SaveToTemp(m_temp, outcome.image, QStringLiteral("screenshot"), values.Format, values.Quality).path
+        : QString();
+    if (path.isEmpty()) {
+        Finish(kResultFailed);
+        // The dialog is gone; the page that asked is the one that explains.
+        const bool told = outcome.status == CaptureOutcome::Failed && !outcome.reason.isEmpty();
+        ShowWarning(m_page ? m_page : m_frame, told ? outcome.reason : QStringLiteral("Cannot grab screen."),
+            QStringLiteral("Vellmar"));
+        return;
+    }
+    m_fellBack = outcome.wholeScreenInstead;
+    m_fallbackReason = outcome.reason;
     m_resultPath = path;
     // Kept only after a capture that worked; the caller stores them.
     m_values = values;
     Finish(kResultSaved);
-}
-
-bool CScreenshotDlg::CaptureInto(QString& path, bool wholeScreen, ImageFormat format, int quality)
-{
-    const QRect screen = m_grabber->ScreenRect();
-    if (screen.isEmpty())
-        return false;
-
-    NativeWindow target = 0;
-    QRect targetRect = screen;
-    if (!wholeScreen) {
-        const ForegroundWindow foreground = m_grabber->FindForegroundWindow();
-        if (foreground.available) {
-            target = foreground.id;
-            targetRect = foreground.frame;
-        } else {
-            // Not knowing the window is a limit of the session, not a failure of the user's
-            // request: a picture of everything still holds the window they meant.
-            m_fellBack = true;
-            m_fallbackReason = foreground.reason;
-        }
-    }
-
-    const std::optional<CaptureArea> area = ClipToScreen(targetRect, screen.size());
-    if (!area)
-        return false;
-
-    if (target)
-        m_grabber->SetTopmost(target, true);
-    const QImage image = m_grabber->Grab(area->screenRect);
-    if (target)
-        m_grabber->SetTopmost(target, false);
-    if (image.isNull())
-        return false;
-    // A picture that was taken but could not be written is no success either.
-    path = SaveToTemp(m_temp, image, QStringLiteral("screenshot"), format, quality).path;
-    return !path.isEmpty();
 }
 
 void CScreenshotDlg::Finish(int result)

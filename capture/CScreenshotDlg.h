@@ -16,7 +16,8 @@ class QRadioButton;
 
 /// Takes a picture of the whole screen or of the active window after a delay and saves it in
 /// the temporary folder. Results: 1 saved (see ResultPath), 2 cancelled, 0 failed (the user
-/// has been told). While the delay runs the dialog and the frame window are hidden.
+/// has been told). While the delay runs, and while the desktop takes the picture, the dialog and
+/// the frame window are hidden.
 class CScreenshotDlg : public QDialog
 {
     Q_OBJECT
@@ -47,7 +48,7 @@ public:
 private:
     void Take();
     void Capture();
-    bool CaptureInto(QString& path, bool wholeScreen, ImageFormat format, int quality);
+    void Captured(const CaptureOutcome& outcome, const ScreenshotPart& values);
     void Finish(int result);
 
     QWidget* m_frame;

@@ -11,7 +11,7 @@ VELLMAR_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev
     libcurl4-openssl-dev libssl-dev libpugixml-dev libgif-dev libimagequant-dev
     libheif-dev libwebp-dev libtiff-dev liblcms2-dev libexiv2-dev libjxl-dev
-    libxcb1-dev libxcb-ewmh-dev
+    libxcb1-dev libxcb-ewmh-dev dbus-daemon
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     libsqlite3-dev
     googletest libgtest-dev

@@ -61,7 +61,7 @@ public:
     void OnAbout();
     /// Does what RouteDrop says of the dropped files: adds the profiles, hands the pictures to
     /// the file list, opens the video page, and names the files refused.
-    void DropFiles(const QStringList& paths);
+    void DropFiles(const QStringList& paths) override;
     /// Adds service profiles to the user's services and says what came of each.
     void AddServices(const QStringList& files);
     /// Ends the program's window with `exitCode` for the event loop.

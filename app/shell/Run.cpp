@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/shell/Run.h"
 
+#include "app/shell/Instance.h"
 #include "imaging/TempFolder.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
@@ -26,8 +27,20 @@ void ChooseFirstStartService(SettingsStore& settings)
         settings.Values().main.Main.Service = QString::fromLatin1(kFirstStartService);
 }
 
-int Run(const SettingsLocation& where, const QString& serviceFile)
+int Run(const SettingsLocation& where, const QString& serviceFile, const QStringList& files)
 {
+    // One window per user: a file manager's "Open with" while it is open adds to it.
+    const QString instance = InstanceSocketName();
+    const QStringList given = GivenFiles(files);
+    switch (HandToRunningWindow(given, instance)) {
+    case HandOver::Done:
+        return 0;
+    case HandOver::Failed:
+        qWarning("Vellmar: the window already open did not answer; the files were not opened");
+        return 1;
+    case HandOver::NoWindow:
+        break;
+    }
     int exitCode = 0;
     if (!LoadQtTranslations())
         qWarning("Vellmar: Qt's Russian texts are missing (package qt6-translations-l10n)");
@@ -52,6 +65,8 @@ int Run(const SettingsLocation& where, const QString& serviceFile)
         QObject::connect(
             frame.get(), &CWizardDlg::wizardClosed, qApp, [](int code) { QCoreApplication::exit(code); });
         frame->show();
+        // Listening before any message box below, whose wait would otherwise let a second window open.
+        const CInstanceServer laterStarts(*frame, instance);
         if (!where.copiedFrom.isEmpty()) {
             ShowInformation(frame.get(),
                 QStringLiteral("Файл настроек %1 доступен только для чтения. Его копия сохранена в %2, "
@@ -75,6 +90,8 @@ int Run(const SettingsLocation& where, const QString& serviceFile)
                     .arg(problem),
                 QStringLiteral("Vellmar"));
         }
+        if (!given.isEmpty())
+            frame->DropFiles(given);
         exitCode = QApplication::exec();
         // Destroying the frame destroys the pages, and each page waits for its worker, so
         // nothing writes into the temporary folder while it is emptied.

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "capture/platform/CScreenGrabber.h"
+#include "capture/platform/CDirectScreenGrabber.h"
 
 /// Screen size and pixels through QScreen, which every Qt platform offers. It knows no
 /// foreground window, so an active-window capture falls back to the whole screen.
-class CQtScreenGrabber : public CScreenGrabber
+class CQtScreenGrabber : public CDirectScreenGrabber
 {
 public:
     QRect ScreenRect() const override;

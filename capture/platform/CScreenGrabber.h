@@ -2,43 +2,47 @@
 #pragma once
 
 #include <QImage>
-#include <QRect>
 #include <QString>
-#include <QtGlobal>
+#include <functional>
 #include <memory>
 
-/// A native window id of the windowing system; 0 is none (the whole screen).
-using NativeWindow = quint64;
-
-/// What the windowing system says about the window the user works in.
-struct ForegroundWindow
+/// How a capture ended.
+struct CaptureOutcome
 {
-    /// False where the session cannot name a foreground window (no X11, no EWMH window manager,
-    /// Wayland); `reason` says why, and callers capture the whole screen instead.
-    bool available = false;
-    NativeWindow id = 0;
-    /// The window's outer frame in screen coordinates. Empty for a minimised (unmapped) window
-    /// or one that vanished, which is a capture failure rather than a reason to fall back.
-    QRect frame;
+    enum Status { Taken, Cancelled, Failed };
+
+    Status status = Failed;
+    QImage image; ///< the picture, when Taken
+    /// Taken: the active window was asked for, but the session cannot name it, so the picture
+    /// shows the whole screen.
+    bool wholeScreenInstead = false;
+    /// Why the whole screen stands in for the window, or, Failed, what to tell the user (empty:
+    /// nothing beyond the plain failure message).
     QString reason;
 };
 
-/// The few things the screenshot dialog needs from the windowing system.
+/// The windowing system's part of a screenshot: one implementation per platform, chosen at run
+/// time by CreateScreenGrabber.
 class CScreenGrabber
 {
 public:
+    using Done = std::function<void(const CaptureOutcome&)>;
+
     virtual ~CScreenGrabber() = default;
 
-    /// The primary screen, with its origin at (0, 0); empty when there is no screen.
-    virtual QRect ScreenRect() const = 0;
-    virtual ForegroundWindow FindForegroundWindow() const = 0;
-    /// Keeps `window` above the others while it is copied, and lets it go again afterwards.
-    virtual void SetTopmost(NativeWindow window, bool topmost) = 0;
-    /// The pixels of `area` (screen coordinates) as they are on the screen now; a null image
-    /// when the session does not allow it.
-    virtual QImage Grab(const QRect& area) = 0;
+    /// Takes a picture of the whole screen or of the active window and calls `done` once with the
+    /// outcome: before returning where the pixels can be copied at once, later from the event loop
+    /// where the desktop takes the picture itself. Never after the grabber is destroyed.
+    virtual void Capture(bool wholeScreen, Done done) = 0;
 };
 
-/// The grabber for the platform Qt runs on: X11 (with the foreground window from the window
-/// manager) for "xcb", the screen alone for every other platform.
+/// Which grabber serves a session.
+enum class GrabberKind { X11, Portal, QtScreen };
+
+/// X11 for Qt on "xcb" in an X11 session; the desktop portal under Wayland, where clients may
+/// not read the screen, also for Qt on "xcb" through XWayland (`waylandDisplay` set); QScreen
+/// alone on every other platform.
+GrabberKind ChooseScreenGrabber(const QString& platformName, const QString& waylandDisplay);
+
+/// The grabber for the session this program runs in.
 std::unique_ptr<CScreenGrabber> CreateScreenGrabber();

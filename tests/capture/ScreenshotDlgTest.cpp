@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "capture/CScreenshotDlg.h"
 
-#include "capture/platform/CScreenGrabber.h"
+#include "capture/platform/CDirectScreenGrabber.h"
+#include "capture/platform/CPortalScreenGrabber.h"
 #include "imaging/TempFolder.h"
+#include "tests/support/Pictures.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Widgets.h"
 
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -18,7 +25,7 @@ namespace {
 
 /// A screen that answers as a test sets it up and notes what it was asked; the dialog owns it,
 /// the test keeps a pointer.
-class CFakeGrabber : public CScreenGrabber
+class CFakeGrabber : public CDirectScreenGrabber
 {
 public:
     QRect ScreenRect() const override { return screen.isNull() ? QRect() : screen.rect(); }
@@ -197,4 +204,65 @@ TEST(ScreenshotDlg, TakeScreenshotUsesThePlatformGrabberAndSaysWhenItTookAll)
     EXPECT_EQ(QImage(shot.path).size(), QGuiApplication::primaryScreen()->size());
     EXPECT_TRUE(frame.window.isVisible());
     EXPECT_FALSE(shot.values.EntireScreen);
+}
+
+TEST(ScreenshotDlg, GrabberFollowsThePlatformQtRunsOn)
+{
+    const std::tuple<const char*, const char*, GrabberKind> cases[] = {
+        {"xcb", "", GrabberKind::X11},
+        {"xcb", "wayland-0", GrabberKind::Portal}, // XWayland sees only its own clients
+        {"wayland", "wayland-0", GrabberKind::Portal},
+        {"wayland-egl", "wayland-0", GrabberKind::Portal},
+        {"offscreen", "", GrabberKind::QtScreen},
+    };
+    for (const auto& [platform, display, kind] : cases)
+        EXPECT_EQ(ChooseScreenGrabber(QLatin1String(platform), QLatin1String(display)), kind) << platform;
+}
+
+// Each test runs on a session bus of its own, where this one starts a fake portal (or none).
+TEST(ScreenshotDlg, WaylandPicturesComeFromThePortalOrTheUserIsTold)
+{
+    TestDir dir;
+    const QString screen = WritePicture(dir.path(), QStringLiteral("screen.png"), 64, 48);
+    const QString window = WritePicture(dir.path(), QStringLiteral("window.png"), 40, 30);
+    // The fake portal's pictures (none: no portal), whole screen or window, the result, the
+    // picture saved, the start of the warning.
+    const std::tuple<QStringList, bool, int, QString, QString> cases[] = {
+        {{}, true, 0, {},
+            QStringLiteral(
+                "Снимок экрана не сделан: в сеансе Wayland снимки экрана делает служба xdg-desktop-portal")},
+        {{screen, window}, true, 1, screen, {}}, {{screen, window}, false, 1, window, {}},
+        {{screen, ""}, false, 2, {}, {}}, // the user cancels in the portal's window
+    };
+    for (const auto& [pictures, wholeScreen, result, saved, told] : cases) {
+        SCOPED_TRACE(result);
+        QProcess portal;
+        if (!pictures.isEmpty()) {
+            portal.start(QStringLiteral(VELLMAR_FAKE_PORTAL), pictures);
+            ASSERT_TRUE(QTest::qWaitFor([] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    QStringLiteral("org.freedesktop.portal.Desktop"));
+            }));
+        }
+        Frame frame;
+        CScreenshotDlg dlg(&frame.window, frame.page, {ImageFormat::Png, 80, 1, wholeScreen}, frame.temp,
+            std::make_unique<CPortalScreenGrabber>());
+        ModalAnswer message(QStringLiteral("ОК"));
+        QTimer::singleShot(0, &dlg, [&] {
+            Control<QPushButton>(dlg, "1")->click();
+            dlg.CaptureTimer()->setInterval(0);
+        });
+        EXPECT_EQ(dlg.exec(), result);
+        EXPECT_TRUE(frame.window.isVisible());
+        EXPECT_EQ(message.Seen(), !told.isEmpty());
+        EXPECT_EQ(message.Text().left(told.size()), told);
+        const auto pixels = [](const QString& path) {
+            return path.isEmpty() ? QImage() : QImage(path).convertToFormat(QImage::Format_RGB32);
+        };
+        EXPECT_EQ(pixels(dlg.ResultPath()), pixels(saved));
+        // The portal's own file is the user's and stays.
+        EXPECT_TRUE(QFile::exists(wholeScreen ? screen : window));
+        portal.kill();
+        portal.waitForFinished();
+    }
 }

@@ -2,7 +2,6 @@
 // The X11 grabber on a real X server: CTest runs this program under xvfb-run on a 1024 x 768
 // screen, with no window manager, so the test plays its part (_NET_ACTIVE_WINDOW and the
 // stacking list on the root window).
-#include "capture/CaptureGeometry.h"
 #include "capture/platform/CXcbScreenGrabber.h"
 
 #include <QGuiApplication>
@@ -78,13 +77,12 @@ private:
     bool m_ok = false;
 };
 
-// What the screenshot dialog does with a grabber: find the target, clip it, copy it.
-QImage CaptureActiveWindow(CXcbScreenGrabber& grabber, ForegroundWindow& found)
+// The active window as the screenshot dialog asks for it.
+CaptureOutcome CaptureActiveWindow(CXcbScreenGrabber& grabber)
 {
-    found = grabber.FindForegroundWindow();
-    const QRect rect = found.available ? found.frame : grabber.ScreenRect();
-    const std::optional<CaptureArea> area = ClipToScreen(rect, grabber.ScreenRect().size());
-    return area ? grabber.Grab(area->screenRect) : QImage();
+    CaptureOutcome outcome;
+    grabber.Capture(false, [&](const CaptureOutcome& taken) { outcome = taken; });
+    return outcome;
 }
 
 } // namespace
@@ -121,9 +119,10 @@ TEST(XcbCapture, ActiveWindowsOfOtherProgramsAndOurOwn)
     for (const auto& [what, active, stacking, available, size, colour] : cases) {
         SCOPED_TRACE(what);
         other.Publish(active, stacking);
-        ForegroundWindow found;
-        const QImage picture = CaptureActiveWindow(grabber, found);
-        EXPECT_EQ(found.available, available) << found.reason.toStdString();
+        const CaptureOutcome taken = CaptureActiveWindow(grabber);
+        ASSERT_EQ(taken.status, CaptureOutcome::Taken);
+        EXPECT_EQ(taken.wholeScreenInstead, !available) << taken.reason.toStdString();
+        const QImage& picture = taken.image;
         ASSERT_EQ(picture.size(), size);
         EXPECT_EQ(picture.pixel(size.width() / 2, size.height() / 2), colour);
         if (!available) { // the whole screen: the red window and ours are in it
@@ -133,17 +132,16 @@ TEST(XcbCapture, ActiveWindowsOfOtherProgramsAndOurOwn)
 
     // Unmapped (minimised): nothing to copy, and no falling back either.
     other.Publish(unmapped, {unmapped});
-    ForegroundWindow found;
-    EXPECT_TRUE(CaptureActiveWindow(grabber, found).isNull());
-    EXPECT_TRUE(found.available);
-    EXPECT_TRUE(found.frame.isEmpty());
+    const CaptureOutcome minimised = CaptureActiveWindow(grabber);
+    EXPECT_EQ(minimised.status, CaptureOutcome::Failed);
+    EXPECT_TRUE(minimised.image.isNull());
+    EXPECT_FALSE(minimised.wholeScreenInstead);
 
     // Larger than the screen (maximised with its borders outside): cut to the screen.
     const xcb_window_t maximised = other.Window(QRect(-8, -8, 1040, 784), 0x0000FF);
     other.Publish(maximised, {red, maximised});
     ASSERT_TRUE(QTest::qWaitFor([&] {
-        const QImage picture = CaptureActiveWindow(grabber, found);
+        const QImage picture = CaptureActiveWindow(grabber).image;
         return picture.size() == QSize(1024, 768) && picture.pixel(512, 384) == qRgb(0, 0, 255);
     }));
-    EXPECT_EQ(found.frame, QRect(-8, -8, 1040, 784));
 }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "imaging/TempFolder.h"
 #include "tests/ui/TestWizard.h"
 #include "ui/FileProperties.h"
 #include "ui/pages/CMainDlg.h"
@@ -6,10 +7,15 @@
 
 #include "tests/support/Pictures.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QMenu>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -100,6 +106,82 @@ TEST(FileList, RemovePropertiesAndScreenshot)
     view->Clear();
     EXPECT_TRUE(page->FileList.Paths().isEmpty());
     EXPECT_FALSE(w.Button(kNextButton)->isEnabled());
+}
+
+// Ctrl+V or the list's menu, between the pictures or on one: a picture from the clipboard joins
+// the list as a PNG file of the temporary folder; copied files go where a drop of them would.
+TEST(FileList, PasteAPictureOrCopiedFiles)
+{
+    TestDir source;
+    const QImage picture = QImage(WritePicture(source.path(), QStringLiteral("p.png"), 50, 40))
+                               .convertToFormat(QImage::Format_RGB32);
+    // How it is pasted (V: Ctrl+V, E: the menu on an empty spot, I: the menu on a picture), what
+    // the clipboard holds, the menu's entries, the list after it, the message.
+    const std::tuple<char, std::function<void(QMimeData&, const TestDir&)>, const char*, const char*,
+        const char*>
+        cases[] = {
+            {'V', [&](QMimeData& d, const TestDir&) { d.setImageData(picture); }, "", "first.png clipboard",
+                ""},
+            {'E',
+                [](QMimeData& d, const TestDir& dir) {
+                    d.setUrls({QUrl::fromLocalFile(WritePicture(dir.path(), QStringLiteral("a.png"))),
+                        QUrl::fromLocalFile(dir.file(QStringLiteral("notes.txt"))),
+                        QUrl(QStringLiteral("https://example.invalid/b.png"))});
+                },
+                "Вставить", "first.png a.png", "notes.txt — не изображение и не видео"},
+            {'I',
+                [](QMimeData& d, const TestDir&) {
+                    d.setUrls({QUrl(QStringLiteral("https://example.invalid/b.png"))});
+                    d.setText(QStringLiteral("b.png"));
+                },
+                "Просмотр|Удалить\tDel|Свойства||Вставить off", "first.png", ""},
+        };
+    for (const auto& [how, fill, entries, listed, told] : cases) {
+        SCOPED_TRACE(how);
+        TestWizard w;
+        auto* page = w.PageAt<CMainDlg>(kFileListPage);
+        w.frame.ShowPage(kFileListPage, -1, -1);
+        w.frame.show();
+        page->AddToList(WritePicture(w.dir.path(), QStringLiteral("first.png")));
+        auto* data = new QMimeData;
+        fill(*data, w.dir);
+        QGuiApplication::clipboard()->setMimeData(data);
+        ModalAnswer message(QStringLiteral("ОК"));
+        QStringList shown;
+        if (how == 'V') {
+            QApplication::setActiveWindow(&w.frame);
+            page->View()->setFocus();
+            QTest::keyClick(page->View(), Qt::Key_V, Qt::ControlModifier);
+        } else {
+            QTimer::singleShot(0, page, [&] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                ASSERT_NE(menu, nullptr);
+                for (QAction* action : menu->actions())
+                    shown << action->text() + (action->isEnabled() ? "" : " off");
+                menu->close();
+                if (menu->actions().last()->isEnabled())
+                    menu->actions().last()->trigger();
+            });
+            const QRect first = page->View()->visualRect(page->FileList.index(0));
+            emit page->View()->customContextMenuRequested(
+                how == 'I' ? first.center() : page->View()->viewport()->rect().bottomRight() - QPoint(4, 4));
+        }
+        (void)QTest::qWaitFor([&] { return message.Seen() || !*told; }); // a message comes later
+        EXPECT_EQ(shown.join(u'|'), QString::fromUtf8(entries));
+        EXPECT_EQ(message.Seen() ? message.Text().section(u'\n', 2) : QString(), QString::fromUtf8(told));
+        QStringList names;
+        for (const QString& path : page->FileList.Paths()) {
+            const QString name = QFileInfo(path).fileName();
+            names << (name.startsWith(QLatin1String("clipboard")) ? QStringLiteral("clipboard") : name);
+        }
+        EXPECT_EQ(names.join(u' '), QString::fromUtf8(listed));
+        if (how == 'V') {
+            const QString pasted = page->FileList.Paths().last();
+            EXPECT_TRUE(pasted.startsWith(w.frame.Temp()->Path() + QStringLiteral("/clipboard")));
+            EXPECT_TRUE(pasted.endsWith(QLatin1String(".png")));
+            EXPECT_EQ(QImage(pasted).convertToFormat(QImage::Format_RGB32), picture);
+        }
+    }
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "tests/support/Pictures.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Videos.h"
 #include "tests/support/Widgets.h"
 
 #include <QAbstractButton>
@@ -20,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -28,8 +30,9 @@
 
 namespace {
 
-// Drives a real run of the program: `script` runs once the window is up.
-int RunWith(const QString& ini, const std::function<void(CWizardDlg&)>& script)
+// Drives a real run of the program, given `files` as on its command line: `script` runs once the
+// window is up.
+int RunWith(const QString& ini, const std::function<void(CWizardDlg&)>& script, const QStringList& files = {})
 {
     QTimer::singleShot(0, qApp, [script] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -38,7 +41,7 @@ int RunWith(const QString& ini, const std::function<void(CWizardDlg&)>& script)
         }
         QCoreApplication::exit(99);
     });
-    return Run({.iniPath = ini});
+    return Run({.iniPath = ini}, {}, files);
 }
 
 // The service the settings page shows as chosen, and the note under the list.
@@ -105,6 +108,70 @@ TEST(Shutdown, TwoRunsFirstStartThenAFileThatCannotBeWritten)
     EXPECT_TRUE(told.startsWith(QStringLiteral("Не удалось сохранить настройки (") + ini + " is read-only)"))
         << told.toStdString();
     EXPECT_EQ(TestDir::read(ini), saved);
+}
+
+// Files on the command line open as dropped; a later start hands its files (relative names made
+// whole in the folder it starts in) to the window already open and ends at once.
+TEST(Shutdown, FilesOnTheCommandLineAndFromALaterStart)
+{
+    TestDir dir;
+    const QString a = WritePicture(dir.path(), QStringLiteral("a.png"));
+    WritePicture(dir.path(), QStringLiteral("b.jpg"), 30, 20, "JPEG");
+    WriteFile(dir.file(QStringLiteral("notes.txt")), "x");
+    const auto state = [](CWizardDlg& frame) {
+        QString shown = QString::number(frame.CurrentPage()) + u':';
+        for (const QString& path : frame.FileListPaths())
+            shown += QFileInfo(path).fileName() + u' ';
+        return shown.toStdString();
+    };
+    // The files of the first start and the state they lead to, with the warning it gives; the
+    // same for the files of a later start.
+    using Start = std::tuple<QStringList, const char*, const char*>;
+    const std::tuple<const char*, Start, Start> cases[] = {
+        {"a picture, then one more", {{a}, "2:a.png ", nullptr}, {{"b.jpg"}, "2:a.png b.jpg ", nullptr}},
+        {"a video, then only the window to the front",
+            {{SampleVideo(QStringLiteral("h264.mp4"))}, "1:", nullptr}, {{}, "1:", nullptr}},
+        {"nothing, then two that are refused and one taken", {{}, "0:", nullptr},
+            {{"missing.png", "notes.txt", "b.jpg"}, "2:b.jpg ",
+                "missing.png — файл не найден\nnotes.txt — не изображение и не видео"}},
+        {"a missing picture, then a relative path leading elsewhere",
+            {{dir.file(QStringLiteral("gone.png"))}, "2:", "gone.png — файл не найден"},
+            {{"../" + QFileInfo(dir.path()).fileName() + "/a.png"}, "2:a.png ", nullptr}},
+    };
+    for (const auto& [name, first, later] : cases) {
+        SCOPED_TRACE(name);
+        int laterCode = -1;
+        const int code = RunWith(
+            dir.file(QStringLiteral("vellmar.ini")),
+            [&](CWizardDlg& frame) {
+                for (const Start* start : {&first, &later}) {
+                    const auto& [files, expected, told] = *start;
+                    ModalAnswer message(QStringLiteral("ОК"));
+                    if (start == &later) {
+                        QProcess second;
+                        second.setWorkingDirectory(dir.path());
+                        second.start(QStringLiteral(VELLMAR_EXE), files);
+                        EXPECT_TRUE(
+                            QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 20000));
+                        laterCode = second.exitCode();
+                        second.kill();
+                    }
+                    // Waits for the drop to settle; the checks below say what went wrong.
+                    (void)QTest::qWaitFor(
+                        [&] { return state(frame) == expected && (!told || message.Seen()); });
+                    EXPECT_EQ(state(frame), expected);
+                    EXPECT_EQ(message.Seen(), told != nullptr);
+                    if (told) {
+                        EXPECT_TRUE(message.Text().endsWith(QString::fromUtf8(told)))
+                            << message.Text().toStdString();
+                    }
+                }
+                frame.CloseWizard(kNormalExitCode);
+            },
+            std::get<0>(first));
+        EXPECT_EQ(code, kNormalExitCode);
+        EXPECT_EQ(laterCode, 0);
+    }
 }
 
 // A worker caught in work no stop request reaches is waited for up to the limit, then left to

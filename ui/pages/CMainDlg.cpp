@@ -2,6 +2,8 @@
 #include "ui/pages/CMainDlg.h"
 
 #include "capture/CScreenshotDlg.h"
+#include "imaging/SaveToTemp.h"
+#include "imaging/TempFolder.h"
 #include "settings/Paths.h"
 #include "ui/FileProperties.h"
 #include "ui/kit/Controls.h"
@@ -11,9 +13,13 @@
 #include "ui/widgets/CImageView.h"
 #include "ui/widgets/CThumbsView.h"
 
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 
 CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
@@ -53,6 +59,12 @@ CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     connect(&FileList, &QAbstractItemModel::rowsInserted, this, &CMainDlg::UpdateNext);
     connect(&FileList, &QAbstractItemModel::modelReset, this, &CMainDlg::UpdateNext);
     connect(m_view, &QWidget::customContextMenuRequested, this, &CMainDlg::OnContextMenu);
+    m_paste = new QAction(QStringLiteral("Вставить"), this);
+    m_paste->setObjectName(QStringLiteral("paste"));
+    m_paste->setShortcut(QKeySequence::Paste);
+    m_paste->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(m_paste);
+    connect(m_paste, &QAction::triggered, this, &CMainDlg::OnPaste);
     shot->setEnabled(static_cast<bool>(ScreenshotTaker));
 }
 
@@ -148,11 +160,57 @@ void CMainDlg::OnView()
         m_view->Viewer()->ShowImage(m_view->GetFileName(item));
 }
 
+namespace {
+
+// The local files of a clipboard's address list; addresses of web pages are no files of ours.
+QStringList LocalFiles(const QMimeData* data)
+{
+    QStringList paths;
+    for (const QUrl& url : data ? data->urls() : QList<QUrl>()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+} // namespace
+
+void CMainDlg::OnPaste()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    // Files first: a file manager may offer a preview picture of them beside the list.
+    if (const QStringList files = LocalFiles(data); !files.isEmpty()) {
+        if (WizardDlg)
+            WizardDlg->DropFiles(files);
+        return;
+    }
+    const QImage image = data && data->hasImage() ? qvariant_cast<QImage>(data->imageData()) : QImage();
+    if (image.isNull() || !WizardDlg)
+        return;
+    const SavedPicture saved
+        = SaveToTemp(*WizardDlg->Temp(), image, QStringLiteral("clipboard"), ImageFormat::Png, 100);
+    const QString why = saved.ok() ? AddToList(saved.path) : saved.error;
+    if (!why.isEmpty()) {
+        ShowWarning(this, QStringLiteral("Изображение из буфера обмена не добавлено: ") + why,
+            QStringLiteral("Vellmar"));
+        return;
+    }
+    m_view->StartLoader();
+    m_view->scrollTo(FileList.index(FileList.Count() - 1));
+}
+
 void CMainDlg::OnContextMenu(const QPoint& pos)
 {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    m_paste->setEnabled(data && (data->hasImage() || !LocalFiles(data).isEmpty()));
     const QModelIndex hit = m_view->indexAt(pos);
-    if (!hit.isValid())
+    // Between the pictures only pasting makes sense.
+    if (!hit.isValid()) {
+        QMenu menu(this);
+        menu.addAction(m_paste);
+        menu.exec(m_view->viewport()->mapToGlobal(pos));
         return;
+    }
     if (!m_view->selectionModel()->isSelected(hit)) {
         m_view->clearSelection();
         m_view->SetSelected(hit.row(), true);
@@ -170,5 +228,7 @@ void CMainDlg::OnContextMenu(const QPoint& pos)
     connect(view, &QAction::triggered, this, &CMainDlg::OnView);
     connect(remove, &QAction::triggered, this, &CMainDlg::OnRemove);
     connect(properties, &QAction::triggered, this, &CMainDlg::OnProperties);
+    menu.addSeparator();
+    menu.addAction(m_paste);
     menu.exec(m_view->viewport()->mapToGlobal(pos));
 }

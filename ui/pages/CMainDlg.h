@@ -10,6 +10,7 @@
 #include <functional>
 
 class CThumbsView;
+class QAction;
 
 /// Wizard page 2: the pictures to upload, shown as thumbnails.
 class CMainDlg : public QWidget, public CWizardPage
@@ -44,10 +45,14 @@ public:
     void OnRemove();
     void OnProperties();
     void OnView();
+    /// Ctrl+V and the list's "Вставить": files copied in a file manager go where a drop of them
+    /// would; a picture copied as such joins the list as a PNG file in the temporary folder.
+    void OnPaste();
 
 private:
     void OnContextMenu(const QPoint& pos);
     void UpdateNext() { EnableNext(FileList.Count() > 0); }
 
     CThumbsView* m_view = nullptr;
+    QAction* m_paste = nullptr;
 };

@@ -90,4 +90,6 @@ public:
     virtual void KeepInFileList(const QList<int>& rows) = 0;
     /// Hands the video page the file to take frames from (creating the page first).
     virtual void SetVideoFile(const QString& path) = 0;
+    /// Takes files as if they were dropped on the window while the current page is shown.
+    virtual void DropFiles(const QStringList& paths) = 0;
 };
