@@ -5,13 +5,16 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
+#include <chrono>
 #include <climits>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -223,6 +226,23 @@ int OpenFile(const QString& path, sqlite3** db)
     return Migrate(*db);
 }
 
+// Two copies opening a new file at the same moment: its switch to WAL wants the file alone, and
+// SQLite says busy without waiting for it. Tried again for as long as a lock is waited for.
+int OpenFileWaiting(const QString& path, sqlite3** db)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const int code = OpenFile(path, db);
+        const int primary = code & 0xff;
+        if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || waited.elapsed() >= kBusyTimeoutMs)
+            return code;
+        sqlite3_close_v2(*db);
+        *db = nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 } // namespace
 
 HistoryStore::Opened HistoryStore::Open(const QString& path)
@@ -235,7 +255,7 @@ HistoryStore::Opened HistoryStore::Open(const QString& path)
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
         sqlite3* db = nullptr;
-        const int code = OpenFile(path, &db);
+        const int code = OpenFileWaiting(path, &db);
         if (code == SQLITE_OK) {
             opened.store.reset(new HistoryStore(path, db));
             return opened;

@@ -169,7 +169,7 @@ TEST(History, TwoThreadsWriteAtOnceWithoutLosingARow)
     constexpr int kRows = 150;
     const auto writer = [&](const QString& prefix) {
         HistoryStore::Opened opened = HistoryStore::Open(path);
-        ASSERT_TRUE(opened.store);
+        ASSERT_TRUE(opened.store) << opened.notice.toStdString();
         for (int i = 0; i < kRows; ++i)
             ASSERT_GT(opened.store->Add(Entry(prefix + QString::number(i), QStringLiteral("http://x"))), 0)
                 << opened.store->Error().toStdString();
