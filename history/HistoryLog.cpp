@@ -49,9 +49,11 @@ HistoryEntry EntryFor(const UploadedFile& file)
 
 } // namespace
 
-HistoryLog::HistoryLog(QString path, std::function<void(const QString&)> notice)
+HistoryLog::HistoryLog(
+    QString path, std::function<void(const QString&)> notice, std::function<void()> written)
     : m_path(std::move(path))
     , m_notice(std::move(notice))
+    , m_written(std::move(written))
     , m_thread([this](std::stop_token stop) { Run(stop); })
 { }
 
@@ -108,7 +110,8 @@ void HistoryLog::Run(std::stop_token stop)
             open();
         if (store) {
             const HistoryEntry entry = EntryFor(file);
-            if (!store->Add(entry) && store->Damaged()) {
+            bool added = store->Add(entry) > 0;
+            if (!added && store->Damaged()) {
                 // Damaged while in use: set aside, and the row goes into a new file.
                 store.reset();
                 const QString target = HistoryStore::SetAside(m_path);
@@ -116,9 +119,10 @@ void HistoryLog::Run(std::stop_token stop)
                     "История загрузок была повреждена. Файл перемещён в %1, начата новая история.")
                          .arg(target));
                 open();
-                if (store)
-                    store->Add(entry);
+                added = store && store->Add(entry) > 0;
             }
+            if (added && m_written)
+                m_written();
         }
         lock.lock();
         m_busy = false;

@@ -17,8 +17,10 @@ class HistoryLog : public UploadLog
 {
 public:
     /// `notice` is called once, on the log's thread, when the history could not be opened or a
-    /// damaged one was set aside; the words are for the user.
-    explicit HistoryLog(QString path, std::function<void(const QString&)> notice = {});
+    /// damaged one was set aside; the words are for the user. `written` is called there after
+    /// each row, so that an open history window can show it.
+    explicit HistoryLog(
+        QString path, std::function<void(const QString&)> notice = {}, std::function<void()> written = {});
     /// Writes what is still queued, then ends the thread.
     ~HistoryLog() override;
 
@@ -32,6 +34,7 @@ private:
 
     const QString m_path;
     const std::function<void(const QString&)> m_notice;
+    const std::function<void()> m_written;
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
     std::deque<UploadedFile> m_queue;

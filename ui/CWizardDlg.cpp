@@ -10,6 +10,7 @@
 #include "ui/Artwork.h"
 #include "ui/CHistoryWindow.h"
 #include "ui/DropRoute.h"
+#include "ui/HistoryModel.h"
 #include "ui/ServiceInstall.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
@@ -43,13 +44,21 @@ std::shared_ptr<UploadLog> CWizardDlg::UploadHistory()
     if (!m_history) {
         // Called on the log's thread; the frame may be gone by the time the notice arrives.
         const QPointer<CWizardDlg> frame(this);
-        m_history
-            = std::make_shared<HistoryLog>(HistoryPathFor(m_settings.Path()), [frame](const QString& notice) {
-                  QMetaObject::invokeMethod(qApp, [frame, notice] {
-                      if (frame)
-                          frame->TellHistoryNotice(notice);
-                  });
-              });
+        m_history = std::make_shared<HistoryLog>(
+            HistoryPathFor(m_settings.Path()),
+            [frame](const QString& notice) {
+                QMetaObject::invokeMethod(qApp, [frame, notice] {
+                    if (frame)
+                        frame->TellHistoryNotice(notice);
+                });
+            },
+            [frame] {
+                // A history window open during the run shows each file as it is written.
+                QMetaObject::invokeMethod(qApp, [frame] {
+                    if (frame && frame->m_historyWindow)
+                        frame->m_historyWindow->Model()->TakeNewer();
+                });
+            });
     }
     return m_history;
 }

@@ -110,6 +110,22 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(kTitles[section]) : QVariant();
 }
 
+void HistoryModel::TakeNewer()
+{
+    if (!m_store)
+        return;
+    const qint64 newest = m_entries.isEmpty() ? 0 : m_entries.first().id;
+    QList<HistoryEntry> page = m_store->List(m_search, 0, kPageRows);
+    const auto older = std::find_if(
+        page.cbegin(), page.cend(), [newest](const HistoryEntry& entry) { return entry.id <= newest; });
+    page.erase(older, page.cend());
+    if (page.isEmpty())
+        return;
+    beginInsertRows({}, 0, int(page.size() - 1));
+    m_entries = page + m_entries;
+    endInsertRows();
+}
+
 bool HistoryModel::canFetchMore(const QModelIndex& parent) const
 {
     return !parent.isValid() && m_more;

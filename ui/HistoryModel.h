@@ -26,6 +26,8 @@ public:
 
     /// Shows only the entries whose name or an address contains `text`; empty: all.
     void SetSearch(const QString& text);
+    /// Puts entries written since the list was read on top, keeping the rows shown and chosen.
+    void TakeNewer();
     const HistoryEntry& Entry(int row) const { return m_entries[row]; }
     /// Removes the entries of `rows` from the history; false when the history refused.
     bool Remove(QList<int> rows);

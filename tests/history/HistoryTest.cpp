@@ -245,6 +245,13 @@ TEST(History, WindowSearchesCopiesAndRemoves)
     // Gone from the file, not only from the list.
     HistoryStore::Opened again = HistoryStore::Open(path);
     EXPECT_EQ(again.store->List(QStringLiteral("pic204"), 0, 10).size(), 0);
+    // A row written meanwhile (an upload running) comes in on top of the rows shown.
+    const int rows = model->rowCount();
+    again.store->Add(Entry(QStringLiteral("new.png"), QStringLiteral("http://h/new")));
+    model->TakeNewer();
+    EXPECT_EQ(model->rowCount(), rows + 1);
+    EXPECT_EQ(model->Entry(0).name, QStringLiteral("new.png"));
+    EXPECT_EQ(model->Entry(1).name, QStringLiteral("pic202.png"));
 
     {
         ModalAnswer no(QStringLiteral("Нет"));
