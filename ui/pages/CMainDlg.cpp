@@ -8,8 +8,8 @@
 #include "ui/FileProperties.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
-#include "ui/kit/FileDialogs.h"
 #include "ui/kit/MessageBoxes.h"
+#include "ui/pages/Pickers.h"
 #include "ui/widgets/CImageView.h"
 #include "ui/widgets/CThumbsView.h"
 
@@ -23,12 +23,8 @@
 
 CMainDlg::CMainDlg(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , ImagePicker([frame](QWidget* owner) {
-        return PickImageFiles(owner, frame ? &frame->WizardSettings().folders.Images : nullptr);
-    })
-    , VideoPicker([frame](QWidget* owner) {
-        return PickVideoFile(owner, frame ? &frame->WizardSettings().folders.Video : nullptr);
-    })
+    , ImagePicker(ImagePickerOf(frame))
+    , VideoPicker(VideoPickerOf(frame))
 {
     WizardDlg = frame;
     PageWnd = this;

@@ -6,8 +6,8 @@
 #include "ui/Artwork.h"
 #include "ui/kit/Controls.h"
 #include "ui/kit/Dlu.h"
-#include "ui/kit/FileDialogs.h"
 #include "ui/kit/MessageBoxes.h"
+#include "ui/pages/Pickers.h"
 #include "ui/widgets/CCommandListBox.h"
 
 #include <QLabel>
@@ -27,12 +27,8 @@ QLabel* MakePicture(QWidget* parent, const QPixmap& pixmap, int x, int y)
 
 CWelcomeDlg::CWelcomeDlg(CWizardFrame* frame, QWidget* parent)
     : QWidget(parent)
-    , ImagePicker([frame](QWidget* owner) {
-        return PickImageFiles(owner, frame ? &frame->WizardSettings().folders.Images : nullptr);
-    })
-    , VideoPicker([frame](QWidget* owner) {
-        return PickVideoFile(owner, frame ? &frame->WizardSettings().folders.Video : nullptr);
-    })
+    , ImagePicker(ImagePickerOf(frame))
+    , VideoPicker(VideoPickerOf(frame))
 {
     WizardDlg = frame;
     PageWnd = this;
